@@ -1,0 +1,34 @@
+# Helpers shared by the test folders.
+#
+#   nerin_native_test(<name> <sources...>)
+#       A GoogleTest program of the portable core, built natively; each test
+#       case becomes its own ctest entry.
+#   nerin_wine_test(<name> SOURCES <sources...> [LIBS <libs...>])
+#       A GoogleTest program of the Win32 side; ctest runs it through Wine
+#       (the cross-compiling emulator) inside the harness of tests/harness.
+
+function(nerin_native_test name)
+  if(WIN32)
+    return()
+  endif()
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE nerin_core GTest::gtest_main)
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS native)
+endfunction()
+
+function(nerin_wine_test name)
+  if(NOT WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE nerin_win nerin_core nerin_ui_driver GTest::gtest_main ${ARG_LIBS})
+  # One ctest entry per program: every Wine start costs about a second, so the
+  # program runs its cases in one process and GoogleTest reports each of them.
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS wine TIMEOUT ${ARG_TIMEOUT} RUN_SERIAL ON)
+endfunction()

@@ -1,0 +1,1 @@
+# Arduino serial link and light sources

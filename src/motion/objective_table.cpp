@@ -1,0 +1,3 @@
+#include "motion/objective_table.h"
+
+ObjectiveTable objectiveSettings;

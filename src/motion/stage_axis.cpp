@@ -1,0 +1,5 @@
+#include "motion/stage_axis.h"
+
+StageAxis stageX;
+StageAxis stageY;
+StageAxis stageZ;

@@ -1,0 +1,20 @@
+#pragma once
+// Where the program keeps its files: "Nerin Station_Data" on the current
+// user's desktop, its "Data_Detail" subfolder, and the two settings files.
+// Filled by static construction before the entry point runs.
+
+#include <cwchar>
+
+extern const wchar_t* const mainWindowTitle;  // "Nerin Station"
+
+struct DataPaths {
+  wchar_t baseFolder[300] = {};
+  wchar_t dataFolder[350] = {};
+  wchar_t detailFolder[350] = {};
+  wchar_t configFile[400] = {};
+  wchar_t objectiveFile[400] = {};
+
+  DataPaths();
+};
+
+extern DataPaths dataPaths;

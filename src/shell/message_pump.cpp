@@ -1,0 +1,111 @@
+#include "shell/message_pump.h"
+
+#include "resources/resource_ids.h"
+#include "shell/program_state.h"
+#include "shell/ui_handles.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdint>
+
+int pumpActive = 0;
+int pumpNestedCalls = 0;
+
+namespace {
+
+bool fineTimerOn = false;
+
+std::int64_t performanceFrequency() {
+  static const std::int64_t frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<std::int64_t>(f.QuadPart);
+  }();
+  return frequency;
+}
+
+std::int64_t performanceNow() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<std::int64_t>(now.QuadPart);
+}
+
+// Whole milliseconds left until the deadline, rounded up so that a wait never
+// ends early; 0 once the deadline has passed.
+DWORD millisecondsUntil(std::int64_t deadline) {
+  const std::int64_t left = deadline - performanceNow();
+  if (left <= 0) return 0;
+  const std::int64_t ms = (left * 1000 + performanceFrequency() - 1) / performanceFrequency();
+  return ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(ms);
+}
+
+bool asksStop(const MSG& msg) {
+  return scanRunning && (msg.message == WM_LBUTTONDOWN || LOWORD(msg.wParam) == IDC_STOP_REQUEST);
+}
+
+}  // namespace
+
+int pumpMessages(unsigned durationMs) {
+  const std::int64_t start = performanceNow();
+  if (pumpActive) {
+    ++pumpNestedCalls;
+    return pumpElapsed;
+  }
+  pumpActive = 1;
+  const std::int64_t deadline =
+      start + static_cast<std::int64_t>(durationMs) * performanceFrequency() / 1000;
+
+  // A quit message taken here (the main window was closed during a run) is
+  // put back when the wait ends, so the main loop still sees it and the
+  // program exits instead of waiting for a window that no longer exists.
+  bool quitTaken = false;
+  WPARAM quitCode = 0;
+  int result = pumpElapsed;
+
+  while (performanceNow() < deadline) {
+    MSG msg;
+    bool ended = false;
+    while (!ended && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quitTaken = true;
+        quitCode = msg.wParam;
+        continue;
+      }
+      if (asksStop(msg) &&
+          MessageBoxA(hMainWnd, "Do you want to stop process, now ?", "Warning", MB_YESNO) == IDYES) {
+        stopRequested = 1;
+        result = pumpStopConfirmed;
+        ended = true;
+      } else if (msg.message == WM_LBUTTONDOWN) {
+        // The press ends the wait and is not dispatched.
+        result = pumpClicked;
+        ended = true;
+      } else {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+    if (ended) break;
+    // Sleep until a message arrives or the deadline passes instead of
+    // spinning on the clock.
+    const DWORD waitMs = millisecondsUntil(deadline);
+    if (waitMs == 0) break;
+    MsgWaitForMultipleObjectsEx(0, nullptr, waitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+
+  pumpActive = 0;
+  if (quitTaken) PostQuitMessage(static_cast<int>(quitCode));
+  return result;
+}
+
+void beginFineTimer() {
+  if (!fineTimerOn && timeBeginPeriod(1) == TIMERR_NOERROR) fineTimerOn = true;
+}
+
+void endFineTimer() {
+  if (fineTimerOn) {
+    timeEndPeriod(1);
+    fineTimerOn = false;
+  }
+}

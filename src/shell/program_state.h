@@ -1,0 +1,42 @@
+#pragma once
+// State shared by every subsystem: operator settings, camera geometry,
+// run-state flags and the scan state. One thread uses all of it; the guards
+// deviceBusy and scanRunning keep handlers that the message pump dispatches
+// from starting a second device sequence in the middle of one.
+// Portable: the window handles live in shell/ui_handles.h.
+
+#include "mapping/scan_geometry.h"
+
+// Operator-visible settings (Config.txt and the Configuration dialog).
+extern int currentEquipment;   // 0 Arduino (test values), 1 NI-DAQ, 2 GPIB multimeter, 3 GPIB sourcemeter, 4 USB sourcemeter
+extern int standaConfig;       // axis order of the stage controllers, 0..5
+extern int arduinoComPort;     // COM port number of the Arduino
+extern int gpibAddress;        // GPIB primary address of the meter
+extern int scanSpeed;          // um/s
+extern float biasVoltage;      // V, applied during a map scan
+extern float currentLimit;     // A, sourcemeter compliance
+extern int confocalEnabled;    // record R, G, B per map point
+extern int zCreepCorrection;   // "Z creep correction"
+extern int cameraAperture;     // px, half-size of the window averaged around the laser spot
+
+// Camera geometry: the width of the picture in um for the mounted objective.
+extern double fieldOfViewUm;
+extern double fieldOfViewHeightUm;
+
+// Run-state flags (0 = false).
+extern int deviceBusy;      // a stage or meter sequence is under way
+extern int scanRunning;     // a long run is under way
+extern int stopRequested;   // the operator confirmed the stop question
+extern int wideViewShown;   // the camera area shows the wide-view mosaic
+
+// Input state of the main window.
+struct PixelPoint {
+  int x = 0;
+  int y = 0;
+};
+extern int idleTicks;
+extern unsigned char areaDragActive;
+extern PixelPoint dragStart;
+extern PixelPoint dragEnd;
+
+extern ScanState scanState;

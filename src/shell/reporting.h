@@ -1,0 +1,14 @@
+#pragma once
+// The small routines every subsystem uses to report to the operator.
+
+#include <cstdint>
+
+bool showInfo(const char* text);       // one-line status in "Information"
+void showProgress(const char* text);   // "Progress"
+void showElapsed();                    // "%dM/%dM " of the stopwatch and the estimate
+// reset true: restart and return 0; false: milliseconds since the last reset
+// (since the first call if never reset).
+std::uint64_t stopwatch(bool reset);
+// Rewrites the X, Y, Z position fields whose axis moved since last shown,
+// then gives the keyboard focus to the main window.
+bool refreshPositionFields();

@@ -1,0 +1,103 @@
+#include "shell/settings_files.h"
+
+#include "motion/objective_table.h"
+#include "shell/data_paths.h"
+#include "shell/objective_dialogs.h"
+#include "shell/program_state.h"
+#include "shell/ui_handles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+std::FILE* openFile(const wchar_t* path, const wchar_t* mode) {
+  std::FILE* file = nullptr;
+  if (_wfopen_s(&file, path, mode) != 0) return nullptr;
+  return file;
+}
+
+void writeText(const wchar_t* path, const std::string& text) {
+  std::FILE* file = openFile(path, L"w");
+  if (!file) return;
+  std::fputs(text.c_str(), file);
+  std::fclose(file);
+}
+
+}  // namespace
+
+ConfigValues currentConfigValues() {
+  ConfigValues v;
+  v.stepUm = scanState.stepUm;
+  v.scanSpeed = scanSpeed;
+  v.laserSpotX = scanState.laserSpotX;
+  v.laserSpotY = scanState.laserSpotY;
+  v.currentEquipment = currentEquipment;
+  v.gpibAddress = gpibAddress;
+  v.standaConfig = standaConfig;
+  v.arduinoComPort = arduinoComPort;
+  std::copy(std::begin(objectiveSettings.dzUm), std::end(objectiveSettings.dzUm), v.dzUm);
+  std::copy(std::begin(objectiveSettings.sampleFocusUm), std::end(objectiveSettings.sampleFocusUm),
+            v.sampleFocusUm);
+  return v;
+}
+
+void applyConfigValues(const ConfigValues& v) {
+  scanState.stepUm = v.stepUm;
+  scanSpeed = v.scanSpeed;
+  scanState.laserSpotX = v.laserSpotX;
+  scanState.laserSpotY = v.laserSpotY;
+  currentEquipment = v.currentEquipment;
+  gpibAddress = v.gpibAddress;
+  standaConfig = v.standaConfig;
+  arduinoComPort = v.arduinoComPort;
+  std::copy(std::begin(v.dzUm), std::end(v.dzUm), objectiveSettings.dzUm);
+  std::copy(std::begin(v.sampleFocusUm), std::end(v.sampleFocusUm), objectiveSettings.sampleFocusUm);
+}
+
+void loadConfigFile() {
+  if (std::FILE* file = openFile(dataPaths.configFile, L"r")) {
+    ConfigValues values = currentConfigValues();
+    readConfig(file, values);
+    applyConfigValues(values);
+    computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
+    std::fclose(file);
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%g", scanState.stepUm);
+  SetWindowTextA(hScanStepEdit, text);
+  std::snprintf(text, sizeof text, "%d", scanSpeed);
+  SetWindowTextA(hScanSpeedEdit, text);
+}
+
+void saveConfigFile() { writeText(dataPaths.configFile, formatConfig(currentConfigValues())); }
+
+void loadObjectiveFile() {
+  std::FILE* file = openFile(dataPaths.objectiveFile, L"r");
+  if (!file) return;
+
+  char line[200];
+  // A first line that does not parse asks about the objective the table
+  // already holds (50X at start).
+  int index = objectiveSettings.current;
+  if (std::fgets(line, sizeof line, file)) parseObjectiveIndexLine(line, index);
+
+  if (MessageBoxA(hMainWnd, objectiveQuestion(index), "Confirmation", MB_YESNO) == IDYES) {
+    // Every index outside 0..3 was asked as 100X, so that is what the
+    // operator confirmed; the table is never indexed outside 0..4.
+    const int confirmed = isObjectiveIndex(index) ? index : objectiveCount - 1;
+    objectiveSettings.current = objectiveSettings.previous = confirmed;
+  } else {
+    runObjectiveSelectionDialog();
+  }
+
+  if (std::fgets(line, sizeof line, file)) parseChangerStepsLine(line, objectiveSettings.changerSteps);
+  std::fclose(file);
+}
+
+void saveObjectiveFile() {
+  writeText(dataPaths.objectiveFile,
+            formatObjectiveFile(objectiveSettings.current, objectiveSettings.changerSteps));
+}

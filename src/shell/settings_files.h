@@ -1,0 +1,20 @@
+#pragma once
+// Config.txt and Objective.txt in the data folder: read once at start,
+// Config.txt written back at a normal exit.
+
+#include "shell/settings_format.h"
+
+// The settings as they stand in the program state, and back.
+ConfigValues currentConfigValues();
+void applyConfigValues(const ConfigValues& values);
+
+// Reads Config.txt (a missing file keeps the defaults), recomputes the scan
+// geometry and shows the step and speed in their edits.
+void loadConfigFile();
+// Writes the three lines of Config.txt; nothing happens when it cannot be opened.
+void saveConfigFile();
+// Reads Objective.txt, asks the operator to confirm the mounted objective
+// (or choose it in the selection dialog) and takes the changer steps.
+void loadObjectiveFile();
+// Writes Objective.txt for the mounted objective and the changer steps.
+void saveObjectiveFile();

@@ -1,0 +1,5 @@
+#include "shell/app.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+  return runNerinStation(instance, showCommand);
+}

@@ -1,0 +1,1 @@
+# Arduino link tests

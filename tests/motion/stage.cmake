@@ -1,0 +1,1 @@
+# Stage axes tests

@@ -1,0 +1,161 @@
+#include "shell/message_pump.h"
+
+#include "shell/program_state.h"
+#include "ui_driver.h"
+#include "win_test_main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace {
+
+constexpr UINT kProbe = WM_APP + 1;        // counted by the probe window
+constexpr UINT kNestedProbe = WM_APP + 2;  // calls the pump from inside a dispatch
+
+int probeCount = 0;
+int nestedResult = -1;
+std::uint64_t nestedMs = 0;
+
+LRESULT CALLBACK probeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kProbe) {
+    ++probeCount;
+    return 0;
+  }
+  if (message == kNestedProbe) {
+    const std::uint64_t start = GetTickCount64();
+    nestedResult = pumpMessages(1000);
+    nestedMs = GetTickCount64() - start;
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+HWND probeWindow() {
+  static HWND window = [] {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = probeProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"PumpProbe";
+    RegisterClassW(&wc);
+    return CreateWindowW(L"PumpProbe", L"probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
+  }();
+  return window;
+}
+
+std::uint64_t processCpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto ms = [](const FILETIME& t) {
+    return ((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000;
+  };
+  return ms(kernel) + ms(user);
+}
+
+void drainQueue() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+class MessagePump : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ensureTestMainWindow();
+    probeWindow();
+    drainQueue();
+    scanRunning = 0;
+    stopRequested = 0;
+    probeCount = 0;
+  }
+  void TearDown() override { scanRunning = 0; }
+};
+
+TEST_F(MessagePump, ZeroDurationTakesNoMessage) {
+  PostMessageW(probeWindow(), kProbe, 0, 0);
+  EXPECT_EQ(pumpMessages(0), 1);
+  EXPECT_EQ(probeCount, 0);
+  MSG msg;
+  EXPECT_TRUE(PeekMessageW(&msg, probeWindow(), kProbe, kProbe, PM_NOREMOVE));
+}
+
+TEST_F(MessagePump, WaitsTheFullDurationDispatchingMessagesWithoutBurningTheCpu) {
+  PostMessageW(probeWindow(), kProbe, 0, 0);
+  const std::uint64_t cpuBefore = processCpuMs();
+  const std::uint64_t start = GetTickCount64();
+  EXPECT_EQ(pumpMessages(500), 1);
+  const std::uint64_t wallMs = GetTickCount64() - start;
+  const std::uint64_t cpuMs = processCpuMs() - cpuBefore;
+  EXPECT_EQ(probeCount, 1);
+  EXPECT_GE(wallMs, 495u);  // the tick counter is coarser than the pump's clock
+  EXPECT_LT(cpuMs, 150u) << "a 500 ms wait used " << cpuMs << " ms of CPU";
+  EXPECT_EQ(pumpActive, 0);
+}
+
+TEST_F(MessagePump, ShortWaitsAreNotStretched) {
+  // The map scan waits 5 ms per point; 40 such waits must not each round up
+  // to a whole 15.6 ms timer tick (which would take over 600 ms).
+  beginFineTimer();
+  const std::uint64_t start = GetTickCount64();
+  for (int i = 0; i < 40; ++i) pumpMessages(5);
+  const std::uint64_t wallMs = GetTickCount64() - start;
+  EXPECT_GE(wallMs, 190u);
+  endFineTimer();
+}
+
+TEST_F(MessagePump, ClickWithoutARunEndsTheWaitWithoutAQuestion) {
+  PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+  const std::uint64_t start = GetTickCount64();
+  EXPECT_EQ(pumpMessages(5000), 3);
+  EXPECT_LT(GetTickCount64() - start, 4000u);
+  EXPECT_EQ(stopRequested, 0);
+  EXPECT_EQ(pumpActive, 0);
+}
+
+TEST_F(MessagePump, ClickDuringARunAnsweredNoEndsOnlyTheWait) {
+  scanRunning = 1;
+  ui::DialogAnswerer answer(L"Warning", {IDNO});
+  PostMessageW(probeWindow(), WM_LBUTTONDOWN, MK_LBUTTON, 0);  // any window of the program
+  EXPECT_EQ(pumpMessages(20000), 3);
+  ASSERT_TRUE(answer.finish());
+  EXPECT_EQ(ui::narrow(answer.text()), "Do you want to stop process, now ?\n");
+  EXPECT_EQ(stopRequested, 0);
+}
+
+TEST_F(MessagePump, ClickDuringARunAnsweredYesRequestsTheStop) {
+  scanRunning = 1;
+  ui::DialogAnswerer answer(L"Warning", {IDYES});
+  PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  EXPECT_EQ(pumpMessages(20000), 0);
+  ASSERT_TRUE(answer.finish());
+  EXPECT_EQ(stopRequested, 1);
+  EXPECT_EQ(pumpActive, 0);
+}
+
+TEST_F(MessagePump, StopCommandDuringARunAsksAndNoLetsTheWaitGoOn) {
+  scanRunning = 1;
+  ui::DialogAnswerer answer(L"Warning", {IDNO});
+  PostMessageW(hMainWnd, WM_COMMAND, 32802, 0);
+  EXPECT_EQ(pumpMessages(300), 1);
+  EXPECT_TRUE(answer.finish());
+  EXPECT_EQ(stopRequested, 0);
+}
+
+TEST_F(MessagePump, NestedCallReturnsAtOnceAndIsCounted) {
+  const int nestedBefore = pumpNestedCalls;
+  PostMessageW(probeWindow(), kNestedProbe, 0, 0);
+  EXPECT_EQ(pumpMessages(200), 1);
+  EXPECT_EQ(nestedResult, 1);
+  EXPECT_LT(nestedMs, 100u);
+  EXPECT_EQ(pumpNestedCalls, nestedBefore + 1);
+}
+
+TEST_F(MessagePump, QuitMessageTakenDuringAWaitIsKeptForTheMainLoop) {
+  PostQuitMessage(7);
+  EXPECT_EQ(pumpMessages(50), 1);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 7u);
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#include "motion/objective_table.h"
+#include "resources/resource_ids.h"
+#include "shell/data_paths.h"
+#include "shell/objective_dialogs.h"
+#include "shell/settings_files.h"
+#include "ui_driver.h"
+#include "win_test_main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+void writeFile(const wchar_t* path, const char* text) {
+  std::FILE* f = _wfopen(path, L"w");
+  ASSERT_NE(f, nullptr);
+  std::fputs(text, f);
+  std::fclose(f);
+}
+
+class ObjectiveStartup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ensureTestMainWindow();
+    objectiveSettings = ObjectiveTable{};
+  }
+  void TearDown() override { _wremove(dataPaths.objectiveFile); }
+};
+
+TEST_F(ObjectiveStartup, SelectionDialogTakes5XFirstThenTheLastClickedObjective) {
+  ui::DialogAnswerer first(L"Objetive lens selection", {IDOK});
+  runObjectiveSelectionDialog();
+  ASSERT_TRUE(first.finish());
+  EXPECT_EQ(objectiveSettings.current, 0);
+  EXPECT_EQ(objectiveSettings.previous, 0);
+
+  ui::DialogAnswerer clicked(L"Objetive lens selection", {IDC_OBJECTIVE_20X, IDOK});
+  runObjectiveSelectionDialog();
+  ASSERT_TRUE(clicked.finish());
+  EXPECT_EQ(objectiveSettings.current, 2);
+  EXPECT_EQ(objectiveSettings.previous, 2);
+
+  objectiveSettings.current = objectiveSettings.previous = 3;
+  ui::DialogAnswerer again(L"Objetive lens selection", {IDOK});
+  runObjectiveSelectionDialog();
+  ASSERT_TRUE(again.finish());
+  EXPECT_EQ(objectiveSettings.current, 2) << "the last click survives between showings";
+
+  ui::DialogAnswerer cancelled(L"Objetive lens selection", {IDC_OBJECTIVE_100X, IDCANCEL});
+  runObjectiveSelectionDialog();
+  ASSERT_TRUE(cancelled.finish());
+  EXPECT_EQ(objectiveSettings.current, 2);
+}
+
+TEST_F(ObjectiveStartup, SelectionDialogShowsItsKoreanButtonsAndTheFiveObjectives) {
+  std::wstring ok, cancel, radio;
+  std::thread inspector([&] {
+    HWND dialog = ui::waitForWindow(L"Objetive lens selection", 30000);
+    if (!dialog) return;
+    wchar_t text[64];
+    GetDlgItemTextW(dialog, IDOK, text, 64);
+    ok = text;
+    GetDlgItemTextW(dialog, IDCANCEL, text, 64);
+    cancel = text;
+    GetDlgItemTextW(dialog, IDC_OBJECTIVE_100X, text, 64);
+    radio = text;
+    ui::pressButton(dialog, IDCANCEL);
+  });
+  runObjectiveSelectionDialog();
+  inspector.join();
+  EXPECT_EQ(ok, L"\uD655\uC778");
+  EXPECT_EQ(cancel, L"\uCDE8\uC18C");
+  EXPECT_EQ(radio, L"100X");
+}
+
+TEST_F(ObjectiveStartup, ConfirmedOutOfRangeIndexIsAskedAndTakenAs100X) {
+  writeFile(dataPaths.objectiveFile, "objective:7\nstep:200,100,192.5,190\n");
+  ui::DialogAnswerer answer(L"Confirmation", {IDYES});
+  loadObjectiveFile();
+  ASSERT_TRUE(answer.finish());
+  EXPECT_EQ(ui::narrow(answer.text()), "Is the current objective lens 100X?\n");
+  EXPECT_EQ(objectiveSettings.current, 4);
+  EXPECT_EQ(objectiveSettings.previous, 4);
+  EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[0], 195.0);
+  EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[1], 189.0);
+  EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[2], 192.5);
+  EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[3], 190.0);
+}
+
+TEST_F(ObjectiveStartup, AnsweringNoOpensTheSelectionDialog) {
+  writeFile(dataPaths.objectiveFile, "objective:1\nstep:192,192,192,192\n");
+  ui::DialogAnswerer question(L"Confirmation", {IDNO});
+  ui::DialogAnswerer selection(L"Objetive lens selection", {IDC_OBJECTIVE_50X, IDOK});
+  loadObjectiveFile();
+  ASSERT_TRUE(question.finish());
+  ASSERT_TRUE(selection.finish());
+  EXPECT_EQ(ui::narrow(question.text()), "Is the current objective lens 10X?\n");
+  EXPECT_EQ(objectiveSettings.current, 3);
+  EXPECT_EQ(objectiveSettings.previous, 3);
+}
+
+TEST_F(ObjectiveStartup, UnreadableFirstLineAsksAboutTheObjectiveAlreadyInTheTable) {
+  writeFile(dataPaths.objectiveFile, "garbled\n");
+  ui::DialogAnswerer answer(L"Confirmation", {IDYES});
+  loadObjectiveFile();
+  ASSERT_TRUE(answer.finish());
+  EXPECT_EQ(ui::narrow(answer.text()), "Is the current objective lens 50X?\n");
+  EXPECT_EQ(objectiveSettings.current, 3);
+  EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[0], 192.0);
+}
+
+TEST_F(ObjectiveStartup, MissingFileAsksNothing) {
+  _wremove(dataPaths.objectiveFile);
+  loadObjectiveFile();  // would block on a message box if it asked
+  EXPECT_EQ(objectiveSettings.current, 3);
+}
+
+}  // namespace

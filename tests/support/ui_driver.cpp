@@ -1,0 +1,106 @@
+#include "ui_driver.h"
+
+namespace ui {
+namespace {
+
+struct Search {
+  const wchar_t* title;
+  const wchar_t* className;
+  HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<Search*>(context);
+  if (!IsWindowVisible(window)) return TRUE;
+  wchar_t text[512];
+  GetWindowTextW(window, text, 512);
+  if (wcscmp(text, search->title) != 0) return TRUE;
+  if (search->className) {
+    wchar_t cls[128];
+    GetClassNameW(window, cls, 128);
+    if (wcscmp(cls, search->className) != 0) return TRUE;
+  }
+  search->found = window;
+  return FALSE;
+}
+
+BOOL CALLBACK collectStatic(HWND child, LPARAM context) {
+  auto* texts = reinterpret_cast<std::wstring*>(context);
+  wchar_t cls[64];
+  GetClassNameW(child, cls, 64);
+  if (_wcsicmp(cls, L"Static") == 0) {
+    wchar_t text[1024];
+    if (GetWindowTextW(child, text, 1024) > 0) {
+      *texts += text;
+      *texts += L'\n';
+    }
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND waitForWindow(const wchar_t* title, DWORD timeoutMs, const wchar_t* className) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (;;) {
+    Search search{title, className, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    if (GetTickCount64() >= deadline) return nullptr;
+    Sleep(20);
+  }
+}
+
+std::wstring staticTexts(HWND dialog) {
+  std::wstring texts;
+  EnumChildWindows(dialog, collectStatic, reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+bool pressButton(HWND dialog, int controlId) {
+  HWND button = GetDlgItem(dialog, controlId);
+  if (!button) return false;
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &ignored) != 0;
+}
+
+bool waitUntilGone(HWND window, DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (IsWindow(window) && IsWindowVisible(window)) {
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+DialogAnswerer::DialogAnswerer(std::wstring title, std::vector<int> buttonIds, DWORD timeoutMs)
+    : title_(std::move(title)), buttonIds_(std::move(buttonIds)), timeoutMs_(timeoutMs) {
+  thread_ = std::thread([this] {
+    HWND dialog = waitForWindow(title_.c_str(), timeoutMs_);
+    if (!dialog) return;
+    text_ = staticTexts(dialog);
+    for (int id : buttonIds_) {
+      if (!pressButton(dialog, id)) return;
+    }
+    answered_ = true;
+  });
+}
+
+DialogAnswerer::~DialogAnswerer() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool DialogAnswerer::finish() {
+  if (thread_.joinable()) thread_.join();
+  return answered_;
+}
+
+std::string narrow(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace ui

@@ -1,0 +1,57 @@
+#pragma once
+// Answers the program's message boxes and dialogs as an operator would:
+// find the window by its title, then press one of its real buttons.
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ui {
+
+// A visible top-level window with exactly this title (and window class, when
+// given: "#32770" is the class of message boxes and dialogs), in any process
+// of this Wine prefix; null when none appears within timeoutMs.
+HWND waitForWindow(const wchar_t* title, DWORD timeoutMs, const wchar_t* className = L"#32770");
+
+// The texts of a dialog's static controls, each followed by a line feed: the
+// question of a message box.
+std::wstring staticTexts(HWND dialog);
+
+// Presses the button with this control id (IDYES, IDNO, IDOK, IDCANCEL, or a
+// dialog's own id) through the button window itself. False when the dialog
+// has no such button.
+bool pressButton(HWND dialog, int controlId);
+
+// Waits until the window is gone; false after timeoutMs.
+bool waitUntilGone(HWND window, DWORD timeoutMs);
+
+// Waits for a dialog on a background thread and presses the given buttons in
+// order (for example a radio button, then IDOK), while the test thread runs
+// the code that shows it modally.
+class DialogAnswerer {
+ public:
+  DialogAnswerer(std::wstring title, std::vector<int> buttonIds, DWORD timeoutMs = 30000);
+  ~DialogAnswerer();
+  DialogAnswerer(const DialogAnswerer&) = delete;
+  DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+
+  // Joins the thread; true when the dialog was found and all buttons pressed.
+  bool finish();
+  // The dialog's static texts as found (valid after finish).
+  const std::wstring& text() const { return text_; }
+
+ private:
+  std::wstring title_;
+  std::vector<int> buttonIds_;
+  DWORD timeoutMs_;
+  std::wstring text_;
+  std::atomic<bool> answered_{false};
+  std::thread thread_;
+};
+
+std::string narrow(const std::wstring& text);
+
+}  // namespace ui
