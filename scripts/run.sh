@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Builds Nerin Station for Windows and runs it under Wine, installing what is
+# missing first.
+#  - With a display (DISPLAY set): the program opens on it, in your usual
+#    Wine prefix; close it as any window.
+#  - Without one: it runs on a virtual display, start-up's questions are
+#    answered with their default buttons, a screenshot of the main window is
+#    saved, and the program is closed normally (so Config.txt is written).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+here=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+bash scripts/ensure-packages.sh
+cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/win -j"$jobs" --target NerinStation wintool
+program="$here/build/win/bin/NerinStation.exe"
+wintool="$here/build/win/tools/wintool.exe"
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+
+if [ -n "${DISPLAY:-}" ]; then
+  exec wine "$program"
+fi
+
+echo "No display: running on a virtual display."
+out="$here/build/run"
+mkdir -p "$out"
+if [ ! -d "${WINEPREFIX:-$HOME/.wine}" ]; then
+  echo "Creating the Wine prefix (once)."
+  wineboot --init >"$out/wineboot.log" 2>&1 && wineserver -w
+fi
+
+display=70
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1920x1200x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+xvfb_pid=$!
+trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+for _ in $(seq 1 200); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
+export DISPLAY=":$display"
+
+wine "$program" >"$out/program-output.txt" 2>&1 &
+program_pid=$!
+if ! wine "$wintool" ready 120000; then
+  echo "The main window did not come up; the program's output is in $out/program-output.txt"
+  kill "$program_pid" 2>/dev/null || true
+  exit 1
+fi
+import -display "$DISPLAY" -window root "$out/nerin-station.png"
+wine "$wintool" close 30000
+wait "$program_pid" || true
+
+# (Through a file: Wine's helper processes keep a captured pipe open.)
+winepath -u "C:\\users\\$(whoami)\\Desktop\\Nerin Station_Data" >"$out/data-folder.txt" 2>/dev/null || true
+data_folder=$(readlink -f "$(tr -d '\r' <"$out/data-folder.txt")" || true)
+echo "Screenshot:  $out/nerin-station.png"
+echo "Data folder: $data_folder"
+ls -la "$data_folder" 2>/dev/null || true

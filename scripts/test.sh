@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Runs every test of Nerin Station on a Debian machine, installing what it
+# lacks: the portable core's unit tests natively (with AddressSanitizer and
+# UndefinedBehaviorSanitizer), then the Windows build's test programs and the
+# end-to-end runs of the whole program under Wine on a virtual display.
+# Exits non-zero when anything fails.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc 2>/dev/null || echo 2)
+
+bash scripts/ensure-packages.sh || { echo "could not install the build tools"; exit 1; }
+
+status=0
+
+echo "== Native build and unit tests"
+if cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug; then
+  if cmake --build build/native -j"$jobs"; then
+    ctest --test-dir build/native --output-on-failure -j"$jobs" || status=1
+  else
+    echo "native build failed"; status=1
+  fi
+else
+  echo "native configure failed"; status=1
+fi
+
+echo "== Windows build and Wine tests"
+if cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release; then
+  if cmake --build build/win -j"$jobs"; then
+    tests/harness/with-wine.sh ctest --test-dir build/win --output-on-failure || status=1
+  else
+    echo "Windows build failed"; status=1
+  fi
+else
+  echo "Windows configure failed"; status=1
+fi
+
+if [ "$status" -eq 0 ]; then echo "== All tests passed"; else echo "== Some tests FAILED"; fi
+exit "$status"

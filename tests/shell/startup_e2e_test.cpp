@@ -1,0 +1,101 @@
+// The whole program, started and closed as an operator would, with and
+// without settings files; the written Config.txt is checked byte for byte.
+
+#include "program_run.h"
+#include "resources/resource_ids.h"
+#include "shell/data_paths.h"
+#include "ui_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+constexpr DWORD kTimeout = 60000;
+
+std::string readBytes(const wchar_t* path) {
+  std::FILE* f = _wfopen(path, L"rb");
+  if (!f) return "<missing>";
+  std::string bytes;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  std::fclose(f);
+  return bytes;
+}
+
+void writeBytes(const wchar_t* path, const char* text) {
+  std::FILE* f = _wfopen(path, L"wb");
+  ASSERT_NE(f, nullptr);
+  std::fputs(text, f);
+  std::fclose(f);
+}
+
+bool fileExists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+class Startup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    _wremove(dataPaths.configFile);
+    _wremove(dataPaths.objectiveFile);
+  }
+  void TearDown() override { SetUp(); }
+
+  // Starts the program and answers what start-up asks with no hardware
+  // present, after the objective question (if any) was handled by the test.
+  ui::ProgramRun program{NERIN_PROGRAM_PATH};
+};
+
+TEST_F(Startup, WithoutSettingsFilesTheDefaultsAreWrittenAtExit) {
+  ASSERT_TRUE(program.start());
+  ASSERT_NE(program.waitForMainWindow(kTimeout), nullptr);
+  EXPECT_TRUE(fileExists(dataPaths.detailFolder)) << "the data folders exist once the program runs";
+  ASSERT_TRUE(program.closeAndWait(kTimeout));
+  EXPECT_EQ(program.exitCode(), 0u);
+  // Text mode: the two line ends are CR LF; line 3 has none.
+  EXPECT_EQ(readBytes(dataPaths.configFile),
+            "step:1, scan_speed:500, laser shift:(0,0), Ammeter:4, GPIB:18, Standa:0, arduino:12\r\n"
+            "Dz:0.000000, 0.000000, 0.000000, -14.000000, 0.000000\r\n"
+            "sample focus: 0.000000, -8.000000, 25.000000, 20.000000, 10.000000");
+  EXPECT_FALSE(fileExists(dataPaths.objectiveFile)) << "confirming nothing writes no Objective.txt";
+}
+
+TEST_F(Startup, SettingsFilesAreReadConfirmedAndWrittenBack) {
+  writeBytes(dataPaths.configFile,
+             "step:0.5, scan_speed:300, laser shift:(600,420), Ammeter:1, GPIB:5, Standa:2, arduino:12\n"
+             "Dz:1.5, 0, 0, -12.25, 0\n"
+             "sample focus:0, -8, 25, 21.5, 10");
+  writeBytes(dataPaths.objectiveFile, "objective:3\nstep:192,192,192,192\n");
+  ui::DialogAnswerer question(L"Confirmation", {IDYES}, kTimeout);
+  ASSERT_TRUE(program.start());
+  ASSERT_TRUE(question.finish());
+  EXPECT_EQ(ui::narrow(question.text()), "Is the current objective lens 50X?\n");
+  ASSERT_TRUE(program.closeAndWait(kTimeout));
+  EXPECT_EQ(program.exitCode(), 0u);
+  EXPECT_EQ(readBytes(dataPaths.configFile),
+            "step:0.5, scan_speed:300, laser shift:(600,420), Ammeter:1, GPIB:5, Standa:2, arduino:12\r\n"
+            "Dz:1.500000, 0.000000, 0.000000, -12.250000, 0.000000\r\n"
+            "sample focus: 0.000000, -8.000000, 25.000000, 21.500000, 10.000000");
+  EXPECT_EQ(readBytes(dataPaths.objectiveFile), "objective:3\nstep:192,192,192,192\n")
+      << "confirming the mounted objective leaves Objective.txt as it was";
+}
+
+TEST_F(Startup, AnsweringNoOpensTheSelectionDialogBeforeAnyDeviceStarts) {
+  writeBytes(dataPaths.objectiveFile, "objective:1\nstep:192,192,192,192\n");
+  ui::DialogAnswerer question(L"Confirmation", {IDNO}, kTimeout);
+  ASSERT_TRUE(program.start());
+  ASSERT_TRUE(question.finish());
+  EXPECT_EQ(ui::narrow(question.text()), "Is the current objective lens 10X?\n");
+  HWND selection = ui::waitForWindow(L"Objetive lens selection", kTimeout);
+  ASSERT_NE(selection, nullptr);
+  EXPECT_EQ(ui::waitForWindow(L"Scanner Error", 0), nullptr) << "no device is started before the choice";
+  ASSERT_TRUE(ui::pressButton(selection, IDC_OBJECTIVE_100X));
+  ASSERT_TRUE(ui::pressButton(selection, IDOK));
+  ASSERT_TRUE(program.closeAndWait(kTimeout));
+  EXPECT_EQ(program.exitCode(), 0u);
+  EXPECT_NE(readBytes(dataPaths.configFile), "<missing>");
+}
+
+}  // namespace
