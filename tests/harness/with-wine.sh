@@ -54,5 +54,6 @@ wineboot --init >"$root/wineboot.log" 2>&1 || { echo "wineboot failed:"; cat "$r
 # need no such wait.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wineserver -w
-wineserver -p   # stay up between test programs
+# Stay up between test programs; its own diagnostics go to a log file.
+wineserver -p >"$root/wineserver.log" 2>&1
 "$@"
