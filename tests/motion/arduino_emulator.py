@@ -1,0 +1,368 @@
+#!/usr/bin/env python3
+"""The Arduino board of the microscope, on a pseudo-terminal, for the Windows tests.
+
+    arduino_emulator.py [--com N] [--eol crlf|lf] [--verbose] -- command [args...]
+
+Opens a pseudo-terminal, links $WINEPREFIX/dosdevices/comN to its slave side
+(so that a Wine program opens it as "\\\\.\\COMN"), runs the command, and
+removes the link again; the exit code is the command's. The command finds
+    NERIN_ARDUINO_COM      the port number N
+    NERIN_ARDUINO_CONTROL  host:port of the control socket (see below)
+in its environment.
+
+The firmware side: every command line (ending in a line feed) is recorded
+byte for byte. Position queries "p", "P", "Q", "q" (axes 0..3) are answered
+with the step count "%d" and the line end. A move "m%d", "M%d", "L%d", "o%d"
+runs at the speed last set ("s", "S", "T", "O"; steps per second, 6400 at
+start): every 20 ms one line, first the positions on the way, then the axis
+letter "X", "Y", "Z" or "O". "z", "Z", "Y", "y" zero an axis; "a", "A", "b",
+"u" (accelerations), "G pin level" and "D pin value" are remembered. Nothing
+else is answered.
+
+The control socket takes one request per line and answers one line, "OK ..."
+or "ERR ...". Byte strings in requests and answers are escaped: \\n, \\r, \\\\,
+\\xNN for anything that is not printable or is a blank.
+    RESET                  all state back to the start; unsent replies dropped,
+                           bytes not yet read by the program discarded
+    CLEAR                  forget the bytes received so far
+    RECEIVED               OK <the bytes received so far, escaped>
+    POSITION axis steps    the motor's present position
+    NEXTMOVE axis [stream=0|1] [final=0|1] [stop=<steps>|hold] [end=<escaped>]
+                           how the next move of the axis goes: stream=0 sends no
+                           positions on the way; final=1 also sends the last
+                           position before the end text; stop ends the move
+                           early at a step count (a limit switch) or where it is
+                           (hold: the motor does not move); end replaces the
+                           axis letter ("end=OL" a limit, "end=" nothing at all)
+    REPLY <escaped>        the next position query is answered with exactly
+                           these bytes instead
+    SEND <escaped>         write these bytes to the program now
+    STATE                  OK pos=p0,p1,p2,p3 speed=... accel=... analog=pin:level,...
+                           digital=pin:value,...
+"""
+
+import argparse
+import os
+import select
+import socket
+import subprocess
+import sys
+import termios
+import threading
+import time
+import tty
+
+AXIS_COUNT = 4
+QUERY = "pPQq"
+MOVE = "mMLo"
+SPEED = "sSTO"
+ACCELERATION = "aAbu"
+ZERO = "zZYy"
+ARRIVAL = "XYZO"
+TICK_S = 0.02
+DEFAULT_SPEED = 6400
+
+
+def escape(data: bytes) -> str:
+    out = []
+    for b in data:
+        if b == 0x5C:
+            out.append("\\\\")
+        elif b == 0x0A:
+            out.append("\\n")
+        elif b == 0x0D:
+            out.append("\\r")
+        elif 0x21 <= b <= 0x7E:
+            out.append(chr(b))
+        else:
+            out.append("\\x%02x" % b)
+    return "".join(out)
+
+
+def unescape(text: str) -> bytes:
+    out = bytearray()
+    i = 0
+    while i < len(text):
+        c = text[i]
+        if c != "\\" or i + 1 >= len(text):
+            out += c.encode("latin-1")
+            i += 1
+            continue
+        n = text[i + 1]
+        if n == "n":
+            out.append(0x0A)
+            i += 2
+        elif n == "r":
+            out.append(0x0D)
+            i += 2
+        elif n == "x" and i + 4 <= len(text):
+            out.append(int(text[i + 2:i + 4], 16))
+            i += 4
+        else:
+            out += n.encode("latin-1")
+            i += 2
+    return bytes(out)
+
+
+class Move:
+    """One move in progress: the lines still to send, one per tick."""
+
+    def __init__(self, axis, start, target, speed, script, eol):
+        self.axis = axis
+        self.position = start
+        self.events = []  # (position after the event, bytes to send or None)
+        stop = target
+        if script.get("stop") == "hold":
+            stop = start
+        elif "stop" in script:
+            stop = int(script["stop"])
+        step = max(1, int(abs(speed) * TICK_S))
+        if script.get("stream", "1") != "0":
+            p = start
+            while abs(stop - p) > step:
+                p += step if stop > p else -step
+                self.events.append((p, b"%d" % p + eol))
+        if script.get("final", "0") == "1":
+            self.events.append((stop, b"%d" % stop + eol))
+        end = unescape(script["end"]) if "end" in script else ARRIVAL[axis].encode()
+        self.events.append((stop, end + eol if end else None))
+        self.next_time = time.monotonic() + TICK_S
+
+
+class Board:
+    def __init__(self, master, slave, eol, verbose):
+        self.master = master
+        self.slave = slave
+        self.eol = eol
+        self.verbose = verbose
+        self.lock = threading.Lock()
+        self.reset()
+
+    def reset(self):
+        self.received = bytearray()
+        self.line = bytearray()
+        self.positions = [0] * AXIS_COUNT
+        self.speeds = [DEFAULT_SPEED] * AXIS_COUNT
+        self.accelerations = [0] * AXIS_COUNT
+        self.analog = {}
+        self.digital = {}
+        self.scripts = [[] for _ in range(AXIS_COUNT)]
+        self.query_replies = []
+        self.moves = {}
+
+    def log(self, text):
+        if self.verbose:
+            sys.stderr.write("[arduino] %s\n" % text)
+            sys.stderr.flush()
+
+    def write(self, data):
+        self.log("-> %s" % escape(data))
+        os.write(self.master, data)
+
+    # Firmware side ---------------------------------------------------------
+
+    def feed(self, data):
+        self.received += data
+        for b in data:
+            if b == 0x0A:
+                self.command(bytes(self.line).decode("latin-1").rstrip("\r"))
+                self.line.clear()
+            else:
+                self.line.append(b)
+
+    def command(self, text):
+        self.log("<- %s" % text)
+        if not text:
+            return
+        letter, argument = text[0], text[1:]
+        if len(text) == 1 and letter in QUERY:
+            axis = QUERY.index(letter)
+            if self.query_replies:
+                self.write(self.query_replies.pop(0))
+            else:
+                self.write(b"%d" % self.positions[axis] + self.eol)
+        elif len(text) == 1 and letter in ZERO:
+            axis = ZERO.index(letter)
+            self.moves.pop(axis, None)
+            self.positions[axis] = 0
+        elif letter in MOVE and number(argument) is not None:
+            axis = MOVE.index(letter)
+            script = self.scripts[axis].pop(0) if self.scripts[axis] else {}
+            self.moves[axis] = Move(axis, self.positions[axis], number(argument),
+                                    self.speeds[axis], script, self.eol)
+        elif letter in SPEED and number(argument) is not None:
+            self.speeds[SPEED.index(letter)] = number(argument)
+        elif letter in ACCELERATION and number(argument) is not None:
+            self.accelerations[ACCELERATION.index(letter)] = number(argument)
+        elif letter in "GD":
+            parts = argument.split()
+            if len(parts) == 2 and number(parts[0]) is not None and number(parts[1]) is not None:
+                table = self.analog if letter == "G" else self.digital
+                table[int(parts[0])] = int(parts[1])
+
+    def tick(self, now):
+        for axis in list(self.moves):
+            move = self.moves[axis]
+            if now < move.next_time:
+                continue
+            position, data = move.events.pop(0)
+            self.positions[axis] = position
+            if data:
+                self.write(data)
+            if move.events:
+                move.next_time += TICK_S
+            else:
+                del self.moves[axis]
+
+    def next_deadline(self):
+        return min((m.next_time for m in self.moves.values()), default=None)
+
+    # Control side ----------------------------------------------------------
+
+    def control(self, request):
+        words = request.split()
+        if not words:
+            return "ERR empty"
+        name, args = words[0].upper(), words[1:]
+        try:
+            if name == "RESET":
+                self.reset()
+                termios.tcflush(self.slave, termios.TCIFLUSH)
+                return "OK"
+            if name == "CLEAR":
+                self.received.clear()
+                return "OK"
+            if name == "RECEIVED":
+                return "OK " + escape(bytes(self.received))
+            if name == "POSITION":
+                self.positions[axis_of(args[0])] = int(args[1])
+                return "OK"
+            if name == "NEXTMOVE":
+                script = {}
+                for word in args[1:]:
+                    key, _, value = word.partition("=")
+                    if key not in ("stream", "final", "stop", "end"):
+                        return "ERR unknown option " + key
+                    script[key] = value
+                self.scripts[axis_of(args[0])].append(script)
+                return "OK"
+            if name == "REPLY":
+                self.query_replies.append(unescape(args[0] if args else ""))
+                return "OK"
+            if name == "SEND":
+                self.write(unescape(args[0] if args else ""))
+                return "OK"
+            if name == "STATE":
+                def joined(values):
+                    return ",".join(str(v) for v in values)
+
+                def pairs(table):
+                    return ",".join("%d:%d" % kv for kv in sorted(table.items()))
+                return "OK pos=%s speed=%s accel=%s analog=%s digital=%s" % (
+                    joined(self.positions), joined(self.speeds), joined(self.accelerations),
+                    pairs(self.analog), pairs(self.digital))
+        except (IndexError, ValueError) as error:
+            return "ERR %s" % error
+        return "ERR unknown request " + name
+
+
+def number(text):
+    try:
+        return int(text)
+    except ValueError:
+        return None
+
+
+def axis_of(text):
+    axis = int(text)
+    if not 0 <= axis < AXIS_COUNT:
+        raise ValueError("axis %d" % axis)
+    return axis
+
+
+def serve(board, listener, stop):
+    clients = {}  # socket -> bytearray of a partial request
+    while not stop.is_set():
+        deadline = board.next_deadline()
+        timeout = 0.1 if deadline is None else max(0.0, min(0.1, deadline - time.monotonic()))
+        readable, _, _ = select.select([board.master, listener] + list(clients), [], [], timeout)
+        with board.lock:
+            for source in readable:
+                if source == board.master:
+                    try:
+                        data = os.read(board.master, 4096)
+                    except OSError:
+                        data = b""
+                    if data:
+                        board.feed(data)
+                elif source == listener:
+                    client, _ = listener.accept()
+                    clients[client] = bytearray()
+                else:
+                    data = source.recv(4096)
+                    if not data:
+                        del clients[source]
+                        source.close()
+                        continue
+                    buffer = clients[source]
+                    buffer += data
+                    while b"\n" in buffer:
+                        line, _, rest = bytes(buffer).partition(b"\n")
+                        buffer[:] = rest
+                        answer = board.control(line.decode("latin-1").strip())
+                        source.sendall(answer.encode("latin-1") + b"\n")
+            board.tick(time.monotonic())
+    for client in clients:
+        client.close()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--com", type=int, default=21)
+    parser.add_argument("--eol", choices=("crlf", "lf"), default="crlf")
+    parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("command", nargs=argparse.REMAINDER)
+    options = parser.parse_args()
+    command = options.command[1:] if options.command[:1] == ["--"] else options.command
+    if not command:
+        parser.error("no command to run")
+
+    master, slave = os.openpty()
+    tty.setraw(master)
+    tty.setraw(slave)
+    # The emulator keeps the slave side open as well, so the master never sees
+    # a hang-up between the program's close and its next open.
+    prefix = os.environ.get("WINEPREFIX") or os.path.expanduser("~/.wine")
+    devices = os.path.join(prefix, "dosdevices")
+    os.makedirs(devices, exist_ok=True)
+    link = os.path.join(devices, "com%d" % options.com)
+    if os.path.lexists(link):
+        os.remove(link)
+    os.symlink(os.ttyname(slave), link)
+
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(4)
+    board = Board(master, slave, b"\r\n" if options.eol == "crlf" else b"\n", options.verbose)
+    stop = threading.Event()
+    server = threading.Thread(target=serve, args=(board, listener, stop), daemon=True)
+    server.start()
+
+    environment = dict(os.environ)
+    environment["NERIN_ARDUINO_COM"] = str(options.com)
+    environment["NERIN_ARDUINO_CONTROL"] = "127.0.0.1:%d" % listener.getsockname()[1]
+    try:
+        code = subprocess.call(command, env=environment)
+    finally:
+        stop.set()
+        server.join(timeout=5)
+        listener.close()
+        if os.path.islink(link):
+            os.remove(link)
+        os.close(master)
+        os.close(slave)
+    return code
+
+
+if __name__ == "__main__":
+    sys.exit(main())
