@@ -1,5 +1,343 @@
 #include "motion/stage_axis.h"
 
+#include "motion/stage_math.h"
+#include "motion/ximc_library.h"
+#include "shell/message_pump.h"
+#include "shell/reporting.h"
+
+#include <windows.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
 StageAxis stageX;
 StageAxis stageY;
 StageAxis stageZ;
+
+namespace {
+
+// Probe the USB controllers and look for network controllers too. The
+// address list is left empty: the library then searches the local network
+// itself, and the program never sends probes to fixed addresses that may
+// belong to some other computer wherever it happens to run.
+constexpr int enumerateFlags = ximcEnumerateProbe | ximcEnumerateNetwork;
+constexpr char networkHint[] = "addr=";
+
+constexpr char outOfRangeText[] = "Warning: Scanner is out of range.";
+
+constexpr unsigned arrivalPollMs = 50;
+constexpr unsigned xyPollMs = 1;
+constexpr unsigned connectSettleMs = 10;
+constexpr unsigned zeroSettleMs = 100;
+
+// What the last arrival wait ended with; kept for diagnostics only.
+std::string lastArrivalText;
+
+// The library when the axis is connected, null for a simulated axis.
+const XimcLibrary* controllerOf(const StageAxis& axis) {
+  return axis.deviceNumber != 0 ? ximcLibrary() : nullptr;
+}
+
+long long msSince(ULONGLONG start) { return static_cast<long long>(GetTickCount64() - start); }
+
+// Copies an enumerated name into the axis' buffer. A missing, empty or
+// oversized name leaves the axis unconnected: opening a truncated name
+// would reach some other device, or none.
+bool takeDeviceName(const char* name, StageAxis& axis) {
+  axis.deviceName[0] = '\0';
+  if (!name) return false;
+  const size_t length = strnlen(name, sizeof axis.deviceName);
+  if (length == 0 || length >= sizeof axis.deviceName) return false;
+  std::memcpy(axis.deviceName, name, length + 1);
+  return true;
+}
+
+// Reads the status twice (the first answer can still describe the moment
+// before the last command) and derives limits and position from the second.
+double readConnectedPosition(const XimcLibrary& lib, StageAxis& axis) {
+  lib.get_status(axis.deviceId, &axis.status);
+  lib.get_status(axis.deviceId, &axis.status);
+  axis.atRightLimit = (axis.status.GPIOFlags & ximcStateRightEdge) ? 1 : 0;
+  axis.atLeftLimit = (axis.status.GPIOFlags & ximcStateLeftEdge) ? 1 : 0;
+  const double um = stepsToUm(axis.status.CurPosition, axis.status.uCurPosition, axis.zeroSteps,
+                              axis.stepsPerUnit);
+  if (axis.atRightLimit || axis.atLeftLimit) showInfo(outOfRangeText);
+  axis.positionUm = um;
+  return um;
+}
+
+void openAxis(const XimcLibrary& lib, StageAxis& axis, int number, int speed) {
+  axis.deviceId = lib.open_device(axis.deviceName);
+  axis.deviceNumber = number;
+  axis.atRightLimit = 0;
+  axis.atLeftLimit = 0;
+  lib.get_engine_settings(axis.deviceId, &axis.engineSettings);
+  axis.engineSettings.NomSpeed = static_cast<unsigned>(speed);
+  // Moves start and stop without acceleration ramps.
+  axis.engineSettings.EngineFlags &= ~ximcEngineAccelOn;
+  lib.set_engine_settings(axis.deviceId, &axis.engineSettings);
+  pumpMessages(connectSettleMs);
+  setAxisPosition(axis, 0.0);
+}
+
+int clampSpeed(int speed) {
+  if (speed < 0) return 0;
+  return speed > stageMaxSpeed ? stageMaxSpeed : speed;
+}
+
+}  // namespace
+
+bool connectStage(int axisOrder, int speed) {
+  // An axis still open from an earlier connection is closed first, so that
+  // its handle is not lost when the axis is opened again.
+  closeStageAxis(stageX);
+  closeStageAxis(stageY);
+  closeStageAxis(stageZ);
+
+  const XimcLibrary* lib = bindXimcLibrary();
+  if (!lib) return false;
+
+  char version[32] = {};
+  lib->ximc_version(version);
+  lib->set_bindy_key("keyfile.sqlite");
+  const ximc_enumeration_t devices = lib->enumerate_devices(enumerateFlags, networkHint);
+  if (!devices) return false;  // the enumeration itself failed: there is nothing to free
+  const int count = lib->get_device_count(devices);
+  if (count <= 0) {
+    lib->free_enumerate_devices(devices);
+    return false;
+  }
+
+  const AxisAssignment assigned = assignAxes(axisOrder, count);
+  StageAxis* axes[3] = {&stageX, &stageY, &stageZ};
+  const int enumIndex[3] = {assigned.x, assigned.y, assigned.z};
+  // The speed is written to the controller as it is, within the bound of
+  // every speed the program sends.
+  const int nominalSpeed = clampSpeed(speed);
+  bool any = false;
+  for (int i = 0; i < 3; ++i) {
+    StageAxis& axis = *axes[i];
+    if (enumIndex[i] < 0) continue;
+    if (!takeDeviceName(lib->get_device_name(devices, enumIndex[i]), axis)) continue;
+    openAxis(*lib, axis, i + 1, nominalSpeed);
+    any = true;
+  }
+  lib->free_enumerate_devices(devices);
+  return any;
+}
+
+void closeStageAxis(StageAxis& axis) {
+  const XimcLibrary* lib = controllerOf(axis);
+  if (!lib) return;
+  lib->close_device(&axis.deviceId);
+  axis.deviceNumber = 0;
+  axis.deviceId = 0;
+}
+
+double readAxisPosition(StageAxis& axis) {
+  const XimcLibrary* lib = controllerOf(axis);
+  if (!lib) return axis.positionUm;
+  return readConnectedPosition(*lib, axis);
+}
+
+double readAxisPositionAndMotion(StageAxis& axis, int& running) {
+  const XimcLibrary* lib = controllerOf(axis);
+  if (!lib) return axis.positionUm;
+  const double um = readConnectedPosition(*lib, axis);
+  running = (axis.status.MvCmdSts & ximcMvcmdRunning) ? 1 : 0;
+  return um;
+}
+
+void setAxisPosition(StageAxis& axis, double um) {
+  const XimcLibrary* lib = controllerOf(axis);
+  if (!lib) return;
+  lib->get_status(axis.deviceId, &axis.status);
+  pumpMessages(zeroSettleMs);
+  if (lib->get_status(axis.deviceId, &axis.status) != ximcResultOk) return;
+  axis.zeroSteps = zeroStepsFor(axis.status.CurPosition, um, axis.stepsPerUnit);
+  axis.positionUm = um;
+}
+
+void setAxisSpeed(StageAxis& axis, int speed) {
+  const XimcLibrary* lib = controllerOf(axis);
+  if (!lib) return;
+  const unsigned v = static_cast<unsigned>(clampSpeed(speed));
+  if (v == axis.engineSettings.NomSpeed) return;
+  axis.engineSettings.NomSpeed = v;
+  lib->set_engine_settings(axis.deviceId, &axis.engineSettings);
+}
+
+void setAxisSpeedExact(StageAxis& axis, int stepsPerSecond, int microstepsPerSecond) {
+  const XimcLibrary* lib = controllerOf(axis);
+  if (!lib) return;
+  int micro = microstepsPerSecond;
+  if (micro < 0) micro = 0;
+  if (micro >= stageMicrostepsPerStep) micro = stageMicrostepsPerStep - 1;
+  axis.engineSettings.NomSpeed = static_cast<unsigned>(clampSpeed(stepsPerSecond));
+  axis.engineSettings.uNomSpeed = static_cast<unsigned>(micro);
+  lib->set_engine_settings(axis.deviceId, &axis.engineSettings);
+}
+
+bool startAxisMove(StageAxis& axis, double targetUm) {
+  const XimcLibrary* lib = controllerOf(axis);
+  if (!lib) {
+    axis.positionUm = targetUm;
+    return false;
+  }
+  if (axis.positionUm == targetUm) return true;
+  // Never further into a limit switch that is already active.
+  if (axis.atRightLimit && targetUm > axis.positionUm) return false;
+  if (axis.atLeftLimit && axis.positionUm > targetUm) return false;
+  int whole = 0;
+  int micro = 0;
+  if (!moveTargetFor(targetUm, axis.zeroSteps, axis.stepsPerUnit, whole, micro)) return false;
+  lib->command_move(axis.deviceId, whole, micro);
+  return true;
+}
+
+int waitAxisArrival(StageAxis& axis, double targetUm, int timeoutMs) {
+  const ULONGLONG start = GetTickCount64();
+  float prev = 1000000.0f;
+  int polls = 0;
+  int outcome = arrivalNotMoving;
+  while (msSince(start) < timeoutMs) {
+    int running = 0;
+    const float last = static_cast<float>(readAxisPositionAndMotion(axis, running));
+    refreshPositionFields();
+    const int decided =
+        arrivalCheck(last, prev, targetUm, axis.atLeftLimit, axis.atRightLimit, polls);
+    if (decided != arrivalGoOn) {
+      outcome = decided;
+      break;
+    }
+    if (pumpMessages(arrivalPollMs) == pumpClicked) {
+      showInfo("stop requested");
+      break;
+    }
+    ++polls;
+    prev = last;
+    if (!running) {
+      outcome = arrivalMotorStopped;
+      break;
+    }
+  }
+  if (outcome == arrivalArrived) axis.positionUm = targetUm;
+  lastArrivalText = arrivalOutcomeText(outcome, polls, timeoutMs);
+  if (axis.atRightLimit || axis.atLeftLimit) showInfo(outOfRangeText);
+  refreshPositionFields();
+  return outcome;
+}
+
+int moveAxisTo(StageAxis& axis, double targetUm, int speed) {
+  if (!controllerOf(axis)) {
+    axis.positionUm = targetUm;
+    return 1;
+  }
+  // A speed of 0 or less would make the time estimate divide by zero and
+  // leave the motor standing: it means the default speed.
+  speed = effectiveMoveSpeed(speed);
+  const int timeoutMs = singleMoveTimeoutMs(targetUm - axis.positionUm, axis.stepsPerUnit, speed);
+  if (axis.positionUm == targetUm) return 1;
+  setAxisSpeed(axis, speed);
+  if (!startAxisMove(axis, targetUm)) return 0;
+  return waitAxisArrival(axis, targetUm, timeoutMs);
+}
+
+void moveAxisBy(StageAxis& axis, double distanceUm) {
+  if (controllerOf(axis)) {
+    moveAxisTo(axis, axis.positionUm + distanceUm, defaultStageSpeed);
+  } else {
+    axis.positionUm += distanceUm;
+  }
+}
+
+void moveZBy(double distanceUm) { moveAxisBy(stageZ, distanceUm); }
+
+void moveZTo(double targetUm) { moveAxisTo(stageZ, targetUm); }
+
+bool moveAxesTo(StageAxis& a, StageAxis& b, double targetA, double targetB, int speed) {
+  const bool aConnected = controllerOf(a) != nullptr;
+  const bool bConnected = controllerOf(b) != nullptr;
+  if (!aConnected || !bConnected) {
+    // With only one of the two controllers present, that one still has to
+    // go to its target: recording the target without moving would leave the
+    // program's position and the stage's apart.
+    if (aConnected) {
+      moveAxisTo(a, targetA, clampXYSpeed(speed));
+    } else {
+      a.positionUm = targetA;
+    }
+    if (bConnected) {
+      moveAxisTo(b, targetB, clampXYSpeed(speed));
+    } else {
+      b.positionUm = targetB;
+    }
+    return false;
+  }
+  if (!std::isfinite(targetA) || !std::isfinite(targetB)) return false;
+
+  const double dA = std::fabs(targetA - a.positionUm);
+  const double dB = std::fabs(targetB - b.positionUm);
+  const XYMovePlan plan = planXYMove(dA, dB, speed);
+  if (dA < 0.01 && dB < 0.01) return true;
+
+  // Speeds in proportion to the distances: both axes travel for T and the
+  // spot moves in a straight line.
+  setAxisSpeedExact(a, plan.a.steps, plan.a.micro);
+  setAxisSpeedExact(b, plan.b.steps, plan.b.micro);
+  if (plan.a.steps != 0 || plan.a.micro != 0) startAxisMove(a, targetA);
+  if (plan.b.steps != 0 || plan.b.micro != 0) startAxisMove(b, targetB);
+
+  const ULONGLONG start = GetTickCount64();
+  const long long limitMs = xyMoveLimitMs(plan.totalMs);
+  double prevSum = -10.0;
+  int runningA = 1;
+  int runningB = 1;
+  bool ended = false;
+  do {
+    const double pA = readAxisPositionAndMotion(a, runningA);
+    const double pB = readAxisPositionAndMotion(b, runningB);
+    refreshPositionFields();
+    const double sum = std::fabs(pA - targetA) + std::fabs(pB - targetB);
+    if (!runningA && !runningB) {
+      ended = true;  // finished
+      break;
+    }
+    if (sum == prevSum && sum < 0.1) {
+      ended = true;  // settled
+      break;
+    }
+    prevSum = sum;
+    if (pumpMessages(xyPollMs) == pumpClicked) {
+      ended = true;  // stopped by a click; X and Y run on to their targets
+      break;
+    }
+  } while (msSince(start) < limitMs);
+
+  if (ended) {
+    a.positionUm = targetA;
+    b.positionUm = targetB;
+    return true;
+  }
+  readAxisPosition(a);
+  readAxisPosition(b);
+  refreshPositionFields();
+  const double graceMs = std::trunc(2.0 * plan.totalMs);
+  pumpMessages(graceMs < 4.0e9 ? static_cast<unsigned>(graceMs) : 4000000000u);
+  return false;
+}
+
+void moveXYBy(double dx, double dy) {
+  moveAxesTo(stageX, stageY, stageX.positionUm + dx, stageY.positionUm + dy, defaultStageSpeed);
+}
+
+void moveAxesBy(StageAxis& a, StageAxis& b, double da, double db, int speed) {
+  moveAxesTo(a, b, a.positionUm + da, b.positionUm + db, speed);
+}
+
+void stopAxis(StageAxis& axis) {
+  const XimcLibrary* lib = controllerOf(axis);
+  if (!lib) return;
+  lib->command_stop(axis.deviceId);
+}

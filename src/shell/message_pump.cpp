@@ -1,5 +1,6 @@
 #include "shell/message_pump.h"
 
+#include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
@@ -79,6 +80,7 @@ int pumpMessages(unsigned durationMs) {
         ended = true;
       } else if (msg.message == WM_LBUTTONDOWN) {
         // The press ends the wait and is not dispatched.
+        stopAxis(stageZ);
         result = pumpClicked;
         ended = true;
       } else {

@@ -1,0 +1,72 @@
+#pragma once
+// The test side of the fake controller library: its fake_ximc_* controls,
+// reached in the libximc.dll that lies beside the test program.
+
+#include <windows.h>
+
+#include <string>
+#include <type_traits>
+
+struct FakeXimc {
+  void (*reset)(int count);
+  void (*setName)(int index, const char* name);
+  void (*setPosition)(int index, int steps, int microsteps);
+  void (*setMode)(int index, int mode);
+  void (*setLimits)(int index, int leftOn, int leftSteps, int rightOn, int rightSteps);
+  void (*failEnumeration)(int fail);
+  int (*log)(char* buffer, int size);
+  void (*clearLog)();
+  int (*deviceId)(int index);
+  int (*isOpen)(int index);
+  int (*isMoving)(int index);
+  long long (*position)(int index);
+  double (*plannedFinishMs)(int index);
+  int (*openEnumerations)();
+
+  bool complete() const {
+    return reset && setName && setPosition && setMode && setLimits && failEnumeration && log &&
+           clearLog && deviceId && isOpen && isMoving && position && plannedFinishMs &&
+           openEnumerations;
+  }
+
+  std::string calls() const {
+    const int length = log(nullptr, 0);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    log(&text[0], length + 1);
+    text.resize(static_cast<size_t>(length));
+    return text;
+  }
+};
+
+enum FakeXimcMode { fakeNormal = 0, fakeStuck = 1, fakeIgnoresMoves = 2 };
+
+// The controls of the fake, or a FakeXimc with null entries when the library
+// beside the program is not the fake.
+inline const FakeXimc& fakeXimc() {
+  static const FakeXimc fake = [] {
+    FakeXimc f = {};
+    HMODULE module = GetModuleHandleA("libximc.dll");
+    if (!module) module = LoadLibraryA("libximc.dll");
+    if (!module) return f;
+    auto get = [module](const char* name, auto& target) {
+      target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(
+          reinterpret_cast<void*>(GetProcAddress(module, name)));
+    };
+    get("fake_ximc_reset", f.reset);
+    get("fake_ximc_set_name", f.setName);
+    get("fake_ximc_set_position", f.setPosition);
+    get("fake_ximc_set_mode", f.setMode);
+    get("fake_ximc_set_limits", f.setLimits);
+    get("fake_ximc_fail_enumeration", f.failEnumeration);
+    get("fake_ximc_log", f.log);
+    get("fake_ximc_clear_log", f.clearLog);
+    get("fake_ximc_device_id", f.deviceId);
+    get("fake_ximc_is_open", f.isOpen);
+    get("fake_ximc_is_moving", f.isMoving);
+    get("fake_ximc_position", f.position);
+    get("fake_ximc_planned_finish_ms", f.plannedFinishMs);
+    get("fake_ximc_open_enumerations", f.openEnumerations);
+    return f;
+  }();
+  return fake;
+}
