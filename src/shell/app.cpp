@@ -1,6 +1,10 @@
 #include "shell/app.h"
 
 #include "mapping/scan_geometry.h"
+#include "motion/arduino_link.h"
+#include "motion/objective_changer.h"
+#include "motion/objective_table.h"
+#include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
 #include "shell/main_window.h"
 #include "shell/message_pump.h"
@@ -11,13 +15,33 @@
 #include <objidl.h>  // GDI+ needs it and WIN32_LEAN_AND_MEAN leaves it out
 #include <gdiplus.h>
 
+#include <cstdio>
+
 namespace {
+
+// Each device starts on its own; a failure is reported and start-up goes on
+// with that device simulated.
+void startDevices() {
+  if (!connectStage(standaConfig, scanSpeed)) {
+    MessageBoxA(hMainWnd, "No devices found", "Scanner Error", MB_OK);
+  }
+  if (!connectArduino(arduinoComPort)) {
+    // Name the port that was actually tried.
+    char text[64];
+    std::snprintf(text, sizeof text, "No Arduino devices found at com%d", arduinoComPort);
+    MessageBoxA(hMainWnd, text, "Arduino Error", MB_OK);
+  }
+}
 
 // Start-up steps after the main window exists, up to the message loop.
 void startUp() {
   currentEquipment = 4;  // before the file: a missing file selects the USB sourcemeter
   loadConfigFile();
   loadObjectiveFile();
+  startDevices();
+  setLaser(0);
+  setIllumination(1);
+  selectObjective(objectiveSettings.current);
 }
 
 int runMessageLoop(HINSTANCE instance) {
@@ -34,9 +58,18 @@ int runMessageLoop(HINSTANCE instance) {
   return static_cast<int>(msg.wParam);
 }
 
-void shutDown() {
+void shutDownLightsAndSave() {
   saveConfigFile();
+  setIlluminationLevel(0);
+  setLaser(0);
   KillTimer(hMainWnd, 1);
+}
+
+void closeDevices() {
+  closeArduino();
+  closeStageAxis(stageX);
+  closeStageAxis(stageY);
+  closeStageAxis(stageZ);
 }
 
 }  // namespace
@@ -56,8 +89,9 @@ int runNerinStation(HINSTANCE instance, int showCommand) {
   }
   startUp();
   const int exitCode = runMessageLoop(instance);
-  shutDown();
+  shutDownLightsAndSave();
   Gdiplus::GdiplusShutdown(gdiplusToken);
+  closeDevices();
   endFineTimer();
   return exitCode;
 }

@@ -1,5 +1,6 @@
 #include "shell/settings_files.h"
 
+#include "motion/objective_changer.h"
 #include "motion/objective_table.h"
 #include "shell/data_paths.h"
 #include "shell/objective_dialogs.h"
@@ -92,6 +93,7 @@ void loadObjectiveFile() {
   } else {
     runObjectiveSelectionDialog();
   }
+  selectObjective(objectiveSettings.current);
 
   if (std::fgets(line, sizeof line, file)) parseChangerStepsLine(line, objectiveSettings.changerSteps);
   std::fclose(file);

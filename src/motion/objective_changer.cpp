@@ -1,0 +1,71 @@
+#include "motion/objective_changer.h"
+
+#include "motion/arduino_link.h"
+#include "motion/objective_plan.h"
+#include "motion/objective_table.h"
+#include "motion/stage_axis.h"
+#include "shell/jog_pad.h"
+#include "shell/program_state.h"
+#include "shell/reporting.h"
+#include "shell/settings_files.h"
+#include "shell/ui_handles.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int turretAxis = 3;
+constexpr int firstObjectiveRadio = 9;  // radio buttons "5" .. "100" are ids 9 .. 13
+constexpr int turretEnablePin = 4;
+
+}  // namespace
+
+int selectObjective(int index) {
+  if (!isObjectiveIndex(index)) return 0;
+  if (deviceBusy) return 0;
+  deviceBusy = 1;
+
+  CheckRadioButton(hMainWnd, firstObjectiveRadio, firstObjectiveRadio + objectiveCount - 1,
+                   firstObjectiveRadio + index);
+  fieldOfViewUm = objectiveSettings.objectiveFieldOfViewUm[index];
+  lightSources.laserFocusOffsetUm = static_cast<int>(objectiveSettings.dzUm[index]);
+  jogPad.jogStepUm = jogStepForObjective(index);
+  objectiveSettings.current = index;
+
+  if (objectiveSettings.current != objectiveSettings.previous) {
+    fieldOfViewHeightUm = fieldOfViewUm * 1028 / 1232;
+    computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
+
+    setDigitalOutput(turretEnablePin, 5);
+    setMotorAcceleration(turretAxis, 1000);
+    setMotorSpeed(turretAxis, 1000);
+
+    const ObjectiveChangePlan plan = planObjectiveChange(objectiveSettings);
+    moveXYBy(plan.stageShiftXUm, plan.stageShiftYUm);
+    moveAxisBy(stageZ, plan.focusShiftUm);
+    // A move refused by the turret's travel limits is reported by the link;
+    // the change still completes, as the turret may already be where it
+    // should be.
+    for (double move : plan.turretMoves) moveMotorBy(turretAxis, move);
+
+    Sleep(100);
+    objectiveSettings.previous = objectiveSettings.current;
+
+    std::snprintf(objectiveSettings.statusText, sizeof objectiveSettings.statusText, "Obj. Motor:%.1f",
+                  arduinoLink.positionUm[turretAxis]);
+    showInfo(objectiveSettings.statusText);
+    refreshPositionFields();
+    saveObjectiveFile();
+  }
+
+  deviceBusy = 0;
+  return 0;
+}
+
+void adjustObjectiveMotor(double distance) {
+  moveMotorBy(turretAxis, distance);
+  Sleep(10);
+  zeroMotor(turretAxis);
+}

@@ -1,0 +1,3 @@
+#include "shell/jog_pad.h"
+
+JogPad jogPad;
