@@ -35,7 +35,9 @@ display=70
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 Xvfb ":$display" -screen 0 1920x1200x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
 xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+# Wine's helper processes go first, so they do not complain about a display
+# that has vanished.
+trap 'timeout 15 wineserver -w 2>/dev/null; kill $xvfb_pid 2>/dev/null || true' EXIT
 for _ in $(seq 1 200); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
 export DISPLAY=":$display"
 

@@ -11,6 +11,7 @@
 #include "shell/jog_pad.h"
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -45,16 +46,7 @@ std::string infoText() {
   return text;
 }
 
-std::string readBytes(const wchar_t* path) {
-  std::FILE* f = _wfopen(path, L"rb");
-  if (!f) return "<missing>";
-  std::string bytes;
-  char buffer[512];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  std::fclose(f);
-  return bytes;
-}
+using testfiles::readBytes;
 
 // The command lines the board received, without the position queries the
 // arrival wait sends whenever the board is quiet for a moment.

@@ -3,6 +3,7 @@
 #include "shell/data_paths.h"
 #include "shell/objective_dialogs.h"
 #include "shell/settings_files.h"
+#include "test_files.h"
 #include "ui_driver.h"
 #include "win_test_main_window.h"
 
@@ -13,12 +14,7 @@
 
 namespace {
 
-void writeFile(const wchar_t* path, const char* text) {
-  std::FILE* f = _wfopen(path, L"w");
-  ASSERT_NE(f, nullptr);
-  std::fputs(text, f);
-  std::fclose(f);
-}
+void writeFile(const wchar_t* path, const char* text) { ASSERT_TRUE(testfiles::writeBytes(path, text)); }
 
 class ObjectiveStartup : public ::testing::Test {
  protected:

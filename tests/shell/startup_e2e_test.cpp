@@ -3,6 +3,7 @@
 
 #include "program_run.h"
 #include "resources/resource_ids.h"
+#include "test_files.h"
 #include "shell/data_paths.h"
 #include "ui_driver.h"
 
@@ -15,23 +16,9 @@ namespace {
 
 constexpr DWORD kTimeout = 60000;
 
-std::string readBytes(const wchar_t* path) {
-  std::FILE* f = _wfopen(path, L"rb");
-  if (!f) return "<missing>";
-  std::string bytes;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  std::fclose(f);
-  return bytes;
-}
+using testfiles::readBytes;
 
-void writeBytes(const wchar_t* path, const char* text) {
-  std::FILE* f = _wfopen(path, L"wb");
-  ASSERT_NE(f, nullptr);
-  std::fputs(text, f);
-  std::fclose(f);
-}
+void writeBytes(const wchar_t* path, const char* text) { ASSERT_TRUE(testfiles::writeBytes(path, text)); }
 
 bool fileExists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 

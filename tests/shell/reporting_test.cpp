@@ -1,0 +1,81 @@
+#include "shell/reporting.h"
+
+#include "motion/stage_axis.h"
+#include "shell/program_state.h"
+#include "win_test_main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+HWND makeEdit(int row) {
+  return CreateWindowW(L"EDIT", L"", WS_CHILD | WS_VISIBLE, 10, 10 + 30 * row, 200, 24, hMainWnd,
+                       nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+std::string textOf(HWND window) {
+  char text[128] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+TEST(Reporting, PositionFieldsAreRewrittenOnlyWhenTheirAxisMoved) {
+  ensureTestMainWindow();
+  hXEdit = makeEdit(0);
+  hYEdit = makeEdit(1);
+  hZEdit = makeEdit(2);
+  stageX.positionUm = 12.34;
+  stageY.positionUm = -3.0;
+  stageZ.positionUm = 0.0;
+  refreshPositionFields();
+  EXPECT_EQ(textOf(hXEdit), "12.3");
+  EXPECT_EQ(textOf(hYEdit), "-3.0");
+  EXPECT_EQ(textOf(hZEdit), "0.0");
+
+  // The operator is typing into X and Y; only Y's axis moves.
+  SetWindowTextA(hXEdit, "15");
+  SetWindowTextA(hYEdit, "7");
+  stageY.positionUm = 4.56;
+  refreshPositionFields();
+  EXPECT_EQ(textOf(hXEdit), "15");
+  EXPECT_EQ(textOf(hYEdit), "4.6");
+  EXPECT_EQ(GetFocus(), hMainWnd);
+
+  for (HWND* edit : {&hXEdit, &hYEdit, &hZEdit}) {
+    DestroyWindow(*edit);
+    *edit = nullptr;
+  }
+}
+
+TEST(Reporting, ElapsedTimeRightAfterAResetShowsZeroAndTheEstimate) {
+  ensureTestMainWindow();
+  hTimeEdit = makeEdit(3);
+  scanState.expectedMinutes = 12;
+  EXPECT_EQ(stopwatch(true), 0u);
+  showElapsed();
+  EXPECT_EQ(textOf(hTimeEdit), "0M/12M ");
+  Sleep(30);
+  EXPECT_GE(stopwatch(false), 20u);
+  DestroyWindow(hTimeEdit);
+  hTimeEdit = nullptr;
+}
+
+TEST(MainWindow, HasTheMenuAndTheProgramIcon) {
+  HWND main = ensureTestMainWindow();
+  HMENU menu = GetMenu(main);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(GetMenuItemCount(menu), 5);
+  wchar_t caption[64] = {};
+  GetMenuStringW(menu, 0, caption, 64, MF_BYPOSITION);
+  EXPECT_STREQ(caption, L"File(&F)");
+  EXPECT_NE(GetClassLongPtrW(main, GCLP_HICON), 0);
+  WNDCLASSEXW plot = {};
+  plot.cbSize = sizeof plot;
+  for (const wchar_t* name : {L"Nerin", L"CFI", L"IV"}) {
+    EXPECT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), name, &plot));
+  }
+}
+
+}  // namespace
