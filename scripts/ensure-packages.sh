@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs, from Debian's archive, whatever of the build and test tools is
-# missing. Sourced by run.sh and test.sh; safe to run again.
+# missing; with "run", also what the headless run needs for its screenshot.
+# Called by run.sh and test.sh; safe to run again.
 set -euo pipefail
 
 nerin_packages=(
   cmake make g++ python3 googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix mingw-w64 binutils-mingw-w64-x86-64
-  wine wine64 xvfb x11-utils imagemagick
+  wine wine64 xvfb
 )
+[ "${1:-}" = run ] && nerin_packages+=(imagemagick)
 
 missing=()
 for p in "${nerin_packages[@]}"; do

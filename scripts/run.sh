@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 here=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
-bash scripts/ensure-packages.sh
+bash scripts/ensure-packages.sh run
 cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win -j"$jobs" --target NerinStation wintool
 program="$here/build/win/bin/NerinStation.exe"
