@@ -56,8 +56,6 @@ TEST(Reporting, ElapsedTimeRightAfterAResetShowsZeroAndTheEstimate) {
   EXPECT_EQ(stopwatch(true), 0u);
   showElapsed();
   EXPECT_EQ(textOf(hTimeEdit), "0M/12M ");
-  Sleep(30);
-  EXPECT_GE(stopwatch(false), 20u);
   DestroyWindow(hTimeEdit);
   hTimeEdit = nullptr;
 }
