@@ -6,7 +6,7 @@ if(WIN32)
   # program that uses it (never beside the real program in bin/): the
   # program finds it there first, as it would the vendor's DLL.
   function(stage_fake_ximc target directory)
-    add_library(${target} SHARED ${CMAKE_CURRENT_LIST_DIR}/fake_ximc/fake_ximc.cpp)
+    add_library(${target} SHARED ${PROJECT_SOURCE_DIR}/tests/motion/fake_ximc/fake_ximc.cpp)
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
     target_link_options(${target} PRIVATE -Wl,--kill-at)
     set_target_properties(${target} PROPERTIES

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -141,8 +142,24 @@ FAKE_EXPORT ximc_result_t XIMC_CALL set_bindy_key(const char* keyFile) {
   return ximcResultOk;
 }
 
+// The whole program, started by an end-to-end test, cannot reach the test
+// controls; it finds its controllers in the environment instead
+// (FAKE_XIMC_DEVICES=n), once, unless a test has already set them up.
+bool configured = false;
+
+void configureFromEnvironment() {
+  if (configured) return;
+  configured = true;
+  char value[16];
+  const DWORD length = GetEnvironmentVariableA("FAKE_XIMC_DEVICES", value, sizeof value);
+  if (length == 0 || length >= sizeof value) return;
+  deviceCount = std::clamp(std::atoi(value), 0, maxDevices);
+  for (int i = 0; i < maxDevices; ++i) resetDevice(devices[i], i);
+}
+
 FAKE_EXPORT ximc_enumeration_t XIMC_CALL enumerate_devices(int flags, const char* hints) {
   Guard guard;
+  configureFromEnvironment();
   logCall("enumerate_devices %d %s", flags, hints ? hints : "(null)");
   if (failEnumeration) return 0;
   ++openEnumerations;
@@ -269,6 +286,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_stop(ximc_device_t id) {
 // Closes everything and starts over with count controllers (0..3) at 0 steps.
 FAKE_EXPORT void fake_ximc_reset(int count) {
   Guard guard;
+  configured = true;
   deviceCount = std::clamp(count, 0, maxDevices);
   for (int i = 0; i < maxDevices; ++i) resetDevice(devices[i], i);
   openEnumerations = 0;
