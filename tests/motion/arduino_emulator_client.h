@@ -15,6 +15,15 @@
 
 namespace arduino_emulator {
 
+// What the program sends when it connects to a board whose axes are all at 0:
+// zero X, ask every position, then speeds (1000 um/s) and accelerations
+// (7000 sent as 5000 for X, Y, Z; 1000 for the turret).
+inline const std::string connectionBytes =
+    "z\n"
+    "p\nP\nQ\nq\n"
+    "s-6400\nS-6400\nT-6400\nO6400\n"
+    "a-32000\nA-32000\nb-32000\nu6400\n";
+
 inline std::string escape(std::string_view bytes) {
   static const char hex[] = "0123456789abcdef";
   std::string out;

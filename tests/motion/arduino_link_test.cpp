@@ -16,11 +16,7 @@
 
 namespace {
 
-const char* const connectionBytes =
-    "z\n"
-    "p\nP\nQ\nq\n"
-    "s-6400\nS-6400\nT-6400\nO6400\n"
-    "a-32000\nA-32000\nb-32000\nu6400\n";
+using arduino_emulator::connectionBytes;
 
 arduino_emulator::Client& board() {
   static arduino_emulator::Client client;
