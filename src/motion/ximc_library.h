@@ -25,7 +25,8 @@ struct XimcLibrary {
   ximc_result_t(XIMC_CALL* command_stop)(ximc_device_t id);
 };
 
-// Loads libximc.dll (found beside the program first) and looks up every entry
+// Loads libximc.dll (beside the program, or in System32; never from the
+// current directory) and looks up every entry
 // point by name, once; a later call after a failure tries again. Null when the
 // library or any entry point is missing. The library stays loaded for the
 // life of the process, since open controllers belong to it.
