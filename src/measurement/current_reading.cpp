@@ -1,6 +1,9 @@
 #include "measurement/current_reading.h"
 
+#include "measurement/current_units.h"
+#include "measurement/gpib_instruments.h"
 #include "measurement/test_current.h"
+#include "measurement/usb_sourcemeter.h"
 #include "shell/program_state.h"
 
 namespace {
@@ -11,9 +14,13 @@ float readCurrent() {
   switch (currentEquipment) {
     case 0:
       return testCurrentUa(testSource.next());
+    case 2:
+      return amperesToMicroamperes(readGpibMultimeter());
+    case 3:
+      return amperesToMicroamperes(readGpibSourcemeter());
+    case 4:
+      return amperesToMicroamperes(readUsbSourcemeter());
     default:
-      // NI-DAQ is not supported; the GPIB and USB meters are read by the
-      // measurement subsystem as it is built.
-      return 0.0f;
+      return 0.0f;  // 1: NI-DAQ is not supported; anything else reads nothing
   }
 }

@@ -1,0 +1,98 @@
+#include "measurement/gpib_instruments.h"
+
+#include "measurement/gpib_access.h"
+#include "measurement/gpib_status.h"
+#include "measurement/reply_number.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+int gpibBoardIndex = 0;
+int gpibDevice = 0;
+
+namespace {
+
+constexpr size_t kReplyCapacity = 100;
+
+// True (after reporting it) when the last bus call failed.
+bool failed(const char* message) {
+  if (!(Ibsta() & gpibErr)) return false;
+  reportGpibError(message);
+  return true;
+}
+
+int openGpibDevice(int primaryAddress) {
+  // No secondary address, 10 s timeout, EOI with the last byte, no EOS character.
+  gpibDevice = ibdev(gpibBoardIndex, primaryAddress, 0, gpibTimeout10s, 1, 0);
+  if (failed("ibdev Error")) return 0;
+  ibclr(gpibDevice);
+  if (failed("ibclr Error")) return 0;
+  return 1;
+}
+
+// Reads one reply into reply (kReplyCapacity + 1 bytes) and terminates it
+// after the bytes received. The buffer starts empty, so a read that failed
+// parses as 0.
+void readReply(char* reply) {
+  ibrd(gpibDevice, reply, kReplyCapacity);
+  failed("ibrd Error");
+  reply[replyEnd(Ibcnt(), kReplyCapacity)] = '\0';
+}
+
+}  // namespace
+
+int openGpibMultimeter(int primaryAddress) {
+  if (!openGpibDevice(primaryAddress)) return 0;
+  // The meter's own command set: each sent with its terminating zero.
+  ibwrt(gpibDevice, "REN", 4);
+  if (failed("ibwrt Error")) return 0;
+  ibwrt(gpibDevice, "F3X", 4);
+  if (failed("ibwrt Error")) return 0;
+  return 1;
+}
+
+int openGpibSourcemeter(int primaryAddress) { return openGpibDevice(primaryAddress); }
+
+void gpibWrite(const char* text) {
+  ibwrt(gpibDevice, text, std::strlen(text));
+  failed("ibwrt Error");
+  Sleep(10);
+}
+
+void configureGpibSourcemeter(float biasV, float limitA) {
+  char command[80];
+  gpibWrite(":SOUR:VOLT:RANG 1");
+  std::snprintf(command, sizeof command, ":SOUR:VOLT %f", static_cast<double>(biasV));
+  gpibWrite(command);
+  std::snprintf(command, sizeof command, ":SOUR:VOLT:ILIM %f", static_cast<double>(limitA));
+  gpibWrite(command);
+  gpibWrite(":SENSe:FUNCtion \"Current\"");
+  gpibWrite(":SENSe:Curr:RANG 1E-6");
+  gpibWrite(":COUN 1");
+  gpibWrite(":OUTP ON");
+  Sleep(100);
+}
+
+float readGpibSourcemeter() {
+  gpibWrite(":READ?");
+  char reply[kReplyCapacity + 1] = {};
+  readReply(reply);
+  return parseReplyNumber(reply, true);
+}
+
+float readGpibMultimeter() {
+  // After "REN" and "F3X" the meter answers every read with its latest reading.
+  char reply[kReplyCapacity + 1] = {};
+  readReply(reply);
+  std::printf("%s\n", reply);
+  std::fflush(stdout);
+  return parseReplyNumber(reply, false);
+}
+
+void closeGpibSourcemeter() {
+  gpibWrite(":OUTP OFF");
+  ibonl(gpibDevice, 0);
+  failed("ibonl Error");
+}

@@ -1,0 +1,53 @@
+#pragma once
+// The test side of the fake GPIB driver: its fake_gpib_* controls, reached in
+// the ni4882.dll that lies beside the test program.
+
+#include <windows.h>
+
+#include <string>
+#include <type_traits>
+
+struct FakeGpib {
+  void (*reset)();
+  void (*addReplyBytes)(const char* bytes, int length);
+  void (*fail)(const char* function, unsigned long status, unsigned long error, unsigned long count);
+  void (*setStatus)(unsigned long status, unsigned long error, unsigned long count);
+  int (*log)(char* buffer, int size);
+
+  bool complete() const { return reset && addReplyBytes && fail && setStatus && log; }
+
+  void addReply(const std::string& bytes) const { addReplyBytes(bytes.data(), static_cast<int>(bytes.size())); }
+
+  std::string calls() const {
+    const int length = log(nullptr, 0);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    log(&text[0], length + 1);
+    text.resize(static_cast<size_t>(length));
+    return text;
+  }
+};
+
+// The descriptor the fake hands out.
+constexpr int fakeGpibDevice = 7;
+
+// The controls of the fake, or a FakeGpib with null entries when the library
+// beside the program is not the fake.
+inline const FakeGpib& fakeGpib() {
+  static const FakeGpib fake = [] {
+    FakeGpib f = {};
+    HMODULE module = GetModuleHandleA("ni4882.dll");
+    if (!module) module = LoadLibraryA("ni4882.dll");
+    if (!module) return f;
+    auto get = [module](const char* name, auto& target) {
+      target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(
+          reinterpret_cast<void*>(GetProcAddress(module, name)));
+    };
+    get("fake_gpib_reset", f.reset);
+    get("fake_gpib_add_reply", f.addReplyBytes);
+    get("fake_gpib_fail", f.fail);
+    get("fake_gpib_set_status", f.setStatus);
+    get("fake_gpib_log", f.log);
+    return f;
+  }();
+  return fake;
+}

@@ -1,0 +1,211 @@
+// A stand-in for the NI-488.2 driver (ni4882.dll): the entry points the
+// program uses and the status accessors, by the same names and calling
+// convention. Every call is logged with the bytes it carried; reads are served
+// from scripted replies; any call can be made to fail with a scripted status.
+// The fake_gpib_* exports let a test script it and read the log; a whole
+// program started by a test appends the log to the file named by
+// FAKE_GPIB_LOG instead.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+#define NI488CC __stdcall
+
+namespace {
+
+constexpr int deviceDescriptor = 7;  // unlike 0 and 1, so a wrong descriptor shows
+constexpr unsigned long cmpl = 0x0100, end = 0x2000, err = 0x8000;
+
+struct Failure {
+  std::string function;
+  unsigned long status, error, count;
+};
+
+SRWLOCK lock = SRWLOCK_INIT;
+struct Guard {
+  Guard() { AcquireSRWLockExclusive(&lock); }
+  ~Guard() { ReleaseSRWLockExclusive(&lock); }
+  Guard(const Guard&) = delete;
+  Guard& operator=(const Guard&) = delete;
+};
+
+std::vector<std::string> calls;
+std::deque<std::string> replies;
+std::vector<Failure> failures;
+unsigned long statusWord = 0, errorCode = 0, byteCount = 0;
+
+void logCall(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  calls.emplace_back(text);
+  char path[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableA("FAKE_GPIB_LOG", path, sizeof path);
+  if (length == 0 || length >= sizeof path) return;
+  if (std::FILE* file = std::fopen(path, "ab")) {
+    std::fprintf(file, "%s\n", text);
+    std::fclose(file);
+  }
+}
+
+// The bytes as C would write them in quotes: "REN\0".
+std::string quoted(const void* bytes, size_t count) {
+  std::string text = "\"";
+  const auto* p = static_cast<const unsigned char*>(bytes);
+  for (size_t i = 0; p && i < count; ++i) {
+    char escaped[8];
+    if (p[i] == 0) {
+      text += "\\0";
+    } else if (p[i] == '\n') {
+      text += "\\n";
+    } else if (p[i] == '"' || p[i] == '\\') {
+      text += '\\';
+      text += static_cast<char>(p[i]);
+    } else if (p[i] < 0x20 || p[i] >= 0x7F) {
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", p[i]);
+      text += escaped;
+    } else {
+      text += static_cast<char>(p[i]);
+    }
+  }
+  return text + "\"";
+}
+
+// Ends a call: the scripted failure of this function if there is one (true),
+// otherwise the given success status.
+bool finish(const char* function, unsigned long status, unsigned long count) {
+  for (auto f = failures.begin(); f != failures.end(); ++f) {
+    if (f->function == function) {
+      statusWord = f->status;
+      errorCode = f->error;
+      byteCount = f->count;
+      failures.erase(f);
+      return true;
+    }
+  }
+  statusWord = status;
+  errorCode = 0;
+  byteCount = count;
+  return false;
+}
+
+}  // namespace
+
+// ---- the driver's entry points ----
+
+FAKE_EXPORT int NI488CC ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
+  Guard guard;
+  logCall("ibdev %d %d %d %d %d %d", board, pad, sad, tmo, eot, eos);
+  return finish("ibdev", cmpl, 0) ? -1 : deviceDescriptor;
+}
+
+FAKE_EXPORT unsigned long NI488CC ibclr(int ud) {
+  Guard guard;
+  logCall("ibclr %d", ud);
+  finish("ibclr", cmpl, 0);
+  return statusWord;
+}
+
+FAKE_EXPORT unsigned long NI488CC ibwrt(int ud, const void* buf, size_t cnt) {
+  Guard guard;
+  logCall("ibwrt %d %u %s", ud, static_cast<unsigned>(cnt), quoted(buf, cnt).c_str());
+  finish("ibwrt", cmpl, static_cast<unsigned long>(cnt));
+  return statusWord;
+}
+
+FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
+  Guard guard;
+  logCall("ibrd %d %u", ud, static_cast<unsigned>(cnt));
+  std::string reply;
+  if (!replies.empty()) {
+    reply = replies.front();
+    replies.pop_front();
+  }
+  const size_t n = std::min(reply.size(), cnt);
+  if (!finish("ibrd", end | cmpl, static_cast<unsigned long>(n)) && buf) std::memcpy(buf, reply.data(), n);
+  return statusWord;
+}
+
+FAKE_EXPORT unsigned long NI488CC ibonl(int ud, int v) {
+  Guard guard;
+  logCall("ibonl %d %d", ud, v);
+  finish("ibonl", cmpl, 0);
+  return statusWord;
+}
+
+FAKE_EXPORT unsigned long NI488CC Ibsta() { Guard guard; return statusWord; }
+FAKE_EXPORT unsigned long NI488CC Iberr() { Guard guard; return errorCode; }
+FAKE_EXPORT unsigned long NI488CC Ibcnt() { Guard guard; return byteCount; }
+
+FAKE_EXPORT unsigned long NI488CC ThreadIbsta() {
+  Guard guard;
+  logCall("ThreadIbsta");
+  return statusWord;
+}
+FAKE_EXPORT unsigned long NI488CC ThreadIberr() {
+  Guard guard;
+  logCall("ThreadIberr");
+  return errorCode;
+}
+FAKE_EXPORT unsigned long NI488CC ThreadIbcnt() {
+  Guard guard;
+  logCall("ThreadIbcnt");
+  return byteCount;
+}
+
+// ---- test controls ----
+
+FAKE_EXPORT void fake_gpib_reset() {
+  Guard guard;
+  calls.clear();
+  replies.clear();
+  failures.clear();
+  statusWord = errorCode = byteCount = 0;
+}
+
+// The next ibrd answers these bytes (in the order queued); with none queued it
+// answers nothing.
+FAKE_EXPORT void fake_gpib_add_reply(const char* bytes, int length) {
+  Guard guard;
+  replies.emplace_back(bytes, static_cast<size_t>(length));
+}
+
+// The next call of this function ends with this status, error code and count
+// (ibdev then returns -1, ibrd delivers nothing).
+FAKE_EXPORT void fake_gpib_fail(const char* function, unsigned long status, unsigned long error,
+                                unsigned long count) {
+  Guard guard;
+  failures.push_back({function, status, error, count});
+}
+
+// The status words as if the last call had ended so.
+FAKE_EXPORT void fake_gpib_set_status(unsigned long status, unsigned long error, unsigned long count) {
+  Guard guard;
+  statusWord = status;
+  errorCode = error;
+  byteCount = count;
+}
+
+// The calls so far, one a line; returns the length of the whole log, which
+// fits when it is below size.
+FAKE_EXPORT int fake_gpib_log(char* buffer, int size) {
+  Guard guard;
+  std::string all;
+  for (const std::string& call : calls) all += call + "\n";
+  if (buffer && size > 0) {
+    const size_t n = std::min(all.size(), static_cast<size_t>(size - 1));
+    std::memcpy(buffer, all.data(), n);
+    buffer[n] = '\0';
+  }
+  return static_cast<int>(all.size());
+}

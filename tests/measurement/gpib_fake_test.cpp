@@ -1,0 +1,180 @@
+// The GPIB meters through the access layer, with the fake driver beside the
+// test program: the exact bytes on the bus, readings through readCurrent, and
+// the reports that failures print.
+
+#include "fake_gpib_control.h"
+#include "measurement/current_reading.h"
+#include "measurement/gpib_access.h"
+#include "measurement/gpib_instruments.h"
+#include "measurement/gpib_status.h"
+#include "shell/program_state.h"
+#include "stdout_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const FakeGpib& fake() { return fakeGpib(); }
+
+// Runs first, while the layer has not bound the driver yet.
+TEST(GpibBeforeBinding, TheFirstStatusComesFromThePerThreadAccessor) {
+  ASSERT_TRUE(fake().complete()) << "ni4882.dll beside the test program is not the fake";
+  if (gpibBound) GTEST_SKIP() << "the driver was bound by an earlier test";
+  fake().reset();
+  fake().setStatus(gpibCmpl, 0, 5);
+  EXPECT_EQ(Ibsta(), gpibCmpl);
+  EXPECT_TRUE(gpibBound);
+  EXPECT_EQ(fake().calls(), "ThreadIbsta\n");
+  EXPECT_EQ(Ibcnt(), 5u) << "once bound, the process-wide accessor answers";
+  EXPECT_EQ(fake().calls(), "ThreadIbsta\n");
+}
+
+class GpibWithFake : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(fake().complete()) << "ni4882.dll beside the test program is not the fake";
+    fake().reset();
+    gpibDevice = 0;
+  }
+  void TearDown() override { currentEquipment = 4; }
+};
+
+TEST_F(GpibWithFake, OpeningSendsTheExactBytes) {
+  EXPECT_EQ(openGpibMultimeter(18), 1);
+  EXPECT_EQ(gpibDevice, fakeGpibDevice);
+  EXPECT_EQ(fake().calls(),
+            "ibdev 0 18 0 13 1 0\n"
+            "ibclr 7\n"
+            "ibwrt 7 4 \"REN\\0\"\n"
+            "ibwrt 7 4 \"F3X\\0\"\n");
+
+  fake().reset();
+  EXPECT_EQ(openGpibSourcemeter(5), 1);
+  EXPECT_EQ(fake().calls(), "ibdev 0 5 0 13 1 0\nibclr 7\n") << "the sourcemeter is configured separately";
+}
+
+TEST_F(GpibWithFake, ConfiguringTheSourcemeterSendsSevenCommandsAndWaits) {
+  ASSERT_EQ(openGpibSourcemeter(18), 1);
+  fake().reset();
+  LARGE_INTEGER frequency, start, stop;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  configureGpibSourcemeter(0.5f, 0.0001f);
+  QueryPerformanceCounter(&stop);
+  EXPECT_EQ(fake().calls(),
+            "ibwrt 7 17 \":SOUR:VOLT:RANG 1\"\n"
+            "ibwrt 7 19 \":SOUR:VOLT 0.500000\"\n"
+            "ibwrt 7 24 \":SOUR:VOLT:ILIM 0.000100\"\n"
+            "ibwrt 7 25 \":SENSe:FUNCtion \\\"Current\\\"\"\n"
+            "ibwrt 7 21 \":SENSe:Curr:RANG 1E-6\"\n"
+            "ibwrt 7 7 \":COUN 1\"\n"
+            "ibwrt 7 8 \":OUTP ON\"\n");
+  // 10 ms after each command and 100 ms at the end: a lower bound only.
+  const double elapsedMs = 1000.0 * static_cast<double>(stop.QuadPart - start.QuadPart) / frequency.QuadPart;
+  EXPECT_GE(elapsedMs, 150.0);
+}
+
+struct ReadCase {
+  int equipment;
+  std::string reply;
+  float microamperes;
+};
+
+TEST_F(GpibWithFake, ReadCurrentConvertsEitherMetersReplyToMicroamperes) {
+  const ReadCase cases[] = {
+      {3, "1.23456E-07\n", 0.123456f},
+      {2, "1.23456E-07\r\n", 0.123456f},
+      {3, "-2.50000E-06,+1.000000E+00,+9.91E+37\n", -2.5f},
+      {2, "NDCA-002.5000E-6", -2.5f},
+      {3, "\v1.23456E-07", 0.0f},  // the sourcemeter's reply ends at a vertical tab
+      {2, "\v1.23456E-07", 0.123456f},
+  };
+  ASSERT_EQ(openGpibSourcemeter(18), 1);
+  for (const ReadCase& c : cases) {
+    fake().reset();
+    fake().addReply(c.reply);
+    currentEquipment = c.equipment;
+    float value = -1.0f;
+    const std::string out = captureStdout([&] { value = readCurrent(); });
+    EXPECT_NEAR(value, c.microamperes, 1e-6) << c.reply;
+    const std::string expectedCalls = c.equipment == 3 ? "ibwrt 7 6 \":READ?\"\nibrd 7 100\n" : "ibrd 7 100\n";
+    EXPECT_EQ(fake().calls(), expectedCalls) << c.reply;
+    // The multimeter's reading is echoed for diagnosis.
+    EXPECT_EQ(out, c.equipment == 2 ? c.reply + "\n" : "") << c.reply;
+  }
+}
+
+TEST_F(GpibWithFake, AFailedIbdevIsReportedOnceAndNothingElseIsTried) {
+  for (int multimeter = 0; multimeter < 2; ++multimeter) {
+    fake().reset();
+    fake().fail("ibdev", gpibErr, 7, 0);
+    int opened = -1;
+    const std::string out =
+        captureStdout([&] { opened = multimeter ? openGpibMultimeter(18) : openGpibSourcemeter(18); });
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(out, "ibdev Error\nIbsta() = 0x8000  < ERR >\nIberr() = 7 ENEB <No GPIB board>\nIbcnt() = 0\n\n");
+    // The report takes the (failed) descriptor offline; no ibclr.
+    EXPECT_EQ(fake().calls(), "ibdev 0 18 0 13 1 0\nibonl -1 0\n");
+  }
+}
+
+TEST_F(GpibWithFake, AFailedReadIsReportedAndReadsZero) {
+  ASSERT_EQ(openGpibSourcemeter(18), 1);
+  fake().reset();
+  fake().addReply("1.0E-06\n");
+  fake().fail("ibrd", gpibErr | gpibTimo, 6, 0);
+  currentEquipment = 3;
+  float value = -1.0f;
+  const std::string out = captureStdout([&] { value = readCurrent(); });
+  EXPECT_EQ(value, 0.0f);
+  EXPECT_EQ(out.rfind("ibrd Error\nIbsta() = 0xc000  < ERR TIMO >\nIberr() = 6 EABO <Operation aborted>\n", 0), 0u)
+      << out;
+  EXPECT_EQ(fake().calls(), "ibwrt 7 6 \":READ?\"\nibrd 7 100\nibonl 7 0\n");
+}
+
+struct ReportCase {
+  unsigned long status, error, count;
+  const char* text;
+};
+
+TEST_F(GpibWithFake, TheReportDecodesTheDriversStatusThenTakesTheMeterOffline) {
+  const ReportCase cases[] = {
+      {gpibErr, 0, 0, "ibwrt Error\nIbsta() = 0x8000  < ERR >\nIberr() = 0 EDVR <Driver error>\nIbcnt() = 0\n\n"},
+      {gpibEnd | gpibCmpl, 0, 12,
+       "ibwrt Error\nIbsta() = 0x2100  < END CMPL >\nIberr() = 0 EDVR <Driver error>\nIbcnt() = 12\n\n"},
+      {gpibErr, 8, 3, "ibwrt Error\nIbsta() = 0x8000  < ERR >\nIberr() = 8Ibcnt() = 3\n\n"},
+  };
+  gpibDevice = fakeGpibDevice;
+  for (const ReportCase& c : cases) {
+    fake().reset();
+    fake().setStatus(c.status, c.error, c.count);
+    EXPECT_EQ(captureStdout([] { reportGpibError("ibwrt Error"); }), c.text);
+    EXPECT_EQ(fake().calls(), "ibonl 7 0\n");
+  }
+}
+
+TEST_F(GpibWithFake, ClosingTheSourcemeterSwitchesTheOutputOffAndGoesOffline) {
+  ASSERT_EQ(openGpibSourcemeter(18), 1);
+  fake().reset();
+  closeGpibSourcemeter();
+  EXPECT_EQ(fake().calls(), "ibwrt 7 9 \":OUTP OFF\"\nibonl 7 0\n");
+}
+
+TEST_F(GpibWithFake, AnEntryPointTheDriverLacksFailsLikeAMissingDriverUntilTheNextCall) {
+  ASSERT_EQ(openGpibSourcemeter(18), 1);
+  EXPECT_EQ(ibtrg(fakeGpibDevice), gpibErr) << "the fake has no ibtrg";
+  EXPECT_EQ(gpibBindFailed, 1);
+  EXPECT_EQ(Ibsta(), gpibErr);
+  EXPECT_EQ(Iberr(), 0u);
+  EXPECT_EQ(Ibcnt(), static_cast<unsigned long>(ERROR_PROC_NOT_FOUND));
+
+  fake().reset();
+  EXPECT_EQ(ibclr(fakeGpibDevice), gpibCmpl);
+  EXPECT_EQ(gpibBindFailed, 0);
+  EXPECT_EQ(Ibsta(), gpibCmpl);
+  EXPECT_EQ(ibstaCopy, static_cast<int>(gpibCmpl));
+}
+
+}  // namespace
