@@ -2,10 +2,11 @@
 // The test side of the fake GPIB driver: its fake_gpib_* controls, reached in
 // the ni4882.dll that lies beside the test program.
 
+#include "fake_controls.h"
+
 #include <windows.h>
 
 #include <string>
-#include <type_traits>
 
 struct FakeGpib {
   void (*reset)();
@@ -18,13 +19,7 @@ struct FakeGpib {
 
   void addReply(const std::string& bytes) const { addReplyBytes(bytes.data(), static_cast<int>(bytes.size())); }
 
-  std::string calls() const {
-    const int length = log(nullptr, 0);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    log(&text[0], length + 1);
-    text.resize(static_cast<size_t>(length));
-    return text;
-  }
+  std::string calls() const { return fakes::readLog(log); }
 };
 
 // The descriptor the fake hands out.
@@ -38,15 +33,11 @@ inline const FakeGpib& fakeGpib() {
     HMODULE module = GetModuleHandleA("ni4882.dll");
     if (!module) module = LoadLibraryA("ni4882.dll");
     if (!module) return f;
-    auto get = [module](const char* name, auto& target) {
-      target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(
-          reinterpret_cast<void*>(GetProcAddress(module, name)));
-    };
-    get("fake_gpib_reset", f.reset);
-    get("fake_gpib_add_reply", f.addReplyBytes);
-    get("fake_gpib_fail", f.fail);
-    get("fake_gpib_set_status", f.setStatus);
-    get("fake_gpib_log", f.log);
+    fakes::bindControl(module, "fake_gpib_reset", f.reset);
+    fakes::bindControl(module, "fake_gpib_add_reply", f.addReplyBytes);
+    fakes::bindControl(module, "fake_gpib_fail", f.fail);
+    fakes::bindControl(module, "fake_gpib_set_status", f.setStatus);
+    fakes::bindControl(module, "fake_gpib_log", f.log);
     return f;
   }();
   return fake;

@@ -6,10 +6,11 @@
 // program started by a test appends the log to the file named by
 // FAKE_GPIB_LOG instead.
 
+#include "fake_call_log.h"
+
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -37,26 +38,11 @@ struct Guard {
   Guard& operator=(const Guard&) = delete;
 };
 
-std::vector<std::string> calls;
+fakes::CallLog calls("FAKE_GPIB_LOG");
 std::deque<std::string> replies;
 std::vector<Failure> failures;
 unsigned long statusWord = 0, errorCode = 0, byteCount = 0;
 
-void logCall(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  calls.emplace_back(text);
-  char path[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableA("FAKE_GPIB_LOG", path, sizeof path);
-  if (length == 0 || length >= sizeof path) return;
-  if (std::FILE* file = std::fopen(path, "ab")) {
-    std::fprintf(file, "%s\n", text);
-    std::fclose(file);
-  }
-}
 
 // The bytes as C would write them in quotes: "REN\0".
 std::string quoted(const void* bytes, size_t count) {
@@ -105,27 +91,27 @@ bool finish(const char* function, unsigned long status, unsigned long count) {
 
 FAKE_EXPORT int NI488CC ibdev(int board, int pad, int sad, int tmo, int eot, int eos) {
   Guard guard;
-  logCall("ibdev %d %d %d %d %d %d", board, pad, sad, tmo, eot, eos);
+  calls.add("ibdev %d %d %d %d %d %d", board, pad, sad, tmo, eot, eos);
   return finish("ibdev", cmpl, 0) ? -1 : deviceDescriptor;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibclr(int ud) {
   Guard guard;
-  logCall("ibclr %d", ud);
+  calls.add("ibclr %d", ud);
   finish("ibclr", cmpl, 0);
   return statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibwrt(int ud, const void* buf, size_t cnt) {
   Guard guard;
-  logCall("ibwrt %d %u %s", ud, static_cast<unsigned>(cnt), quoted(buf, cnt).c_str());
+  calls.add("ibwrt %d %u %s", ud, static_cast<unsigned>(cnt), quoted(buf, cnt).c_str());
   finish("ibwrt", cmpl, static_cast<unsigned long>(cnt));
   return statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
   Guard guard;
-  logCall("ibrd %d %u", ud, static_cast<unsigned>(cnt));
+  calls.add("ibrd %d %u", ud, static_cast<unsigned>(cnt));
   std::string reply;
   if (!replies.empty()) {
     reply = replies.front();
@@ -138,7 +124,7 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
 
 FAKE_EXPORT unsigned long NI488CC ibonl(int ud, int v) {
   Guard guard;
-  logCall("ibonl %d %d", ud, v);
+  calls.add("ibonl %d %d", ud, v);
   finish("ibonl", cmpl, 0);
   return statusWord;
 }
@@ -149,17 +135,17 @@ FAKE_EXPORT unsigned long NI488CC Ibcnt() { Guard guard; return byteCount; }
 
 FAKE_EXPORT unsigned long NI488CC ThreadIbsta() {
   Guard guard;
-  logCall("ThreadIbsta");
+  calls.add("ThreadIbsta");
   return statusWord;
 }
 FAKE_EXPORT unsigned long NI488CC ThreadIberr() {
   Guard guard;
-  logCall("ThreadIberr");
+  calls.add("ThreadIberr");
   return errorCode;
 }
 FAKE_EXPORT unsigned long NI488CC ThreadIbcnt() {
   Guard guard;
-  logCall("ThreadIbcnt");
+  calls.add("ThreadIbcnt");
   return byteCount;
 }
 
@@ -200,12 +186,5 @@ FAKE_EXPORT void fake_gpib_set_status(unsigned long status, unsigned long error,
 // fits when it is below size.
 FAKE_EXPORT int fake_gpib_log(char* buffer, int size) {
   Guard guard;
-  std::string all;
-  for (const std::string& call : calls) all += call + "\n";
-  if (buffer && size > 0) {
-    const size_t n = std::min(all.size(), static_cast<size_t>(size - 1));
-    std::memcpy(buffer, all.data(), n);
-    buffer[n] = '\0';
-  }
-  return static_cast<int>(all.size());
+  return calls.copy(buffer, size);
 }

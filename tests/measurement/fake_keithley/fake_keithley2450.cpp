@@ -1,0 +1,363 @@
+// A stand-in for the Keithley 2450 IVI-COM driver: an in-process COM server
+// for the driver's class id whose objects answer at the method positions the
+// program calls, with the same argument types, and log every call with its
+// values. Any call can be made to fail, or a property to hand out no
+// interface. Interfaces it does not implement are refused with E_NOINTERFACE
+// (OleRun asks for IRunnableObject). The fake_usb_* exports let a test script
+// it and read the log; a whole program started by a test appends the log to
+// the file named by FAKE_USB_LOG instead.
+
+#include "fake_call_log.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+
+namespace {
+
+constexpr CLSID driverClass = {0x7DF737AA, 0xA0C5, 0x4A81, {0xB6, 0xA8, 0xD3, 0x8A, 0x6E, 0xE5, 0x2D, 0xF8}};
+constexpr IID driverIid = {0xFE52540A, 0x4406, 0x449E, {0x9E, 0x7F, 0x07, 0xD1, 0x2D, 0x3B, 0xFC, 0xAF}};
+constexpr IID iviDriverIid = {0x47ED5184, 0xA398, 0x11D4, {0xBA, 0x58, 0x00, 0x00, 0x64, 0x65, 0x73, 0x74}};
+
+enum Mode { modeNormal = 0, modeFail = 1, modeNoInterface = 2 };
+
+struct FakeObject {
+  void* const* table;
+  const char* name;
+  LONG references;
+};
+
+// ---- log and script ----
+
+SRWLOCK lock = SRWLOCK_INIT;
+struct Guard {
+  Guard() { AcquireSRWLockExclusive(&lock); }
+  ~Guard() { ReleaseSRWLockExclusive(&lock); }
+  Guard(const Guard&) = delete;
+  Guard& operator=(const Guard&) = delete;
+};
+
+fakes::CallLog calls("FAKE_USB_LOG");
+std::map<std::string, int> modes;  // "Source.26" -> Mode; "Driver.root" refuses the root interface
+std::wstring reading = L"+0.000000E+00";
+
+
+int modeOf(const char* object, int position) {
+  const auto found = modes.find(std::string(object) + "." + std::to_string(position));
+  return found == modes.end() ? modeNormal : found->second;
+}
+
+// A COM string as text in quotes; a plain wide string passed where a BSTR
+// belongs has no true length prefix and shows as such.
+std::string text(BSTR value) {
+  if (!value) return "null";
+  if (SysStringLen(value) != std::wcslen(value)) return "<not a BSTR>";
+  std::string narrow = "\"";
+  for (const wchar_t* p = value; *p; ++p) narrow += *p < 0x80 ? static_cast<char>(*p) : '?';
+  return narrow + "\"";
+}
+
+// ---- the objects ----
+
+HRESULT STDMETHODCALLTYPE queryInterface(FakeObject* self, REFIID iid, void** out);
+ULONG STDMETHODCALLTYPE addRef(FakeObject* self) { return static_cast<ULONG>(InterlockedIncrement(&self->references)); }
+ULONG STDMETHODCALLTYPE release(FakeObject* self) { return static_cast<ULONG>(InterlockedDecrement(&self->references)); }
+
+template <int Position>
+HRESULT STDMETHODCALLTYPE unexpected(FakeObject* self) {
+  calls.add("%s.%d unexpected", self->name, Position);
+  return E_NOTIMPL;
+}
+
+constexpr int slots = 48;
+using Table = std::array<void*, slots>;
+
+template <size_t... Position>
+Table unexpectedTable(std::index_sequence<Position...>) {
+  return {reinterpret_cast<void*>(&unexpected<static_cast<int>(Position)>)...};
+}
+
+FakeObject driver, identity, source, output, measure, measConfig, data, acquire, directIo, dataTrans;
+FakeObject* const allObjects[] = {&driver, &identity, &source, &output, &measure,
+                                  &measConfig, &data, &acquire, &directIo, &dataTrans};
+
+// Logs a call and gives its scripted result.
+HRESULT called(FakeObject* self, int position, const std::string& arguments = "") {
+  calls.add("%s.%d%s", self->name, position, arguments.c_str());
+  return modeOf(self->name, position) == modeFail ? E_FAIL : S_OK;
+}
+
+// A property that hands out another object.
+HRESULT handOut(FakeObject* self, int position, FakeObject* object, IUnknown** out, const std::string& arguments = "") {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  const HRESULT result = called(self, position, arguments);
+  if (FAILED(result) || modeOf(self->name, position) == modeNoInterface) return result;
+  addRef(object);
+  *out = reinterpret_cast<IUnknown*>(object);
+  return S_OK;
+}
+
+std::string format(const char* pattern, ...) {
+  char buffer[256];
+  va_list args;
+  va_start(args, pattern);
+  std::vsnprintf(buffer, sizeof buffer, pattern, args);
+  va_end(args);
+  return buffer;
+}
+
+template <int Position, FakeObject* Object>
+HRESULT STDMETHODCALLTYPE property(FakeObject* self, IUnknown** out) {
+  Guard guard;
+  return handOut(self, Position, Object, out);
+}
+
+// Driver (IIviDriver first): 4 Identity, 6 Initialize, 8 Close, 9 Source,
+// 10 Acquire, 12 Measure, 16 DataTrans, 17 DirectIO.
+HRESULT STDMETHODCALLTYPE driverInitialize(FakeObject* self, BSTR resource, VARIANT_BOOL idQuery, VARIANT_BOOL reset,
+                                           BSTR options) {
+  Guard guard;
+  return called(self, 6, format("(%s, %d, %d, %s)", text(resource).c_str(), idQuery, reset, text(options).c_str()));
+}
+HRESULT STDMETHODCALLTYPE driverClose(FakeObject* self) {
+  Guard guard;
+  return called(self, 8);
+}
+
+// Identity: 6 InstrumentManufacturer.
+HRESULT STDMETHODCALLTYPE identityManufacturer(FakeObject* self, BSTR* out) {
+  Guard guard;
+  if (!out) return E_POINTER;
+  const HRESULT result = called(self, 6);
+  *out = SUCCEEDED(result) ? SysAllocString(L"KEITHLEY INSTRUMENTS") : nullptr;
+  return result;
+}
+
+// Source: 17 item by name, 22, 26 voltage, 28, 39 current limit.
+HRESULT STDMETHODCALLTYPE sourceItem(FakeObject* self, BSTR name, IUnknown** out) {
+  Guard guard;
+  return handOut(self, 17, &output, out, format("(%s)", text(name).c_str()));
+}
+template <int Position>
+HRESULT STDMETHODCALLTYPE sourceIntDouble(FakeObject* self, std::int32_t channel, double value) {
+  Guard guard;
+  return called(self, Position, format("(%d, %g)", channel, value));
+}
+HRESULT STDMETHODCALLTYPE sourceInt(FakeObject* self, std::int32_t value) {
+  Guard guard;
+  return called(self, 28, format("(%d)", value));
+}
+HRESULT STDMETHODCALLTYPE sourceLimit(FakeObject* self, double limit) {
+  Guard guard;
+  return called(self, 39, format("(%g)", limit));
+}
+
+// Output: 12 enabled.
+HRESULT STDMETHODCALLTYPE outputEnabled(FakeObject* self, VARIANT_BOOL on) {
+  Guard guard;
+  return called(self, 12, format("(%d)", on));
+}
+
+// MeasConfig: 31, 33.
+HRESULT STDMETHODCALLTYPE measConfig31(FakeObject* self, std::int32_t value) {
+  Guard guard;
+  return called(self, 31, format("(%d)", value));
+}
+HRESULT STDMETHODCALLTYPE measConfig33(FakeObject* self, std::int32_t value, VARIANT_BOOL flag) {
+  Guard guard;
+  return called(self, 33, format("(%d, %d)", value, flag));
+}
+
+// Acquire: 3, 4 start, 12 one measurement into a buffer.
+template <int Position>
+HRESULT STDMETHODCALLTYPE acquireNoArguments(FakeObject* self) {
+  Guard guard;
+  return called(self, Position);
+}
+HRESULT STDMETHODCALLTYPE acquireSetup(FakeObject* self, std::int32_t count, double delay, BSTR buffer) {
+  Guard guard;
+  return called(self, 12, format("(%d, %g, %s)", count, delay, text(buffer).c_str()));
+}
+
+// DirectIO: 5 write a command.
+HRESULT STDMETHODCALLTYPE directIoWrite(FakeObject* self, BSTR command) {
+  Guard guard;
+  return called(self, 5, format("(%s)", text(command).c_str()));
+}
+
+// Data: 4 fetch readings as text.
+HRESULT STDMETHODCALLTYPE dataFetch(FakeObject* self, std::int32_t first, std::int32_t last, BSTR buffer,
+                                    BSTR elements, BSTR* out) {
+  Guard guard;
+  if (!out) return E_POINTER;
+  const HRESULT result =
+      called(self, 4, format("(%d, %d, %s, %s)", first, last, text(buffer).c_str(), text(elements).c_str()));
+  *out = SUCCEEDED(result) ? SysAllocString(reading.c_str()) : nullptr;
+  return result;
+}
+
+template <typename Function>
+void put(Table& table, int position, Function function) {
+  table[static_cast<size_t>(position)] = reinterpret_cast<void*>(function);
+}
+
+Table makeTable(std::initializer_list<std::pair<int, void*>> methods) {
+  Table table = unexpectedTable(std::make_index_sequence<slots>());
+  put(table, 0, &queryInterface);
+  put(table, 1, &addRef);
+  put(table, 2, &release);
+  for (const auto& method : methods) table[static_cast<size_t>(method.first)] = method.second;
+  return table;
+}
+
+template <typename Function>
+std::pair<int, void*> at(int position, Function function) {
+  return {position, reinterpret_cast<void*>(function)};
+}
+
+void setUpObjects() {
+  static const Table driverTable = makeTable({at(4, &property<4, &identity>), at(6, &driverInitialize),
+                                              at(8, &driverClose), at(9, &property<9, &source>),
+                                              at(10, &property<10, &acquire>), at(12, &property<12, &measure>),
+                                              at(16, &property<16, &dataTrans>), at(17, &property<17, &directIo>)});
+  static const Table identityTable = makeTable({at(6, &identityManufacturer)});
+  static const Table sourceTable = makeTable({at(17, &sourceItem), at(22, &sourceIntDouble<22>),
+                                              at(26, &sourceIntDouble<26>), at(28, &sourceInt),
+                                              at(39, &sourceLimit)});
+  static const Table outputTable = makeTable({at(12, &outputEnabled)});
+  static const Table measureTable = makeTable({at(8, &property<8, &data>), at(9, &property<9, &measConfig>)});
+  static const Table measConfigTable = makeTable({at(31, &measConfig31), at(33, &measConfig33)});
+  static const Table dataTable = makeTable({at(4, &dataFetch)});
+  static const Table acquireTable =
+      makeTable({at(3, &acquireNoArguments<3>), at(4, &acquireNoArguments<4>), at(12, &acquireSetup)});
+  static const Table directIoTable = makeTable({at(5, &directIoWrite)});
+  static const Table emptyTable = makeTable({});
+  driver = {driverTable.data(), "Driver", 0};
+  identity = {identityTable.data(), "Identity", 0};
+  source = {sourceTable.data(), "Source", 0};
+  output = {outputTable.data(), "Output", 0};
+  measure = {measureTable.data(), "Measure", 0};
+  measConfig = {measConfigTable.data(), "MeasConfig", 0};
+  data = {dataTable.data(), "Data", 0};
+  acquire = {acquireTable.data(), "Acquire", 0};
+  directIo = {directIoTable.data(), "DirectIO", 0};
+  dataTrans = {emptyTable.data(), "DataTrans", 0};
+}
+
+HRESULT STDMETHODCALLTYPE queryInterface(FakeObject* self, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  bool offered = IsEqualIID(iid, IID_IUnknown);
+  if (self == &driver) {
+    Guard guard;
+    const bool root = IsEqualIID(iid, driverIid) && modes["Driver.root"] != modeNoInterface;
+    offered = offered || root || IsEqualIID(iid, iviDriverIid);
+  }
+  if (!offered) return E_NOINTERFACE;
+  addRef(self);
+  *out = self;
+  return S_OK;
+}
+
+// ---- the class factory ----
+
+struct Factory {
+  void* const* table;
+};
+
+HRESULT STDMETHODCALLTYPE factoryQueryInterface(Factory* self, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) return E_NOINTERFACE;
+  *out = self;
+  return S_OK;
+}
+ULONG STDMETHODCALLTYPE factoryAddRef(Factory*) { return 2; }
+ULONG STDMETHODCALLTYPE factoryRelease(Factory*) { return 1; }
+HRESULT STDMETHODCALLTYPE factoryCreateInstance(Factory*, IUnknown* outer, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  {
+    Guard guard;
+    calls.add("CreateInstance");
+  }
+  return queryInterface(&driver, iid, out);
+}
+HRESULT STDMETHODCALLTYPE factoryLockServer(Factory*, BOOL) { return S_OK; }
+
+void* const factoryTable[] = {reinterpret_cast<void*>(&factoryQueryInterface),
+                              reinterpret_cast<void*>(&factoryAddRef), reinterpret_cast<void*>(&factoryRelease),
+                              reinterpret_cast<void*>(&factoryCreateInstance),
+                              reinterpret_cast<void*>(&factoryLockServer)};
+Factory factory = {factoryTable};
+
+}  // namespace
+
+// ---- the in-process server's exports ----
+
+FAKE_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!IsEqualCLSID(clsid, driverClass)) return CLASS_E_CLASSNOTAVAILABLE;
+  {
+    Guard guard;
+    static const bool ready = (setUpObjects(), true);
+    (void)ready;
+  }
+  return factoryQueryInterface(&factory, iid, out);
+}
+
+// Stays loaded: the test reads its log after the program let go of it.
+FAKE_EXPORT HRESULT STDMETHODCALLTYPE DllCanUnloadNow() { return S_FALSE; }
+
+// ---- test controls ----
+
+FAKE_EXPORT void fake_usb_reset() {
+  Guard guard;
+  calls.clear();
+  modes.clear();
+  reading = L"+0.000000E+00";
+}
+
+// mode 1: the call at "Object.position" fails (E_FAIL); 2: it succeeds but
+// hands out no interface. "Driver.root" with 2: the root interface is refused.
+FAKE_EXPORT void fake_usb_set_mode(const char* call, int mode) {
+  Guard guard;
+  modes[call] = mode;
+}
+
+// The text the next fetches of a reading return.
+FAKE_EXPORT void fake_usb_set_reading(const wchar_t* text) {
+  Guard guard;
+  reading = text;
+}
+
+// References the program holds on the fake's objects now.
+FAKE_EXPORT int fake_usb_references() {
+  Guard guard;
+  LONG total = 0;
+  for (const FakeObject* object : allObjects) total += object->references;
+  return static_cast<int>(total);
+}
+
+// The calls so far, one a line; returns the length of the whole log, which
+// fits when it is below size.
+FAKE_EXPORT int fake_usb_log(char* buffer, int size) {
+  Guard guard;
+  return calls.copy(buffer, size);
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The test side of the fake sourcemeter driver: its registration as the
+// driver's COM class in the test Wine prefix, and its fake_usb_* controls.
+
+#include "fake_controls.h"
+
+#include <windows.h>
+
+#include <string>
+
+constexpr const wchar_t* fakeKeithleyClassKey = L"CLSID\\{7DF737AA-A0C5-4A81-B6A8-D38A6EE52DF8}";
+
+// Registers the fake DLL (a Windows path) as the in-process server of the
+// driver's class, as the driver's installer would; false on failure.
+inline bool registerFakeKeithley(const std::wstring& dllPath) {
+  const std::wstring key = std::wstring(fakeKeithleyClassKey) + L"\\InprocServer32";
+  HKEY handle = nullptr;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  const wchar_t model[] = L"Apartment";
+  const bool done =
+      RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(dllPath.c_str()),
+                     static_cast<DWORD>((dllPath.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS &&
+      RegSetValueExW(handle, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(model), sizeof model) ==
+          ERROR_SUCCESS;
+  RegCloseKey(handle);
+  return done;
+}
+
+inline void unregisterFakeKeithley() { RegDeleteTreeW(HKEY_CLASSES_ROOT, fakeKeithleyClassKey); }
+
+struct FakeKeithley {
+  void (*reset)();
+  void (*setMode)(const char* call, int mode);
+  void (*setReading)(const wchar_t* text);
+  int (*references)();
+  int (*log)(char* buffer, int size);
+
+  bool complete() const { return reset && setMode && setReading && references && log; }
+
+  std::string calls() const { return fakes::readLog(log); }
+};
+
+enum FakeKeithleyMode { fakeCallWorks = 0, fakeCallFails = 1, fakeNoInterface = 2 };
+
+// The controls of the fake loaded from this path (the same module COM loads).
+inline const FakeKeithley& fakeKeithley(const std::wstring& dllPath) {
+  static const FakeKeithley fake = [&] {
+    FakeKeithley f = {};
+    HMODULE module = LoadLibraryW(dllPath.c_str());
+    if (!module) return f;
+    fakes::bindControl(module, "fake_usb_reset", f.reset);
+    fakes::bindControl(module, "fake_usb_set_mode", f.setMode);
+    fakes::bindControl(module, "fake_usb_set_reading", f.setReading);
+    fakes::bindControl(module, "fake_usb_references", f.references);
+    fakes::bindControl(module, "fake_usb_log", f.log);
+    return f;
+  }();
+  return fake;
+}

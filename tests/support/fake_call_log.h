@@ -1,0 +1,57 @@
+#pragma once
+// The call log of a fake vendor library: one line per call, kept for the
+// test that loaded the fake, and appended to the file named by an environment
+// variable when a whole program (which the test cannot reach) uses the fake.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace fakes {
+
+class CallLog {
+ public:
+  explicit CallLog(const char* fileVariable) : fileVariable_(fileVariable) {}
+
+  void add(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    calls_.emplace_back(text);
+    char path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA(fileVariable_, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return;
+    if (std::FILE* file = std::fopen(path, "ab")) {
+      std::fprintf(file, "%s\n", text);
+      std::fclose(file);
+    }
+  }
+
+  void clear() { calls_.clear(); }
+
+  // Copies the log (one call a line) into buffer, cut to fit, and returns its
+  // whole length.
+  int copy(char* buffer, int size) const {
+    std::string all;
+    for (const std::string& call : calls_) all += call + "\n";
+    if (buffer && size > 0) {
+      const size_t n = std::min(all.size(), static_cast<size_t>(size - 1));
+      std::memcpy(buffer, all.data(), n);
+      buffer[n] = '\0';
+    }
+    return static_cast<int>(all.size());
+  }
+
+ private:
+  const char* fileVariable_;
+  std::vector<std::string> calls_;
+};
+
+}  // namespace fakes
