@@ -1,6 +1,8 @@
 #include "shell/app.h"
 
 #include "mapping/scan_geometry.h"
+#include "measurement/gpib_instruments.h"
+#include "measurement/usb_sourcemeter.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_changer.h"
 #include "motion/objective_table.h"
@@ -19,6 +21,40 @@
 
 namespace {
 
+// The saved current meter (0 and 1 have none to open). One that does not
+// answer is reported, and the test source stands in for it.
+void startCurrentMeter() {
+  const char* failure = nullptr;
+  const char* title = "GPIB Error";
+  switch (currentEquipment) {
+    case 2:
+      if (!openGpibMultimeter(gpibAddress)) failure = "No MultiMeter devices found at GPIB";
+      break;
+    case 3:
+      if (!openGpibSourcemeter(gpibAddress)) failure = "No SourceMeter devices found at GPIB";
+      break;
+    case 4:
+      if (!openUsbSourcemeter(0.0f)) {
+        failure = "No SourceMeter devices via USB";
+        title = "USB Error";
+      }
+      break;
+  }
+  if (failure) {
+    MessageBoxA(hMainWnd, failure, title, MB_OK);
+    currentEquipment = 0;
+  }
+}
+
+// The sourcemeters are left with their output off.
+void closeCurrentMeter() {
+  if (currentEquipment == 3) closeGpibSourcemeter();
+  if (currentEquipment == 4) {
+    configureUsbSourcemeter(0.0f, currentLimit);
+    closeUsbSourcemeter();
+  }
+}
+
 // Each device starts on its own; a failure is reported and start-up goes on
 // with that device simulated.
 void startDevices() {
@@ -31,6 +67,7 @@ void startDevices() {
     std::snprintf(text, sizeof text, "No Arduino devices found at com%d", arduinoComPort);
     MessageBoxA(hMainWnd, text, "Arduino Error", MB_OK);
   }
+  startCurrentMeter();
 }
 
 // Start-up steps after the main window exists, up to the message loop.
@@ -70,6 +107,7 @@ void closeDevices() {
   closeStageAxis(stageX);
   closeStageAxis(stageY);
   closeStageAxis(stageZ);
+  closeCurrentMeter();
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // The whole program with its devices present: a (fake) stage controller
-// library beside it and the emulated Arduino behind the configured COM port.
-// Start-up must connect both without a word to the operator, switch the lamp
-// on, and the normal exit must dim the lamp and release the port.
+// library and GPIB driver beside it, the emulated Arduino behind the
+// configured COM port, a (fake) sourcemeter driver registered. Start-up must
+// connect them without a word to the operator, switch the lamp on, and the
+// normal exit must dim the lamp, release the port and leave the sourcemeters
+// with their output off.
 
 #include "arduino_emulator_client.h"
+#include "fake_keithley_control.h"
 #include "program_run.h"
 #include "shell/data_paths.h"
 #include "test_files.h"
@@ -11,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -43,6 +47,73 @@ TEST(StartupWithDevices, ConnectsStageAndArduinoSwitchesTheLampAndReleasesThemAt
   EXPECT_TRUE(board.waitForReceived(connectionBytes + "D 6 5\nG 6 0\n", kTimeout)) << board.lastReceived;
   EXPECT_EQ(testfiles::readBytes(dataPaths.configFile).rfind("step:1, scan_speed:500", 0), 0u);
   _wremove(dataPaths.configFile);
+}
+
+// The log a fake library beside the program writes into the file named by
+// its variable; the file starts empty.
+class FakeLogFile {
+ public:
+  explicit FakeLogFile(const char* variable) : variable_(variable) {
+    wchar_t folder[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"log", 0, path_);
+    char narrowPath[MAX_PATH];
+    WideCharToMultiByte(CP_ACP, 0, path_, -1, narrowPath, MAX_PATH, nullptr, nullptr);
+    SetEnvironmentVariableA(variable, narrowPath);
+  }
+  ~FakeLogFile() {
+    SetEnvironmentVariableA(variable_, nullptr);
+    DeleteFileW(path_);
+  }
+  std::string text() const { return testfiles::readBytes(path_); }
+
+ private:
+  const char* variable_;
+  wchar_t path_[MAX_PATH] = {};
+};
+
+// Starts the program with this meter saved, waits until start-up is through
+// (the lamp goes on) and closes it normally.
+void runWithMeter(arduino_emulator::Client& board, int equipment) {
+  ASSERT_TRUE(board.reset());
+  _wremove(dataPaths.objectiveFile);
+  const std::string config = "step:1, scan_speed:500, laser shift:(0,0), Ammeter:" + std::to_string(equipment) +
+                             ", GPIB:18, Standa:0, arduino:" + std::to_string(board.comPort()) + "\n";
+  ASSERT_TRUE(testfiles::writeBytes(dataPaths.configFile, config.c_str()));
+  ui::ProgramRun program(NERIN_PROGRAM_WITH_DEVICES);
+  ASSERT_TRUE(program.start());
+  EXPECT_TRUE(board.waitForReceived(connectionBytes + "D 6 5\n", kTimeout)) << board.lastReceived;
+  EXPECT_EQ(ui::waitForWindow(L"GPIB Error", 0), nullptr);
+  EXPECT_EQ(ui::waitForWindow(L"USB Error", 0), nullptr);
+  ASSERT_TRUE(program.closeAndWait(kTimeout));
+  EXPECT_EQ(testfiles::readBytes(dataPaths.configFile).rfind(config.substr(0, config.find(", GPIB")), 0), 0u)
+      << "the meter stays selected";
+  _wremove(dataPaths.configFile);
+}
+
+TEST(StartupWithDevices, TheGpibSourcemeterIsOpenedAtStartAndSwitchedOffAtExit) {
+  arduino_emulator::Client board;
+  ASSERT_TRUE(board.connected()) << "run under arduino_emulator.py";
+  FakeLogFile log("FAKE_GPIB_LOG");
+  runWithMeter(board, 3);
+  EXPECT_EQ(log.text(), "ibdev 0 18 0 13 1 0\nibclr 7\nibwrt 7 9 \":OUTP OFF\"\nibonl 7 0\n");
+}
+
+TEST(StartupWithDevices, TheUsbSourcemeterIsConnectedAtZeroVoltsAndLeftAtZeroWithItsOutputOff) {
+  arduino_emulator::Client board;
+  ASSERT_TRUE(board.connected()) << "run under arduino_emulator.py";
+  ASSERT_TRUE(registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)));
+  FakeLogFile log("FAKE_USB_LOG");
+  runWithMeter(board, 4);
+  unregisterFakeKeithley();
+  const std::string calls = log.text();
+  EXPECT_EQ(calls.rfind("CreateInstance\nDriver.6(", 0), 0u) << calls;
+  // Connected at 0 V with the driver's initial limit; at exit 0 V with the
+  // program's limit, then output off and the session closed.
+  EXPECT_NE(calls.find("Source.26(1, 0)\nSource.39(1e-05)\nOutput.12(1)\n"), std::string::npos) << calls;
+  const std::string exitCalls = "Source.26(1, 0)\nSource.39(0.0001)\nOutput.12(1)\nOutput.12(0)\nDriver.8\n";
+  ASSERT_GE(calls.size(), exitCalls.size()) << calls;
+  EXPECT_EQ(calls.substr(calls.size() - exitCalls.size()), exitCalls) << calls;
 }
 
 }  // namespace

@@ -33,12 +33,15 @@ std::string acknowledge(const wchar_t* title) {
 }
 
 // With no hardware every device start fails and says so, one box each, and
-// start-up goes on.
-void acknowledgeMissingDevices(int arduinoPort = 12) {
+// start-up goes on. Without Config.txt the USB sourcemeter is the meter.
+void acknowledgeMissingDevices(int arduinoPort = 12, bool usbMeter = true) {
   EXPECT_EQ(acknowledge(L"Scanner Error"), "No devices found\n");
   EXPECT_EQ(acknowledge(L"Warning"), "Error in  opening serial port\n");
   EXPECT_EQ(acknowledge(L"Arduino Error"),
             "No Arduino devices found at com" + std::to_string(arduinoPort) + "\n");
+  if (usbMeter) {
+    EXPECT_EQ(acknowledge(L"USB Error"), "No SourceMeter devices via USB\n");
+  }
 }
 
 class Startup : public ::testing::Test {
@@ -63,7 +66,7 @@ TEST_F(Startup, WithoutSettingsFilesTheDefaultsAreWrittenAtExit) {
   EXPECT_EQ(program.exitCode(), 0u);
   // Text mode: the two line ends are CR LF; line 3 has none.
   EXPECT_EQ(readBytes(dataPaths.configFile),
-            "step:1, scan_speed:500, laser shift:(0,0), Ammeter:4, GPIB:18, Standa:0, arduino:12\r\n"
+            "step:1, scan_speed:500, laser shift:(0,0), Ammeter:0, GPIB:18, Standa:0, arduino:12\r\n"
             "Dz:0.000000, 0.000000, 0.000000, -14.000000, 0.000000\r\n"
             "sample focus: 0.000000, -8.000000, 25.000000, 20.000000, 10.000000");
   EXPECT_FALSE(fileExists(dataPaths.objectiveFile)) << "confirming nothing writes no Objective.txt";
@@ -79,7 +82,7 @@ TEST_F(Startup, SettingsFilesAreReadConfirmedAndWrittenBack) {
   ASSERT_TRUE(program.start());
   ASSERT_TRUE(question.finish());
   EXPECT_EQ(ui::narrow(question.text()), "Is the current objective lens 50X?\n");
-  acknowledgeMissingDevices(37);
+  acknowledgeMissingDevices(37, false);
   ASSERT_TRUE(program.closeAndWait(kTimeout));
   EXPECT_EQ(program.exitCode(), 0u);
   EXPECT_EQ(readBytes(dataPaths.configFile),
@@ -88,6 +91,32 @@ TEST_F(Startup, SettingsFilesAreReadConfirmedAndWrittenBack) {
             "sample focus: 0.000000, -8.000000, 25.000000, 21.500000, 10.000000");
   EXPECT_EQ(readBytes(dataPaths.objectiveFile), "objective:3\nstep:192,192,192,192\n")
       << "confirming the mounted objective leaves Objective.txt as it was";
+}
+
+TEST_F(Startup, ASavedMeterThatDoesNotAnswerIsReportedOnceAndTheTestSourceTakesOver) {
+  const struct {
+    int equipment;
+    const wchar_t* title;
+    const char* text;
+  } cases[] = {
+      {2, L"GPIB Error", "No MultiMeter devices found at GPIB\n"},
+      {3, L"GPIB Error", "No SourceMeter devices found at GPIB\n"},
+      {4, L"USB Error", "No SourceMeter devices via USB\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string line1 = "step:1, scan_speed:500, laser shift:(0,0), Ammeter:" + std::to_string(c.equipment) +
+                              ", GPIB:18, Standa:0, arduino:12\n";
+    writeBytes(dataPaths.configFile, line1.c_str());
+    ui::ProgramRun run(NERIN_PROGRAM_PATH);
+    ASSERT_TRUE(run.start());
+    acknowledgeMissingDevices(12, false);
+    EXPECT_EQ(acknowledge(c.title), c.text);
+    // A second report would follow at once, within the same start-up step.
+    EXPECT_EQ(ui::waitForWindow(c.title, 1000), nullptr) << "reported once";
+    ASSERT_TRUE(run.closeAndWait(kTimeout));
+    EXPECT_EQ(readBytes(dataPaths.configFile).rfind("step:1, scan_speed:500, laser shift:(0,0), Ammeter:0,", 0), 0u)
+        << "equipment " << c.equipment << " falls back to the test source";
+  }
 }
 
 TEST_F(Startup, AnsweringNoOpensTheSelectionDialogBeforeAnyDeviceStarts) {
