@@ -87,7 +87,6 @@ float readGpibMultimeter() {
   char reply[kReplyCapacity + 1] = {};
   readReply(reply);
   std::printf("%s\n", reply);
-  std::fflush(stdout);
   return parseReplyNumber(reply, false);
 }
 
