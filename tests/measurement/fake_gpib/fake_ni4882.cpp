@@ -6,7 +6,7 @@
 // program started by a test appends the log to the file named by
 // FAKE_GPIB_LOG instead.
 
-#include "fake_call_log.h"
+#include "fake_library.h"
 
 #include <windows.h>
 
@@ -30,13 +30,7 @@ struct Failure {
   unsigned long status, error, count;
 };
 
-SRWLOCK lock = SRWLOCK_INIT;
-struct Guard {
-  Guard() { AcquireSRWLockExclusive(&lock); }
-  ~Guard() { ReleaseSRWLockExclusive(&lock); }
-  Guard(const Guard&) = delete;
-  Guard& operator=(const Guard&) = delete;
-};
+using fakes::Guard;
 
 fakes::CallLog calls("FAKE_GPIB_LOG");
 std::deque<std::string> replies;

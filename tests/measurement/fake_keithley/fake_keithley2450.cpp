@@ -7,7 +7,7 @@
 // it and read the log; a whole program started by a test appends the log to
 // the file named by FAKE_USB_LOG instead.
 
-#include "fake_call_log.h"
+#include "fake_library.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -42,13 +42,7 @@ struct FakeObject {
 
 // ---- log and script ----
 
-SRWLOCK lock = SRWLOCK_INIT;
-struct Guard {
-  Guard() { AcquireSRWLockExclusive(&lock); }
-  ~Guard() { ReleaseSRWLockExclusive(&lock); }
-  Guard(const Guard&) = delete;
-  Guard& operator=(const Guard&) = delete;
-};
+using fakes::Guard;
 
 fakes::CallLog calls("FAKE_USB_LOG");
 std::map<std::string, int> modes;  // "Source.26" -> Mode; "Driver.root" refuses the root interface

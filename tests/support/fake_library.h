@@ -1,7 +1,9 @@
 #pragma once
-// The call log of a fake vendor library: one line per call, kept for the
-// test that loaded the fake, and appended to the file named by an environment
-// variable when a whole program (which the test cannot reach) uses the fake.
+// Shared by the fake vendor libraries: the lock that guards their state (the
+// program and the test both call in), and the call log: one line per call,
+// kept for the test that loaded the fake, and appended to the file named by an
+// environment variable when a whole program (which the test cannot reach)
+// uses the fake.
 
 #include <windows.h>
 
@@ -13,6 +15,17 @@
 #include <vector>
 
 namespace fakes {
+
+// A slim reader/writer lock needs no set-up or tear-down, so nothing of it
+// runs while the process detaches the library. One per fake library.
+inline SRWLOCK lock = SRWLOCK_INIT;
+
+struct Guard {
+  Guard() { AcquireSRWLockExclusive(&lock); }
+  ~Guard() { ReleaseSRWLockExclusive(&lock); }
+  Guard(const Guard&) = delete;
+  Guard& operator=(const Guard&) = delete;
+};
 
 class CallLog {
  public:
