@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -47,6 +46,7 @@ using fakes::Guard;
 fakes::CallLog calls("FAKE_USB_LOG");
 std::map<std::string, int> modes;  // "Source.26" -> Mode; "Driver.root" refuses the root interface
 std::wstring reading = L"+0.000000E+00";
+const std::wstring manufacturer = L"KEITHLEY INSTRUMENTS";
 
 
 int modeOf(const char* object, int position) {
@@ -105,102 +105,44 @@ HRESULT handOut(FakeObject* self, int position, FakeObject* object, IUnknown** o
   return S_OK;
 }
 
-std::string format(const char* pattern, ...) {
-  char buffer[256];
-  va_list args;
-  va_start(args, pattern);
-  std::vsnprintf(buffer, sizeof buffer, pattern, args);
-  va_end(args);
+// The values of a call as the log shows them.
+std::string describe(std::int32_t value) { return std::to_string(value); }
+std::string describe(VARIANT_BOOL value) { return std::to_string(value); }
+std::string describe(BSTR value) { return text(value); }
+std::string describe(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%g", value);
   return buffer;
 }
 
-template <int Position, FakeObject* Object>
-HRESULT STDMETHODCALLTYPE property(FakeObject* self, IUnknown** out) {
-  Guard guard;
-  return handOut(self, Position, Object, out);
+template <typename... Args>
+std::string argumentList(Args... args) {
+  std::string list;
+  ((list += (list.empty() ? "" : ", ") + describe(args)), ...);
+  return sizeof...(Args) ? "(" + list + ")" : "";
 }
 
-// Driver (IIviDriver first): 4 Identity, 6 Initialize, 8 Close, 9 Source,
-// 10 Acquire, 12 Measure, 16 DataTrans, 17 DirectIO.
-HRESULT STDMETHODCALLTYPE driverInitialize(FakeObject* self, BSTR resource, VARIANT_BOOL idQuery, VARIANT_BOOL reset,
-                                           BSTR options) {
+// A method that takes values and hands nothing out: logged, scripted result.
+template <int Position, typename... Args>
+HRESULT STDMETHODCALLTYPE method(FakeObject* self, Args... args) {
   Guard guard;
-  return called(self, 6, format("(%s, %d, %d, %s)", text(resource).c_str(), idQuery, reset, text(options).c_str()));
-}
-HRESULT STDMETHODCALLTYPE driverClose(FakeObject* self) {
-  Guard guard;
-  return called(self, 8);
+  return called(self, Position, argumentList(args...));
 }
 
-// Identity: 6 InstrumentManufacturer.
-HRESULT STDMETHODCALLTYPE identityManufacturer(FakeObject* self, BSTR* out) {
+// A property that hands out an object, with the item name first if it takes one.
+template <int Position, FakeObject* Object, typename... Args>
+HRESULT STDMETHODCALLTYPE property(FakeObject* self, Args... args, IUnknown** out) {
+  Guard guard;
+  return handOut(self, Position, Object, out, argumentList(args...));
+}
+
+// A method that hands out text (the manufacturer, a fetched reading).
+template <int Position, const std::wstring* Text, typename... Args>
+HRESULT STDMETHODCALLTYPE textOut(FakeObject* self, Args... args, BSTR* out) {
   Guard guard;
   if (!out) return E_POINTER;
-  const HRESULT result = called(self, 6);
-  *out = SUCCEEDED(result) ? SysAllocString(L"KEITHLEY INSTRUMENTS") : nullptr;
-  return result;
-}
-
-// Source: 17 item by name, 22, 26 voltage, 28, 39 current limit.
-HRESULT STDMETHODCALLTYPE sourceItem(FakeObject* self, BSTR name, IUnknown** out) {
-  Guard guard;
-  return handOut(self, 17, &output, out, format("(%s)", text(name).c_str()));
-}
-template <int Position>
-HRESULT STDMETHODCALLTYPE sourceIntDouble(FakeObject* self, std::int32_t channel, double value) {
-  Guard guard;
-  return called(self, Position, format("(%d, %g)", channel, value));
-}
-HRESULT STDMETHODCALLTYPE sourceInt(FakeObject* self, std::int32_t value) {
-  Guard guard;
-  return called(self, 28, format("(%d)", value));
-}
-HRESULT STDMETHODCALLTYPE sourceLimit(FakeObject* self, double limit) {
-  Guard guard;
-  return called(self, 39, format("(%g)", limit));
-}
-
-// Output: 12 enabled.
-HRESULT STDMETHODCALLTYPE outputEnabled(FakeObject* self, VARIANT_BOOL on) {
-  Guard guard;
-  return called(self, 12, format("(%d)", on));
-}
-
-// MeasConfig: 31, 33.
-HRESULT STDMETHODCALLTYPE measConfig31(FakeObject* self, std::int32_t value) {
-  Guard guard;
-  return called(self, 31, format("(%d)", value));
-}
-HRESULT STDMETHODCALLTYPE measConfig33(FakeObject* self, std::int32_t value, VARIANT_BOOL flag) {
-  Guard guard;
-  return called(self, 33, format("(%d, %d)", value, flag));
-}
-
-// Acquire: 3, 4 start, 12 one measurement into a buffer.
-template <int Position>
-HRESULT STDMETHODCALLTYPE acquireNoArguments(FakeObject* self) {
-  Guard guard;
-  return called(self, Position);
-}
-HRESULT STDMETHODCALLTYPE acquireSetup(FakeObject* self, std::int32_t count, double delay, BSTR buffer) {
-  Guard guard;
-  return called(self, 12, format("(%d, %g, %s)", count, delay, text(buffer).c_str()));
-}
-
-// DirectIO: 5 write a command.
-HRESULT STDMETHODCALLTYPE directIoWrite(FakeObject* self, BSTR command) {
-  Guard guard;
-  return called(self, 5, format("(%s)", text(command).c_str()));
-}
-
-// Data: 4 fetch readings as text.
-HRESULT STDMETHODCALLTYPE dataFetch(FakeObject* self, std::int32_t first, std::int32_t last, BSTR buffer,
-                                    BSTR elements, BSTR* out) {
-  Guard guard;
-  if (!out) return E_POINTER;
-  const HRESULT result =
-      called(self, 4, format("(%d, %d, %s, %s)", first, last, text(buffer).c_str(), text(elements).c_str()));
-  *out = SUCCEEDED(result) ? SysAllocString(reading.c_str()) : nullptr;
+  const HRESULT result = called(self, Position, argumentList(args...));
+  *out = SUCCEEDED(result) ? SysAllocString(Text->c_str()) : nullptr;
   return result;
 }
 
@@ -224,21 +166,30 @@ std::pair<int, void*> at(int position, Function function) {
 }
 
 void setUpObjects() {
-  static const Table driverTable = makeTable({at(4, &property<4, &identity>), at(6, &driverInitialize),
-                                              at(8, &driverClose), at(9, &property<9, &source>),
-                                              at(10, &property<10, &acquire>), at(12, &property<12, &measure>),
-                                              at(16, &property<16, &dataTrans>), at(17, &property<17, &directIo>)});
-  static const Table identityTable = makeTable({at(6, &identityManufacturer)});
-  static const Table sourceTable = makeTable({at(17, &sourceItem), at(22, &sourceIntDouble<22>),
-                                              at(26, &sourceIntDouble<26>), at(28, &sourceInt),
-                                              at(39, &sourceLimit)});
-  static const Table outputTable = makeTable({at(12, &outputEnabled)});
+  using Int = std::int32_t;
+  // Driver (IIviDriver first): 4 Identity, 6 Initialize, 8 Close, 9 Source,
+  // 10 Acquire, 12 Measure, 16 DataTrans, 17 DirectIO.
+  static const Table driverTable = makeTable(
+      {at(4, &property<4, &identity>), at(6, &method<6, BSTR, VARIANT_BOOL, VARIANT_BOOL, BSTR>), at(8, &method<8>),
+       at(9, &property<9, &source>), at(10, &property<10, &acquire>), at(12, &property<12, &measure>),
+       at(16, &property<16, &dataTrans>), at(17, &property<17, &directIo>)});
+  // 6 InstrumentManufacturer.
+  static const Table identityTable = makeTable({at(6, &textOut<6, &manufacturer>)});
+  // 17 output channel by name, 26 voltage of a channel, 39 current limit.
+  static const Table sourceTable =
+      makeTable({at(17, &property<17, &output, BSTR>), at(22, &method<22, Int, double>),
+                 at(26, &method<26, Int, double>), at(28, &method<28, Int>), at(39, &method<39, double>)});
+  // 12 output enabled.
+  static const Table outputTable = makeTable({at(12, &method<12, VARIANT_BOOL>)});
   static const Table measureTable = makeTable({at(8, &property<8, &data>), at(9, &property<9, &measConfig>)});
-  static const Table measConfigTable = makeTable({at(31, &measConfig31), at(33, &measConfig33)});
-  static const Table dataTable = makeTable({at(4, &dataFetch)});
+  static const Table measConfigTable = makeTable({at(31, &method<31, Int>), at(33, &method<33, Int, VARIANT_BOOL>)});
+  // 4 readings as text: first, last, buffer, elements.
+  static const Table dataTable = makeTable({at(4, &textOut<4, &reading, Int, Int, BSTR, BSTR>)});
+  // 3, 4 start, 12 measurements into a buffer: count, delay, buffer name.
   static const Table acquireTable =
-      makeTable({at(3, &acquireNoArguments<3>), at(4, &acquireNoArguments<4>), at(12, &acquireSetup)});
-  static const Table directIoTable = makeTable({at(5, &directIoWrite)});
+      makeTable({at(3, &method<3>), at(4, &method<4>), at(12, &method<12, Int, double, BSTR>)});
+  // 5 write a command.
+  static const Table directIoTable = makeTable({at(5, &method<5, BSTR>)});
   static const Table emptyTable = makeTable({});
   driver = {driverTable.data(), "Driver", 0};
   identity = {identityTable.data(), "Identity", 0};
