@@ -6,8 +6,6 @@
 // computer without the driver every call fails fast with the ERR bit set,
 // Iberr 0 (EDVR) and Ibcnt the system error code, and the program runs on.
 
-#include <windows.h>
-
 #include <cstddef>
 
 #define GPIB_CALL __stdcall
