@@ -31,6 +31,10 @@ constexpr unsigned xyPollMs = 1;
 constexpr unsigned connectSettleMs = 10;
 constexpr unsigned zeroSettleMs = 100;
 
+// A left click during any wait halts the focus axis: the operator's way to
+// stop a focus move at once.
+const bool clickStopsFocus = (setPumpClickHook([] { stopAxis(stageZ); }), true);
+
 // What the last arrival wait ended with; kept for diagnostics only.
 std::string lastArrivalText;
 

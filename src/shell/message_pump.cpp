@@ -1,8 +1,8 @@
 #include "shell/message_pump.h"
 
-#include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
 #include "shell/program_state.h"
+#include "shell/pump_clock.h"
 #include "shell/ui_handles.h"
 
 #include <windows.h>
@@ -16,6 +16,7 @@ int pumpNestedCalls = 0;
 namespace {
 
 bool fineTimerOn = false;
+PumpClickHook clickHook = nullptr;
 
 std::int64_t performanceFrequency() {
   static const std::int64_t frequency = [] {
@@ -35,9 +36,7 @@ std::int64_t performanceNow() {
 // Whole milliseconds left until the deadline, rounded up so that a wait never
 // ends early; 0 once the deadline has passed.
 DWORD millisecondsUntil(std::int64_t deadline) {
-  const std::int64_t left = deadline - performanceNow();
-  if (left <= 0) return 0;
-  const std::int64_t ms = (left * 1000 + performanceFrequency() - 1) / performanceFrequency();
+  const std::int64_t ms = millisecondsForTicks(deadline - performanceNow(), performanceFrequency());
   return ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(ms);
 }
 
@@ -47,6 +46,12 @@ bool asksStop(const MSG& msg) {
 
 }  // namespace
 
+PumpClickHook setPumpClickHook(PumpClickHook hook) {
+  const PumpClickHook previous = clickHook;
+  clickHook = hook;
+  return previous;
+}
+
 int pumpMessages(unsigned durationMs) {
   const std::int64_t start = performanceNow();
   if (pumpActive) {
@@ -54,8 +59,7 @@ int pumpMessages(unsigned durationMs) {
     return pumpElapsed;
   }
   pumpActive = 1;
-  const std::int64_t deadline =
-      start + static_cast<std::int64_t>(durationMs) * performanceFrequency() / 1000;
+  const std::int64_t deadline = deadlineAfter(start, durationMs, performanceFrequency());
 
   // A quit message taken here (the main window was closed during a run) is
   // put back when the wait ends, so the main loop still sees it and the
@@ -80,7 +84,7 @@ int pumpMessages(unsigned durationMs) {
         ended = true;
       } else if (msg.message == WM_LBUTTONDOWN) {
         // The press ends the wait and is not dispatched.
-        stopAxis(stageZ);
+        if (clickHook) clickHook();
         result = pumpClicked;
         ended = true;
       } else {
