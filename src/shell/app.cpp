@@ -8,6 +8,7 @@
 #include "motion/objective_table.h"
 #include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
+#include "shell/data_paths.h"
 #include "shell/main_window.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"
@@ -72,6 +73,7 @@ void startDevices() {
 
 // Start-up steps after the main window exists, up to the message loop.
 void startUp() {
+  warnIfDataFolderIsNotOnDesktop();
   currentEquipment = 4;  // before the file: a missing file selects the USB sourcemeter
   loadConfigFile();
   loadObjectiveFile();

@@ -13,8 +13,16 @@ struct DataPaths {
   wchar_t detailFolder[350] = {};
   wchar_t configFile[400] = {};
   wchar_t objectiveFile[400] = {};
+  // The desktop could not be found: the data folder lies at the root of the
+  // drive the program was started from instead.
+  bool desktopMissing = false;
 
   DataPaths();
 };
 
 extern DataPaths dataPaths;
+
+// When the data folder is not on the desktop, tells the operator in a
+// "Warning" box owned by the main window where data and settings go, so that
+// nobody looks for them in vain. Call once the main window exists.
+void warnIfDataFolderIsNotOnDesktop();

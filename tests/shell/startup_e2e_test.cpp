@@ -136,4 +136,59 @@ TEST_F(Startup, AnsweringNoOpensTheSelectionDialogBeforeAnyDeviceStarts) {
   EXPECT_NE(readBytes(dataPaths.configFile), "<missing>");
 }
 
+// The current user's Desktop entry among the shell folders points at a
+// folder that does not exist while this lives, so that the program finds no
+// desktop; the entry is put back afterwards.
+class DesktopMissing {
+ public:
+  DesktopMissing() {
+    RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
+                    nullptr);
+    DWORD size = sizeof saved_;
+    hadValue_ = RegQueryValueExW(key_, L"Desktop", nullptr, &type_, reinterpret_cast<BYTE*>(saved_), &size) ==
+                ERROR_SUCCESS;
+    savedSize_ = size;
+    const wchar_t nowhere[] = L"C:\\no-such-desktop";
+    RegSetValueExW(key_, L"Desktop", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(nowhere), sizeof nowhere);
+  }
+  ~DesktopMissing() {
+    if (hadValue_) {
+      RegSetValueExW(key_, L"Desktop", 0, type_, reinterpret_cast<const BYTE*>(saved_), savedSize_);
+    } else {
+      RegDeleteValueW(key_, L"Desktop");
+    }
+    RegCloseKey(key_);
+  }
+  DesktopMissing(const DesktopMissing&) = delete;
+  DesktopMissing& operator=(const DesktopMissing&) = delete;
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  HKEY key_ = nullptr;
+  bool hadValue_ = false;
+  DWORD type_ = REG_EXPAND_SZ;
+  wchar_t saved_[MAX_PATH] = {};
+  DWORD savedSize_ = 0;
+};
+
+TEST_F(Startup, WithoutADesktopTheOperatorIsToldWhereDataAndSettingsGo) {
+  const wchar_t* startFolder = L"C:\\nerin-started-here";
+  const std::wstring dataFolder = L"C:\\Nerin Station_Data";
+  CreateDirectoryW(startFolder, nullptr);
+  {
+    DesktopMissing noDesktop;
+    ASSERT_TRUE(program.start(startFolder));
+    EXPECT_EQ(acknowledge(L"Warning"),
+              "The desktop folder could not be found. Data and settings are kept in C:\\Nerin Station_Data\n");
+  }
+  acknowledgeMissingDevices();
+  ASSERT_TRUE(program.closeAndWait(kTimeout));
+  const std::wstring config = dataFolder + L"\\Config.txt";
+  EXPECT_EQ(readBytes(config.c_str()).rfind("step:1, scan_speed:500", 0), 0u) << "the settings went there";
+  _wremove(config.c_str());
+  RemoveDirectoryW((dataFolder + L"\\Data_Detail").c_str());
+  RemoveDirectoryW(dataFolder.c_str());
+  RemoveDirectoryW(startFolder);
+}
+
 }  // namespace

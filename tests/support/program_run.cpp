@@ -23,12 +23,12 @@ ProgramRun::~ProgramRun() {
   }
 }
 
-bool ProgramRun::start() {
+bool ProgramRun::start(const std::wstring& workingFolder) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   std::wstring commandLine = L"\"" + path_ + L"\"";
   return CreateProcessW(path_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info_) != 0;
+                        workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info_) != 0;
 }
 
 HWND ProgramRun::waitForMainWindow(DWORD timeoutMs) {

@@ -17,7 +17,9 @@ class ProgramRun {
   ProgramRun(const ProgramRun&) = delete;
   ProgramRun& operator=(const ProgramRun&) = delete;
 
-  bool start();
+  // Starts the program in workingFolder (Windows form), or in this test's
+  // own current folder when none is given.
+  bool start(const std::wstring& workingFolder = {});
   // The program's main window ("Nerin Station"), once it exists.
   HWND waitForMainWindow(DWORD timeoutMs);
   // Posts WM_CLOSE to the main window (a normal exit) and waits for the
