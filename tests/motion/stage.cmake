@@ -33,10 +33,13 @@ if(WIN32)
   set_target_properties(stage_win_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${STAGE_FAKE_DIR})
   add_dependencies(stage_win_tests fake_ximc)
 
-  # No library at all beside the program.
+  # No library at all beside the program; the fake lies in another folder,
+  # from which the test starts the search.
   nerin_wine_test(stage_absent_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/stage_absent_test.cpp)
   set_target_properties(stage_absent_tests PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/stage_absent)
+  target_compile_definitions(stage_absent_tests PRIVATE STAGE_FAKE_DIR="${STAGE_FAKE_DIR}")
+  add_dependencies(stage_absent_tests fake_ximc)
 
   # A libximc.dll that lacks an entry point the program needs.
   set(STAGE_INCOMPLETE_DIR ${CMAKE_CURRENT_BINARY_DIR}/stage_incomplete)

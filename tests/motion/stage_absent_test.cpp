@@ -3,10 +3,14 @@
 // all, and beside one that lacks an entry point the program needs.
 
 #include "motion/stage_axis.h"
+#include "program_run.h"
+#include "shell/vendor_library.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -32,6 +36,39 @@ TEST(StageWithoutLibrary, ConnectFindsNothingAndTheAxesAreSimulated) {
   stopAxis(stageZ);
   closeStageAxis(stageZ);
 }
+
+#ifndef STAGE_TEST_INCOMPLETE_LIBRARY
+// A libximc.dll that lies only in the folder the program was started from is
+// never loaded, nor one in a relative PATH folder; a runtime in an absolute
+// PATH folder is.
+TEST(StageWithoutLibrary, ALibraryInTheStartFolderIsNeverLoaded) {
+  const std::wstring planted = ui::windowsPathOf(STAGE_FAKE_DIR);
+  wchar_t startFolder[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, startFolder);
+  wchar_t path[32767];
+  const DWORD pathLength = GetEnvironmentVariableW(L"PATH", path, 32767);
+  ASSERT_TRUE(SetCurrentDirectoryW(planted.c_str()));
+
+  SetEnvironmentVariableA("FAKE_XIMC_DEVICES", "1");  // what the fake would offer if it were loaded
+  EXPECT_FALSE(connectStage(0, 500));
+  EXPECT_EQ(GetModuleHandleA("libximc.dll"), nullptr);
+  SetEnvironmentVariableA("FAKE_XIMC_DEVICES", nullptr);
+  SetEnvironmentVariableW(L"PATH", L".;stage_fake;..\\stage_fake");
+  EXPECT_EQ(loadVendorLibrary(L"libximc.dll", VendorSearch::alsoPath), nullptr);
+  EXPECT_EQ(GetModuleHandleA("libximc.dll"), nullptr);
+  // The default search would have taken it from there.
+  HMODULE fromStartFolder = LoadLibraryW(L"libximc.dll");
+  EXPECT_NE(fromStartFolder, nullptr);
+  if (fromStartFolder) FreeLibrary(fromStartFolder);
+
+  SetCurrentDirectoryW(startFolder);
+  SetEnvironmentVariableW(L"PATH", (L"C:\\no-such-folder;" + planted).c_str());
+  HMODULE fromPath = loadVendorLibrary(L"libximc.dll", VendorSearch::alsoPath);
+  EXPECT_NE(fromPath, nullptr);
+  if (fromPath) FreeLibrary(fromPath);
+  SetEnvironmentVariableW(L"PATH", pathLength ? path : nullptr);
+}
+#endif
 
 #ifdef STAGE_TEST_INCOMPLETE_LIBRARY
 TEST(StageWithoutLibrary, TheIncompleteLibraryIsReallyThere) {
