@@ -81,6 +81,9 @@ bool connectArduino(int port) {
   }
   link.offline = 0;
   link.replies.clear();
+  // Whatever the board's laser output was before, the first level set on
+  // this link is sent: the program puts the laser in a known state.
+  lightSources.laserLevelSent = false;
 
   DCB dcb = {};
   dcb.DCBlength = sizeof dcb;
@@ -147,6 +150,10 @@ void closeArduino() {
 bool sendLine(const char* text) {
   if (link.offline) return false;
   if (!text) text = "";
+  // No reply spans two commands: an unfinished line still kept from an
+  // earlier read (noise, or the board restarting as the port opened) would
+  // otherwise be glued to the front of this command's reply.
+  link.replies.clear();
   copyText(link.ioText, text);
   std::string line = text;
   line += '\n';
@@ -365,9 +372,10 @@ int setLaser(int mode) {
 
 void setLaserLevel(double volts) {
   LightSources& light = lightSources;
-  if (volts == light.laserLevelShown) return;
+  if (light.laserLevelSent && volts == light.laserLevelShown) return;
   light.laserLevelShown = volts;
   setAnalogOutput(light.laserPin, lightLevel(volts));
+  light.laserLevelSent = true;
   char text[64];
   std::snprintf(text, sizeof text, "%g", volts);
   setText(hLaserEdit, text);

@@ -38,6 +38,7 @@ extern ArduinoLink arduinoLink;
 struct LightSources {
   int laserOn = 0;
   double laserLevelShown = 0.0;   // laser control voltage last sent, V
+  bool laserLevelSent = false;    // laserLevelShown went out on the link now open
   int laserFocusOffsetUm = 0;     // Dz of the mounted objective (set by the objective changer)
   int laserPin = 5;
   double laserLevel = 1.0;        // voltage used when the laser is switched on, V
@@ -90,4 +91,7 @@ void setDigitalOutput(int pin, int value);  // "D %d %d"
 int setIllumination(int mode);       // lamp output on/off
 int setIlluminationLevel(int mode);  // lamp brightness 0 V / 3 V
 int setLaser(int mode);              // laser at 0 V / `laserLevel`
+// Sends the laser control voltage and shows it with the power it gives. A
+// level equal to the last one sent is skipped, except the first after each
+// connectArduino, so the board always learns the laser's state.
 void setLaserLevel(double volts);

@@ -37,6 +37,11 @@ or "ERR ...". Byte strings in requests and answers are escaped: \\n, \\r, \\\\,
     REPLY <escaped>        the next position query is answered with exactly
                            these bytes instead
     SEND <escaped>         write these bytes to the program now
+    LINE                   OK baud=<n> bits=<n> parity=N|E|O stop=<n>: the line
+                           settings of the port as the program left them
+    LINE baud bits parity stop
+                           sets them, as another program might have left the port
+    USERS                  OK <how many other processes have the port open>
     STATE                  OK pos=p0,p1,p2,p3 speed=... accel=... analog=pin:level,...
                            digital=pin:value,...
 """
@@ -252,6 +257,13 @@ class Board:
             if name == "SEND":
                 self.write(unescape(args[0] if args else ""))
                 return "OK"
+            if name == "LINE":
+                if args:
+                    set_line(self.slave, int(args[0]), int(args[1]), args[2], int(args[3]))
+                    return "OK"
+                return "OK " + describe_line(self.slave)
+            if name == "USERS":
+                return "OK %d" % port_users(os.ttyname(self.slave))
             if name == "STATE":
                 def joined(values):
                     return ",".join(str(v) for v in values)
@@ -261,9 +273,48 @@ class Board:
                 return "OK pos=%s speed=%s accel=%s analog=%s digital=%s" % (
                     joined(self.positions), joined(self.speeds), joined(self.accelerations),
                     pairs(self.analog), pairs(self.digital))
-        except (IndexError, ValueError) as error:
+        except (IndexError, ValueError, KeyError, termios.error) as error:
             return "ERR %s" % error
         return "ERR unknown request " + name
+
+
+BAUDS = {getattr(termios, "B%d" % b): b for b in (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200)}
+SIZES = {termios.CS5: 5, termios.CS6: 6, termios.CS7: 7, termios.CS8: 8}
+
+
+def describe_line(fd):
+    cflag, speed = termios.tcgetattr(fd)[2], termios.tcgetattr(fd)[5]
+    parity = "N" if not cflag & termios.PARENB else ("O" if cflag & termios.PARODD else "E")
+    return "baud=%s bits=%d parity=%s stop=%d" % (
+        BAUDS.get(speed, "?"), SIZES[cflag & termios.CSIZE], parity, 2 if cflag & termios.CSTOPB else 1)
+
+
+def set_line(fd, baud, bits, parity, stop):
+    attributes = termios.tcgetattr(fd)
+    cflag = attributes[2] & ~(termios.CSIZE | termios.PARENB | termios.PARODD | termios.CSTOPB)
+    cflag |= {v: k for k, v in SIZES.items()}[bits]
+    if parity in ("E", "O"):
+        cflag |= termios.PARENB | (termios.PARODD if parity == "O" else 0)
+    if stop == 2:
+        cflag |= termios.CSTOPB
+    attributes[2] = cflag
+    attributes[4] = attributes[5] = {v: k for k, v in BAUDS.items()}[baud]
+    termios.tcsetattr(fd, termios.TCSANOW, attributes)
+
+
+def port_users(device):
+    """Processes other than this one that hold the device open."""
+    users = 0
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        if int(pid) == os.getpid():
+            continue
+        try:
+            descriptors = os.listdir("/proc/%s/fd" % pid)
+            if any(os.readlink("/proc/%s/fd/%s" % (pid, fd)) == device for fd in descriptors):
+                users += 1
+        except OSError:
+            pass
+    return users
 
 
 def number(text):

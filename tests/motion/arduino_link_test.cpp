@@ -93,6 +93,34 @@ TEST_F(ArduinoLinkTest, ConnectingZeroesXReadsThePositionsAndSetsSpeedsAndAccele
   EXPECT_DOUBLE_EQ(arduinoLink.positionUm[3], 191.875);
 }
 
+TEST_F(ArduinoLinkTest, TheLineIsSetTo9600Baud8DataBitsNoParityOneStopBit) {
+  ASSERT_TRUE(board().ok("LINE 19200 7 E 2"));  // as another program may have left the port
+  connect();
+  EXPECT_EQ(board().request("LINE"), "OK baud=9600 bits=8 parity=N stop=1");
+}
+
+TEST_F(ArduinoLinkTest, TheFirstLaserLevelOnEveryNewLinkReachesTheBoard) {
+  // The program believes the laser is at 0 V; the board may not be.
+  connect();
+  setLaser(0);
+  setLaser(0);  // now known: not sent again
+  expectSentBeforeMarker("G 5 0\n");
+  connect();    // a reconnect, as from the Configuration dialog
+  setLaser(0);
+  expectSentBeforeMarker("G 5 0\n");
+}
+
+TEST_F(ArduinoLinkTest, AnUnfinishedLineIsNotGluedToTheNextCommandsReply) {
+  connect();
+  // Noise that fills a whole read and ends in the middle of a line, as from
+  // a board that restarted: "12" waits for the rest of its line.
+  const std::string noise = std::string(47, '#') + "\n12";
+  ASSERT_TRUE(board().ok("SEND " + arduino_emulator::escape(noise)));
+  EXPECT_EQ(readReplyLine(), std::string(47, '#'));
+  ASSERT_TRUE(board().ok("REPLY -500\\n"));
+  EXPECT_DOUBLE_EQ(queryMotorPosition(0), 78.125);  // -500 steps on the reversed X axis, not 12
+}
+
 TEST_F(ArduinoLinkTest, SpeedsAndAccelerationsAreClampedAndConvertedToSignedSteps) {
   connect();
   setMotorSpeed(0, 1000);

@@ -86,6 +86,12 @@ TEST(ArduinoReplies, ALineCutByAFullReadIsCompletedByTheNext) {
   s.take(chunk, true);
   EXPECT_EQ(s.take("", false), "12");  // the rest never came
 
+  // The link clears it when it sends a new command, since no reply spans two
+  // commands; otherwise "12" and the next reply "-500" would read as 12.
+  s.take(chunk, true);
+  s.clear();
+  EXPECT_EQ(s.take("-500\n", false), "-500");
+
   // A run without line feeds is kept only as long as a reply can be.
   for (int i = 0; i < 100; ++i) EXPECT_EQ(s.take(std::string(replyChunkBytes, '#'), true), "");
   EXPECT_LE(s.pending().size(), replyChunkBytes);
