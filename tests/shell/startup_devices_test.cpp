@@ -1,9 +1,10 @@
 // The whole program with its devices present: a (fake) stage controller
 // library and GPIB driver beside it, the emulated Arduino behind the
 // configured COM port, a (fake) sourcemeter driver registered. Start-up must
-// connect them without a word to the operator, switch the lamp on, and the
-// normal exit must dim the lamp, release the port and leave the sourcemeters
-// with their output off.
+// connect them without a word to the operator, switch the laser off and the
+// lamp on, and apply the confirmed objective without moving anything; the
+// normal exit must dim the lamp, release the port and every controller, and
+// leave the sourcemeters with their output off.
 
 #include "arduino_emulator_client.h"
 #include "fake_keithley_control.h"
@@ -20,34 +21,15 @@
 namespace {
 
 constexpr DWORD kTimeout = 60000;
+constexpr char kCloseGate[] = "NerinTestXimcCloseGate";
 
 using arduino_emulator::connectionBytes;
 
-TEST(StartupWithDevices, ConnectsStageAndArduinoSwitchesTheLampAndReleasesThemAtExit) {
-  arduino_emulator::Client board;
-  ASSERT_TRUE(board.connected()) << "run under arduino_emulator.py";
-  ASSERT_TRUE(board.reset());
-  _wremove(dataPaths.objectiveFile);
-  const std::string config = "step:1, scan_speed:500, laser shift:(0,0), Ammeter:1, GPIB:18, Standa:0, arduino:" +
-                             std::to_string(board.comPort()) + "\n";
-  ASSERT_TRUE(testfiles::writeBytes(dataPaths.configFile, config.c_str()));
-  SetEnvironmentVariableA("FAKE_XIMC_DEVICES", "3");
+// After the connection: laser off (the board is told even though the
+// program starts at 0 V), lamp on; a turret command would follow here.
+const std::string startupBytes = connectionBytes + "G 5 0\nD 6 5\n";
 
-  ui::ProgramRun program(NERIN_PROGRAM_WITH_DEVICES);
-  ASSERT_TRUE(program.start());
-  ASSERT_NE(program.waitForMainWindow(kTimeout), nullptr);
-  // Laser off sends nothing (it is at 0 V already); the lamp goes on. A
-  // device that failed would have stopped start-up at its message box first.
-  EXPECT_TRUE(board.waitForReceived(connectionBytes + "D 6 5\n", kTimeout)) << board.lastReceived;
-  EXPECT_EQ(ui::waitForWindow(L"Scanner Error", 0), nullptr);
-  EXPECT_EQ(ui::waitForWindow(L"Arduino Error", 0), nullptr);
-
-  ASSERT_TRUE(program.closeAndWait(kTimeout));
-  EXPECT_EQ(program.exitCode(), 0u);
-  EXPECT_TRUE(board.waitForReceived(connectionBytes + "D 6 5\nG 6 0\n", kTimeout)) << board.lastReceived;
-  EXPECT_EQ(testfiles::readBytes(dataPaths.configFile).rfind("step:1, scan_speed:500", 0), 0u);
-  _wremove(dataPaths.configFile);
-}
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The log a fake library beside the program writes into the file named by
 // its variable; the file starts empty.
@@ -66,11 +48,69 @@ class FakeLogFile {
     DeleteFileW(path_);
   }
   std::string text() const { return testfiles::readBytes(path_); }
+  void clear() const { testfiles::writeBytes(path_, ""); }
 
  private:
   const char* variable_;
   wchar_t path_[MAX_PATH] = {};
 };
+
+TEST(StartupWithDevices, ConfirmingAnyObjectiveMovesNothingAndExitReleasesEveryDevice) {
+  arduino_emulator::Client board;
+  ASSERT_TRUE(board.connected()) << "run under arduino_emulator.py";
+  const std::string config = "step:1, scan_speed:500, laser shift:(0,0), Ammeter:1, GPIB:18, Standa:0, arduino:" +
+                             std::to_string(board.comPort()) + "\n";
+  FakeLogFile callLog("FAKE_XIMC_CALL_LOG");
+  SetEnvironmentVariableA("FAKE_XIMC_DEVICES", "3");
+  SetEnvironmentVariableA("FAKE_XIMC_CLOSE_GATE", kCloseGate);
+  HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, kCloseGate);
+  ASSERT_NE(gate, nullptr);
+
+  for (int objective = 0; objective < 5; ++objective) {
+    SCOPED_TRACE("objective " + std::to_string(objective));
+    ResetEvent(gate);
+    ASSERT_TRUE(board.reset());
+    callLog.clear();
+    ASSERT_TRUE(testfiles::writeBytes(dataPaths.configFile, config.c_str()));
+    const std::string objectiveFile = "objective:" + std::to_string(objective) + "\nstep:192,192,192,192\n";
+    ASSERT_TRUE(testfiles::writeBytes(dataPaths.objectiveFile, objectiveFile.c_str()));
+
+    ui::DialogAnswerer yes(L"Confirmation", {IDYES}, kTimeout);
+    ui::ProgramRun program(NERIN_PROGRAM_WITH_DEVICES);
+    ASSERT_TRUE(program.start());
+    ASSERT_TRUE(yes.finish());
+    ASSERT_NE(program.waitForMainWindow(kTimeout), nullptr);
+    // A device that failed would have stopped start-up at its message box.
+    EXPECT_TRUE(board.waitForReceived(startupBytes, kTimeout)) << board.lastReceived;
+    EXPECT_EQ(ui::waitForWindow(L"Scanner Error", 0), nullptr);
+    EXPECT_EQ(ui::waitForWindow(L"Arduino Error", 0), nullptr);
+    EXPECT_NE(board.request("USERS"), "OK 0") << "the running program holds the port";
+
+    // Shutdown closes the port before the controllers: held inside the
+    // first close_device, the program must have let the port go.
+    ASSERT_TRUE(program.close(kTimeout));
+    const ULONGLONG start = GetTickCount64();
+    while (!contains(callLog.text(), "close_device") && GetTickCount64() - start < kTimeout) Sleep(10);
+    EXPECT_EQ(board.request("USERS"), "OK 0") << "the port is still open";
+    SetEvent(gate);
+    ASSERT_TRUE(program.waitForExit(kTimeout));
+    EXPECT_EQ(program.exitCode(), 0u);
+
+    // The lamp dimmed at exit; no turret, stage or focus command at any time.
+    EXPECT_TRUE(board.waitForReceived(startupBytes + "G 6 0\n", kTimeout)) << board.lastReceived;
+    const std::string calls = callLog.text();
+    EXPECT_FALSE(contains(calls, "command_move")) << calls;
+    for (const char* closed : {"close_device 11\n", "close_device 12\n", "close_device 13\n"})
+      EXPECT_TRUE(contains(calls, closed)) << calls;
+    EXPECT_EQ(testfiles::readBytes(dataPaths.objectiveFile), objectiveFile) << "confirming rewrites nothing";
+    EXPECT_EQ(testfiles::readBytes(dataPaths.configFile).rfind("step:1, scan_speed:500", 0), 0u);
+  }
+
+  CloseHandle(gate);
+  SetEnvironmentVariableA("FAKE_XIMC_CLOSE_GATE", nullptr);
+  _wremove(dataPaths.configFile);
+  _wremove(dataPaths.objectiveFile);
+}
 
 // Starts the program with this meter saved, waits until start-up is through
 // (the lamp goes on) and closes it normally.
@@ -82,7 +122,7 @@ void runWithMeter(arduino_emulator::Client& board, int equipment) {
   ASSERT_TRUE(testfiles::writeBytes(dataPaths.configFile, config.c_str()));
   ui::ProgramRun program(NERIN_PROGRAM_WITH_DEVICES);
   ASSERT_TRUE(program.start());
-  EXPECT_TRUE(board.waitForReceived(connectionBytes + "D 6 5\n", kTimeout)) << board.lastReceived;
+  EXPECT_TRUE(board.waitForReceived(startupBytes, kTimeout)) << board.lastReceived;
   EXPECT_EQ(ui::waitForWindow(L"GPIB Error", 0), nullptr);
   EXPECT_EQ(ui::waitForWindow(L"USB Error", 0), nullptr);
   ASSERT_TRUE(program.closeAndWait(kTimeout));

@@ -41,11 +41,11 @@ bool ProgramRun::waitForExit(DWORD timeoutMs) {
   return true;
 }
 
-bool ProgramRun::closeAndWait(DWORD timeoutMs) {
+bool ProgramRun::close(DWORD timeoutMs) {
   HWND main = waitForMainWindow(timeoutMs);
-  if (!main) return false;
-  PostMessageW(main, WM_CLOSE, 0, 0);
-  return waitForExit(timeoutMs);
+  return main && PostMessageW(main, WM_CLOSE, 0, 0);
 }
+
+bool ProgramRun::closeAndWait(DWORD timeoutMs) { return close(timeoutMs) && waitForExit(timeoutMs); }
 
 }  // namespace ui

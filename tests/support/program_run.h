@@ -22,8 +22,11 @@ class ProgramRun {
   bool start(const std::wstring& workingFolder = {});
   // The program's main window ("Nerin Station"), once it exists.
   HWND waitForMainWindow(DWORD timeoutMs);
-  // Posts WM_CLOSE to the main window (a normal exit) and waits for the
-  // process to end; false if it did not end within timeoutMs.
+  // Posts WM_CLOSE to the main window (a normal exit); false when there is
+  // no main window within timeoutMs.
+  bool close(DWORD timeoutMs);
+  // close, then waits for the process to end; false if it did not end
+  // within timeoutMs.
   bool closeAndWait(DWORD timeoutMs);
   // Waits for the process to end by itself.
   bool waitForExit(DWORD timeoutMs);

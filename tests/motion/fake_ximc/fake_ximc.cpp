@@ -75,6 +75,29 @@ void logCall(const char* format, ...) {
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
   calls.emplace_back(text);
+  // The whole program, started by an end-to-end test, cannot hand its log
+  // over; it appends every call to the file FAKE_XIMC_CALL_LOG names.
+  char path[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableA("FAKE_XIMC_CALL_LOG", path, sizeof path);
+  if (length > 0 && length < sizeof path) {
+    if (std::FILE* file = std::fopen(path, "ab")) {
+      std::fprintf(file, "%s\n", text);
+      std::fclose(file);
+    }
+  }
+}
+
+// An end-to-end test can hold the program inside close_device, that is in
+// the middle of its shutdown, until it sets the named event
+// FAKE_XIMC_CLOSE_GATE names (at most 30 s).
+void waitAtCloseGate() {
+  char name[128];
+  const DWORD length = GetEnvironmentVariableA("FAKE_XIMC_CLOSE_GATE", name, sizeof name);
+  if (length == 0 || length >= sizeof name) return;
+  if (HANDLE gate = OpenEventA(SYNCHRONIZE, FALSE, name)) {
+    WaitForSingleObject(gate, 30000);
+    CloseHandle(gate);
+  }
 }
 
 Device* deviceOf(ximc_device_t id) {
@@ -204,6 +227,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL close_device(ximc_device_t* id) {
   Guard guard;
   if (!id) return -1;
   logCall("close_device %d", *id);
+  waitAtCloseGate();
   Device* d = deviceOf(*id);
   if (!d) return -1;
   advance(*d);
