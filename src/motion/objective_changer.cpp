@@ -29,15 +29,12 @@ int selectObjective(int index) {
 
   CheckRadioButton(hMainWnd, firstObjectiveRadio, firstObjectiveRadio + objectiveCount - 1,
                    firstObjectiveRadio + index);
-  fieldOfViewUm = objectiveSettings.objectiveFieldOfViewUm[index];
+  applyFieldOfView(objectiveSettings.objectiveFieldOfViewUm[index]);
   lightSources.laserFocusOffsetUm = static_cast<int>(objectiveSettings.dzUm[index]);
   jogPad.jogStepUm = jogStepForObjective(index);
   objectiveSettings.current = index;
 
   if (objectiveSettings.current != objectiveSettings.previous) {
-    fieldOfViewHeightUm = fieldOfViewUm * 1028 / 1232;
-    computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
-
     setDigitalOutput(turretEnablePin, 5);
     setMotorAcceleration(turretAxis, 1000);
     setMotorSpeed(turretAxis, 1000);

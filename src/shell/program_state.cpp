@@ -25,3 +25,9 @@ PixelPoint dragStart;
 PixelPoint dragEnd;
 
 ScanState scanState = makeInitialScanState();
+
+void applyFieldOfView(double widthUm) {
+  fieldOfViewUm = widthUm;
+  fieldOfViewHeightUm = widthUm * imageHeightPx / imageWidthPx;
+  computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
+}

@@ -40,3 +40,8 @@ extern PixelPoint dragStart;
 extern PixelPoint dragEnd;
 
 extern ScanState scanState;
+
+// Takes the picture width in um of the objective now mounted, derives the
+// height from it and recomputes the scan geometry, which depends on both:
+// the only way the field of view is set.
+void applyFieldOfView(double widthUm);

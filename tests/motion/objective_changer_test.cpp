@@ -10,6 +10,7 @@
 #include "shell/data_paths.h"
 #include "shell/jog_pad.h"
 #include "shell/program_state.h"
+#include "shell/settings_files.h"
 #include "shell/ui_handles.h"
 #include "test_files.h"
 
@@ -36,15 +37,19 @@ void createTestWindow() {
                   hMainWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                   nullptr);
   }
-  hInfoEdit = CreateWindowW(L"EDIT", L"", WS_CHILD | WS_VISIBLE, 60, 0, 200, 20, hMainWnd, nullptr,
-                            GetModuleHandleW(nullptr), nullptr);
+  for (HWND* edit : {&hInfoEdit, &hScanStepEdit, &hScanSpeedEdit}) {
+    *edit = CreateWindowW(L"EDIT", L"", WS_CHILD | WS_VISIBLE, 60, 0, 200, 20, hMainWnd, nullptr,
+                          GetModuleHandleW(nullptr), nullptr);
+  }
 }
 
-std::string infoText() {
+std::string textOf(HWND window) {
   char text[256] = {};
-  GetWindowTextA(hInfoEdit, text, sizeof text);
+  GetWindowTextA(window, text, sizeof text);
   return text;
 }
+
+std::string infoText() { return textOf(hInfoEdit); }
 
 using testfiles::readBytes;
 
@@ -127,12 +132,59 @@ TEST_F(ObjectiveChange, SelectingTheMountedObjectiveMovesNothingAndWritesNothing
   selectObjective(3);
   EXPECT_EQ(lightSources.laserFocusOffsetUm, -14);
   EXPECT_DOUBLE_EQ(fieldOfViewUm, 79.0);
-  EXPECT_EQ(jogPad.jogStepUm, 20);
-  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, 12), BST_CHECKED);
   EXPECT_DOUBLE_EQ(stageX.positionUm, 100.0);
   EXPECT_EQ(readBytes(dataPaths.objectiveFile), "<missing>");
   ASSERT_TRUE(sendLine("marker"));
   EXPECT_TRUE(board().waitForReceived("marker\n")) << board().lastReceived;
+}
+
+TEST_F(ObjectiveChange, EachObjectiveTicksItsOwnRadioButtonAndSetsItsJogStep) {
+  const int jogSteps[5] = {200, 100, 50, 20, 10};
+  for (int objective = 0; objective < 5; ++objective) {
+    objectiveSettings.current = objectiveSettings.previous = objective;  // as confirmed at start-up
+    selectObjective(objective);
+    for (int button = 0; button < 5; ++button) {
+      EXPECT_EQ(IsDlgButtonChecked(hMainWnd, 9 + button) == BST_CHECKED, button == objective)
+          << "objective " << objective << ", button " << 9 + button;
+    }
+    EXPECT_EQ(jogPad.jogStepUm, jogSteps[objective]) << "objective " << objective;
+  }
+  ASSERT_TRUE(sendLine("marker"));
+  EXPECT_TRUE(board().waitForReceived("marker\n")) << board().lastReceived;
+}
+
+// The scan geometry as start-up leaves it (Config.txt read, the mounted 50X
+// applied) and after a change, worked out by hand for the default scan area
+// (492, 411)-(739, 616), 247 x 205 px, with a 0.5 um step, the laser spot at
+// (600, 400) (628 px from the top) and the confocal option on.
+TEST_F(ObjectiveChange, TheScanGeometryFollowsTheFieldOfViewWithTheStepAndSpotFromConfigTxt) {
+  ASSERT_TRUE(testfiles::writeBytes(
+      dataPaths.configFile,
+      "step:0.5, scan_speed:300, laser shift:(600,400), Ammeter:1, GPIB:18, Standa:0, arduino:12\n"));
+  fieldOfViewUm = 89.0;
+  fieldOfViewHeightUm = 89.0 * 1028 / 1232;
+  scanState = makeInitialScanState();
+  loadConfigFile();
+  _wremove(dataPaths.configFile);
+  EXPECT_EQ(textOf(hScanStepEdit), "0.5");
+  EXPECT_EQ(textOf(hScanSpeedEdit), "300");
+  selectObjective(3);
+  EXPECT_DOUBLE_EQ(fieldOfViewHeightUm, 79.0 * 1028 / 1232);  // 65.92 um, not the placeholder's 74.27
+  // 79 um: 7.797 px per step; 247 / 7.797 + 1 = 32.7 and 205 / 7.797 + 1 = 27.3 points;
+  // 32 x 27 x 2 / 500 + 2 = 5 min; the corner 108 px left of the spot and 217 px above it.
+  EXPECT_EQ(scanState.mapWidth, 32);
+  EXPECT_EQ(scanState.mapHeight, 27);
+  EXPECT_EQ(scanState.expectedMinutes, 5);
+  EXPECT_NEAR(scanState.startOffsetXUm, -6.9253, 1e-3);  // -108 x 79 / 1232
+  EXPECT_NEAR(scanState.startOffsetYUm, 13.9148, 1e-3);  // 217 x 79 / 1232
+
+  selectObjective(1);  // 10X, 394 um: 1.563 px per step
+  EXPECT_DOUBLE_EQ(fieldOfViewHeightUm, 394.0 * 1028 / 1232);
+  EXPECT_EQ(scanState.mapWidth, 158);
+  EXPECT_EQ(scanState.mapHeight, 132);
+  EXPECT_EQ(scanState.expectedMinutes, 85);  // 158 x 132 x 2 / 500 + 2
+  EXPECT_NEAR(scanState.startOffsetXUm, -34.5390, 1e-3);
+  EXPECT_NEAR(scanState.startOffsetYUm, 69.3977, 1e-3);
 }
 
 TEST_F(ObjectiveChange, IndexOutsideTheTableOrABusyDeviceIsIgnored) {

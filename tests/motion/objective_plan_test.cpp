@@ -45,12 +45,4 @@ TEST(ObjectiveChangePlan, UsesOnlyTheTravelsBetweenTheTwoPositions) {
   EXPECT_DOUBLE_EQ(plan(2, 0, table).turretMoves[0], 189.0 + 195.0);
 }
 
-TEST(ObjectiveChangePlan, JogStepPerObjective) {
-  EXPECT_EQ(jogStepForObjective(0), 200);
-  EXPECT_EQ(jogStepForObjective(1), 100);
-  EXPECT_EQ(jogStepForObjective(2), 50);
-  EXPECT_EQ(jogStepForObjective(3), 20);
-  EXPECT_EQ(jogStepForObjective(4), 10);
-}
-
 }  // namespace
