@@ -68,16 +68,28 @@ TEST_F(StageMove, ASpeedOfZeroOrLessMovesAtTheDefaultSpeed) {
   EXPECT_TRUE(contains(calls, "set_engine_settings 12 700 0")) << calls;
 }
 
-TEST_F(StageMove, AMoveIntoAnActiveLimitIsRefused) {
-  fake().setLimits(0, 0, 0, 1, 0);  // X stands on its right limit switch
-  readAxisPosition(stageX);
-  EXPECT_EQ(stageX.atRightLimit, 1);
-  EXPECT_EQ(infoText(), "Warning: Scanner is out of range.");
-  EXPECT_EQ(moveAxisTo(stageX, 50.0), 0);
-  EXPECT_FALSE(contains(fake().calls(), "command_move"));
-  // Away from the switch is fine.
-  EXPECT_EQ(moveAxisTo(stageX, -5.0), 1);
-  EXPECT_EQ(fake().position(0), -4 * 256);
+TEST_F(StageMove, AMoveFurtherIntoAnActiveLimitIsRefusedAndAMoveAwayAllowed) {
+  struct Side {
+    const char* name;
+    int left, right;      // which switch X stands on
+    double into, away;    // targets, um
+    long long awaySteps;  // where the move away ends, 1/256 steps
+  };
+  const Side sides[] = {{"right", 0, 1, 50.0, -5.0, -4 * 256}, {"left", 1, 0, -50.0, 5.0, 4 * 256}};
+  for (const Side& side : sides) {
+    SCOPED_TRACE(side.name);
+    closeAllAxes();
+    ASSERT_TRUE(connectWith(3, 0));
+    fake().setLimits(0, side.left, 0, side.right, 0);
+    readAxisPosition(stageX);
+    EXPECT_EQ(stageX.atLeftLimit, side.left);
+    EXPECT_EQ(stageX.atRightLimit, side.right);
+    EXPECT_EQ(infoText(), "Warning: Scanner is out of range.");
+    EXPECT_EQ(moveAxisTo(stageX, side.into), 0);
+    EXPECT_FALSE(contains(fake().calls(), "command_move"));
+    EXPECT_EQ(moveAxisTo(stageX, side.away), 1);
+    EXPECT_EQ(fake().position(0), side.awaySteps);
+  }
 }
 
 TEST_F(StageMove, RunningOntoALimitSwitchEndsTheWait) {
