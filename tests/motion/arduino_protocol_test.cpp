@@ -21,16 +21,6 @@ TEST(ArduinoUnits, StepsCarryTheAxisSignTruncateTowardZeroAndSaturate) {
     EXPECT_NEAR(umFromSteps(-1, stepsFromUm(-1, um)), um, 1 / 6.4) << um;
 }
 
-TEST(ArduinoCommands, MovesAndZeroesOfEachAxisAndNoneForOtherAxes) {
-  EXPECT_EQ(motorCommand(MotorCommand::moveTo, 1, -640), "M-640");
-  EXPECT_EQ(motorCommand(MotorCommand::moveTo, 2, 7), "L7");
-  EXPECT_EQ(motorCommand(MotorCommand::zero, 1), "Z");
-  EXPECT_EQ(motorCommand(MotorCommand::zero, 2), "Y");
-  EXPECT_EQ(motorCommand(MotorCommand::moveTo, 4, 5), "");
-  EXPECT_EQ(motorCommand(MotorCommand::query, -1), "");
-  EXPECT_EQ(arrivalLetter(4), 0);
-}
-
 TEST(ArduinoLightLevel, VoltsToLevelTruncatesAndStaysInTheOutputRange) {
   EXPECT_EQ(lightLevel(1.0), 51);
   EXPECT_EQ(lightLevel(3.0), 153);

@@ -157,13 +157,4 @@ TEST(ObjectiveFile, WrittenFormatReadsBack) {
   for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(read[i], steps[i]);
 }
 
-TEST(ObjectiveFile, QuestionPerIndexWithEveryOtherValueAsked100X) {
-  EXPECT_STREQ(objectiveQuestion(0), "Is the current objective lens 5X?");
-  EXPECT_STREQ(objectiveQuestion(2), "Is the current objective lens 20X?");
-  EXPECT_STREQ(objectiveQuestion(3), "Is the current objective lens 50X?");
-  EXPECT_STREQ(objectiveQuestion(4), "Is the current objective lens 100X?");
-  EXPECT_STREQ(objectiveQuestion(7), "Is the current objective lens 100X?");
-  EXPECT_STREQ(objectiveQuestion(-1), "Is the current objective lens 100X?");
-}
-
 }  // namespace

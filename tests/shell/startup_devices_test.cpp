@@ -79,6 +79,8 @@ TEST(StartupWithDevices, ConfirmingAnyObjectiveMovesNothingAndExitReleasesEveryD
     ui::ProgramRun program(NERIN_PROGRAM_WITH_DEVICES);
     ASSERT_TRUE(program.start());
     ASSERT_TRUE(yes.finish());
+    const char* names[5] = {"5X", "10X", "20X", "50X", "100X"};
+    EXPECT_EQ(ui::narrow(yes.text()), std::string("Is the current objective lens ") + names[objective] + "?\n");
     ASSERT_NE(program.waitForMainWindow(kTimeout), nullptr);
     // A device that failed would have stopped start-up at its message box.
     EXPECT_TRUE(board.waitForReceived(startupBytes, kTimeout)) << board.lastReceived;
