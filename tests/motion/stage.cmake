@@ -7,7 +7,7 @@ if(WIN32)
   # program finds it there first, as it would the vendor's DLL.
   function(stage_fake_ximc target directory)
     add_library(${target} SHARED ${PROJECT_SOURCE_DIR}/tests/motion/fake_ximc/fake_ximc.cpp)
-    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/support)
     target_link_options(${target} PRIVATE -Wl,--kill-at)
     set_target_properties(${target} PROPERTIES
       PREFIX "lib" OUTPUT_NAME "ximc"

@@ -3,17 +3,16 @@
 // real time, limit switches at chosen positions, and a log of the calls.
 // The fake_ximc_* exports let a test configure it and read what was asked.
 
+#include "fake_library.h"
 #include "motion/ximc_types.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #define FAKE_EXPORT extern "C" __declspec(dllexport)
 #define XIMC_CALL __stdcall
@@ -45,46 +44,21 @@ struct Device {
   long long rightAt = 0;
 };
 
-// A slim reader/writer lock needs no set-up or tear-down, so nothing of it
-// runs while the process detaches the library.
-SRWLOCK lock = SRWLOCK_INIT;
+using fakes::Guard;
 
-struct Guard {
-  Guard() { AcquireSRWLockExclusive(&lock); }
-  ~Guard() { ReleaseSRWLockExclusive(&lock); }
-  Guard(const Guard&) = delete;
-  Guard& operator=(const Guard&) = delete;
-};
 Device devices[maxDevices];
 int deviceCount = 0;
 int openEnumerations = 0;
 bool failEnumeration = false;
-std::vector<std::string> calls;
+// A whole program started by an end-to-end test appends its calls to the
+// file FAKE_XIMC_CALL_LOG names.
+fakes::CallLog calls("FAKE_XIMC_CALL_LOG");
 
 double nowMs() {
   LARGE_INTEGER f, c;
   QueryPerformanceFrequency(&f);
   QueryPerformanceCounter(&c);
   return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
-void logCall(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  calls.emplace_back(text);
-  // The whole program, started by an end-to-end test, cannot hand its log
-  // over; it appends every call to the file FAKE_XIMC_CALL_LOG names.
-  char path[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableA("FAKE_XIMC_CALL_LOG", path, sizeof path);
-  if (length > 0 && length < sizeof path) {
-    if (std::FILE* file = std::fopen(path, "ab")) {
-      std::fprintf(file, "%s\n", text);
-      std::fclose(file);
-    }
-  }
 }
 
 // An end-to-end test can hold the program inside close_device, that is in
@@ -155,13 +129,13 @@ long long floorDiv(long long a, long long b) {
 
 FAKE_EXPORT void XIMC_CALL ximc_version(char* version) {
   Guard guard;
-  logCall("ximc_version");
+  calls.add("ximc_version");
   std::strcpy(version, "2.13.6-fake");
 }
 
 FAKE_EXPORT ximc_result_t XIMC_CALL set_bindy_key(const char* keyFile) {
   Guard guard;
-  logCall("set_bindy_key %s", keyFile ? keyFile : "(null)");
+  calls.add("set_bindy_key %s", keyFile ? keyFile : "(null)");
   return ximcResultOk;
 }
 
@@ -183,7 +157,7 @@ void configureFromEnvironment() {
 FAKE_EXPORT ximc_enumeration_t XIMC_CALL enumerate_devices(int flags, const char* hints) {
   Guard guard;
   configureFromEnvironment();
-  logCall("enumerate_devices %d %s", flags, hints ? hints : "(null)");
+  calls.add("enumerate_devices %d %s", flags, hints ? hints : "(null)");
   if (failEnumeration) return 0;
   ++openEnumerations;
   return enumerationHandle;
@@ -191,13 +165,13 @@ FAKE_EXPORT ximc_enumeration_t XIMC_CALL enumerate_devices(int flags, const char
 
 FAKE_EXPORT int XIMC_CALL get_device_count(ximc_enumeration_t enumeration) {
   Guard guard;
-  logCall("get_device_count");
+  calls.add("get_device_count");
   return enumeration == enumerationHandle ? deviceCount : -1;
 }
 
 FAKE_EXPORT char* XIMC_CALL get_device_name(ximc_enumeration_t enumeration, int index) {
   Guard guard;
-  logCall("get_device_name %d", index);
+  calls.add("get_device_name %d", index);
   if (enumeration != enumerationHandle || index < 0 || index >= deviceCount) return nullptr;
   if (devices[index].nullName) return nullptr;
   return &devices[index].name[0];
@@ -205,7 +179,7 @@ FAKE_EXPORT char* XIMC_CALL get_device_name(ximc_enumeration_t enumeration, int 
 
 FAKE_EXPORT ximc_result_t XIMC_CALL free_enumerate_devices(ximc_enumeration_t enumeration) {
   Guard guard;
-  logCall("free_enumerate_devices");
+  calls.add("free_enumerate_devices");
   if (enumeration != enumerationHandle || openEnumerations <= 0) return -1;
   --openEnumerations;
   return ximcResultOk;
@@ -213,7 +187,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL free_enumerate_devices(ximc_enumeration_t en
 
 FAKE_EXPORT ximc_device_t XIMC_CALL open_device(const char* name) {
   Guard guard;
-  logCall("open_device %s", name ? name : "(null)");
+  calls.add("open_device %s", name ? name : "(null)");
   for (int i = 0; name && i < deviceCount; ++i) {
     if (!devices[i].nullName && devices[i].name == name && !devices[i].open) {
       devices[i].open = true;
@@ -226,7 +200,7 @@ FAKE_EXPORT ximc_device_t XIMC_CALL open_device(const char* name) {
 FAKE_EXPORT ximc_result_t XIMC_CALL close_device(ximc_device_t* id) {
   Guard guard;
   if (!id) return -1;
-  logCall("close_device %d", *id);
+  calls.add("close_device %d", *id);
   waitAtCloseGate();
   Device* d = deviceOf(*id);
   if (!d) return -1;
@@ -239,7 +213,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL close_device(ximc_device_t* id) {
 
 FAKE_EXPORT ximc_result_t XIMC_CALL get_engine_settings(ximc_device_t id, ximc_engine_settings_t* s) {
   Guard guard;
-  logCall("get_engine_settings %d", id);
+  calls.add("get_engine_settings %d", id);
   Device* d = deviceOf(id);
   if (!d || !s) return -1;
   *s = d->engine;
@@ -249,7 +223,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL get_engine_settings(ximc_device_t id, ximc_e
 FAKE_EXPORT ximc_result_t XIMC_CALL set_engine_settings(ximc_device_t id, const ximc_engine_settings_t* s) {
   Guard guard;
   if (!s) return -1;
-  logCall("set_engine_settings %d %u %u 0x%x", id, s->NomSpeed, s->uNomSpeed, s->EngineFlags);
+  calls.add("set_engine_settings %d %u %u 0x%x", id, s->NomSpeed, s->uNomSpeed, s->EngineFlags);
   Device* d = deviceOf(id);
   if (!d) return -1;
   d->engine = *s;
@@ -276,7 +250,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL get_status(ximc_device_t id, ximc_status_t* 
 
 FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position, int uPosition) {
   Guard guard;
-  logCall("command_move %d %d %d", id, position, uPosition);
+  calls.add("command_move %d %d %d", id, position, uPosition);
   Device* d = deviceOf(id);
   if (!d) return -1;
   if (uPosition < 0 || uPosition > 255) return -3;  // result_value_error, as the controller does
@@ -296,7 +270,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position,
 #ifndef FAKE_XIMC_WITHOUT_STOP
 FAKE_EXPORT ximc_result_t XIMC_CALL command_stop(ximc_device_t id) {
   Guard guard;
-  logCall("command_stop %d", id);
+  calls.add("command_stop %d", id);
   Device* d = deviceOf(id);
   if (!d) return -1;
   advance(*d);
@@ -360,17 +334,7 @@ FAKE_EXPORT void fake_ximc_fail_enumeration(int fail) {
 // length of the whole log, which fits when it is below size.
 FAKE_EXPORT int fake_ximc_log(char* buffer, int size) {
   Guard guard;
-  std::string all;
-  for (const std::string& call : calls) {
-    all += call;
-    all += '\n';
-  }
-  if (buffer && size > 0) {
-    const size_t n = std::min(all.size(), static_cast<size_t>(size - 1));
-    std::memcpy(buffer, all.data(), n);
-    buffer[n] = '\0';
-  }
-  return static_cast<int>(all.size());
+  return calls.copy(buffer, size);
 }
 
 FAKE_EXPORT void fake_ximc_clear_log() {

@@ -2,10 +2,11 @@
 // The test side of the fake controller library: its fake_ximc_* controls,
 // reached in the libximc.dll that lies beside the test program.
 
+#include "fake_controls.h"
+
 #include <windows.h>
 
 #include <string>
-#include <type_traits>
 
 struct FakeXimc {
   void (*reset)(int count);
@@ -29,13 +30,7 @@ struct FakeXimc {
            openEnumerations;
   }
 
-  std::string calls() const {
-    const int length = log(nullptr, 0);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    log(&text[0], length + 1);
-    text.resize(static_cast<size_t>(length));
-    return text;
-  }
+  std::string calls() const { return fakes::readLog(log); }
 };
 
 enum FakeXimcMode { fakeNormal = 0, fakeStuck = 1, fakeIgnoresMoves = 2 };
@@ -48,10 +43,7 @@ inline const FakeXimc& fakeXimc() {
     HMODULE module = GetModuleHandleA("libximc.dll");
     if (!module) module = LoadLibraryA("libximc.dll");
     if (!module) return f;
-    auto get = [module](const char* name, auto& target) {
-      target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(
-          reinterpret_cast<void*>(GetProcAddress(module, name)));
-    };
+    auto get = [module](const char* name, auto& target) { fakes::bindControl(module, name, target); };
     get("fake_ximc_reset", f.reset);
     get("fake_ximc_set_name", f.setName);
     get("fake_ximc_set_position", f.setPosition);
