@@ -1,0 +1,13 @@
+#pragma once
+// printf "%f" of a float, written without printf. The map tables and the
+// spectra are hundreds of thousands of these per file, and a printf call per
+// value would be most of the time a save takes. The bytes are exactly those
+// of the C library's "%f" on the value widened to double: six decimals,
+// rounded half to even on the exact binary value, a minus sign on negative
+// values (also -0.000000 for a negative value that rounds to zero).
+// Magnitudes of 2^32 and above, infinities and NaNs go through snprintf.
+
+constexpr int fixedTextMaxChars = 64;  // room one call may need at out
+
+// Writes "%f" of value at out (no terminating NUL) and returns the end.
+char* writeFixed6(char* out, float value);
