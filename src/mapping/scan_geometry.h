@@ -5,6 +5,10 @@
 
 constexpr int imageWidthPx = 1232;   // camera picture width, pixels
 constexpr int imageHeightPx = 1028;  // camera picture height, pixels
+// The camera frame: 4 bytes per pixel (blue, green, red, unused), rows
+// bottom-up without gaps, so a position counted from the bottom lies at
+// byte y * frameStrideBytes + x * 4.
+constexpr int frameStrideBytes = imageWidthPx * 4;
 
 struct ScanState {
   int laserSpotX = 0;                 // camera px
