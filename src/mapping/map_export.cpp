@@ -2,7 +2,7 @@
 
 #include "shell/fixed_format.h"
 
-#include <array>
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -10,32 +10,39 @@ namespace {
 constexpr std::size_t plainNameLimit = 400;     // wide characters with the terminator
 constexpr std::size_t numberedNameLimit = 500;
 
+bool writeAll(std::FILE* file, const char* from, const char* to) {
+  const auto n = static_cast<std::size_t>(to - from);
+  return n == 0 || std::fwrite(from, 1, n, file) == n;
+}
+
 }  // namespace
 
 bool writeMapTableText(std::FILE* file, const MapBuffers& map, const std::vector<float>& values) {
-  if (map.width <= 0 || map.height <= 0) return true;
-  if (values.size() < static_cast<std::size_t>(map.width) * static_cast<std::size_t>(map.height)) return false;
-  // Rows are formatted into a small buffer that stays in the cache and goes
-  // out in large writes.
-  std::array<char, 64 * 1024> buffer;
-  char* const end = buffer.data() + buffer.size() - (fixedTextMaxChars + 2);
-  char* out = buffer.data();
+  const int width = map.width, height = map.height;
+  if (width <= 0 || height <= 0) return true;
+  if (values.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) return false;
+  // A row is gathered from its columns first (independent loads the cache
+  // can serve together), then formatted in pieces into a buffer that stays
+  // in the cache and goes out in large writes.
+  constexpr int piece = 256;
+  std::vector<float> row(static_cast<std::size_t>(width));
+  std::vector<char> buffer(64 * 1024 + piece * fixedTextMaxChars + 1);
+  char* const start = buffer.data();
+  char* const flushAt = start + 64 * 1024;
   bool ok = true;
-  const auto flush = [&] {
-    const auto n = static_cast<std::size_t>(out - buffer.data());
-    if (n && std::fwrite(buffer.data(), 1, n, file) != n) ok = false;
-    out = buffer.data();
-  };
-  for (int y = 0; y < map.height; ++y) {
-    for (int x = 0; x < map.width; ++x) {
-      if (out >= end) flush();
-      out = writeFixed6(out, values[map.index(x, y)]);
-      *out++ = ',';
+  char* out = start;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) row[static_cast<std::size_t>(x)] = values[map.index(x, y)];
+    for (int x = 0; x < width; x += piece) {
+      if (out >= flushAt) {
+        ok = writeAll(file, start, out) && ok;
+        out = start;
+      }
+      out = writeFixed6List(out, row.data() + x, std::min(piece, width - x));
     }
     *out++ = '\n';
   }
-  flush();
-  return ok;
+  return writeAll(file, start, out) && ok;
 }
 
 std::string mapInfoText(const MapBuffers& map, double stepUm, float biasVoltage) {

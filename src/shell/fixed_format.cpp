@@ -1,77 +1,119 @@
 #include "shell/fixed_format.h"
 
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
-constexpr char digitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+// Digit tables, built at compile time: the whole part of a value below
+// 10000 left-aligned in four bytes with its length, and every group of
+// three decimals, once after the point (".123") and once before a comma
+// ("456,"). A value then costs a few loads and stores; digits built one by
+// one, or in a small array read back at an offset, stall the processor at
+// nearly every value of a map.
+struct DigitTables {
+  std::array<std::uint32_t, 10000> whole{};
+  std::array<std::uint8_t, 10000> wholeLength{};
+  std::array<std::uint32_t, 1000> pointThree{};
+  std::array<std::uint32_t, 1000> threeComma{};
+};
 
-char* writeUnsigned(char* out, std::uint32_t v) {
+constexpr std::uint32_t packed(const char (&text)[4]) {
+  // Byte order as the characters lie in memory on the (little-endian)
+  // machines this runs on.
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(text[0])) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(text[1])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(text[2])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(text[3])) << 24;
+}
+
+constexpr DigitTables makeDigitTables() {
+  DigitTables t;
+  for (int v = 0; v < 10000; ++v) {
+    const int n = v >= 1000 ? 4 : v >= 100 ? 3 : v >= 10 ? 2 : 1;
+    char text[4] = {};
+    for (int i = n - 1, r = v; i >= 0; --i, r /= 10) text[i] = static_cast<char>('0' + r % 10);
+    t.whole[static_cast<size_t>(v)] = packed(text);
+    t.wholeLength[static_cast<size_t>(v)] = static_cast<std::uint8_t>(n);
+  }
+  for (int v = 0; v < 1000; ++v) {
+    const char a = static_cast<char>('0' + v / 100), b = static_cast<char>('0' + v / 10 % 10),
+               c = static_cast<char>('0' + v % 10);
+    t.pointThree[static_cast<size_t>(v)] = packed({'.', a, b, c});
+    t.threeComma[static_cast<size_t>(v)] = packed({a, b, c, ','});
+  }
+  return t;
+}
+
+// Constant-initialised where the compiler's evaluation limits allow, else
+// filled once at start-up.
+const DigitTables digitTables = makeDigitTables();
+
+// |value| * 10^6 rounded half to even. The product is exact in double (24
+// bits of mantissa times the 14 odd bits of 10^6), and below 2^32 it stays
+// under 2^53, so rounding it in the default rounding mode is exactly the
+// rounding printf applies to the decimal expansion.
+std::uint64_t millionths(float magnitude) {
+  const double scaled = static_cast<double>(magnitude) * 1e6;
+#if defined(__x86_64__) || defined(_M_X64)
+  return static_cast<std::uint64_t>(_mm_cvtsd_si64(_mm_set_sd(scaled)));
+#else
+  return static_cast<std::uint64_t>(std::llrint(scaled));
+#endif
+}
+
+// The whole part from 10000 up: rare enough for digit by digit.
+char* writeLargeWhole(char* out, std::uint32_t whole) {
   char digits[10];
-  char* p = digits + sizeof digits;
-  while (v >= 100) {
-    const std::uint32_t pair = v % 100;
-    v /= 100;
-    p -= 2;
-    std::memcpy(p, digitPairs + 2 * pair, 2);
+  int n = 0;
+  for (; whole > 0; whole /= 10) digits[n++] = static_cast<char>('0' + whole % 10);
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+
+inline char* writeOne(char* out, float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const std::uint32_t magnitudeBits = bits & 0x7FFFFFFF;
+  // 2^32 and above, inf and nan: rare enough for the library to do.
+  if (magnitudeBits >= 0x4F800000) {
+    const int n = std::snprintf(out, fixedTextMaxChars, "%f", static_cast<double>(value));
+    out += n > 0 ? (n < fixedTextMaxChars ? n : fixedTextMaxChars - 1) : 0;
+    *out = ',';  // as the digit tables leave it
+    return out;
   }
-  if (v >= 10) {
-    p -= 2;
-    std::memcpy(p, digitPairs + 2 * v, 2);
+  float magnitude;
+  std::memcpy(&magnitude, &magnitudeBits, sizeof magnitude);
+  const std::uint64_t scaled = millionths(magnitude);
+  const auto whole = static_cast<std::uint32_t>(scaled / 1000000);
+  const auto fraction = static_cast<std::uint32_t>(scaled - std::uint64_t{whole} * 1000000);
+
+  *out = '-';
+  out += bits >> 31;
+  if (whole < 10000) {
+    std::memcpy(out, &digitTables.whole[whole], 4);
+    out += digitTables.wholeLength[whole];
   } else {
-    *--p = static_cast<char>('0' + v);
+    out = writeLargeWhole(out, whole);
   }
-  const auto n = static_cast<size_t>(digits + sizeof digits - p);
-  std::memcpy(out, p, n);
-  return out + n;
+  std::memcpy(out, &digitTables.pointThree[fraction / 1000], 4);
+  std::memcpy(out + 4, &digitTables.threeComma[fraction % 1000], 4);  // the comma is scratch here
+  return out + 7;
 }
 
 }  // namespace
 
-char* writeFixed6(char* out, float value) {
-  std::uint32_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  const bool negative = (bits >> 31) != 0;
-  const int exponentField = static_cast<int>((bits >> 23) & 0xFF);
-  std::uint64_t mantissa = bits & 0x7FFFFF;
+char* writeFixed6(char* out, float value) { return writeOne(out, value); }
 
-  // 2^32 and above, inf and nan: rare enough for the library to do.
-  if (exponentField >= 127 + 32) {
-    const int n = std::snprintf(out, fixedTextMaxChars, "%f", static_cast<double>(value));
-    return out + (n > 0 ? (n < fixedTextMaxChars ? n : fixedTextMaxChars - 1) : 0);
+char* writeFixed6List(char* out, const float* values, int count) {
+  for (int i = 0; i < count; ++i) {
+    out = writeOne(out, values[i]) + 1;  // past the comma writeOne left
   }
-
-  // |value| = mantissa * 2^exponent exactly; scaled = |value| * 10^6 rounded
-  // half to even. Everything fits 64 bits: mantissa * 10^6 < 2^44, and below
-  // 2^32 the integer part times 10^6 stays under 2^52.
-  int exponent = -149;
-  if (exponentField != 0) {
-    mantissa |= 0x800000;
-    exponent = exponentField - 150;
-  }
-  std::uint64_t scaled = 0;
-  if (exponent >= 0) {
-    scaled = (mantissa << exponent) * 1000000u;
-  } else if (exponent > -60) {
-    const int k = -exponent;
-    const std::uint64_t n = mantissa * 1000000u;
-    scaled = n >> k;
-    const std::uint64_t rest = n & ((std::uint64_t{1} << k) - 1);
-    const std::uint64_t half = std::uint64_t{1} << (k - 1);
-    if (rest > half || (rest == half && (scaled & 1))) ++scaled;
-  }  // else: below 2^-36, far under half a millionth: rounds to 0
-
-  if (negative) *out++ = '-';
-  out = writeUnsigned(out, static_cast<std::uint32_t>(scaled / 1000000));
-  *out++ = '.';
-  const auto fraction = static_cast<std::uint32_t>(scaled % 1000000);
-  std::memcpy(out, digitPairs + 2 * (fraction / 10000), 2);
-  std::memcpy(out + 2, digitPairs + 2 * (fraction / 100 % 100), 2);
-  std::memcpy(out + 4, digitPairs + 2 * (fraction % 100), 2);
-  return out + 6;
+  return out;
 }

@@ -6,8 +6,15 @@
 // rounded half to even on the exact binary value, a minus sign on negative
 // values (also -0.000000 for a negative value that rounds to zero).
 // Magnitudes of 2^32 and above, infinities and NaNs go through snprintf.
+// (Little-endian machines, default rounding mode: what the program runs on.)
 
-constexpr int fixedTextMaxChars = 64;  // room one call may need at out
+// A call may store scratch bytes past the end it returns, within this room;
+// the next write overwrites them.
+constexpr int fixedTextMaxChars = 64;
 
 // Writes "%f" of value at out (no terminating NUL) and returns the end.
 char* writeFixed6(char* out, float value);
+
+// Writes "%f," of each of count values (as a run of "%f," fields, the way a
+// map table lists a row); out needs count * fixedTextMaxChars bytes of room.
+char* writeFixed6List(char* out, const float* values, int count);
