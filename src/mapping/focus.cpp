@@ -41,17 +41,28 @@ struct ChannelSums {
   float red = 0.0f;
 };
 
-#if defined(__SSE2__) || defined(_M_X64)
-// Adds count pixels from pixel, each weighted by w[j]. Four pixels at a
-// time, each channel in its own four lanes, with two sets of sums so the
+// Adds count pixels, each weighted by w[j], starting at pixel and moving
+// pixelStep bytes per column: 4 along a row, 0 for the columns beyond the
+// left or right edge of the frame, which repeat the edge pixel.
+void addPixels(ChannelSums& s, const std::uint8_t* pixel, int pixelStep, const float* w, int count) {
+  for (int j = 0; j < count; ++j, pixel += pixelStep) {
+    s.blue += static_cast<float>(pixel[0]) * w[j];
+    s.green += static_cast<float>(pixel[1]) * w[j];
+    s.red += static_cast<float>(pixel[2]) * w[j];
+  }
+}
+
+// A run of pixels along a row. Four pixels at a time where the processor
+// allows, each channel in its own four lanes, with two sets of sums so the
 // additions do not wait on each other: the f-factor then costs little more
 // than reading the window.
 void addRun(ChannelSums& s, const std::uint8_t* pixel, const float* w, int count) {
+  int j = 0;
+#if defined(__SSE2__) || defined(_M_X64)
   const __m128i low = _mm_set1_epi32(0xFF);
   __m128 blue[2] = {_mm_setzero_ps(), _mm_setzero_ps()};
   __m128 green[2] = {_mm_setzero_ps(), _mm_setzero_ps()};
   __m128 red[2] = {_mm_setzero_ps(), _mm_setzero_ps()};
-  int j = 0;
   for (; j + 8 <= count; j += 8) {
     for (int k = 0; k < 2; ++k) {
       const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixel + 4 * (j + 4 * k)));
@@ -69,32 +80,8 @@ void addRun(ChannelSums& s, const std::uint8_t* pixel, const float* w, int count
   s.blue += total(blue[0], blue[1]);
   s.green += total(green[0], green[1]);
   s.red += total(red[0], red[1]);
-  for (; j < count; ++j) {
-    const std::uint8_t* p = pixel + 4 * j;
-    s.blue += static_cast<float>(p[0]) * w[j];
-    s.green += static_cast<float>(p[1]) * w[j];
-    s.red += static_cast<float>(p[2]) * w[j];
-  }
-}
-#else
-void addRun(ChannelSums& s, const std::uint8_t* pixel, const float* w, int count) {
-  for (int j = 0; j < count; ++j) {
-    const std::uint8_t* p = pixel + 4 * j;
-    s.blue += static_cast<float>(p[0]) * w[j];
-    s.green += static_cast<float>(p[1]) * w[j];
-    s.red += static_cast<float>(p[2]) * w[j];
-  }
-}
 #endif
-
-// The same pixel for a run of window columns (the part of the window beyond
-// the left or right edge of the frame).
-void addRepeated(ChannelSums& s, const std::uint8_t* p, const float* w, int count) {
-  for (int j = 0; j < count; ++j) {
-    s.blue += static_cast<float>(p[0]) * w[j];
-    s.green += static_cast<float>(p[1]) * w[j];
-    s.red += static_cast<float>(p[2]) * w[j];
-  }
+  addPixels(s, pixel + 4 * j, 4, w + j, count - j);
 }
 
 }  // namespace
@@ -117,9 +104,9 @@ float focusFactor(AutofocusState& state, const std::uint8_t* frame, int laserSpo
     const long long y = std::clamp<long long>(cy - half + k, 0, imageHeightPx - 1);
     const std::uint8_t* row = frame + y * frameStrideBytes;
     const float* wRow = w.data() + k * side;
-    addRepeated(sums, row, wRow, inFrom);
+    addPixels(sums, row, 0, wRow, inFrom);
     if (inTo > inFrom) addRun(sums, row + (cx - half + inFrom) * 4, wRow + inFrom, inTo - inFrom);
-    addRepeated(sums, row + (imageWidthPx - 1) * 4, wRow + inTo, side - inTo);
+    addPixels(sums, row + (imageWidthPx - 1) * 4, 0, wRow + inTo, side - inTo);
   }
 
   state.meanBlue = sums.blue / windowPixels;

@@ -10,6 +10,9 @@
 namespace {
 
 constexpr size_t firstStoreBlock = 65536;  // samples allocated before the store grows
+// The count stays an int: a run of weeks at 100 readings a second is still
+// far below this.
+constexpr int maxStoredSamples = 1 << 30;
 
 // A float sample count as an int, 0 for anything that is not a count.
 int countOf(float value) {
@@ -21,8 +24,9 @@ float phaseSamplesPerCycle(const SpectroscopyRecord& r) {
   return (std::trunc(r.onTime) + r.offTime) * 20.0f;
 }
 
-// Room for sample pointIndex in both arrays; false when memory ran out.
+// Room for sample pointIndex in both arrays; false when the store is full.
 bool roomForSample(SpectroscopyRecord& r) {
+  if (r.pointIndex >= maxStoredSamples) return false;
   const auto i = static_cast<size_t>(r.pointIndex);
   if (i < r.times.size() && i < r.currents.size()) return true;
   const size_t size = std::max({i + 1, 2 * r.times.size(), size_t{1024}});
@@ -70,18 +74,18 @@ TimeEvolutionEnd runTimeEvolutionCycles(SpectroscopyRecord& record, const TimeEv
     record.times.assign(first, 0.0f);
     record.currents.assign(first, 0.0f);
   } catch (const std::exception&) {
-    return TimeEvolutionEnd::outOfMemory;
+    return TimeEvolutionEnd::storeFull;
   }
   record.pointIndex = 0;
   long long offsetMs = 0;
   const int phaseLimit = timeEvoPhaseLimit(record);
 
-  enum class Phase { over, stopped, outOfMemory };
+  enum class Phase { over, stopped, storeFull };
   const auto runPhase = [&](float seconds) {
     const long long guard = phaseSampleGuard(seconds, phaseLimit);
     std::uint64_t t = 0;
     for (long long taken = 0; taken < guard; ++taken) {
-      if (!roomForSample(record)) return Phase::outOfMemory;
+      if (!roomForSample(record)) return Phase::storeFull;
       const auto i = static_cast<size_t>(record.pointIndex);
       record.currents[i] = devices.readCurrent();
       t = devices.stopwatch(false);
@@ -104,8 +108,8 @@ TimeEvolutionEnd runTimeEvolutionCycles(SpectroscopyRecord& record, const TimeEv
           break;
         case Phase::stopped:
           return TimeEvolutionEnd::stopped;
-        case Phase::outOfMemory:
-          return TimeEvolutionEnd::outOfMemory;
+        case Phase::storeFull:
+          return TimeEvolutionEnd::storeFull;
       }
     }
   }

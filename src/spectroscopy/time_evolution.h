@@ -47,7 +47,7 @@ struct TimeEvolutionDevices {
 enum class TimeEvolutionEnd {
   completed,    // every cycle ran; the laser is off
   stopped,      // the operator stopped it; the laser is as it was
-  outOfMemory,  // the store could not grow; the samples so far are kept
+  storeFull,    // the store could not grow (memory); the samples so far are kept
 };
 
 // The run between its start and finish texts: sizes the store, sets

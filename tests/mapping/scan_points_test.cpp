@@ -18,13 +18,6 @@ TEST(ScanPoints, PointIJIsIStepsRightAndJStepsBelowTheCorner) {
   const StagePoint p = scanPointPosition(corner, 0.5, 3, 2);
   EXPECT_DOUBLE_EQ(p.xUm, 89.0);
   EXPECT_DOUBLE_EQ(p.yUm, 207.0);
-
-  StagePoint moves[approachMoveCount];
-  approachMoves(corner, moves);
-  EXPECT_DOUBLE_EQ(moves[0].xUm, 67.5);
-  EXPECT_DOUBLE_EQ(moves[1].yUm, 228.0);
-  EXPECT_DOUBLE_EQ(moves[2].xUm, 85.5);
-  EXPECT_DOUBLE_EQ(moves[2].yUm, 208.0);
 }
 
 TEST(ScanPoints, MarkerFollowsTheGridAndStaysInsideThePicture) {
