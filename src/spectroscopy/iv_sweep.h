@@ -2,7 +2,8 @@
 // The I-V sweep's plan: the voltage range typed by the operator, the 4 x N
 // voltages of the three branches (0 up to +range, +range down to -range,
 // -range back toward 0) and the texts the sweep shows. The window side sends
-// each voltage to the sourcemeter, reads the current and draws.
+// each voltage to the sourcemeter, reads the current (amperesToMicroamperes
+// of measurement/current_units.h) and draws.
 // Portable: no Win32 here.
 
 #include "spectroscopy/spectroscopy_record.h"
@@ -34,9 +35,6 @@ bool prepareIvSweep(SpectroscopyRecord& record);
 // Voltage of point k (float arithmetic, the branch index times the step):
 // k < N: k step; k < 3N: range - (k - N) step; else -range + (k - 3N) step.
 float ivSweepVoltage(int k, float range, float step, int pointsPerBranch);
-
-// A sourcemeter reading in A as uA: the product in double, stored as float.
-inline float ivCurrentUa(double amperes) { return static_cast<float>(amperes * 1000000.0); }
 
 // "V=%f,I=%f" for the Information line.
 std::string ivPointText(float volts, float microamperes);

@@ -2,6 +2,8 @@
 // Whole-file reads and writes for tests that check what the program wrote
 // byte for byte (text mode turns its line feeds into CR LF).
 
+#include "written_text.h"
+
 #include <cstdio>
 #include <string>
 
@@ -10,10 +12,7 @@ namespace testfiles {
 inline std::string readBytes(const wchar_t* path) {
   std::FILE* f = _wfopen(path, L"rb");
   if (!f) return "<missing>";
-  std::string bytes;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  std::string bytes = readStream(f);
   std::fclose(f);
   return bytes;
 }

@@ -1,9 +1,22 @@
 #pragma once
-// What a writer that takes an open FILE* puts into it, read back: the file
-// writers of the portable core are tested through a temporary file.
+// Reading back what was written: a whole stream from where it stands, and
+// what a writer that takes an open FILE* puts into a temporary file (the
+// file writers of the portable core are tested that way).
 
 #include <cstdio>
 #include <string>
+
+namespace testfiles {
+
+inline std::string readStream(std::FILE* f) {
+  std::string bytes;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+  return bytes;
+}
+
+}  // namespace testfiles
 
 template <typename Writer>
 std::string writtenText(Writer write, bool* ok = nullptr) {
@@ -12,10 +25,7 @@ std::string writtenText(Writer write, bool* ok = nullptr) {
   const bool written = write(file);
   if (ok) *ok = written;
   std::rewind(file);
-  std::string text;
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+  std::string text = testfiles::readStream(file);
   std::fclose(file);
   return text;
 }
