@@ -41,6 +41,24 @@ trap 'timeout 15 wineserver -w 2>/dev/null; kill $xvfb_pid 2>/dev/null || true' 
 for _ in $(seq 1 200); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.05; done
 export DISPLAY=":$display"
 
+# (Through a file: Wine's helper processes keep a captured pipe open. Right
+# after the prefix was created the first answer may be empty.)
+for _ in 1 2 3 4 5; do
+  winepath -u "C:\\users\\$(whoami)\\Desktop\\Nerin Station_Data" >"$out/data-folder.txt" 2>/dev/null || true
+  [ -s "$out/data-folder.txt" ] && break
+  sleep 1
+done
+data_folder=$(readlink -m "$(tr -d '\r' <"$out/data-folder.txt")" || true)
+# On a first run the laser spot goes to the middle of the picture (instead of
+# its corner), so that the screenshot shows its circle; an existing
+# Config.txt is left as it is.
+if [ -n "$data_folder" ] && [ ! -e "$data_folder/Config.txt" ]; then
+  mkdir -p "$data_folder"
+  printf 'step:1, scan_speed:500, laser shift:(616,514), Ammeter:4, GPIB:18, Standa:0, arduino:12\n' \
+    >"$data_folder/Config.txt"
+  echo "First run: laser spot set to the middle of the picture in $data_folder/Config.txt"
+fi
+
 wine "$program" >"$out/program-output.txt" 2>&1 &
 program_pid=$!
 if ! wine "$wintool" ready 120000; then
@@ -52,9 +70,6 @@ import -display "$DISPLAY" -window root "$out/nerin-station.png"
 wine "$wintool" close 30000
 wait "$program_pid" || true
 
-# (Through a file: Wine's helper processes keep a captured pipe open.)
-winepath -u "C:\\users\\$(whoami)\\Desktop\\Nerin Station_Data" >"$out/data-folder.txt" 2>/dev/null || true
-data_folder=$(readlink -f "$(tr -d '\r' <"$out/data-folder.txt")" || true)
 echo "Screenshot:  $out/nerin-station.png"
 echo "Data folder: $data_folder"
 ls -la "$data_folder" 2>/dev/null || true

@@ -1,5 +1,7 @@
 #include "motion/objective_changer.h"
 
+#include "imaging/camera.h"
+#include "imaging/live_display.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_plan.h"
 #include "motion/objective_table.h"
@@ -30,6 +32,7 @@ int selectObjective(int index) {
   CheckRadioButton(hMainWnd, firstObjectiveRadio, firstObjectiveRadio + objectiveCount - 1,
                    firstObjectiveRadio + index);
   applyFieldOfView(objectiveSettings.objectiveFieldOfViewUm[index]);
+  camera.setFieldOfView(fieldOfViewUm);
   lightSources.laserFocusOffsetUm = static_cast<int>(objectiveSettings.dzUm[index]);
   jogPad.jogStepUm = jogStepForObjective(index);
   objectiveSettings.current = index;
@@ -54,6 +57,7 @@ int selectObjective(int index) {
                   arduinoLink.positionUm[turretAxis]);
     showInfo(objectiveSettings.statusText);
     refreshPositionFields();
+    videoControl(1);
     saveObjectiveFile();
   }
 

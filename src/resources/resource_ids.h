@@ -36,5 +36,9 @@
 #define IDA_CTRL_DOWN 2014
 #define IDA_CTRL_UP 2021
 
+// Main window controls.
+#define IDC_VIDEO_ON 2112
+#define IDC_VIDEO_OFF 2113
+
 // A command whose arrival during a run asks the stop question, like a click.
 #define IDC_STOP_REQUEST 32802

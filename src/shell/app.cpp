@@ -1,5 +1,7 @@
 #include "shell/app.h"
 
+#include "imaging/camera.h"
+#include "imaging/live_display.h"
 #include "mapping/scan_geometry.h"
 #include "measurement/gpib_instruments.h"
 #include "measurement/usb_sourcemeter.h"
@@ -69,6 +71,7 @@ void startDevices() {
     MessageBoxA(hMainWnd, text, "Arduino Error", MB_OK);
   }
   startCurrentMeter();
+  if (camera.init() == 1) camera.configure(CameraSetup::Auto);
 }
 
 // Start-up steps after the main window exists, up to the message loop.
@@ -79,6 +82,7 @@ void startUp() {
   loadObjectiveFile();
   startDevices();
   setLaser(0);
+  videoControl(1);
   setIllumination(1);
   selectObjective(objectiveSettings.current);
 }
@@ -101,10 +105,12 @@ void shutDownLightsAndSave() {
   saveConfigFile();
   setIlluminationLevel(0);
   setLaser(0);
-  KillTimer(hMainWnd, 1);
+  videoControl(0);
+  KillTimer(hMainWnd, videoTimerId);
 }
 
 void closeDevices() {
+  camera.shutDown();
   closeArduino();
   closeStageAxis(stageX);
   closeStageAxis(stageY);

@@ -16,6 +16,12 @@ struct DataPaths {
   // The desktop could not be found: the data folder lies at the root of the
   // drive the program was started from instead.
   bool desktopMissing = false;
+  // The dated measurement folder "dataFolder\folderStamp" of this run, made
+  // by the first save (imaging/image_files.h); measurementFolderMade goes
+  // back to 0 when a new one is wanted.
+  wchar_t measurementFolder[400] = {};
+  wchar_t folderStamp[16] = {};
+  int measurementFolderMade = 0;
 
   DataPaths();
 };

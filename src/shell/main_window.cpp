@@ -1,5 +1,8 @@
 #include "shell/main_window.h"
 
+#include "imaging/camera.h"
+#include "imaging/image_files.h"
+#include "imaging/live_display.h"
 #include "resources/resource_ids.h"
 #include "shell/data_paths.h"
 #include "shell/reporting.h"
@@ -45,12 +48,27 @@ bool createMainWindow(HINSTANCE instance, int showCommand) {
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
+      if (!camera.frameBuffer) SetWindowTextA(window, "error in HeapAlloc");
+      camera.configure(CameraSetup::Auto);
+      camera.grab(1);
       refreshPositionFields();
       return 0;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDM_EXIT:
           DestroyWindow(window);
+          return 0;
+        case IDM_SAVE_WINDOW_IMAGE:
+          saveWindowImage(dataPaths, window);
+          return 0;
+        case IDM_SAVE_CAMERA_IMAGE:
+          saveCameraImageCommand();
+          return 0;
+        case IDC_VIDEO_ON:
+          videoControl(1);
+          return 0;
+        case IDC_VIDEO_OFF:
+          videoControl(0);
           return 0;
         default:
           return 0;
@@ -62,7 +80,11 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       refreshPositionFields();
       return 0;
     }
+    case WM_TIMER:
+      videoTick(wParam);
+      return 0;
     case WM_DESTROY:
+      videoControl(0);
       Sleep(100);
       PostQuitMessage(0);
       return 0;

@@ -4,6 +4,8 @@
 #include "motion/objective_changer.h"
 
 #include "arduino_emulator_client.h"
+#include "imaging/camera.h"
+#include "imaging/live_display.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_table.h"
 #include "motion/stage_axis.h"
@@ -107,6 +109,8 @@ TEST_F(ObjectiveChange, FiftyToTenXShiftsStageAndFocusTurnsTheTurretAndRewritesO
   EXPECT_EQ(objectiveSettings.current, 1);
   EXPECT_EQ(objectiveSettings.previous, 1);
   EXPECT_DOUBLE_EQ(fieldOfViewUm, 394.0);
+  EXPECT_DOUBLE_EQ(camera.scaleBarFieldUm, 394.0) << "the live scale bar follows the objective";
+  EXPECT_EQ(videoRunning, 1) << "live video is back on after the change";
   EXPECT_DOUBLE_EQ(fieldOfViewHeightUm, 394.0 * 1028 / 1232);
   EXPECT_EQ(jogPad.jogStepUm, 100);
   EXPECT_EQ(IsDlgButtonChecked(hMainWnd, 10), BST_CHECKED);

@@ -1,0 +1,170 @@
+#include "imaging/camera.h"
+
+#include "imaging/basler_camera.h"
+#include "imaging/camera_frame.h"
+#include "imaging/live_display.h"
+#include "imaging/mindvision_camera.h"
+#include "shell/clamp.h"
+#include "shell/message_pump.h"
+#include "shell/reporting.h"
+#include "shell/ui_handles.h"
+
+#include <cstdio>
+
+#ifndef NERIN_CAMERA_KIND
+#define NERIN_CAMERA_KIND 0
+#endif
+const int cameraKind = NERIN_CAMERA_KIND;
+
+namespace {
+
+// Page-aligned and zeroed: the conversion runs fastest on aligned rows, and
+// the spare bytes start (and stay) 0.
+std::uint8_t* allocateFrameMemory(std::size_t bytes) {
+  return static_cast<std::uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+}
+
+}  // namespace
+
+Camera camera;
+
+Camera::Camera() { frameBuffer = allocateFrameMemory(frameBytes); }
+
+Camera::~Camera() {
+  shutDown();
+  if (frameBuffer) VirtualFree(frameBuffer, 0, MEM_RELEASE);
+  if (rawFrame) VirtualFree(rawFrame, 0, MEM_RELEASE);
+}
+
+void Camera::shutDown() {
+  if (cameraKind == 0) baslerShutDown();
+  connected = 0;
+}
+
+// Every camera failure ends here: not connected until the next init.
+void Camera::fail() {
+  connected = 0;
+  if (cameraKind == 0) baslerRelease();
+  showInfo("No camera detected");
+}
+
+void Camera::showTestPattern() {
+  if (!frameBuffer) return;
+  drawTestPattern(frameBuffer, rawFrameWidth, rawFrameHeight, testPatternPhase);
+  ++testPatternPhase;
+}
+
+int Camera::init() {
+  bool ready = false;
+  if (cameraKind == 1) {
+    ready = mindVisionConnect(hMainWnd);
+  } else {
+    if (!rawFrame) rawFrame = allocateFrameMemory(rawFrameBytes);
+    ready = rawFrame && baslerConnect(rawFrame, rawFrameBytes);
+    // The frame size follows from the fixed raw size, not from the grab.
+    if (ready) {
+      frameWidth = rawWidth / 2;
+      frameHeight = rawHeight / 2;
+      framePixels = frameWidth * frameHeight;
+    }
+  }
+  if (!ready) {
+    fail();
+    return 0;
+  }
+  connected = 1;
+  return 1;
+}
+
+int Camera::configure(CameraSetup mode) {
+  if (cameraKind == 1) return 1;
+  if (!connected) {
+    fail();
+    return 0;
+  }
+  bool done = false;
+  if (mode == CameraSetup::Auto) {
+    done = baslerAutoSetup();
+  } else {
+    done = baslerManualSetup(gain, exposureUs);
+    if (done) {
+      std::snprintf(statusText, sizeof statusText, "exposure time: %.1f", exposureUs);
+      showInfo(statusText);
+    }
+  }
+  if (!done) {
+    fail();
+    return 0;
+  }
+  return 1;
+}
+
+void Camera::grab(int /*frames*/) {
+  if (!frameBuffer) return;
+  if (!connected) {
+    fail();
+    showTestPattern();
+    return;
+  }
+  if (cameraKind == 1) {
+    mindVisionGrab(frameBuffer);
+    return;
+  }
+  switch (baslerGrab(rawFrame, rawFrameBytes)) {
+    case BaslerGrab::frame:
+      convertBayerToFrame(rawFrame, rawWidth, rawHeight, blueOnly, frameBuffer);
+      break;
+    case BaslerGrab::noFrame:
+      break;  // the last good picture stays
+    case BaslerGrab::failed:
+      fail();
+      showTestPattern();
+      break;
+  }
+}
+
+namespace {
+
+void showNumber(HWND field, int value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d", value);
+  SetWindowTextA(field, text);
+}
+
+}  // namespace
+
+void cameraAutoSetting() {
+  camera.configure(CameraSetup::Auto);
+  camera.grab(1);
+  pumpMessages(50);
+  // What was stored for the manual set-up, not what the camera's automatic
+  // control has reached.
+  showNumber(hGainEdit, camera.gain);
+  showNumber(hExposureEdit, static_cast<int>(camera.exposureUs));
+  pumpMessages(50);
+  showCamera(camera, hMainWnd);
+  SetFocus(hMainWnd);
+}
+
+void applyGain(const char* typed) {
+  int value = camera.gain;
+  const bool number = typed && std::sscanf(typed, "%d", &value) == 1;
+  clampInPlace(value, 1, 36);
+  showNumber(hGainEdit, value);
+  if (!number) return;
+  camera.gain = value;
+  camera.configure(CameraSetup::Manual);
+  camera.grab(1);
+  SetFocus(hMainWnd);
+}
+
+void applyExposure(const char* typed) {
+  int value = static_cast<int>(camera.exposureUs);
+  const bool number = typed && std::sscanf(typed, "%d", &value) == 1;
+  clampInPlace(value, 100, 500000);
+  showNumber(hExposureEdit, value);
+  if (!number) return;
+  camera.exposureUs = value;
+  camera.configure(CameraSetup::Manual);
+  camera.grab(1);
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The dated measurement folders and the picture files: camera images,
+// snapshots of the camera view with the scan area, images of the main and
+// the map windows. Every picture is PNG data, whatever its ".jpg" name says.
+// Existing pictures are never overwritten.
+
+#include "shell/data_paths.h"
+
+#include <windows.h>
+
+#include <string>
+
+class Camera;
+
+// Numbers in the names of camera images "camera(%d).jpg", view snapshots and
+// map-window images "<prefix>(%d).jpg"; they never go back during a run.
+extern int cameraImageCount;
+extern int viewSnapshotCount;
+extern int windowImageCount;
+
+// Forms measurementFolder from the time now when forced or when none was made
+// in this run yet, and creates it (an existing folder is fine).
+void makeMeasurementFolder(DataPaths& paths, bool force);
+
+// "base.ext", or the first free "base_0.ext", "base_1.ext", ...
+std::wstring uniqueFileName(const std::wstring& base, const wchar_t* extension);
+// True when the file can be opened for reading.
+bool fileExists(const wchar_t* path);
+// The class identifier of the GDI+ encoder of this MIME type; false if none.
+bool findEncoderClsid(const wchar_t* mimeType, CLSID* clsid);
+// Writes the bitmap (not selected into any DC) as PNG; false on failure.
+bool saveBitmapFile(HBITMAP bitmap, const wchar_t* fileName);
+
+// "Save Camera Image" (menu 32822): the camera image, or the window image
+// while the wide-view mosaic is shown.
+void saveCameraImageCommand();
+// The frame with the scale bar (and, with drawArea, the scan area) into
+// "camera(n).jpg", and onto the window; no laser-spot circle. Returns the
+// result of the last GDI step.
+int saveCameraImage(Camera& camera, HWND window, const std::uint8_t* pixels, int drawArea, const int area[4]);
+// A bitmap already drawn, saved as the next camera image.
+bool saveCameraImageBitmap(HBITMAP bitmap);
+// "Save Window Image" (menu 32804): the camera area of the window as shown,
+// into "optic.jpg", "optic_0.jpg", ...
+int saveWindowImage(DataPaths& paths, HWND window);
+// The window's picture area with the scan area drawn on it, as
+// "<prefix>(n).jpg"; frameSize takes the camera picture's size instead of
+// the client area's. Returns 1, or 0 when it gave up.
+int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4]);
+// The whole client area of a map window as "<prefix>(n).jpg"; on failure
+// asks the operator to try again. Returns 1.
+int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix);

@@ -1,0 +1,128 @@
+#include "imaging/mindvision_camera.h"
+
+#include "imaging/camera_frame.h"
+#include "shell/ui_handles.h"
+#include "shell/vendor_library.h"
+
+#include <cstring>
+
+MindVisionState mindVision;
+
+namespace {
+
+#define MV_CALL __stdcall
+
+struct MindVisionSdk {
+  int(MV_CALL* CameraEnumerateDevice)(void* list, int* count);
+  int(MV_CALL* CameraInit)(void* device, int paramLoadMode, int team, int* handle);
+  int(MV_CALL* CameraGetCapability)(int handle, void* capability);
+  unsigned char*(MV_CALL* CameraAlignMalloc)(int size, int align);
+  int(MV_CALL* CameraDisplayInit)(int handle, HWND window);
+  int(MV_CALL* CameraPlay)(int handle);
+  int(MV_CALL* CameraSetResolutionForSnap)(int handle, void* resolution);
+  int(MV_CALL* CameraSnapToBuffer)(int handle, void* frameHead, unsigned char** buffer, unsigned timeoutMs);
+  int(MV_CALL* CameraImageProcessEx)(int handle, unsigned char* in, unsigned char* out, void* frameHead,
+                                     unsigned outFormat, unsigned reserved);
+  int(MV_CALL* CameraReleaseImageBuffer)(int handle, unsigned char* buffer);
+};
+
+MindVisionSdk sdk;
+bool bound = false;
+
+constexpr int capabilityResolutionRange = 216;  // iHeightMax, iHeightMin, iWidthMax, iWidthMin
+constexpr int resolutionRecordBytes = 92;       // tSdkImageResolution, iIndex first
+constexpr int frameHeadWidth = 8;               // tSdkFrameHead: uiMediaType, uBytes, iWidth, iHeight
+constexpr int frameHeadHeight = 12;
+constexpr unsigned processedFormat = 0x02000000;
+constexpr int cropLeftBytes = 75 * 4;
+
+int readInt(const unsigned char* record, int offset) {
+  int value;
+  std::memcpy(&value, record + offset, sizeof value);
+  return value;
+}
+
+bool bindSdk() {
+  if (bound) return true;
+  HMODULE module = loadVendorLibrary(L"MVCAMSDK_X64.dll", VendorSearch::alsoPath);
+  if (!module) return false;
+  MindVisionSdk found = {};
+  const bool complete = bindEntryPoint(module, "CameraEnumerateDevice", found.CameraEnumerateDevice) &&
+                        bindEntryPoint(module, "CameraInit", found.CameraInit) &&
+                        bindEntryPoint(module, "CameraGetCapability", found.CameraGetCapability) &&
+                        bindEntryPoint(module, "CameraAlignMalloc", found.CameraAlignMalloc) &&
+                        bindEntryPoint(module, "CameraDisplayInit", found.CameraDisplayInit) &&
+                        bindEntryPoint(module, "CameraPlay", found.CameraPlay) &&
+                        bindEntryPoint(module, "CameraSetResolutionForSnap", found.CameraSetResolutionForSnap) &&
+                        bindEntryPoint(module, "CameraSnapToBuffer", found.CameraSnapToBuffer) &&
+                        bindEntryPoint(module, "CameraImageProcessEx", found.CameraImageProcessEx) &&
+                        bindEntryPoint(module, "CameraReleaseImageBuffer", found.CameraReleaseImageBuffer);
+  if (!complete) {
+    FreeLibrary(module);
+    return false;
+  }
+  sdk = found;
+  bound = true;
+  return true;
+}
+
+}  // namespace
+
+bool mindVisionConnect(HWND mainWindow) {
+  MindVisionState& mv = mindVision;
+  // The whole list each time: a count of 0 left by an earlier search would
+  // otherwise keep a camera plugged in later from ever being found.
+  mv.deviceCount = 10;
+  // Without the SDK there is nothing to enumerate: the same answer as no camera.
+  if (!bindSdk() || sdk.CameraEnumerateDevice(mv.deviceList, &mv.deviceCount) != 0 || mv.deviceCount <= 0) {
+    MessageBoxA(mainWindow, "No camera was found", "Error", MB_OK);
+    return false;
+  }
+  mv.connected = 1;
+  Sleep(100);
+  mv.initStatus = sdk.CameraInit(mv.deviceList[0], -1, -1, &mv.handle);
+  if (mv.initStatus != 0) {
+    MessageBoxA(mainWindow, "Fail to initialize camera", "Error", MB_OK);
+    mv.connected = 0;
+    return false;
+  }
+  Sleep(100);
+  sdk.CameraGetCapability(mv.handle, mv.capability);
+  // Allocated once: a second connection keeps the buffers of the first.
+  if (!mv.workBuffer) {
+    const int heightMax = readInt(mv.capability, capabilityResolutionRange);
+    const int widthMax = readInt(mv.capability, capabilityResolutionRange + 8);
+    if (heightMax > 0 && widthMax > 0) mv.workBuffer = sdk.CameraAlignMalloc(widthMax * heightMax * 4, 16);
+  }
+  mv.snapWidth = 1920;
+  mv.snapHeight = 1200;
+  if (!mv.workBuffer) MessageBoxA(mainWindow, "No Image buffer allocated", "Error", MB_OK);
+  if (!mv.snapBuffer) mv.snapBuffer = sdk.CameraAlignMalloc(1920 * 1200 * 4, 16);
+  mv.displayStatus = sdk.CameraDisplayInit(mv.handle, mainWindow);
+  mv.displayStatus = sdk.CameraPlay(mv.handle);
+  return true;
+}
+
+void mindVisionGrab(std::uint8_t* frameBuffer) {
+  MindVisionState& mv = mindVision;
+  if (!bound || !mv.snapBuffer) return;
+  unsigned char resolution[resolutionRecordBytes] = {};
+  const int fullSnapshot = 255;
+  std::memcpy(resolution, &fullSnapshot, sizeof fullSnapshot);
+  sdk.CameraSetResolutionForSnap(mv.handle, resolution);
+  if (sdk.CameraSnapToBuffer(mv.handle, mv.frameHead, &mv.rawFrame, 1000) != 0) {
+    MessageBoxA(hMainWnd, "CameraSnapToBuffer failed!", "Error Code:", MB_OK);
+    return;
+  }
+  // The processed snapshot must fit the buffer it goes into.
+  const int width = readInt(mv.frameHead, frameHeadWidth);
+  const int height = readInt(mv.frameHead, frameHeadHeight);
+  const bool fits = width > 0 && height > 0 && width <= mv.snapWidth && height <= mv.snapHeight;
+  if (fits) sdk.CameraImageProcessEx(mv.handle, mv.rawFrame, mv.snapBuffer, mv.frameHead, processedFormat, 0);
+  sdk.CameraReleaseImageBuffer(mv.handle, mv.rawFrame);
+  if (!fits) return;
+  for (int r = 0; r < frameHeightPx; ++r) {
+    std::memcpy(frameBuffer + std::size_t(r) * frameWidthPx * 4,
+                mv.snapBuffer + std::size_t(r) * 1920 * 4 + cropLeftBytes, std::size_t(frameWidthPx) * 4);
+  }
+}
