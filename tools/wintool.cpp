@@ -7,6 +7,8 @@
 //                                once no question has come for two seconds
 //   wintool close <timeout-ms>   asks the main window to close, as the
 //                                window's close button would
+//   wintool command <id>         sends the main window the command <id>, as
+//                                its menu item or button would
 // Exit code 0 on success, 1 on time-out.
 
 #include <windows.h>
@@ -107,16 +109,24 @@ int close(DWORD timeoutMs) {
   return 0;
 }
 
+int command(int id) {
+  HWND main = waitForMain(10000, nullptr);
+  if (!main) return 1;
+  PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::fwprintf(stderr, L"usage: wintool ready|close [timeout-ms]\n");
+    std::fwprintf(stderr, L"usage: wintool ready|close [timeout-ms] | command <id>\n");
     return 2;
   }
   const DWORD timeoutMs = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 60000;
   if (wcscmp(argv[1], L"ready") == 0) return ready(timeoutMs);
   if (wcscmp(argv[1], L"close") == 0) return close(timeoutMs);
+  if (wcscmp(argv[1], L"command") == 0 && argc > 2) return command(_wtoi(argv[2]));
   std::fwprintf(stderr, L"unknown command %ls\n", argv[1]);
   return 2;
 }

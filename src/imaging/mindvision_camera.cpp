@@ -28,6 +28,7 @@ struct MindVisionSdk {
 
 MindVisionSdk sdk;
 bool bound = false;
+bool searched = false;  // once per run, as for the Basler runtime
 
 constexpr int capabilityResolutionRange = 216;  // iHeightMax, iHeightMin, iWidthMax, iWidthMin
 constexpr int resolutionRecordBytes = 92;       // tSdkImageResolution, iIndex first
@@ -44,6 +45,8 @@ int readInt(const unsigned char* record, int offset) {
 
 bool bindSdk() {
   if (bound) return true;
+  if (searched) return false;
+  searched = true;
   HMODULE module = loadVendorLibrary(L"MVCAMSDK_X64.dll", VendorSearch::alsoPath);
   if (!module) return false;
   MindVisionSdk found = {};

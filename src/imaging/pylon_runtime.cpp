@@ -10,6 +10,7 @@ namespace {
 
 PylonRuntime runtime;
 bool bound = false;
+bool searched = false;
 
 bool bindAll(HMODULE module, PylonRuntime& r) {
   return bindEntryPoint(module, "PylonInitialize", r.PylonInitialize) &&
@@ -36,6 +37,11 @@ bool bindAll(HMODULE module, PylonRuntime& r) {
 
 const PylonRuntime* bindPylonRuntime() {
   if (bound) return &runtime;
+  // Searched once per run: the search costs a tenth of a second, video
+  // start-up asks again each time while there is no camera, and a runtime
+  // installed meanwhile would only be on the PATH of programs started later.
+  if (searched) return nullptr;
+  searched = true;
   // The file name carries the runtime's version; the newest installed wins.
   for (int major = 10; major >= 5; --major) {
     for (int minor = 9; minor >= 0; --minor) {

@@ -74,7 +74,7 @@ struct PylonRuntime {
 
 // Loads the newest runtime found (beside the program, in System32, or in a
 // folder of PATH, where the vendor's installer puts it; never the current
-// directory) and binds every entry point, once; a later call after a failure
-// tries again. Null when no runtime is found or one lacks an entry point.
-// The runtime stays loaded for the life of the process.
+// directory) and binds every entry point. The search runs once per process.
+// Null when no runtime is found or none has every entry point. The runtime
+// stays loaded for the life of the process.
 const PylonRuntime* bindPylonRuntime();

@@ -191,4 +191,38 @@ TEST_F(Startup, WithoutADesktopTheOperatorIsToldWhereDataAndSettingsGo) {
   RemoveDirectoryW(startFolder);
 }
 
+// What the program's main window shows at (x, y), read from this process.
+COLORREF pixelOf(HWND window, int x, int y) {
+  HDC dc = GetDC(window);
+  const COLORREF colour = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return colour;
+}
+
+TEST_F(Startup, LiveVideoRunsOnTheDriftingTestPatternWithTheObjectivesScaleBar) {
+  ASSERT_TRUE(program.start());
+  HWND window = program.waitForMainWindow(kTimeout);
+  ASSERT_NE(window, nullptr);
+  acknowledgeMissingDevices();
+  // The 50X objective (79 um across): a 10 um bar from x = 976 to 1131.
+  bool barShown = false;
+  const ULONGLONG deadline = GetTickCount64() + kTimeout;
+  while (!barShown && GetTickCount64() < deadline) {
+    barShown = pixelOf(window, 1000, 973) == RGB(0, 0, 255);
+    if (!barShown) Sleep(50);
+  }
+  EXPECT_TRUE(barShown);
+  EXPECT_NE(pixelOf(window, 960, 973), RGB(0, 0, 255)) << "not the bar of the 218 um default";
+  // Video ticks keep changing the picture.
+  const COLORREF first = pixelOf(window, 300, 300);
+  bool drifted = false;
+  while (!drifted && GetTickCount64() < deadline) {
+    drifted = pixelOf(window, 300, 300) != first;
+    if (!drifted) Sleep(50);
+  }
+  EXPECT_TRUE(drifted);
+  ASSERT_TRUE(program.closeAndWait(kTimeout));
+  EXPECT_EQ(program.exitCode(), 0u);
+}
+
 }  // namespace
