@@ -103,11 +103,34 @@ TEST_F(LiveDisplay, RubberBandInvertsItsOutlineAndTwiceRestoresThePicture) {
   for (const POINT& p : outline) EXPECT_EQ(screenPixel(p.x, p.y), frameColour) << p.x << "," << p.y;
 }
 
+TEST_F(LiveDisplay, ATileTakesItsCellOfTheMosaicAndTheWideBarIsYellow) {
+  fakePylon().setColour(0, 0, 0, 0);
+  camera.grab(1);
+  showCamera(camera, hMainWnd);
+  fakePylon().setColour(200, 100, 100, 50);
+  camera.grab(1);
+  // n = 3: the middle cell spans x 410 .. 820 and y 343 .. 685.
+  EXPECT_EQ(showTile(hMainWnd, camera.frameBuffer, 1, 1, 3), 1);
+  EXPECT_EQ(screenPixel(615, 514), frameColour);
+  EXPECT_EQ(screenPixel(412, 345), frameColour);
+  EXPECT_EQ(screenPixel(405, 514), RGB(0, 0, 0));
+  EXPECT_EQ(screenPixel(615, 690), RGB(0, 0, 0));
+
+  fieldOfViewUm = 89.0;
+  HDC dc = GetDC(hMainWnd);
+  drawWideScaleBar(dc);
+  ReleaseDC(hMainWnd, dc);
+  // 10 um at 89 um across: from x = 1082 to 1220, rows 928 to 932.
+  EXPECT_EQ(screenPixel(1150, 930), RGB(255, 255, 0));
+  EXPECT_EQ(screenPixel(1150, 928), RGB(0, 0, 0));
+}
+
 TEST_F(LiveDisplay, GdiObjectsStayFlatOverManyTicks) {
   for (int i = 0; i < 20; ++i) videoTick(videoTimerId);
   const int before = gdiObjectCount();
   for (int i = 0; i < 300; ++i) {
     videoTick(videoTimerId);
+    if (i % 50 == 0) showTile(hMainWnd, camera.frameBuffer, i % 3, 1, 3);
     drawMarker(hMainWnd, 300, 300, 4, pureGreen);
     drawScanArea(hMainWnd, 10, 10, 50, 50);
   }
@@ -197,21 +220,15 @@ TEST_F(LiveDisplay, WindowImagesAreNumberedByTheNamesAlreadyInTheFolder) {
   EXPECT_EQ(firstBytes(folder + L"\\optic_2.jpg", 8), "<missing>");
 }
 
-TEST_F(LiveDisplay, TheMeasurementFolderIsNamedAfterTheMinuteAndKeptUntilForced) {
-  dataPaths.measurementFolderMade = 0;
-  SYSTEMTIME before;
-  GetLocalTime(&before);
+TEST_F(LiveDisplay, TheMeasurementFolderIsKeptUntilANewOneIsForced) {
   makeMeasurementFolder(dataPaths, false);
-  const std::wstring first = dataPaths.measurementFolder;
-  wchar_t stamp[16];
-  std::swprintf(stamp, 16, L"%02d%02d%02d_", before.wYear - 2000, before.wMonth, before.wDay);
-  EXPECT_EQ(first.rfind(std::wstring(dataPaths.dataFolder) + L"\\" + stamp, 0), 0u);
-  EXPECT_EQ(GetFileAttributesW(first.c_str()) & FILE_ATTRIBUTE_DIRECTORY, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+  const std::wstring made = dataPaths.measurementFolder;
+  EXPECT_NE(GetFileAttributesW(made.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
   wcscpy(dataPaths.folderStamp, L"kept");
   makeMeasurementFolder(dataPaths, false);
   EXPECT_EQ(std::wstring(dataPaths.measurementFolder), std::wstring(dataPaths.dataFolder) + L"\\kept");
   makeMeasurementFolder(dataPaths, true);
-  EXPECT_EQ(std::wstring(dataPaths.measurementFolder).substr(0, first.size() - 5), first.substr(0, first.size() - 5));
+  EXPECT_EQ(std::wstring(dataPaths.folderStamp).size(), 12u) << "a new stamp of the minute";
 }
 
 TEST_F(LiveDisplay, ViewSnapshotsAndMapWindowImagesCountUpAcrossSaves) {

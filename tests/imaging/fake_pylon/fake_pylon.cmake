@@ -7,7 +7,7 @@ function(nerin_fake_camera_runtime target directory)
     return()
   endif()
   add_library(${target} SHARED ${PROJECT_SOURCE_DIR}/tests/imaging/fake_pylon/fake_pylon.cpp)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/support)
   target_link_options(${target} PRIVATE -Wl,--kill-at)
   set_target_properties(${target} PROPERTIES
     PREFIX "" OUTPUT_NAME "PylonC_v6_3"

@@ -4,13 +4,12 @@
 // scripts them, and a log of the calls and of every feature written.
 // The fake_pylon_* exports let a test configure it and read the log.
 
+#include "fake_library.h"
 #include "imaging/pylon_runtime.h"
 
 #include <windows.h>
 
-#include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <map>
 #include <string>
@@ -40,17 +39,8 @@ struct State {
   unsigned char red = 200, green1 = 100, green2 = 100, blue = 50;
   std::map<std::string, Feature> features;
   std::string failing;  // an entry point, or a feature whose writes are refused
-  std::string log;
   unsigned lastTimeoutMs = 0;
   int grabs = 0;
-};
-
-SRWLOCK lock = SRWLOCK_INIT;
-struct Guard {
-  Guard() { AcquireSRWLockExclusive(&lock); }
-  ~Guard() { ReleaseSRWLockExclusive(&lock); }
-  Guard(const Guard&) = delete;
-  Guard& operator=(const Guard&) = delete;
 };
 
 State& state() {
@@ -58,15 +48,7 @@ State& state() {
   return s;
 }
 
-void logLine(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  state().log += text;
-  state().log += '\n';
-}
+fakes::CallLog calls("FAKE_PYLON_CALL_LOG");
 
 void defaultFeatures(State& s, int regionKind, int sfncMajor) {
   s.features.clear();
@@ -104,7 +86,14 @@ Feature* feature(PylonDevice device, const char* name) {
 PylonResult write(PylonDevice device, const char* name, const std::string& value) {
   Feature* f = feature(device, name);
   if (!f || !f->writable || state().failing == name) return failure;
-  logLine("%s=%s", name, value.c_str());
+  calls.add("%s=%s", name, value.c_str());
+  return 0;
+}
+
+PylonResult readInteger(PylonDevice device, const char* name, long long Feature::*field, std::int64_t* value) {
+  const Feature* f = feature(device, name);
+  if (!f || !f->readable) return failure;
+  *value = f->*field;
   return 0;
 }
 
@@ -113,55 +102,48 @@ PylonResult write(PylonDevice device, const char* name, const std::string& value
 // ---- the runtime's entry points ----
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonInitialize() {
-  Guard g;
   ++state().initialised;
-  logLine("PylonInitialize");
+  calls.add("PylonInitialize");
   return refused("PylonInitialize") ? failure : 0;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonTerminate() {
-  Guard g;
   --state().initialised;
-  logLine("PylonTerminate");
+  calls.add("PylonTerminate");
   return 0;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonEnumerateDevices(std::size_t* count) {
-  Guard g;
   *count = static_cast<std::size_t>(state().cameras);
   return state().initialised > 0 ? 0 : failure;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonCreateDeviceByIndex(std::size_t index, PylonDevice* device) {
-  Guard g;
   if (index >= static_cast<std::size_t>(state().cameras) || state().created) return failure;
   state().created = true;
   *device = theDevice;
-  logLine("create %u", static_cast<unsigned>(index));
+  calls.add("create %u", static_cast<unsigned>(index));
   return 0;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceOpen(PylonDevice device, int accessMode) {
-  Guard g;
   if (device != theDevice || !state().created || state().open || refused("PylonDeviceOpen")) return failure;
   state().open = true;
-  logLine("open %d", accessMode);
+  calls.add("open %d", accessMode);
   return 0;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceClose(PylonDevice device) {
-  Guard g;
   if (device != theDevice || !state().open) return failure;
   state().open = false;
-  logLine("close");
+  calls.add("close");
   return 0;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDestroyDevice(PylonDevice device) {
-  Guard g;
   if (device != theDevice || !state().created || state().open) return failure;
   state().created = false;
-  logLine("destroy");
+  calls.add("destroy");
   return 0;
 }
 
@@ -169,7 +151,6 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device
                                                               void* buffer, std::size_t size,
                                                               PylonGrabResult* result, bool* ready,
                                                               std::uint32_t timeoutMs) {
-  Guard g;
   State& s = state();
   if (device != theDevice || !s.open || channel != 0) return failure;
   ++s.grabs;
@@ -179,7 +160,7 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device
     outcome = s.script.front();
     s.script.pop_front();
   }
-  logLine("grab %c %u", outcome, timeoutMs);
+  calls.add("grab %c %u", outcome, timeoutMs);
   if (outcome == 'E') return failure;
   *ready = outcome != 'T';
   *result = PylonGrabResult{};
@@ -208,26 +189,22 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device
 }
 
 FAKE_EXPORT bool PYLON_CALL PylonDeviceFeatureIsWritable(PylonDevice device, const char* name) {
-  Guard g;
   const Feature* f = feature(device, name);
   return f && f->writable;
 }
 
 FAKE_EXPORT bool PYLON_CALL PylonDeviceFeatureIsReadable(PylonDevice device, const char* name) {
-  Guard g;
   const Feature* f = feature(device, name);
   return f && f->readable;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceFeatureFromString(PylonDevice device, const char* name,
                                                                 const char* value) {
-  Guard g;
   return write(device, name, value);
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetFloatFeature(PylonDevice device, const char* name,
                                                               double value) {
-  Guard g;
   char text[64];
   std::snprintf(text, sizeof text, "%g", value);
   return write(device, name, text);
@@ -235,7 +212,6 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetFloatFeature(PylonDevice device
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetFloatFeature(PylonDevice device, const char* name,
                                                               double* value) {
-  Guard g;
   const Feature* f = feature(device, name);
   if (!f || !f->readable) return failure;
   *value = static_cast<double>(f->value);
@@ -244,7 +220,6 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetFloatFeature(PylonDevice device
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetIntegerFeature(PylonDevice device, const char* name,
                                                                 std::int64_t value) {
-  Guard g;
   Feature* f = feature(device, name);
   if (f && (value < f->minimum || (f->maximum && value > f->maximum))) return failure;
   const PylonResult result = write(device, name, std::to_string(value));
@@ -254,34 +229,21 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetIntegerFeature(PylonDevice devi
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetIntegerFeature(PylonDevice device, const char* name,
                                                                 std::int64_t* value) {
-  Guard g;
-  const Feature* f = feature(device, name);
-  if (!f || !f->readable) return failure;
-  *value = f->value;
-  return 0;
+  return readInteger(device, name, &Feature::value, value);
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetIntegerFeatureMin(PylonDevice device, const char* name,
                                                                    std::int64_t* value) {
-  Guard g;
-  const Feature* f = feature(device, name);
-  if (!f) return failure;
-  *value = f->minimum;
-  return 0;
+  return readInteger(device, name, &Feature::minimum, value);
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetIntegerFeatureMax(PylonDevice device, const char* name,
                                                                    std::int64_t* value) {
-  Guard g;
-  const Feature* f = feature(device, name);
-  if (!f) return failure;
-  *value = f->maximum;
-  return 0;
+  return readInteger(device, name, &Feature::maximum, value);
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetBooleanFeature(PylonDevice device, const char* name,
                                                                 bool value) {
-  Guard g;
   return write(device, name, value ? "true" : "false");
 }
 
@@ -291,7 +253,6 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetBooleanFeature(PylonDevice devi
 // script, the default colour, region selectors of one kind (0 none, 1 ROI,
 // 2 AOI) and the given SFNC major version (0: not reported).
 FAKE_EXPORT void fake_pylon_reset(int cameras, int regionKind, int sfncMajor) {
-  Guard g;
   State& s = state();
   const int initialised = s.initialised;
   const bool created = s.created;
@@ -303,15 +264,14 @@ FAKE_EXPORT void fake_pylon_reset(int cameras, int regionKind, int sfncMajor) {
   s.open = open;
   s.cameras = cameras;
   defaultFeatures(s, regionKind, sfncMajor);
+  calls.clear();
 }
 
 FAKE_EXPORT void fake_pylon_script(const char* outcomes) {
-  Guard g;
   for (; *outcomes; ++outcomes) state().script.push_back(*outcomes);
 }
 
 FAKE_EXPORT void fake_pylon_set_colour(int red, int green1, int green2, int blue) {
-  Guard g;
   State& s = state();
   s.red = static_cast<unsigned char>(red);
   s.green1 = static_cast<unsigned char>(green1);
@@ -320,37 +280,21 @@ FAKE_EXPORT void fake_pylon_set_colour(int red, int green1, int green2, int blue
 }
 
 FAKE_EXPORT void fake_pylon_set_writable(const char* name, int writable) {
-  Guard g;
   state().features[name].writable = writable != 0;
 }
 
 FAKE_EXPORT void fake_pylon_fail(const char* entryOrFeature) {
-  Guard g;
   state().failing = entryOrFeature ? entryOrFeature : "";
 }
 
-FAKE_EXPORT int fake_pylon_log(char* buffer, int size) {
-  Guard g;
-  const std::string& log = state().log;
-  if (buffer && size > 0) {
-    const std::size_t n = log.size() < static_cast<std::size_t>(size - 1) ? log.size() : size - 1;
-    std::memcpy(buffer, log.data(), n);
-    buffer[n] = '\0';
-  }
-  return static_cast<int>(log.size());
-}
+FAKE_EXPORT int fake_pylon_log(char* buffer, int size) { return calls.copy(buffer, size); }
 
-FAKE_EXPORT void fake_pylon_clear_log() {
-  Guard g;
-  state().log.clear();
-}
+FAKE_EXPORT void fake_pylon_clear_log() { calls.clear(); }
 
 FAKE_EXPORT int fake_pylon_open() {
-  Guard g;
   return (state().created ? 1 : 0) + (state().open ? 1 : 0);
 }
 
 FAKE_EXPORT int fake_pylon_grabs() {
-  Guard g;
   return state().grabs;
 }

@@ -2,10 +2,11 @@
 // The test side of the fake camera runtime: its fake_pylon_* controls,
 // reached in the PylonC_v6_3.dll that lies beside the test program.
 
+#include "fake_controls.h"
+
 #include <windows.h>
 
 #include <string>
-#include <type_traits>
 
 struct FakePylon {
   void (*reset)(int cameras, int regionKind, int sfncMajor);
@@ -21,14 +22,7 @@ struct FakePylon {
   bool complete() const {
     return reset && script && setColour && setWritable && fail && log && clearLog && open && grabs;
   }
-
-  std::string calls() const {
-    const int length = log(nullptr, 0);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    log(&text[0], length + 1);
-    text.resize(static_cast<size_t>(length));
-    return text;
-  }
+  std::string calls() const { return fakes::readLog(log); }
 };
 
 enum FakeRegions { noRegions = 0, roiRegions = 1, aoiRegions = 2 };
@@ -39,19 +33,15 @@ inline const FakePylon& fakePylon() {
     HMODULE module = GetModuleHandleA("PylonC_v6_3.dll");
     if (!module) module = LoadLibraryA("PylonC_v6_3.dll");
     if (!module) return f;
-    auto get = [module](const char* name, auto& target) {
-      target = reinterpret_cast<std::remove_reference_t<decltype(target)>>(
-          reinterpret_cast<void*>(GetProcAddress(module, name)));
-    };
-    get("fake_pylon_reset", f.reset);
-    get("fake_pylon_script", f.script);
-    get("fake_pylon_set_colour", f.setColour);
-    get("fake_pylon_set_writable", f.setWritable);
-    get("fake_pylon_fail", f.fail);
-    get("fake_pylon_log", f.log);
-    get("fake_pylon_clear_log", f.clearLog);
-    get("fake_pylon_open", f.open);
-    get("fake_pylon_grabs", f.grabs);
+    fakes::bindControl(module, "fake_pylon_reset", f.reset);
+    fakes::bindControl(module, "fake_pylon_script", f.script);
+    fakes::bindControl(module, "fake_pylon_set_colour", f.setColour);
+    fakes::bindControl(module, "fake_pylon_set_writable", f.setWritable);
+    fakes::bindControl(module, "fake_pylon_fail", f.fail);
+    fakes::bindControl(module, "fake_pylon_log", f.log);
+    fakes::bindControl(module, "fake_pylon_clear_log", f.clearLog);
+    fakes::bindControl(module, "fake_pylon_open", f.open);
+    fakes::bindControl(module, "fake_pylon_grabs", f.grabs);
     return f;
   }();
   return fake;
