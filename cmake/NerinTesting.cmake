@@ -52,3 +52,22 @@ function(nerin_board_test name)
                    -- ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES LABELS wine TIMEOUT 300 RUN_SERIAL ON)
 endfunction()
+
+#   nerin_fake_library(<target> <source> <file name> <directory>)
+#       A test fake of a vendor library, built as <file name> (for example
+#       libximc.dll) into <directory>, beside the test program that is to
+#       find it there first, as it would the vendor's; exports by plain name.
+function(nerin_fake_library target source fileName directory)
+  if(NOT WIN32)
+    return()
+  endif()
+  add_library(${target} SHARED ${source})
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/support)
+  target_link_options(${target} PRIVATE -Wl,--kill-at)
+  get_filename_component(baseName ${fileName} NAME_WE)
+  set_target_properties(${target} PROPERTIES
+    PREFIX "" OUTPUT_NAME ${baseName}
+    RUNTIME_OUTPUT_DIRECTORY ${directory}
+    LIBRARY_OUTPUT_DIRECTORY ${directory}
+    ARCHIVE_OUTPUT_DIRECTORY ${directory}/lib)
+endfunction()

@@ -6,14 +6,7 @@ if(WIN32)
   # program that uses it (never beside the real program in bin/): the
   # program finds it there first, as it would the vendor's DLL.
   function(stage_fake_ximc target directory)
-    add_library(${target} SHARED ${PROJECT_SOURCE_DIR}/tests/motion/fake_ximc/fake_ximc.cpp)
-    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/support)
-    target_link_options(${target} PRIVATE -Wl,--kill-at)
-    set_target_properties(${target} PROPERTIES
-      PREFIX "lib" OUTPUT_NAME "ximc"
-      RUNTIME_OUTPUT_DIRECTORY ${directory}
-      LIBRARY_OUTPUT_DIRECTORY ${directory}
-      ARCHIVE_OUTPUT_DIRECTORY ${directory}/lib)
+    nerin_fake_library(${target} ${PROJECT_SOURCE_DIR}/tests/motion/fake_ximc/fake_ximc.cpp libximc.dll ${directory})
   endfunction()
 
   set(STAGE_RESOURCES ${PROJECT_SOURCE_DIR}/src/resources/nerin_station.rc)
