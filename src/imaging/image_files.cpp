@@ -27,12 +27,6 @@ constexpr int windowCopyAttempts = 10;
 constexpr int snapshotCreateAttempts = 20;  // bitmap or memory-context failures
 constexpr int snapshotCopyAttempts = 10;
 
-std::wstring widen(const char* text) {
-  std::wstring wide;
-  for (; text && *text; ++text) wide += static_cast<wchar_t>(static_cast<unsigned char>(*text));
-  return wide;
-}
-
 bool exists(const std::wstring& path) { return fileExists(path.c_str()); }
 
 // The next free "<prefix>(n).jpg" of the measurement folder.
@@ -222,7 +216,7 @@ int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* p
       }
       drawScanArea(memoryDC.get(), area);
     }
-    const std::wstring name = countedName(paths, widen(prefix).c_str(), viewSnapshotCount);
+    const std::wstring name = countedName(paths, widenAscii(prefix).c_str(), viewSnapshotCount);
     saveBitmapFile(bitmap.get(), name.c_str());
     return 1;
   }
@@ -251,7 +245,7 @@ int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix) {
       if (!copied) {
         showInfo("BitBlt to window has failed.");
       } else {
-        const std::wstring name = countedName(paths, widen(prefix).c_str(), windowImageCount);
+        const std::wstring name = countedName(paths, widenAscii(prefix).c_str(), windowImageCount);
         saved = saveBitmapFile(bitmap.get(), name.c_str());
       }
     }

@@ -2,6 +2,8 @@
 // Names of the measurement folders and picture files. Portable: the file
 // system is reached only through the existence test the caller passes.
 
+#include "shell/free_file_name.h"
+
 #include <string>
 
 // "%02d%02d%02d_%02d-%02d" of (year - 2000, month, day, hour, minute):
@@ -9,27 +11,13 @@
 std::wstring folderStamp(int year, int month, int day, int hour, int minute);
 
 // "base.ext" when no such file exists, otherwise the first of "base_0.ext",
-// "base_1.ext", ... that does not.
-template <typename ExistsFunction>
-std::wstring uniqueFileName(const std::wstring& base, const std::wstring& extension, ExistsFunction exists) {
-  std::wstring candidate = base + L"." + extension;
-  for (unsigned long n = 0; exists(candidate); ++n) {
-    candidate = base + L"_" + std::to_wstring(n) + L"." + extension;
-  }
-  return candidate;
-}
+// "base_1.ext", ... that does not (empty when none is free).
+std::wstring uniqueFileName(const std::wstring& base, const std::wstring& extension, const FileExists& exists);
 
 // "folder\prefix(n).jpg" for the first n, from `next` on, whose file does not
 // exist yet; `next` is left one past it. The counters that number camera
 // images and snapshots start at 0 in every run, while a folder made in the
 // same minute by an earlier run is the same folder: skipping taken numbers
 // keeps that run's pictures.
-template <typename ExistsFunction>
 std::wstring nextCountedFileName(const std::wstring& folder, const std::wstring& prefix, int& next,
-                                 ExistsFunction exists) {
-  for (;;) {
-    std::wstring candidate = folder + L"\\" + prefix + L"(" + std::to_wstring(next) + L").jpg";
-    ++next;
-    if (!exists(candidate)) return candidate;
-  }
-}
+                                 const FileExists& exists);
