@@ -117,48 +117,78 @@ bool processorHasAvx2() {
 }
 #endif
 
-BayerRow bayerRowFor(PixelPath path) {
-#ifdef NERIN_FRAME_X64
-  static const bool avx2 = processorHasAvx2();
-  switch (path) {
-    case PixelPath::best:
-      return avx2 ? bayerRowAvx2 : bayerRowSse2;
-    case PixelPath::avx2:
-      return avx2 ? bayerRowAvx2 : nullptr;
-    case PixelPath::sse2:
-      return bayerRowSse2;
-    case PixelPath::scalar:
-      return bayerRowNone;
-  }
-  return nullptr;
-#else
-  return path == PixelPath::best || path == PixelPath::scalar ? bayerRowNone : nullptr;
-#endif
-}
+// One row of the test pattern from its 64-pixel period: out[x] =
+// period[x % 64] with the spare byte kept. Returns the columns done.
+using PeriodicRow = int (*)(const std::uint32_t* period, std::uint8_t* out, int width);
 
-// Fills one output row from a pattern that repeats every 64 pixels:
-// out[x] = period[x % 64] with the spare byte kept.
-void periodicRow(const std::uint32_t* period, std::uint8_t* out, int width) {
-  int x = 0;
+int periodicRowNone(const std::uint32_t*, std::uint8_t*, int) { return 0; }
+
 #ifdef NERIN_FRAME_X64
+int periodicRowSse2(const std::uint32_t* period, std::uint8_t* out, int width) {
   const __m128i spare = _mm_set1_epi32(static_cast<int>(spareMask));
+  int x = 0;
   for (; x + 4 <= width; x += 4) {
     const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(period + (x & 63)));
     __m128i* o = reinterpret_cast<__m128i*>(out + 4 * x);
     _mm_storeu_si128(o, _mm_or_si128(p, _mm_and_si128(_mm_loadu_si128(o), spare)));
   }
+  return x;
+}
+
+NERIN_AVX2_FUNCTION int periodicRowAvx2(const std::uint32_t* period, std::uint8_t* out, int width) {
+  const __m256i spare = _mm256_set1_epi32(static_cast<int>(spareMask));
+  int x = 0;
+  for (; x + 8 <= width; x += 8) {
+    const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(period + (x & 63)));
+    __m256i* o = reinterpret_cast<__m256i*>(out + 4 * x);
+    _mm256_storeu_si256(o, _mm256_or_si256(p, _mm256_and_si256(_mm256_loadu_si256(o), spare)));
+  }
+  return x;
+}
 #endif
-  for (; x < width; ++x) store32(out + 4 * x, (load32(out + 4 * x) & spareMask) | period[x & 63]);
+
+// The row code of one instruction set; null entries where the processor
+// lacks it.
+struct PixelCode {
+  BayerRow bayerRow;
+  PeriodicRow patternRow;
+};
+
+PixelCode pixelCodeFor(PixelPath path) {
+  constexpr PixelCode scalar = {bayerRowNone, periodicRowNone};
+#ifdef NERIN_FRAME_X64
+  static const bool avx2 = processorHasAvx2();
+  constexpr PixelCode sse2 = {bayerRowSse2, periodicRowSse2};
+  constexpr PixelCode wide = {bayerRowAvx2, periodicRowAvx2};
+  switch (path) {
+    case PixelPath::best:
+      return avx2 ? wide : sse2;
+    case PixelPath::avx2:
+      return avx2 ? wide : PixelCode{};
+    case PixelPath::sse2:
+      return sse2;
+    case PixelPath::scalar:
+      return scalar;
+  }
+  return {};
+#else
+  return path == PixelPath::best || path == PixelPath::scalar ? scalar : PixelCode{};
+#endif
+}
+
+// The code for the path asked, or the best one when it is not available.
+PixelCode usableCode(PixelPath path) {
+  const PixelCode code = pixelCodeFor(path);
+  return code.bayerRow ? code : pixelCodeFor(PixelPath::best);
 }
 
 }  // namespace
 
-bool pixelPathAvailable(PixelPath path) { return bayerRowFor(path) != nullptr; }
+bool pixelPathAvailable(PixelPath path) { return pixelCodeFor(path).bayerRow != nullptr; }
 
 void convertBayerToFrame(const std::uint8_t* raw, int rawWidth, int rawHeight, int blueOnly,
                          std::uint8_t* frame, PixelPath path) {
-  BayerRow fastRow = bayerRowFor(path);
-  if (!fastRow) fastRow = bayerRowFor(PixelPath::best);
+  const BayerRow fastRow = usableCode(path).bayerRow;
   const int width = rawWidth / 2;
   const int height = rawHeight / 2;
   const std::uint32_t keepColour = blueOnly ? 0u : 0xFFu;
@@ -171,7 +201,8 @@ void convertBayerToFrame(const std::uint8_t* raw, int rawWidth, int rawHeight, i
   }
 }
 
-void drawTestPattern(std::uint8_t* frame, int rawWidth, int rawHeight, int phase) {
+void drawTestPattern(std::uint8_t* frame, int rawWidth, int rawHeight, int phase, PixelPath path) {
+  const PeriodicRow fastRow = usableCode(path).patternRow;
   const int width = rawWidth / 2;
   const int height = rawHeight / 2;
   const std::uint32_t k = static_cast<std::uint32_t>(phase);
@@ -188,6 +219,9 @@ void drawTestPattern(std::uint8_t* frame, int rawWidth, int rawHeight, int phase
     const std::uint32_t row = static_cast<std::uint32_t>(2 * yTop);
     const std::uint32_t red = (row + k) % 127u;
     for (std::uint32_t x = 0; x < 64; ++x) period[x] = (red << 16) | (green[x] << 8) | ((2 * x + row) & 127u);
-    periodicRow(period, frame + framePixelOffset(0, yTop, width, height), width);
+    std::uint8_t* out = frame + framePixelOffset(0, yTop, width, height);
+    for (int x = fastRow(period, out, width); x < width; ++x) {
+      store32(out + 4 * x, (load32(out + 4 * x) & spareMask) | period[x & 63]);
+    }
   }
 }

@@ -40,4 +40,5 @@ void convertBayerToFrame(const std::uint8_t* raw, int rawWidth, int rawHeight, i
 // even rows and columns (row, c): blue = (c + row) mod 128,
 // green = ((c + k) mod 128 + (2c + k) mod 128) / 2, red = (row + k) mod 127,
 // so the picture drifts as k grows. k must not be negative.
-void drawTestPattern(std::uint8_t* frame, int rawWidth, int rawHeight, int phase);
+void drawTestPattern(std::uint8_t* frame, int rawWidth, int rawHeight, int phase,
+                     PixelPath path = PixelPath::best);

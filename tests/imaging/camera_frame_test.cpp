@@ -90,17 +90,21 @@ Bgr referencePattern(int row, int c, int k) {
   return {(c + row) % 128, ((c + k) % 128 + (2 * c + k) % 128) / 2, (row + k) % 127, 0};
 }
 
-TEST(TestPattern, WholeFrameByteForByteAtSeveralPhases) {
-  for (int k : {0, 1, 126, 127, 128, 1000003}) {
-    std::vector<std::uint8_t> frame(frameBytes, 0x33);
-    drawTestPattern(frame.data(), rawFrameWidth, rawFrameHeight, k);
-    bool same = true;
-    for (int row = 0; row < rawFrameHeight && same; row += 2) {
-      for (int c = 0; c < rawFrameWidth && same; c += 2) {
-        Bgr want = referencePattern(row, c, k);
-        want.spare = 0x33;
-        same = pixelAt(frame, c / 2, row / 2, frameWidthPx, frameHeightPx) == want;
-        EXPECT_TRUE(same) << "phase " << k << " row " << row << " column " << c;
+TEST(TestPattern, WholeFrameByteForByteAtSeveralPhasesOnEveryPath) {
+  for (PixelPath path : {PixelPath::avx2, PixelPath::sse2, PixelPath::scalar}) {
+    if (!pixelPathAvailable(path)) continue;
+    for (int k : {0, 1, 127, 128, 1000003}) {
+      std::vector<std::uint8_t> frame(frameBytes, 0x33);
+      drawTestPattern(frame.data(), rawFrameWidth, rawFrameHeight, k, path);
+      bool same = true;
+      for (int row = 0; row < rawFrameHeight && same; row += 2) {
+        for (int c = 0; c < rawFrameWidth && same; c += 2) {
+          Bgr want = referencePattern(row, c, k);
+          want.spare = 0x33;
+          same = pixelAt(frame, c / 2, row / 2, frameWidthPx, frameHeightPx) == want;
+          EXPECT_TRUE(same) << "path " << static_cast<int>(path) << " phase " << k << " row " << row << " column "
+                            << c;
+        }
       }
     }
   }
