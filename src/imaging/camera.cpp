@@ -112,7 +112,10 @@ void Camera::grab(int /*frames*/) {
   }
   switch (baslerGrab(rawFrame, rawFrameBytes)) {
     case BaslerGrab::frame:
-      convertBayerToFrame(rawFrame, rawWidth, rawHeight, blueOnly, frameBuffer);
+      // Nothing but this camera writes the frame buffer, and it never writes
+      // the spare bytes, so they are still the zeros it was allocated with.
+      convertBayerToFrame(rawFrame, rawWidth, rawHeight, blueOnly, frameBuffer, PixelPath::best,
+                          SpareBytes::allZero);
       break;
     case BaslerGrab::noFrame:
       break;  // the last good picture stays

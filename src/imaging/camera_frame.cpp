@@ -54,6 +54,7 @@ int bayerRowNone(const std::uint8_t*, const std::uint8_t*, std::uint8_t*, int, s
 #ifdef NERIN_FRAME_X64
 // In 16-bit lanes the upper mosaic row holds red | green << 8 and the lower
 // one green | blue << 8; the pixels are blue | green << 8 | red << 16.
+template <bool keepSpare>
 int bayerRowSse2(const std::uint8_t* top, const std::uint8_t* bottom, std::uint8_t* out, int width,
                  std::uint32_t keepColour) {
   const __m128i lowByte = _mm_set1_epi16(0x00FF);
@@ -68,16 +69,21 @@ int bayerRowSse2(const std::uint8_t* top, const std::uint8_t* bottom, std::uint8
         _mm_and_si128(_mm_srli_epi16(_mm_add_epi16(_mm_srli_epi16(t, 8), _mm_and_si128(b, lowByte)), 1), keep);
     const __m128i blueGreen = _mm_or_si128(_mm_srli_epi16(b, 8), _mm_slli_epi16(green, 8));
     __m128i* o = reinterpret_cast<__m128i*>(out + 4 * x);
-    const __m128i old0 = _mm_and_si128(_mm_loadu_si128(o), spare);
-    const __m128i old1 = _mm_and_si128(_mm_loadu_si128(o + 1), spare);
-    _mm_storeu_si128(o, _mm_or_si128(_mm_unpacklo_epi16(blueGreen, red), old0));
-    _mm_storeu_si128(o + 1, _mm_or_si128(_mm_unpackhi_epi16(blueGreen, red), old1));
+    __m128i pixels0 = _mm_unpacklo_epi16(blueGreen, red);
+    __m128i pixels1 = _mm_unpackhi_epi16(blueGreen, red);
+    if constexpr (keepSpare) {
+      pixels0 = _mm_or_si128(pixels0, _mm_and_si128(_mm_loadu_si128(o), spare));
+      pixels1 = _mm_or_si128(pixels1, _mm_and_si128(_mm_loadu_si128(o + 1), spare));
+    }
+    _mm_storeu_si128(o, pixels0);
+    _mm_storeu_si128(o + 1, pixels1);
   }
   return x;
 }
 
 // The same with 32-byte registers; the unpacks work within 128-bit halves,
 // so the two results are put back in pixel order before they are stored.
+template <bool keepSpare>
 NERIN_AVX2_FUNCTION int bayerRowAvx2(const std::uint8_t* top, const std::uint8_t* bottom, std::uint8_t* out,
                                      int width, std::uint32_t keepColour) {
   const __m256i lowByte = _mm256_set1_epi16(0x00FF);
@@ -87,17 +93,24 @@ NERIN_AVX2_FUNCTION int bayerRowAvx2(const std::uint8_t* top, const std::uint8_t
   for (; x + 16 <= width; x += 16) {
     const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + 2 * x));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + 2 * x));
-    const __m256i red = _mm256_and_si256(_mm256_and_si256(t, lowByte), keep);
-    const __m256i green = _mm256_and_si256(
-        _mm256_srli_epi16(_mm256_add_epi16(_mm256_srli_epi16(t, 8), _mm256_and_si256(b, lowByte)), 1), keep);
+    __m256i red = _mm256_and_si256(t, lowByte);
+    __m256i green = _mm256_srli_epi16(_mm256_add_epi16(_mm256_srli_epi16(t, 8), _mm256_and_si256(b, lowByte)), 1);
+    if (keepColour != 0xFFu) {
+      red = _mm256_and_si256(red, keep);
+      green = _mm256_and_si256(green, keep);
+    }
     const __m256i blueGreen = _mm256_or_si256(_mm256_srli_epi16(b, 8), _mm256_slli_epi16(green, 8));
     const __m256i low = _mm256_unpacklo_epi16(blueGreen, red);   // pixels 0-3, 8-11
     const __m256i high = _mm256_unpackhi_epi16(blueGreen, red);  // pixels 4-7, 12-15
     __m256i* o = reinterpret_cast<__m256i*>(out + 4 * x);
-    const __m256i old0 = _mm256_and_si256(_mm256_loadu_si256(o), spare);
-    const __m256i old1 = _mm256_and_si256(_mm256_loadu_si256(o + 1), spare);
-    _mm256_storeu_si256(o, _mm256_or_si256(_mm256_permute2x128_si256(low, high, 0x20), old0));
-    _mm256_storeu_si256(o + 1, _mm256_or_si256(_mm256_permute2x128_si256(low, high, 0x31), old1));
+    __m256i pixels0 = _mm256_permute2x128_si256(low, high, 0x20);
+    __m256i pixels1 = _mm256_permute2x128_si256(low, high, 0x31);
+    if constexpr (keepSpare) {
+      pixels0 = _mm256_or_si256(pixels0, _mm256_and_si256(_mm256_loadu_si256(o), spare));
+      pixels1 = _mm256_or_si256(pixels1, _mm256_and_si256(_mm256_loadu_si256(o + 1), spare));
+    }
+    _mm256_storeu_si256(o, pixels0);
+    _mm256_storeu_si256(o + 1, pixels1);
   }
   return x;
 }
@@ -152,14 +165,15 @@ NERIN_AVX2_FUNCTION int periodicRowAvx2(const std::uint32_t* period, std::uint8_
 struct PixelCode {
   BayerRow bayerRow;
   PeriodicRow patternRow;
+  BayerRow bayerRowSpareZero;  // for frames whose spare bytes are all zero: nothing to read back
 };
 
 PixelCode pixelCodeFor(PixelPath path) {
-  constexpr PixelCode scalar = {bayerRowNone, periodicRowNone};
+  constexpr PixelCode scalar = {bayerRowNone, periodicRowNone, bayerRowNone};
 #ifdef NERIN_FRAME_X64
   static const bool avx2 = processorHasAvx2();
-  constexpr PixelCode sse2 = {bayerRowSse2, periodicRowSse2};
-  constexpr PixelCode wide = {bayerRowAvx2, periodicRowAvx2};
+  constexpr PixelCode sse2 = {bayerRowSse2<true>, periodicRowSse2, bayerRowSse2<false>};
+  constexpr PixelCode wide = {bayerRowAvx2<true>, periodicRowAvx2, bayerRowAvx2<false>};
   switch (path) {
     case PixelPath::best:
       return avx2 ? wide : sse2;
@@ -187,8 +201,9 @@ PixelCode usableCode(PixelPath path) {
 bool pixelPathAvailable(PixelPath path) { return pixelCodeFor(path).bayerRow != nullptr; }
 
 void convertBayerToFrame(const std::uint8_t* raw, int rawWidth, int rawHeight, int blueOnly,
-                         std::uint8_t* frame, PixelPath path) {
-  const BayerRow fastRow = usableCode(path).bayerRow;
+                         std::uint8_t* frame, PixelPath path, SpareBytes spare) {
+  const PixelCode code = usableCode(path);
+  const BayerRow fastRow = spare == SpareBytes::allZero ? code.bayerRowSpareZero : code.bayerRow;
   const int width = rawWidth / 2;
   const int height = rawHeight / 2;
   const std::uint32_t keepColour = blueOnly ? 0u : 0xFFu;

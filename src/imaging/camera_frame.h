@@ -27,6 +27,12 @@ constexpr std::size_t framePixelOffset(int x, int yTop, int width = frameWidthPx
 enum class PixelPath { best, avx2, sse2, scalar };
 bool pixelPathAvailable(PixelPath path);
 
+// What the conversion may assume of the frame's spare bytes. A frame whose
+// spare bytes are all zero (the camera's own buffer: allocated zeroed, and
+// nothing writes them) need not be read back to leave them unchanged, which
+// saves a third of the memory traffic of every live-video frame.
+enum class SpareBytes { keep, allZero };
+
 // One output pixel per 2 x 2 cell of the mosaic (red at even row and even
 // column, green at the two mixed places, blue at odd row and odd column):
 // red = raw[i], green = (raw[i + 1] + raw[i + rawWidth]) >> 1,
@@ -34,7 +40,8 @@ bool pixelPathAvailable(PixelPath path);
 // rawWidth and rawHeight must be even; one pass, no allocation.
 // Buffers aligned to 64 bytes convert fastest.
 void convertBayerToFrame(const std::uint8_t* raw, int rawWidth, int rawHeight, int blueOnly,
-                         std::uint8_t* frame, PixelPath path = PixelPath::best);
+                         std::uint8_t* frame, PixelPath path = PixelPath::best,
+                         SpareBytes spare = SpareBytes::keep);
 
 // The test pattern of phase k over a rawWidth x rawHeight grid sampled at
 // even rows and columns (row, c): blue = (c + row) mod 128,

@@ -77,6 +77,12 @@ TEST(BayerConversion, EveryPathMatchesThePixelByPixelDescription) {
         convertBayerToFrame(raw.data(), rawWidth, rawHeight, blueOnly, frame.data(), path);
         EXPECT_TRUE(frame == referenceBayer(raw, rawWidth, rawHeight, blueOnly, 0x5A))
             << rawWidth << " path " << static_cast<int>(path) << " blueOnly " << blueOnly;
+        // The camera's own buffer: spare bytes zero, and zero they stay.
+        std::vector<std::uint8_t> cameraFrame(raw.size(), 0);
+        convertBayerToFrame(raw.data(), rawWidth, rawHeight, blueOnly, cameraFrame.data(), path,
+                            SpareBytes::allZero);
+        EXPECT_TRUE(cameraFrame == referenceBayer(raw, rawWidth, rawHeight, blueOnly, 0))
+            << rawWidth << " path " << static_cast<int>(path) << " blueOnly " << blueOnly << " spare zero";
       }
     }
   }
