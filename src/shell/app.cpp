@@ -93,10 +93,7 @@ int runMessageLoop(HINSTANCE instance) {
   for (;;) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
-    if (!TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
+    dispatchProgramMessage(accelerators, msg);
   }
   return static_cast<int>(msg.wParam);
 }

@@ -23,3 +23,12 @@ bool readEditFloat(const char* text, float& value) {
   value = read;
   return true;
 }
+
+bool readEditDouble(const char* text, double& value) {
+  if (!text) return false;
+  char* end = nullptr;
+  const double read = std::strtod(text, &end);
+  if (end == text || std::isnan(read)) return false;
+  value = read;
+  return true;
+}

@@ -8,3 +8,5 @@
 // True when the text starts with a number; value is then set.
 bool readEditInt(const char* text, int& value);
 bool readEditFloat(const char* text, float& value);
+// The same as "%lf" reads it, in double precision.
+bool readEditDouble(const char* text, double& value);

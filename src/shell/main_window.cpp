@@ -3,11 +3,23 @@
 #include "imaging/camera.h"
 #include "imaging/image_files.h"
 #include "imaging/live_display.h"
+#include "motion/arduino_link.h"
+#include "motion/objective_changer.h"
+#include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
 #include "shell/data_paths.h"
+#include "shell/edit_field_values.h"
+#include "shell/jog_controls.h"
+#include "shell/main_controls.h"
+#include "shell/objective_dialogs.h"
+#include "shell/program_state.h"
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
+#include "shell/view_actions.h"
 #include "spectroscopy/plot_window.h"
+#include "spectroscopy/spectroscopy_windows.h"
+
+#include <windowsx.h>
 
 namespace {
 
@@ -25,6 +37,142 @@ void registerClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, c
   wc.lpszClassName = name;
   RegisterClassExW(&wc);
 }
+
+void focusMainWindow() {
+  if (hMainWnd) SetFocus(hMainWnd);
+}
+
+// The objective changer's fine step ("<" / ">"): the turret moves and waits.
+void adjustTurret(double distance) {
+  if (!devicesFree()) return;
+  DeviceBusyScope busy;
+  adjustObjectiveMotor(distance);
+}
+
+// The Z "+" / "-" buttons.
+void stepZ(double distanceUm) {
+  if (!devicesFree()) return;
+  DeviceBusyScope busy;
+  moveZBy(distanceUm);
+  readAxisPosition(stageZ);
+  refreshPositionFields();
+}
+
+// Sent by the laser-voltage field once it has taken a new voltage.
+void applyTypedLaserLevel() {
+  char text[11] = {};
+  GetWindowTextA(hLaserEdit, text, sizeof text);
+  if (const std::optional<double> volts = guardedDoubleField(text, 0.0, 5.0)) setLaserLevel(*volts);
+}
+
+// "Pos.(um)": the controller positions read again and shown, also over
+// whatever was typed into the fields.
+void readPositions() {
+  readAxisPosition(stageX);
+  readAxisPosition(stageY);
+  readAxisPosition(stageZ);
+  for (HWND field : {hXEdit, hYEdit, hZEdit}) showPositionField(field);
+  focusMainWindow();
+}
+
+void openIvWindow() {
+  if (currentEquipment != 4) {
+    MessageBoxA(hMainWnd, "Please change the current equipment as a sourcemter", "Notice", MB_OK);
+    return;
+  }
+  ensureIvWindow(spectroscopy, spectroscopyWindows);
+  ShowWindow(hIvWnd, SW_SHOW);
+}
+
+// Commands whose work belongs to a later stage of the program (the map scan
+// and its windows, autofocus, wide view, the Configuration dialog, the step
+// editor) and the accelerators and menu items without an action arrive here
+// too and do nothing.
+void runCommand(HWND window, int id) {
+  if (id >= IDC_OBJECTIVE_FIRST && id <= IDC_OBJECTIVE_LAST) {
+    if (devicesFree()) selectObjective(id - IDC_OBJECTIVE_FIRST);
+    focusMainWindow();
+    return;
+  }
+  switch (id) {
+    case IDC_TURRET_FORWARD:
+      adjustTurret(+0.25);
+      focusMainWindow();
+      break;
+    case IDC_TURRET_BACK:
+      adjustTurret(-0.25);
+      focusMainWindow();
+      break;
+    case IDM_ABOUT:
+      runAboutDialog();
+      break;
+    case IDM_EXIT:
+      DestroyWindow(window);
+      break;
+    case IDM_SAVE_WINDOW_IMAGE:
+      saveWindowImage(dataPaths, window);
+      break;
+    case IDM_SAVE_CAMERA_IMAGE:
+      saveCameraImageCommand();
+      break;
+    case IDC_VIDEO_ON:
+      videoControl(1);
+      break;
+    case IDC_VIDEO_OFF:
+      videoControl(0);
+      break;
+    case illuminationOnButton:
+    case illuminationOffButton:
+      if (devicesFree()) setIllumination(id == illuminationOnButton ? 1 : 0);
+      break;
+    case laserOnButton:
+    case laserOffButton:
+      if (devicesFree()) setLaser(id == laserOnButton ? 1 : 0);
+      break;
+    case IDC_LASER_LEVEL:
+      if (devicesFree()) applyTypedLaserLevel();
+      break;
+    case IDC_LASER_VIEW:
+      setViewMode(0);
+      break;
+    case IDC_SAMPLE_VIEW:
+      setViewMode(1);
+      break;
+    case IDC_Z_UP_FINE:
+      stepZ(+0.5);
+      break;
+    case IDC_Z_DOWN_FINE:
+      stepZ(-0.5);
+      break;
+    case IDC_Z_UP:
+      stepZ(+5.0);
+      break;
+    case IDC_Z_DOWN:
+      stepZ(-5.0);
+      break;
+    case IDC_READ_POSITIONS:
+      if (devicesFree()) readPositions();
+      break;
+    case IDM_IV_MEASUREMENT:
+      openIvWindow();
+      break;
+    case IDM_TIME_EVOLUTION:
+      ensureTimeWindow(spectroscopy, spectroscopyWindows);
+      break;
+    default:
+      break;
+  }
+}
+
+void leftButtonDown(LPARAM lParam) {
+  idleTicks = 0;
+  const int x = GET_X_LPARAM(lParam);
+  const int y = GET_Y_LPARAM(lParam);
+  const bool onPicture = x <= imageWidthPx && y <= imageHeightPx;
+  if (!onPicture) jogPadPress(jogPad, x, y);
+}
+
+void leftButtonUp() { jogPadRelease(jogPad); }
 
 }  // namespace
 
@@ -45,43 +193,53 @@ bool createMainWindow(HINSTANCE instance, int showCommand) {
   return true;
 }
 
+void dispatchProgramMessage(HACCEL accelerators, MSG& msg) {
+  if (TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       if (!camera.frameBuffer) SetWindowTextA(window, "error in HeapAlloc");
       camera.configure(CameraSetup::Auto);
       camera.grab(1);
+      createMainControls(window);
+      createLightControls(window);
       refreshPositionFields();
       return 0;
     case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDM_EXIT:
-          DestroyWindow(window);
-          return 0;
-        case IDM_SAVE_WINDOW_IMAGE:
-          saveWindowImage(dataPaths, window);
-          return 0;
-        case IDM_SAVE_CAMERA_IMAGE:
-          saveCameraImageCommand();
-          return 0;
-        case IDC_VIDEO_ON:
-          videoControl(1);
-          return 0;
-        case IDC_VIDEO_OFF:
-          videoControl(0);
-          return 0;
-        default:
-          return 0;
-      }
+      runCommand(window, LOWORD(wParam));
+      return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;
-      BeginPaint(window, &ps);
+      const HDC dc = BeginPaint(window, &ps);
+      paintJogPad(jogPad, dc);
       EndPaint(window, &ps);
       refreshPositionFields();
       return 0;
     }
     case WM_TIMER:
       videoTick(wParam);
+      return 0;
+    case WM_KEYDOWN:
+      idleTicks = 0;
+      keyboardJog(static_cast<int>(wParam));
+      return 0;
+    case WM_KEYUP:
+    case WM_MOUSEMOVE:
+      idleTicks = 0;
+      return 0;
+    case WM_LBUTTONDOWN:
+      leftButtonDown(lParam);
+      return 0;
+    case WM_LBUTTONUP:
+      leftButtonUp();
+      return 0;
+    case WM_CAPTURECHANGED:
+      // Whatever took the mouse away also ends a jog-pad press.
+      jogPadRelease(jogPad);
       return 0;
     case WM_DESTROY:
       videoControl(0);

@@ -37,10 +37,22 @@ INT_PTR CALLBACK objectiveSelectionProc(HWND dialog, UINT message, WPARAM wParam
   }
 }
 
+INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+    EndDialog(dialog, LOWORD(wParam));
+    return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR runDialog(int resource, DLGPROC procedure) {
+  HINSTANCE resources = hInstance ? hInstance : GetModuleHandleW(nullptr);
+  return DialogBoxParamW(resources, MAKEINTRESOURCEW(resource), hMainWnd, procedure, 0);
+}
+
 }  // namespace
 
-void runObjectiveSelectionDialog() {
-  HINSTANCE resources = hInstance ? hInstance : GetModuleHandleW(nullptr);
-  DialogBoxParamW(resources, MAKEINTRESOURCEW(IDD_OBJECTIVE_SELECTION), hMainWnd,
-                  objectiveSelectionProc, 0);
-}
+void runObjectiveSelectionDialog() { runDialog(IDD_OBJECTIVE_SELECTION, objectiveSelectionProc); }
+
+int runAboutDialog() { return static_cast<int>(runDialog(IDD_ABOUT, aboutProc)); }

@@ -1,6 +1,7 @@
 #pragma once
-// The objective selection dialog asked at start-up when the operator does
-// not confirm the objective named in Objective.txt.
+// The small modal dialogs of the shell: the objective selection asked at
+// start-up when the operator does not confirm the objective named in
+// Objective.txt, and the About box of the Help menu.
 
 // Index last clicked in the selection dialog (0 = 5X .. 4 = 100X); it
 // survives between showings.
@@ -9,3 +10,7 @@ extern int chosenObjective;
 // Runs the modal dialog owned by the main window. OK makes the chosen
 // objective both the current and the previous one; Cancel changes nothing.
 void runObjectiveSelectionDialog();
+
+// The About box, owned by the main window; returns the id of the button that
+// closed it (Escape counts as IDCANCEL).
+int runAboutDialog();

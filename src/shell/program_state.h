@@ -29,6 +29,19 @@ extern int scanRunning;     // a long run is under way
 extern int stopRequested;   // the operator confirmed the stop question
 extern int wideViewShown;   // the camera area shows the wide-view mosaic
 
+// Neither a device sequence nor a long run is under way, so a handler may
+// start one: its commands cannot interleave with a move waiting in the pump.
+inline bool devicesFree() { return !deviceBusy && !scanRunning; }
+
+// Marks a device sequence for as long as it lives.
+class DeviceBusyScope {
+ public:
+  DeviceBusyScope() { deviceBusy = 1; }
+  ~DeviceBusyScope() { deviceBusy = 0; }
+  DeviceBusyScope(const DeviceBusyScope&) = delete;
+  DeviceBusyScope& operator=(const DeviceBusyScope&) = delete;
+};
+
 // Input state of the main window.
 struct PixelPoint {
   int x = 0;

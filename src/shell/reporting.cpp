@@ -36,23 +36,34 @@ struct ShownPosition {
   double value = 0.0;
 };
 
-void refreshField(HWND field, const StageAxis& axis, ShownPosition& shown) {
-  if (!field) return;
-  if (shown.valid && shown.value == axis.positionUm) return;
+struct PositionField {
+  HWND* field;
+  const StageAxis* axis;
+  ShownPosition shown;
+};
+
+PositionField positionFields[] = {{&hXEdit, &stageX, {}}, {&hYEdit, &stageY, {}}, {&hZEdit, &stageZ, {}}};
+
+void refreshField(PositionField& p, bool always) {
+  if (!*p.field) return;
+  if (!always && p.shown.valid && p.shown.value == p.axis->positionUm) return;
   char text[64];
-  std::snprintf(text, sizeof text, "%.1f", axis.positionUm);
-  SetWindowTextA(field, text);
-  shown.valid = true;
-  shown.value = axis.positionUm;
+  std::snprintf(text, sizeof text, "%.1f", p.axis->positionUm);
+  SetWindowTextA(*p.field, text);
+  p.shown.valid = true;
+  p.shown.value = p.axis->positionUm;
 }
 
 }  // namespace
 
 bool refreshPositionFields() {
-  static ShownPosition shownX, shownY, shownZ;
-  refreshField(hXEdit, stageX, shownX);
-  refreshField(hYEdit, stageY, shownY);
-  refreshField(hZEdit, stageZ, shownZ);
+  for (PositionField& p : positionFields) refreshField(p, false);
   if (hMainWnd) SetFocus(hMainWnd);
   return true;
+}
+
+void showPositionField(HWND field) {
+  for (PositionField& p : positionFields) {
+    if (*p.field == field) refreshField(p, true);
+  }
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The small routines every subsystem uses to report to the operator.
 
+#include <windows.h>
+
 #include <cstdint>
 
 bool showInfo(const char* text);       // one-line status in "Information"
@@ -12,3 +14,6 @@ std::uint64_t stopwatch(bool reset);
 // Rewrites the X, Y, Z position fields whose axis moved since last shown,
 // then gives the keyboard focus to the main window.
 bool refreshPositionFields();
+// Rewrites one of the X, Y, Z position fields with its axis' position,
+// whatever the field holds (what the operator typed is dropped).
+void showPositionField(HWND field);

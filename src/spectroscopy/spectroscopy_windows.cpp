@@ -1,0 +1,4 @@
+#include "spectroscopy/spectroscopy_windows.h"
+
+SpectroscopyRecord spectroscopy;
+SpectroscopyWindows spectroscopyWindows;
