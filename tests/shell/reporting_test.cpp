@@ -10,29 +10,22 @@
 
 namespace {
 
-HWND makeEdit(int row) {
-  return CreateWindowW(L"EDIT", L"", WS_CHILD | WS_VISIBLE, 10, 10 + 30 * row, 200, 24, hMainWnd,
-                       nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
 std::string textOf(HWND window) {
   char text[128] = {};
   GetWindowTextA(window, text, sizeof text);
   return text;
 }
 
+// The position fields of the main window itself.
 TEST(Reporting, PositionFieldsAreRewrittenOnlyWhenTheirAxisMoved) {
   ensureTestMainWindow();
-  hXEdit = makeEdit(0);
-  hYEdit = makeEdit(1);
-  hZEdit = makeEdit(2);
   stageX.positionUm = 12.34;
   stageY.positionUm = -3.0;
-  stageZ.positionUm = 0.0;
+  stageZ.positionUm = 7.0;
   refreshPositionFields();
   EXPECT_EQ(textOf(hXEdit), "12.3");
   EXPECT_EQ(textOf(hYEdit), "-3.0");
-  EXPECT_EQ(textOf(hZEdit), "0.0");
+  EXPECT_EQ(textOf(hZEdit), "7.0");
 
   // The operator is typing into X and Y; only Y's axis moves.
   SetWindowTextA(hXEdit, "15");
@@ -43,21 +36,19 @@ TEST(Reporting, PositionFieldsAreRewrittenOnlyWhenTheirAxisMoved) {
   EXPECT_EQ(textOf(hYEdit), "4.6");
   EXPECT_EQ(GetFocus(), hMainWnd);
 
-  for (HWND* edit : {&hXEdit, &hYEdit, &hZEdit}) {
-    DestroyWindow(*edit);
-    *edit = nullptr;
-  }
+  // Shown on purpose (Escape, "Pos.(um)"), the typed text goes.
+  showPositionField(hXEdit);
+  EXPECT_EQ(textOf(hXEdit), "12.3");
+  stageX = stageY = stageZ = StageAxis{};
+  refreshPositionFields();
 }
 
 TEST(Reporting, ElapsedTimeRightAfterAResetShowsZeroAndTheEstimate) {
   ensureTestMainWindow();
-  hTimeEdit = makeEdit(3);
   scanState.expectedMinutes = 12;
   EXPECT_EQ(stopwatch(true), 0u);
   showElapsed();
   EXPECT_EQ(textOf(hTimeEdit), "0M/12M ");
-  DestroyWindow(hTimeEdit);
-  hTimeEdit = nullptr;
 }
 
 TEST(MainWindow, HasTheMenuAndTheProgramIcon) {

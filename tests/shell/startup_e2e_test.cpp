@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -223,6 +224,62 @@ TEST_F(Startup, LiveVideoRunsOnTheDriftingTestPatternWithTheObjectivesScaleBar) 
   EXPECT_TRUE(drifted);
   ASSERT_TRUE(program.closeAndWait(kTimeout));
   EXPECT_EQ(program.exitCode(), 0u);
+}
+
+// One line per control of the main window, in creation order: id, class,
+// caption or text, client rectangle (x, y, width, height), styles as the
+// system keeps them (edit controls take their border off the style and draw
+// it themselves; a checked radio button's tab stop is left out).
+BOOL CALLBACK describeControl(HWND control, LPARAM context) {
+  auto* lines = reinterpret_cast<std::vector<std::string>*>(context);
+  const HWND main = GetParent(control);
+  wchar_t windowClass[64] = {}, text[128] = {};
+  GetClassNameW(control, windowClass, 64);
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutW(control, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &ignored);
+  RECT r;
+  GetWindowRect(control, &r);
+  MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+  char line[400];
+  std::snprintf(line, sizeof line, "%d %s \"%s\" %ld %ld %ld %ld %08lx %lx", GetDlgCtrlID(control),
+                ui::narrow(windowClass).c_str(), ui::narrow(text).c_str(), r.left, r.top, r.right - r.left,
+                r.bottom - r.top, static_cast<unsigned long>(GetWindowLongW(control, GWL_STYLE) & ~WS_TABSTOP),
+                static_cast<unsigned long>(GetWindowLongW(control, GWL_EXSTYLE)));
+  lines->push_back(line);
+  return TRUE;
+}
+
+std::string describeControls(HWND main) {
+  std::vector<std::string> lines;
+  EnumChildWindows(main, describeControl, reinterpret_cast<LPARAM>(&lines));
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+std::wstring artefactPath(const wchar_t* name) {
+  const std::wstring folder = ui::windowsPathOf(NERIN_ARTEFACT_DIR);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  return folder + L"\\" + name;
+}
+
+// With no hardware and no settings files: the controls the operator works
+// with, showing the settings in force, and "Exit" from the menu saving them.
+TEST_F(Startup, TheMainWindowShowsItsControlsAndExitFromTheMenuSavesTheSettings) {
+  ASSERT_TRUE(program.start());
+  HWND main = program.waitForMainWindow(kTimeout);
+  ASSERT_NE(main, nullptr);
+  acknowledgeMissingDevices();
+
+  const std::string layout = describeControls(main);
+  testfiles::writeBytes(artefactPath(L"main_window_controls.txt").c_str(), layout.c_str());
+  const std::string expected = readBytes(ui::windowsPathOf(NERIN_EXPECTED_LAYOUT).c_str());
+  EXPECT_EQ(layout, expected) << "the layout as found is in " << NERIN_ARTEFACT_DIR;
+
+  PostMessageW(main, WM_COMMAND, IDM_EXIT, 0);
+  ASSERT_TRUE(program.waitForExit(kTimeout));
+  EXPECT_EQ(program.exitCode(), 0u);
+  EXPECT_EQ(readBytes(dataPaths.configFile).rfind("step:1, scan_speed:500,", 0), 0u);
 }
 
 }  // namespace

@@ -103,4 +103,47 @@ std::string narrow(const std::wstring& text) {
   return out;
 }
 
+namespace {
+
+INPUT keyInput(WORD virtualKey, bool up) {
+  INPUT in = {};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = virtualKey;
+  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  return in;
+}
+
+}  // namespace
+
+void pressKey(WORD virtualKey, bool ctrl, bool alt, bool shift) {
+  std::vector<INPUT> inputs;
+  const std::pair<bool, WORD> modifiers[] = {{ctrl, VK_CONTROL}, {alt, VK_MENU}, {shift, VK_SHIFT}};
+  for (const auto& [held, key] : modifiers) {
+    if (held) inputs.push_back(keyInput(key, false));
+  }
+  inputs.push_back(keyInput(virtualKey, false));
+  inputs.push_back(keyInput(virtualKey, true));
+  for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m) {
+    if (m->first) inputs.push_back(keyInput(m->second, true));
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void typeText(const char* text) {
+  for (const char* c = text; *c; ++c) {
+    const SHORT scan = VkKeyScanA(*c);
+    pressKey(LOBYTE(scan), false, false, (HIBYTE(scan) & 1) != 0);
+  }
+}
+
+void mouseButton(POINT screen, bool left, bool down) {
+  // The exact pixel: absolute input coordinates are scaled and may round.
+  SetCursorPos(screen.x, screen.y);
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = left ? (down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP)
+                       : (down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP);
+  SendInput(1, &in, sizeof in);
+}
+
 }  // namespace ui

@@ -40,6 +40,8 @@ class DialogAnswerer {
 
   // Joins the thread; true when the dialog was found and all buttons pressed.
   bool finish();
+  // Whether all buttons were pressed, without waiting.
+  bool answered() const { return answered_; }
   // The dialog's static texts as found (valid after finish).
   const std::wstring& text() const { return text_; }
 
@@ -53,5 +55,17 @@ class DialogAnswerer {
 };
 
 std::string narrow(const std::wstring& text);
+
+// Real input, through the system's input queue as from the keyboard and the
+// mouse: keys go to the focused window of the foreground window, mouse
+// buttons to the window under the pointer (or the one holding the capture).
+// The messages are queued when the call returns.
+//
+// A key with the modifiers held around it.
+void pressKey(WORD virtualKey, bool ctrl = false, bool alt = false, bool shift = false);
+// Characters of the US layout, one key each (shifted where the layout needs).
+void typeText(const char* text);
+// Moves the pointer to the screen point, then presses or releases a button.
+void mouseButton(POINT screen, bool left, bool down);
 
 }  // namespace ui

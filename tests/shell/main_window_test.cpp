@@ -1,0 +1,292 @@
+// The main window worked as an operator works it: real key presses and mouse
+// buttons (through the system's input queue) into its fields, its jog pad
+// and its picture, its menu commands and accelerators. The fake controller
+// library and the fake GPIB driver lie beside this program; the Arduino is
+// the emulated board behind a COM port (arduino_emulator.py runs the test).
+
+#include "arduino_emulator_client.h"
+#include "fake_gpib_control.h"
+#include "fake_ximc_control.h"
+#include "measurement/gpib_instruments.h"
+#include "motion/arduino_link.h"
+#include "motion/objective_table.h"
+#include "motion/stage_axis.h"
+#include "resources/resource_ids.h"
+#include "shell/jog_pad.h"
+#include "shell/main_window.h"
+#include "shell/program_state.h"
+#include "shell/ui_handles.h"
+#include "ui_driver.h"
+#include "win_test_main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr DWORD kTimeout = 30000;
+
+arduino_emulator::Client& board() {
+  static arduino_emulator::Client client;
+  return client;
+}
+
+const FakeXimc& stage() { return fakeXimc(); }
+
+HACCEL accelerators() {
+  static const HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS));
+  return table;
+}
+
+// Runs the program's message loop step until nothing is left to do: the
+// input sent before has been handled, with everything it set off.
+void drain() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) dispatchProgramMessage(accelerators(), msg);
+}
+
+// The loop step until the condition holds; false after timeoutMs.
+template <typename Condition>
+bool pumpUntil(Condition condition, DWORD timeoutMs = kTimeout) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (;;) {
+    drain();
+    if (condition()) return true;
+    if (GetTickCount64() > deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+}
+
+std::string textOf(HWND window) {
+  char text[64] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+int count(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+POINT screenPoint(int x, int y) {
+  POINT p{x, y};
+  ClientToScreen(hMainWnd, &p);
+  return p;
+}
+
+// The operator clicks into the field and replaces its text, then presses a key.
+void typeInto(HWND field, const char* text, WORD finalKey = VK_RETURN) {
+  drain();
+  SetFocus(field);
+  SendMessageW(field, EM_SETSEL, 0, -1);
+  ui::typeText(text);
+  ui::pressKey(finalKey);
+  drain();
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
+    ASSERT_TRUE(stage().complete()) << "libximc.dll beside the test program is not the fake";
+    ASSERT_TRUE(fakeGpib().complete()) << "ni4882.dll beside the test program is not the fake";
+    ensureTestMainWindow();
+    SetForegroundWindow(hMainWnd);
+    deviceBusy = scanRunning = 0;
+    scanSpeed = 500;
+    currentEquipment = 0;
+    objectiveSettings = ObjectiveTable{};
+    lightSources = LightSources{};
+    for (StageAxis* axis : {&stageX, &stageY, &stageZ}) {
+      closeStageAxis(*axis);
+      *axis = StageAxis{};
+    }
+    stage().reset(3);
+    ASSERT_TRUE(connectStage(0, 500));
+    stage().clearLog();
+    ASSERT_TRUE(board().reset());
+    ASSERT_TRUE(connectArduino(board().comPort()));
+    ASSERT_TRUE(board().waitForReceived(arduino_emulator::connectionBytes)) << board().lastReceived;
+    ASSERT_TRUE(board().clear());
+    drain();
+  }
+  void TearDown() override {
+    closeArduino();
+    drain();
+  }
+};
+
+TEST_F(MainWindow, FieldsTakeTheLimitedNumberOnEnter) {
+  typeInto(hScanSpeedEdit, "900");
+  EXPECT_EQ(textOf(hScanSpeedEdit), "800");
+  EXPECT_EQ(scanSpeed, 800);
+  // Both axes get the speed; the controller's own limit is 700.
+  const std::string calls = stage().calls();
+  EXPECT_EQ(count(calls, "set_engine_settings 11 700 "), 1) << calls;
+  EXPECT_EQ(count(calls, "set_engine_settings 12 700 "), 1) << calls;
+
+  typeInto(hScanStepEdit, "0.1");
+  EXPECT_EQ(textOf(hScanStepEdit), "0.25");
+  EXPECT_EQ(scanState.stepUm, 0.25);
+
+  typeInto(hLaserEdit, "7");
+  EXPECT_TRUE(board().waitForReceived("G 5 255\n")) << board().lastReceived;
+  EXPECT_EQ(textOf(hLaserEdit), "5");
+  EXPECT_EQ(lightSources.laserLevel, 5.0);
+}
+
+TEST_F(MainWindow, BiasReachesTheGpibSourcemeterLimitedToItsRange) {
+  fakeGpib().reset();
+  ASSERT_EQ(openGpibSourcemeter(18), 1);
+  currentEquipment = 3;
+  const struct {
+    const char* typed;
+    const char* shown;
+    const char* sent;
+  } cases[] = {{"-20", "-10.1", "\":SOUR:VOLT -10.100000\""}, {"12", "10.0", "\":SOUR:VOLT 10.000000\""}};
+  for (const auto& c : cases) {
+    fakeGpib().reset();
+    typeInto(hBiasEdit, c.typed);
+    EXPECT_EQ(textOf(hBiasEdit), c.shown);
+    const std::string calls = fakeGpib().calls();
+    EXPECT_NE(calls.find(c.sent), std::string::npos) << calls;
+    EXPECT_NE(calls.find(":OUTP ON"), std::string::npos) << calls;
+  }
+  EXPECT_FLOAT_EQ(biasVoltage, 10.0f);
+}
+
+TEST_F(MainWindow, TypedZAsksAboutTheWorkingDistanceOnlyForARiseOf2000Um) {
+  setAxisPosition(stageZ, 3000.0);
+  {
+    ui::DialogAnswerer no(L"Warning!", {IDNO}, kTimeout);
+    typeInto(hZEdit, "6000");
+    ASSERT_TRUE(no.finish());
+    EXPECT_EQ(ui::narrow(no.text()),
+              "Are you sure the distance from objective lens to sample greater than 5000 um.\n"
+              "                          - Working Distance: 7000 um\n");
+  }
+  EXPECT_EQ(stageZ.positionUm, 3000.0);
+  EXPECT_EQ(count(stage().calls(), "command_move 13"), 0);
+
+  setAxisPosition(stageZ, 3001.0);
+  typeInto(hZEdit, "6000");  // would wait for an answer if it asked
+  EXPECT_EQ(stageZ.positionUm, 5000.0);
+  EXPECT_EQ(textOf(hZEdit), "5000.0");
+}
+
+TEST_F(MainWindow, EscapeRestoresThePositionAndAnEmptyFieldMovesNothing) {
+  typeInto(hXEdit, "1234", VK_ESCAPE);
+  EXPECT_EQ(textOf(hXEdit), "0.0");
+  typeInto(hXEdit, "", VK_RETURN);
+  typeInto(hYEdit, "-40", VK_RETURN);
+  EXPECT_EQ(stageY.positionUm, -40.0);
+  EXPECT_EQ(textOf(hYEdit), "-40.0");
+  const std::string calls = stage().calls();
+  EXPECT_EQ(count(calls, "command_move 11"), 0) << calls;
+  EXPECT_EQ(count(calls, "command_move 12 -32 0"), 1) << calls;
+}
+
+TEST_F(MainWindow, LeftMovesXByMinus100AndCtrlLeftMovesNothing) {
+  ui::pressKey(VK_LEFT, true);
+  ui::pressKey(VK_LEFT);
+  ASSERT_TRUE(pumpUntil([] { return stageX.positionUm == -100.0; }));
+  drain();
+  EXPECT_EQ(stageX.positionUm, -100.0);
+  const std::string calls = stage().calls();
+  EXPECT_EQ(count(calls, "command_move"), 1) << calls;
+  EXPECT_EQ(count(calls, "command_move 11 -80 0"), 1) << calls;
+}
+
+TEST_F(MainWindow, HoldingPlusZMovesInStepsOf10UmUntilReleasedOutsideTheWindow) {
+  drain();
+  // The operator lets go once Z has made three steps, with the pointer off
+  // the window by then.
+  std::atomic<bool> letGo{false}, forced{false};
+  std::thread hand([&] {
+    const ULONGLONG deadline = GetTickCount64() + kTimeout;
+    while (stage().position(2) < 3 * 8 * 256 && GetTickCount64() < deadline) Sleep(5);
+    ui::mouseButton(POINT{1800, 1150}, true, false);
+    letGo = true;
+    // A release that never ends the movement is ended here, so that the
+    // test fails instead of hanging.
+    const ULONGLONG grace = GetTickCount64() + 10000;
+    while (!jogPad.released && GetTickCount64() < grace) Sleep(10);
+    if (!jogPad.released) {
+      forced = true;
+      PostMessageW(hMainWnd, WM_LBUTTONUP, 0, 0);
+    }
+  });
+  const JogPad pad;
+  ui::mouseButton(screenPoint(pad.buttons[jogPlusZ][0] + 25, pad.buttons[jogPlusZ][1] + 20), true, true);
+  EXPECT_TRUE(pumpUntil([&] { return letGo && jogPad.released; }));
+  hand.join();
+  EXPECT_FALSE(forced) << "the release outside the window did not end the movement";
+
+  const double z = stageZ.positionUm;
+  const std::string calls = stage().calls();
+  const int moves = count(calls, "command_move 13");
+  EXPECT_GE(moves, 3) << calls;
+  EXPECT_EQ(z, 10.0 * moves) << calls;
+  for (int step = 1; step <= 3; ++step) {
+    EXPECT_EQ(count(calls, "command_move 13 " + std::to_string(8 * step) + " 0\n"), 1) << calls;
+  }
+  EXPECT_EQ(count(calls, "command_move 11") + count(calls, "command_move 12"), 0) << calls;
+  // Nothing follows the release.
+  pumpUntil([] { return false; }, 300);
+  EXPECT_EQ(count(stage().calls(), "command_move 13"), moves);
+  EXPECT_EQ(stageZ.positionUm, z);
+}
+
+TEST_F(MainWindow, AboutOpensFromTheAcceleratorsAndClosesWithOkAndEscape) {
+  {
+    ui::DialogAnswerer ok(L"About Nerin Station", {IDOK}, kTimeout);
+    ui::pressKey(VK_OEM_2, false, true);  // Alt+/
+    EXPECT_TRUE(pumpUntil([&] { return ok.answered(); }));
+    ASSERT_TRUE(ok.finish());
+    // (The icon is a static control too.)
+    EXPECT_NE(ui::narrow(ok.text()).find("Nerin Station, Version 1.0\n"), std::string::npos);
+  }
+  std::atomic<bool> escaped{false};
+  std::thread operatorThread([&] {
+    HWND about = ui::waitForWindow(L"About Nerin Station", kTimeout);
+    if (!about) return;
+    ui::pressKey(VK_ESCAPE);
+    escaped = ui::waitUntilGone(about, kTimeout);
+  });
+  ui::pressKey(VK_OEM_2, false, true, true);  // Alt+?
+  EXPECT_TRUE(pumpUntil([&] { return escaped.load(); }));
+  operatorThread.join();
+  EXPECT_TRUE(escaped);
+}
+
+// While a device sequence waits in the message pump, nothing the operator
+// does may send a command to the stage or the board.
+TEST_F(MainWindow, NothingMovesOrSwitchesWhileADeviceSequenceIsUnderWay) {
+  for (int* guard : {&deviceBusy, &scanRunning}) {
+    *guard = 1;
+    ui::pressKey(VK_LEFT);
+    ui::pressKey(VK_PRIOR);
+    typeInto(hXEdit, "300");
+    typeInto(hZEdit, "-20");
+    for (int id : {IDC_Z_UP, IDC_Z_DOWN_FINE, IDC_READ_POSITIONS, IDC_TURRET_FORWARD, laserOnButton,
+                   illuminationOffButton, IDC_OBJECTIVE_FIRST + 1, IDC_LASER_VIEW}) {
+      SendMessageW(GetDlgItem(hMainWnd, id), BM_CLICK, 0, 0);
+    }
+    const JogPad pad;
+    ui::mouseButton(screenPoint(pad.buttons[jogMinusX][0] + 25, pad.buttons[jogMinusX][1] + 20), true, true);
+    ui::mouseButton(screenPoint(pad.buttons[jogMinusX][0] + 25, pad.buttons[jogMinusX][1] + 20), true, false);
+    drain();
+    *guard = 0;
+  }
+  EXPECT_EQ(stage().calls(), "");
+  EXPECT_EQ(board().received(), "");
+  EXPECT_EQ(stageX.positionUm, 0.0);
+  EXPECT_EQ(scanState.sampleView, 1);
+  EXPECT_EQ(objectiveSettings.current, 3);
+}
+
+}  // namespace
