@@ -16,12 +16,14 @@
 #include "shell/main_window.h"
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
+#include "spectroscopy/spectroscopy_windows.h"
 #include "ui_driver.h"
 #include "win_test_main_window.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -261,6 +263,56 @@ TEST_F(MainWindow, AboutOpensFromTheAcceleratorsAndClosesWithOkAndEscape) {
   EXPECT_TRUE(pumpUntil([&] { return escaped.load(); }));
   operatorThread.join();
   EXPECT_TRUE(escaped);
+}
+
+std::string describeWindow(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  wchar_t title[128] = {};
+  GetWindowTextW(window, title, 128);
+  char text[256];
+  std::snprintf(text, sizeof text, "%s (%ld,%ld) %ldx%ld %08lx %lx", ui::narrow(title).c_str(), r.left, r.top,
+                r.right - r.left, r.bottom - r.top, static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
+                static_cast<unsigned long>(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW));
+  return text;
+}
+
+TEST_F(MainWindow, SpectroscopyWindowsOpenOnceAndAgainAfterClosingIvOnlyWithTheUsbSourcemeter) {
+  currentEquipment = 3;
+  {
+    ui::DialogAnswerer notice(L"Notice", {IDOK}, kTimeout);
+    SendMessageW(hMainWnd, WM_COMMAND, IDM_IV_MEASUREMENT, 0);
+    ASSERT_TRUE(notice.finish());
+    EXPECT_EQ(ui::narrow(notice.text()), "Please change the current equipment as a sourcemter\n");
+  }
+  EXPECT_FALSE(IsWindow(hIvWnd));
+
+  currentEquipment = 4;
+  for (int opening = 0; opening < 2; ++opening) {
+    SendMessageW(hMainWnd, WM_COMMAND, IDM_IV_MEASUREMENT, 0);
+    ASSERT_TRUE(IsWindow(hIvWnd));
+    // A visible tool window, popup with caption and system menu (the system
+    // adds sibling clipping to every top-level window).
+    EXPECT_EQ(describeWindow(hIvWnd), "IV Curve (100,100) 500x435 94c80000 80");
+    EXPECT_EQ(GetWindow(hIvWnd, GW_OWNER), hMainWnd);
+    EXPECT_EQ(textOf(spectroscopyWindows.firstEdit), "0.50");
+    const HWND first = hIvWnd;
+    SendMessageW(hMainWnd, WM_COMMAND, IDM_IV_MEASUREMENT, 0);
+    EXPECT_EQ(hIvWnd, first) << "an open window is kept";
+    DestroyWindow(hIvWnd);  // closed by the operator
+  }
+
+  SendMessageW(hMainWnd, WM_COMMAND, IDM_TIME_EVOLUTION, 0);
+  const HWND timeWindow = spectroscopyWindows.timeWindow;
+  ASSERT_TRUE(IsWindow(timeWindow));
+  EXPECT_EQ(describeWindow(timeWindow),
+            "Time Evolution Measurement X: Time(s) vs. Y: Photocurrent (uA) (100,100) 500x435 94c80005 80");
+  EXPECT_EQ(textOf(spectroscopyWindows.firstEdit), "5.0");
+  EXPECT_EQ(textOf(spectroscopyWindows.offTimeEdit), "2.0");
+  EXPECT_EQ(textOf(spectroscopyWindows.repeatEdit), "3");
+  SendMessageW(hMainWnd, WM_COMMAND, IDM_TIME_EVOLUTION, 0);
+  EXPECT_EQ(spectroscopyWindows.timeWindow, timeWindow);
+  DestroyWindow(timeWindow);
 }
 
 // While a device sequence waits in the message pump, nothing the operator
