@@ -188,6 +188,11 @@ bool baslerManualSetup(int gain, double exposureUs) {
          setString("BalanceWhiteAuto", "Off");
 }
 
+bool baslerPresentSettings(double& gain, double& exposureUs) {
+  return device && ok(pylon->PylonDeviceGetFloatFeature(device, "Gain", &gain)) &&
+         ok(pylon->PylonDeviceGetFloatFeature(device, "ExposureTime", &exposureUs));
+}
+
 BaslerGrab baslerGrab(std::uint8_t* rawBuffer, std::size_t rawBytes) {
   if (!device || !open()) return BaslerGrab::failed;
   for (int attempt = 0; attempt < grabAttempts; ++attempt) {

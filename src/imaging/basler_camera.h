@@ -18,6 +18,10 @@ bool baslerAutoSetup();
 // The manual set-up: automatic controls off, the given gain and exposure.
 bool baslerManualSetup(int gain, double exposureUs);
 
+// The gain and exposure the camera works with now, which its automatic
+// controls may have moved. False when either cannot be read.
+bool baslerPresentSettings(double& gain, double& exposureUs);
+
 enum class BaslerGrab {
   frame,    // a 2464 x 2056 Bayer frame is in the raw buffer
   noFrame,  // ten attempts gave no good frame; the camera still answers

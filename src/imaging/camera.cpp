@@ -9,6 +9,7 @@
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
 
+#include <cmath>
 #include <cstdio>
 
 #ifndef NERIN_CAMERA_KIND
@@ -124,6 +125,15 @@ void Camera::grab(int /*frames*/) {
       showTestPattern();
       break;
   }
+}
+
+void Camera::takePresentSettings() {
+  if (cameraKind != 0 || !connected) return;
+  double presentGain = 0.0, presentExposure = 0.0;
+  if (!baslerPresentSettings(presentGain, presentExposure)) return;
+  if (!std::isfinite(presentGain) || !std::isfinite(presentExposure)) return;
+  gain = static_cast<int>(std::lround(clampInPlace(presentGain, 1.0, 36.0)));
+  exposureUs = clampInPlace(presentExposure, 100.0, 500000.0);
 }
 
 namespace {

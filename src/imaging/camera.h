@@ -33,6 +33,10 @@ class Camera {
   // pattern when there is no camera or it fails, or the previous picture
   // when ten attempts brought no good frame. `frames` is always 1.
   void grab(int frames);
+  // The camera's present gain and exposure become the stored ones (within
+  // the ranges of their fields), so that a manual set-up keeps the picture
+  // the automatic controls reached. Nothing changes without a camera.
+  void takePresentSettings();
   // The picture width in micrometres for the live scale bar.
   void setFieldOfView(double micrometres) { scaleBarFieldUm = micrometres; }
   // At exit (and by the destructor): releases the camera and the runtime.

@@ -207,7 +207,10 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetFloatFeature(PylonDevice device
                                                               double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%g", value);
-  return write(device, name, text);
+  const PylonResult result = write(device, name, text);
+  // Kept as a whole number: the camera's settings in the tests are whole.
+  if (Feature* f = feature(device, name); result == 0 && f) f->value = static_cast<long long>(value);
+  return result;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetFloatFeature(PylonDevice device, const char* name,
@@ -282,6 +285,9 @@ FAKE_EXPORT void fake_pylon_set_colour(int red, int green1, int green2, int blue
 FAKE_EXPORT void fake_pylon_set_writable(const char* name, int writable) {
   state().features[name].writable = writable != 0;
 }
+
+// What the camera's automatic controls have reached, for example.
+FAKE_EXPORT void fake_pylon_set_value(const char* name, long long value) { state().features[name].value = value; }
 
 FAKE_EXPORT void fake_pylon_fail(const char* entryOrFeature) {
   state().failing = entryOrFeature ? entryOrFeature : "";

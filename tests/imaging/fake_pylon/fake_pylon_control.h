@@ -13,6 +13,7 @@ struct FakePylon {
   void (*script)(const char* outcomes);  // per grab: F frame, X failed, T time-out, E refused, S wrong size
   void (*setColour)(int red, int green1, int green2, int blue);
   void (*setWritable)(const char* name, int writable);
+  void (*setValue)(const char* name, long long value);
   void (*fail)(const char* entryOrFeature);
   int (*log)(char* buffer, int size);
   void (*clearLog)();
@@ -20,7 +21,7 @@ struct FakePylon {
   int (*grabs)();
 
   bool complete() const {
-    return reset && script && setColour && setWritable && fail && log && clearLog && open && grabs;
+    return reset && script && setColour && setWritable && setValue && fail && log && clearLog && open && grabs;
   }
   std::string calls() const { return fakes::readLog(log); }
 };
@@ -37,6 +38,7 @@ inline const FakePylon& fakePylon() {
     fakes::bindControl(module, "fake_pylon_script", f.script);
     fakes::bindControl(module, "fake_pylon_set_colour", f.setColour);
     fakes::bindControl(module, "fake_pylon_set_writable", f.setWritable);
+    fakes::bindControl(module, "fake_pylon_set_value", f.setValue);
     fakes::bindControl(module, "fake_pylon_fail", f.fail);
     fakes::bindControl(module, "fake_pylon_log", f.log);
     fakes::bindControl(module, "fake_pylon_clear_log", f.clearLog);
