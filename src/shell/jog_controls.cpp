@@ -1,5 +1,6 @@
 #include "shell/jog_controls.h"
 
+#include "imaging/live_display.h"
 #include "motion/stage_axis.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"
@@ -50,9 +51,13 @@ void keyboardJog(int virtualKey) {
   const std::optional<JogMove> move = keyJogMove(virtualKey);
   if (!move || !devicesFree()) return;
   DeviceBusyScope busy;
+  const int videoWasOn = videoControl(4);
+  if (videoWasOn) videoControl(0);
   moveAxisBy(axisOf(move->axis), move->distanceUm);
   pumpMessages(10);
+  videoControl(7);
   refreshPositionFields();
+  if (videoWasOn) videoControl(1);
 }
 
 void jogPadPress(JogPad& pad, int x, int y) {
@@ -61,6 +66,8 @@ void jogPadPress(JogPad& pad, int x, int y) {
   // pump returns at once), so the movement would never end.
   if (!devicesFree() || pumpActive) return;
   DeviceBusyScope busy;
+  pad.videoWasOn = videoControl(4);
+  if (pad.videoWasOn) videoControl(0);
   const std::optional<JogButton> button = jogButtonAt(pad, x, y);
   if (button) {
     drawOnMainWindow([&](HDC dc) { drawButton(dc, pad.buttons[*button], movingColour, "moving"); });
@@ -73,9 +80,11 @@ void jogPadPress(JogPad& pad, int x, int y) {
       refreshPositionFields();
       pumpMessages(10);
       pumpMessages(10);
+      videoControl(7);
     }
     if (GetCapture() == hMainWnd) ReleaseCapture();
   }
+  if (pad.videoWasOn) videoControl(1);
   pumpMessages(20);
   refreshPositionFields();
 }

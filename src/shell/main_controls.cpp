@@ -1,5 +1,7 @@
 #include "shell/main_controls.h"
 
+#include "imaging/camera.h"
+#include "imaging/live_display.h"
 #include "mapping/scan_geometry.h"
 #include "measurement/gpib_instruments.h"
 #include "measurement/usb_sourcemeter.h"
@@ -153,11 +155,13 @@ void enterScanStep(HWND field, const char* text) {
   focusMainWindow();
 }
 
-// A typed position: the axis goes there at the fast speed.
+// A typed position: the axis goes there at the fast speed, with live video
+// paused meanwhile.
 void moveTypedAxis(HWND field, StageAxis& axis, int targetUm) {
   setAxisSpeed(axis, 800);
   pumpMessages(50);
   moveAxisTo(axis, targetUm);
+  videoControl(2);
   // The field shows where the axis is now, also when it did not move (the
   // typed text may have been beyond the travel, or equal to the position).
   showPositionField(field);
@@ -167,6 +171,7 @@ void enterXY(HWND field, const char* text, StageAxis& axis) {
   const std::optional<int> target = guardedIntField(text, -15000, 15000);
   if (!target || !devicesFree()) return;
   DeviceBusyScope busy;
+  videoControl(0);
   moveTypedAxis(field, axis, *target);
 }
 
@@ -179,11 +184,15 @@ void enterZ(HWND field, const char* text) {
   // Busy from the question on: a jog while it is asked would make the
   // answer refer to another position.
   DeviceBusyScope busy;
+  videoControl(0);
   if (zMoveNeedsWarning(*target, stageZ.positionUm)) {
     const int objective = isObjectiveIndex(objectiveSettings.current) ? objectiveSettings.current : 0;
     const std::string question =
         zWarningText(*target, objectiveSettings.workingDistanceMm[objective] * 1000.0);
-    if (MessageBoxA(hMainWnd, question.c_str(), "Warning!", MB_YESNO) == IDNO) return;
+    if (MessageBoxA(hMainWnd, question.c_str(), "Warning!", MB_YESNO) == IDNO) {
+      videoControl(2);
+      return;
+    }
   }
   moveTypedAxis(field, stageZ, *target);
 }
@@ -206,6 +215,17 @@ void enterLaserVoltage(HWND field, const char* text) {
   focusMainWindow();
 }
 
+// The camera applies (and writes back) what it takes; a camera busy with a
+// grab of a running sequence is left alone.
+void enterGain(HWND, const char* text) {
+  if (devicesFree()) applyGain(text);
+  focusMainWindow();
+}
+
+void enterExposure(HWND, const char* text) {
+  if (devicesFree()) applyExposure(text);
+}
+
 void restorePosition(HWND field) { showPositionField(field); }
 void escapeToMainWindow(HWND) { focusMainWindow(); }
 
@@ -223,6 +243,8 @@ EditField editFields[] = {
     {&hYEdit, enterY, restorePosition, nullptr},
     {&hScanStepEdit, enterScanStep, nullptr, nullptr},
     {&hBiasEdit, enterBias, nullptr, nullptr},
+    {&hGainEdit, enterGain, nullptr, nullptr},
+    {&hExposureEdit, enterExposure, nullptr, nullptr},
     {&hLaserEdit, enterLaserVoltage, escapeToMainWindow, nullptr},
 };
 
@@ -287,6 +309,8 @@ void createMainControls(HWND mainWindow) {
   createControls(mainWindow, mainControls, std::size(mainControls));
   setText(hScanStepEdit, "%g", scanState.stepUm);
   setText(hScanSpeedEdit, scanSpeed);
+  setText(hGainEdit, camera.gain);
+  setText(hExposureEdit, static_cast<int>(camera.exposureUs));
   setText(hBiasEdit, "%f", biasVoltage);
   refreshPositionFields();
   SetFocus(mainWindow);

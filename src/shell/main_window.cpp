@@ -49,11 +49,13 @@ void adjustTurret(double distance) {
   adjustObjectiveMotor(distance);
 }
 
-// The Z "+" / "-" buttons.
-void stepZ(double distanceUm) {
+// The Z "+" / "-" buttons; all but the fine "-" pause live video meanwhile.
+void stepZ(double distanceUm, bool pauseVideo = true) {
   if (!devicesFree()) return;
+  if (pauseVideo) videoControl(0);
   DeviceBusyScope busy;
   moveZBy(distanceUm);
+  if (pauseVideo) videoControl(1);
   readAxisPosition(stageZ);
   refreshPositionFields();
 }
@@ -80,6 +82,7 @@ void openIvWindow() {
     MessageBoxA(hMainWnd, "Please change the current equipment as a sourcemter", "Notice", MB_OK);
     return;
   }
+  videoControl(0);
   ensureIvWindow(spectroscopy, spectroscopyWindows);
   ShowWindow(hIvWnd, SW_SHOW);
 }
@@ -142,7 +145,7 @@ void runCommand(HWND window, int id) {
       stepZ(+0.5);
       break;
     case IDC_Z_DOWN_FINE:
-      stepZ(-0.5);
+      stepZ(-0.5, false);
       break;
     case IDC_Z_UP:
       stepZ(+5.0);
@@ -157,7 +160,12 @@ void runCommand(HWND window, int id) {
       openIvWindow();
       break;
     case IDM_TIME_EVOLUTION:
+      videoControl(0);
       ensureTimeWindow(spectroscopy, spectroscopyWindows);
+      break;
+    case IDC_CAMERA_AUTO:
+    case IDM_CAMERA_AUTO:
+      if (devicesFree()) cameraAutoSetting();
       break;
     default:
       break;
@@ -166,13 +174,28 @@ void runCommand(HWND window, int id) {
 
 void leftButtonDown(LPARAM lParam) {
   idleTicks = 0;
+  videoControl(0);
   const int x = GET_X_LPARAM(lParam);
   const int y = GET_Y_LPARAM(lParam);
   const bool onPicture = x <= imageWidthPx && y <= imageHeightPx;
   if (!onPicture) jogPadPress(jogPad, x, y);
 }
 
-void leftButtonUp() { jogPadRelease(jogPad); }
+void leftButtonUp() {
+  jogPadRelease(jogPad);
+  if (!scanRunning) videoControl(1);
+}
+
+void rightButtonDown(LPARAM lParam) {
+  if (scanRunning) return;
+  const int x = GET_X_LPARAM(lParam);
+  const int y = GET_Y_LPARAM(lParam);
+  if (scanState.sampleView) {
+    moveToClickedPoint(x, y);
+  } else {
+    setLaserSpotAt(x, y);
+  }
+}
 
 }  // namespace
 
@@ -236,6 +259,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_LBUTTONUP:
       leftButtonUp();
+      return 0;
+    case WM_RBUTTONDOWN:
+      rightButtonDown(lParam);
       return 0;
     case WM_CAPTURECHANGED:
       // Whatever took the mouse away also ends a jog-pad press.

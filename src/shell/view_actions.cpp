@@ -1,14 +1,38 @@
 #include "shell/view_actions.h"
 
+#include "imaging/camera.h"
+#include "imaging/live_display.h"
 #include "motion/arduino_link.h"
 #include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
+#include "shell/image_click.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
 
 #include <windows.h>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+constexpr COLORREF laserSpotMarker = RGB(255, 0, 0);
+constexpr COLORREF moveMarker = RGB(0, 255, 0);
+constexpr int markerRadius = 2;
+
+// Marks the clicked point and asks about it, titled with the point (y from
+// the bottom) and the blue of the last frame there.
+int askAboutPoint(const ImageClick& click, COLORREF marker, const char* question, UINT buttons) {
+  drawMarker(hMainWnd, click.x, click.yTop, markerRadius, marker);
+  const int blue = camera.frameBuffer ? camera.frameBuffer[framePixelOffset(click)] : 0;
+  char title[100];
+  std::snprintf(title, sizeof title, "Position: (%d,%d), Blue intensity:%d", click.x, click.y, blue);
+  return MessageBoxA(hMainWnd, question, title, buttons);
+}
+
+}  // namespace
 
 int setViewMode(int sample) {
   if (!devicesFree()) return 0;
@@ -18,19 +42,57 @@ int setViewMode(int sample) {
       CheckRadioButton(hMainWnd, IDC_LASER_VIEW, IDC_SAMPLE_VIEW, IDC_SAMPLE_VIEW);
       setLaser(0);
       setIlluminationLevel(1);
+      camera.configure(CameraSetup::Auto);
+      videoControl(0);
       // Back from the laser focus to the sample focus.
       if (scanState.sampleView == 0) moveZBy(-lightSources.laserFocusOffsetUm);
       scanState.sampleView = 1;
     } else {
+      camera.takePresentSettings();
       CheckRadioButton(hMainWnd, IDC_LASER_VIEW, IDC_SAMPLE_VIEW, IDC_LASER_VIEW);
       setLaser(1);
       setIlluminationLevel(0);
+      camera.configure(CameraSetup::Manual);
+      videoControl(0);
       if (scanState.sampleView == 1) moveZBy(lightSources.laserFocusOffsetUm);
       scanState.sampleView = 0;
     }
     refreshPositionFields();
     pumpMessages(10);
+    videoControl(1);
   }
   if (hMainWnd) SetFocus(hMainWnd);
   return 0;
+}
+
+void setLaserSpotAt(int x, int yTop) {
+  const std::optional<ImageClick> click = imageClickAt(x, yTop);
+  if (!click || !devicesFree()) return;
+  // Live video holds still while the question is open, so the mark stays.
+  DeviceBusyScope busy;
+  if (askAboutPoint(*click, laserSpotMarker, "Do you want to set the laser beam spot here?", MB_YESNO) == IDYES) {
+    // The scan geometry takes the new spot at its next recomputation.
+    scanState.laserSpotX = click->x;
+    scanState.laserSpotY = click->y;
+  }
+}
+
+void moveToClickedPoint(int x, int yTop) {
+  const std::optional<ImageClick> click = imageClickAt(x, yTop);
+  if (!click || !devicesFree()) return;
+  DeviceBusyScope busy;
+  const int answer = askAboutPoint(*click, moveMarker,
+                                   "If you want to move this position, \n to center -> press \"YES\", or\n to "
+                                   "laser spot -> press \"NO\".",
+                                   MB_YESNOCANCEL);
+  if (answer != IDYES && answer != IDNO) return;
+  const ClickTarget target = answer == IDYES ? ClickTarget::ImageCentre : ClickTarget::LaserSpot;
+  const int viewScale = wideViewShown ? scanState.viewScale : 1;
+  const StageOffset offset =
+      clickOffsetUm(*click, target, scanState.laserSpotX, scanState.laserSpotY, fieldOfViewUm, viewScale);
+  moveAxesBy(stageX, stageY, offset.xUm, offset.yUm, scanSpeed);
+  pumpMessages(300);
+  camera.grab(1);
+  showCamera(camera, hMainWnd);
+  refreshPositionFields();
 }

@@ -6,7 +6,10 @@
 
 #include "arduino_emulator_client.h"
 #include "fake_gpib_control.h"
+#include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
+#include "imaging/camera.h"
+#include "imaging/live_display.h"
 #include "measurement/gpib_instruments.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_table.h"
@@ -96,7 +99,15 @@ class MainWindow : public ::testing::Test {
     ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
     ASSERT_TRUE(stage().complete()) << "libximc.dll beside the test program is not the fake";
     ASSERT_TRUE(fakeGpib().complete()) << "ni4882.dll beside the test program is not the fake";
+    ASSERT_TRUE(fakePylon().complete()) << "the camera runtime beside the test program is not the fake";
     ensureTestMainWindow();
+    fakePylon().reset(1, noRegions, 2);
+    ASSERT_EQ(camera.init(), 1);
+    camera.gain = 1;
+    camera.exposureUs = 100.0;
+    fieldOfViewUm = 89.0;
+    scanState.sampleView = 1;
+    scanState.laserSpotX = scanState.laserSpotY = 0;
     SetForegroundWindow(hMainWnd);
     deviceBusy = scanRunning = 0;
     scanSpeed = 500;
@@ -263,6 +274,70 @@ TEST_F(MainWindow, AboutOpensFromTheAcceleratorsAndClosesWithOkAndEscape) {
   EXPECT_TRUE(pumpUntil([&] { return escaped.load(); }));
   operatorThread.join();
   EXPECT_TRUE(escaped);
+}
+
+// The operator clicks the button.
+void click(int id) { SendMessageW(GetDlgItem(hMainWnd, id), BM_CLICK, 0, 0); }
+
+// A right click on the camera picture, answered with the given button.
+std::string rightClickAnswered(int x, int yTop, const std::wstring& title, int answer) {
+  ui::DialogAnswerer answerer(title, {answer}, kTimeout);
+  ui::mouseButton(screenPoint(x, yTop), false, true);
+  ui::mouseButton(screenPoint(x, yTop), false, false);
+  EXPECT_TRUE(pumpUntil([&] { return answerer.answered(); }));
+  EXPECT_TRUE(answerer.finish());
+  drain();
+  return ui::narrow(answerer.text());
+}
+
+TEST_F(MainWindow, RightClickInSampleViewBringsThePointToTheCentreAtTheScanSpeedOrMovesNothing) {
+  fakePylon().setColour(200, 100, 100, 77);
+  camera.grab(1);
+  fieldOfViewUm = 616.0;  // half a micrometre per pixel
+  scanSpeed = 400;
+  // 250 px right of the centre, at its height.
+  const wchar_t* title = L"Position: (866,514), Blue intensity:77";
+  EXPECT_EQ(rightClickAnswered(866, 514, title, IDCANCEL),
+            "If you want to move this position, \n to center -> press \"YES\", or\n to laser spot -> press \"NO\".\n");
+  EXPECT_EQ(stage().calls(), "");
+
+  rightClickAnswered(866, 514, title, IDYES);
+  EXPECT_EQ(stageX.positionUm, 125.0);
+  EXPECT_EQ(stageY.positionUm, 0.0);
+  const std::string calls = stage().calls();
+  EXPECT_EQ(count(calls, "set_engine_settings 11 400 0 "), 1) << calls;
+  EXPECT_EQ(count(calls, "command_move 11 100 0\n"), 1) << calls;
+  EXPECT_EQ(count(calls, "command_move 12"), 0) << calls;
+}
+
+TEST_F(MainWindow, LaserViewRaisesTheFocusByDzAndKeepsWhatTheCameraReached) {
+  lightSources.laserFocusOffsetUm = -14;
+  fakePylon().setValue("Gain", 12);
+  fakePylon().setValue("ExposureTime", 2500);
+  fakePylon().clearLog();
+  for (int twice = 0; twice < 2; ++twice) click(IDC_LASER_VIEW);
+  EXPECT_EQ(stageZ.positionUm, -14.0);
+  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, IDC_LASER_VIEW), BST_CHECKED);
+  EXPECT_EQ(camera.gain, 12);
+  EXPECT_EQ(camera.exposureUs, 2500.0);
+  EXPECT_NE(fakePylon().calls().find("GainAuto=Off\nGain=12\nExposureAuto=Off\nExposureTime=2500\n"),
+            std::string::npos)
+      << fakePylon().calls();
+  // Laser on at its 1 V, lamp dimmed; the second click only dims again.
+  EXPECT_TRUE(board().waitForReceived("G 5 51\nG 6 0\nG 6 0\n")) << board().lastReceived;
+
+  // In Laser view a right click may set the laser spot (y from the bottom).
+  rightClickAnswered(100, 928, L"Position: (100,100), Blue intensity:50", IDYES);
+  EXPECT_EQ(scanState.laserSpotX, 100);
+  EXPECT_EQ(scanState.laserSpotY, 100);
+
+  ASSERT_TRUE(board().clear());
+  fakePylon().clearLog();
+  click(IDC_SAMPLE_VIEW);
+  EXPECT_EQ(stageZ.positionUm, 0.0);
+  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, IDC_SAMPLE_VIEW), BST_CHECKED);
+  EXPECT_NE(fakePylon().calls().find("GainAuto=Continuous"), std::string::npos) << fakePylon().calls();
+  EXPECT_TRUE(board().waitForReceived("G 5 0\nG 6 153\n")) << board().lastReceived;
 }
 
 std::string describeWindow(HWND window) {

@@ -1,6 +1,7 @@
 // The whole program, started and closed as an operator would, with and
 // without settings files; the written Config.txt is checked byte for byte.
 
+#include "imaging/image_files.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
 #include "test_files.h"
@@ -8,6 +9,9 @@
 #include "ui_driver.h"
 
 #include <gtest/gtest.h>
+
+#include <objidl.h>  // GDI+ needs it and WIN32_LEAN_AND_MEAN leaves it out
+#include <gdiplus.h>
 
 #include <cstdio>
 #include <string>
@@ -229,7 +233,14 @@ TEST_F(Startup, LiveVideoRunsOnTheDriftingTestPatternWithTheObjectivesScaleBar) 
 // One line per control of the main window, in creation order: id, class,
 // caption or text, client rectangle (x, y, width, height), styles as the
 // system keeps them (edit controls take their border off the style and draw
-// it themselves; a checked radio button's tab stop is left out).
+// it themselves; a checked radio button's tab stop is left out). The texts of
+// the read-outs that live video and status messages keep rewriting
+// ("Information", "Time/estimated", "I_ph (uA)") are left out.
+bool isLiveReadout(const wchar_t* windowClass, int id, const RECT& r) {
+  if (_wcsicmp(windowClass, L"Edit") != 0) return false;
+  return id == IDC_LABEL || id == IDC_TIME || (r.left == 1342 && r.top == 580);
+}
+
 BOOL CALLBACK describeControl(HWND control, LPARAM context) {
   auto* lines = reinterpret_cast<std::vector<std::string>*>(context);
   const HWND main = GetParent(control);
@@ -240,6 +251,7 @@ BOOL CALLBACK describeControl(HWND control, LPARAM context) {
   RECT r;
   GetWindowRect(control, &r);
   MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+  if (isLiveReadout(windowClass, GetDlgCtrlID(control), r)) text[0] = L'\0';
   char line[400];
   std::snprintf(line, sizeof line, "%d %s \"%s\" %ld %ld %ld %ld %08lx %lx", GetDlgCtrlID(control),
                 ui::narrow(windowClass).c_str(), ui::narrow(text).c_str(), r.left, r.top, r.right - r.left,
@@ -263,6 +275,27 @@ std::wstring artefactPath(const wchar_t* name) {
   return folder + L"\\" + name;
 }
 
+// The whole window as the screen shows it, as a PNG file.
+bool saveScreenshot(HWND window, const std::wstring& path) {
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token = 0;
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return false;
+  RECT r;
+  GetWindowRect(window, &r);
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  const HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right - r.left, r.bottom - r.top);
+  const HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+  SelectObject(memory, old);
+  const bool saved = saveBitmapFile(bitmap, path.c_str());
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  Gdiplus::GdiplusShutdown(token);
+  return saved;
+}
+
 // With no hardware and no settings files: the controls the operator works
 // with, showing the settings in force, and "Exit" from the menu saving them.
 TEST_F(Startup, TheMainWindowShowsItsControlsAndExitFromTheMenuSavesTheSettings) {
@@ -273,6 +306,10 @@ TEST_F(Startup, TheMainWindowShowsItsControlsAndExitFromTheMenuSavesTheSettings)
 
   const std::string layout = describeControls(main);
   testfiles::writeBytes(artefactPath(L"main_window_controls.txt").c_str(), layout.c_str());
+  // Once live video shows a picture.
+  const ULONGLONG deadline = GetTickCount64() + kTimeout;
+  while (pixelOf(main, 300, 300) == RGB(255, 255, 255) && GetTickCount64() < deadline) Sleep(50);
+  EXPECT_TRUE(saveScreenshot(main, artefactPath(L"main_window.png")));
   const std::string expected = readBytes(ui::windowsPathOf(NERIN_EXPECTED_LAYOUT).c_str());
   EXPECT_EQ(layout, expected) << "the layout as found is in " << NERIN_ARTEFACT_DIR;
 
