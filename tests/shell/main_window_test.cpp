@@ -93,6 +93,9 @@ void typeInto(HWND field, const char* text, WORD finalKey = VK_RETURN) {
   drain();
 }
 
+// The operator clicks the button.
+void click(int id) { SendMessageW(GetDlgItem(hMainWnd, id), BM_CLICK, 0, 0); }
+
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -146,6 +149,18 @@ TEST_F(MainWindow, FieldsTakeTheLimitedNumberOnEnter) {
   EXPECT_EQ(textOf(hScanStepEdit), "0.25");
   EXPECT_EQ(scanState.stepUm, 0.25);
 
+  fakePylon().clearLog();
+  typeInto(hGainEdit, "40");
+  typeInto(hExposureEdit, "50");
+  EXPECT_EQ(textOf(hGainEdit), "36");
+  EXPECT_EQ(textOf(hExposureEdit), "100");
+  EXPECT_NE(fakePylon().calls().find("Gain=36\n"), std::string::npos) << fakePylon().calls();
+  // "Auto": the automatic set-up, and the fields show the stored values.
+  SetWindowTextA(hGainEdit, "");
+  click(IDC_CAMERA_AUTO);
+  EXPECT_EQ(textOf(hGainEdit), "36");
+  EXPECT_NE(fakePylon().calls().find("GainAuto=Continuous"), std::string::npos) << fakePylon().calls();
+
   typeInto(hLaserEdit, "7");
   EXPECT_TRUE(board().waitForReceived("G 5 255\n")) << board().lastReceived;
   EXPECT_EQ(textOf(hLaserEdit), "5");
@@ -174,6 +189,7 @@ TEST_F(MainWindow, BiasReachesTheGpibSourcemeterLimitedToItsRange) {
 
 TEST_F(MainWindow, TypedZAsksAboutTheWorkingDistanceOnlyForARiseOf2000Um) {
   setAxisPosition(stageZ, 3000.0);
+  videoControl(1);
   {
     ui::DialogAnswerer no(L"Warning!", {IDNO}, kTimeout);
     typeInto(hZEdit, "6000");
@@ -184,6 +200,7 @@ TEST_F(MainWindow, TypedZAsksAboutTheWorkingDistanceOnlyForARiseOf2000Um) {
   }
   EXPECT_EQ(stageZ.positionUm, 3000.0);
   EXPECT_EQ(count(stage().calls(), "command_move 13"), 0);
+  EXPECT_EQ(videoRunning, 1) << "live video runs again";
 
   setAxisPosition(stageZ, 3001.0);
   typeInto(hZEdit, "6000");  // would wait for an answer if it asked
@@ -275,9 +292,6 @@ TEST_F(MainWindow, AboutOpensFromTheAcceleratorsAndClosesWithOkAndEscape) {
   operatorThread.join();
   EXPECT_TRUE(escaped);
 }
-
-// The operator clicks the button.
-void click(int id) { SendMessageW(GetDlgItem(hMainWnd, id), BM_CLICK, 0, 0); }
 
 // A right click on the camera picture, answered with the given button.
 std::string rightClickAnswered(int x, int yTop, const std::wstring& title, int answer) {
@@ -393,6 +407,7 @@ TEST_F(MainWindow, SpectroscopyWindowsOpenOnceAndAgainAfterClosingIvOnlyWithTheU
 // While a device sequence waits in the message pump, nothing the operator
 // does may send a command to the stage or the board.
 TEST_F(MainWindow, NothingMovesOrSwitchesWhileADeviceSequenceIsUnderWay) {
+  fakePylon().clearLog();
   for (int* guard : {&deviceBusy, &scanRunning}) {
     *guard = 1;
     ui::pressKey(VK_LEFT);
@@ -400,8 +415,8 @@ TEST_F(MainWindow, NothingMovesOrSwitchesWhileADeviceSequenceIsUnderWay) {
     typeInto(hXEdit, "300");
     typeInto(hZEdit, "-20");
     for (int id : {IDC_Z_UP, IDC_Z_DOWN_FINE, IDC_READ_POSITIONS, IDC_TURRET_FORWARD, laserOnButton,
-                   illuminationOffButton, IDC_OBJECTIVE_FIRST + 1, IDC_LASER_VIEW}) {
-      SendMessageW(GetDlgItem(hMainWnd, id), BM_CLICK, 0, 0);
+                   illuminationOffButton, IDC_OBJECTIVE_FIRST + 1, IDC_LASER_VIEW, IDC_CAMERA_AUTO}) {
+      click(id);
     }
     const JogPad pad;
     ui::mouseButton(screenPoint(pad.buttons[jogMinusX][0] + 25, pad.buttons[jogMinusX][1] + 20), true, true);
@@ -411,6 +426,7 @@ TEST_F(MainWindow, NothingMovesOrSwitchesWhileADeviceSequenceIsUnderWay) {
   }
   EXPECT_EQ(stage().calls(), "");
   EXPECT_EQ(board().received(), "");
+  EXPECT_EQ(fakePylon().calls().find("Auto="), std::string::npos) << "no camera set-up";
   EXPECT_EQ(stageX.positionUm, 0.0);
   EXPECT_EQ(scanState.sampleView, 1);
   EXPECT_EQ(objectiveSettings.current, 3);
