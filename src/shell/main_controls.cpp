@@ -215,8 +215,8 @@ void enterLaserVoltage(HWND field, const char* text) {
   focusMainWindow();
 }
 
-// The camera applies (and writes back) what it takes; a camera busy with a
-// grab of a running sequence is left alone.
+// The camera applies (and writes back) what it takes; while a sequence or a
+// run is under way the camera is left to it.
 void enterGain(HWND, const char* text) {
   if (devicesFree()) applyGain(text);
   focusMainWindow();
@@ -226,7 +226,6 @@ void enterExposure(HWND, const char* text) {
   if (devicesFree()) applyExposure(text);
 }
 
-void restorePosition(HWND field) { showPositionField(field); }
 void escapeToMainWindow(HWND) { focusMainWindow(); }
 
 struct EditField {
@@ -238,9 +237,9 @@ struct EditField {
 
 EditField editFields[] = {
     {&hScanSpeedEdit, enterScanSpeed, nullptr, nullptr},
-    {&hZEdit, enterZ, restorePosition, nullptr},
-    {&hXEdit, enterX, restorePosition, nullptr},
-    {&hYEdit, enterY, restorePosition, nullptr},
+    {&hZEdit, enterZ, showPositionField, nullptr},
+    {&hXEdit, enterX, showPositionField, nullptr},
+    {&hYEdit, enterY, showPositionField, nullptr},
     {&hScanStepEdit, enterScanStep, nullptr, nullptr},
     {&hBiasEdit, enterBias, nullptr, nullptr},
     {&hGainEdit, enterGain, nullptr, nullptr},

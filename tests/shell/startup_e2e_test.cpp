@@ -204,28 +204,28 @@ COLORREF pixelOf(HWND window, int x, int y) {
   return colour;
 }
 
+// Polls until the condition holds; false after the time-out.
+template <typename Condition>
+bool eventually(Condition condition) {
+  const ULONGLONG deadline = GetTickCount64() + kTimeout;
+  while (!condition()) {
+    if (GetTickCount64() > deadline) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
 TEST_F(Startup, LiveVideoRunsOnTheDriftingTestPatternWithTheObjectivesScaleBar) {
   ASSERT_TRUE(program.start());
   HWND window = program.waitForMainWindow(kTimeout);
   ASSERT_NE(window, nullptr);
   acknowledgeMissingDevices();
   // The 50X objective (79 um across): a 10 um bar from x = 976 to 1131.
-  bool barShown = false;
-  const ULONGLONG deadline = GetTickCount64() + kTimeout;
-  while (!barShown && GetTickCount64() < deadline) {
-    barShown = pixelOf(window, 1000, 973) == RGB(0, 0, 255);
-    if (!barShown) Sleep(50);
-  }
-  EXPECT_TRUE(barShown);
+  EXPECT_TRUE(eventually([&] { return pixelOf(window, 1000, 973) == RGB(0, 0, 255); }));
   EXPECT_NE(pixelOf(window, 960, 973), RGB(0, 0, 255)) << "not the bar of the 218 um default";
   // Video ticks keep changing the picture.
   const COLORREF first = pixelOf(window, 300, 300);
-  bool drifted = false;
-  while (!drifted && GetTickCount64() < deadline) {
-    drifted = pixelOf(window, 300, 300) != first;
-    if (!drifted) Sleep(50);
-  }
-  EXPECT_TRUE(drifted);
+  EXPECT_TRUE(eventually([&] { return pixelOf(window, 300, 300) != first; }));
   ASSERT_TRUE(program.closeAndWait(kTimeout));
   EXPECT_EQ(program.exitCode(), 0u);
 }
@@ -307,8 +307,7 @@ TEST_F(Startup, TheMainWindowShowsItsControlsAndExitFromTheMenuSavesTheSettings)
   const std::string layout = describeControls(main);
   testfiles::writeBytes(artefactPath(L"main_window_controls.txt").c_str(), layout.c_str());
   // Once live video shows a picture.
-  const ULONGLONG deadline = GetTickCount64() + kTimeout;
-  while (pixelOf(main, 300, 300) == RGB(255, 255, 255) && GetTickCount64() < deadline) Sleep(50);
+  EXPECT_TRUE(eventually([&] { return pixelOf(main, 300, 300) != RGB(255, 255, 255); }));
   EXPECT_TRUE(saveScreenshot(main, artefactPath(L"main_window.png")));
   const std::string expected = readBytes(ui::windowsPathOf(NERIN_EXPECTED_LAYOUT).c_str());
   EXPECT_EQ(layout, expected) << "the layout as found is in " << NERIN_ARTEFACT_DIR;
