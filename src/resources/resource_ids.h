@@ -4,8 +4,10 @@
 #define IDI_NERIN_STATION 141
 #define IDR_MAIN_MENU 109
 #define IDR_ACCELERATORS 109
+#define IDD_CONFIGURATION 129
 #define IDD_OBJECTIVE_SELECTION 142
 #define IDD_ABOUT 103
+#define IDD_OBJECTIVE_STEPS 143
 
 // Objective selection dialog: radio buttons 5X .. 100X.
 #define IDC_OBJECTIVE_5X 1023
@@ -13,6 +15,42 @@
 #define IDC_OBJECTIVE_20X 1025
 #define IDC_OBJECTIVE_50X 1026
 #define IDC_OBJECTIVE_100X 1027
+
+// Objective-changer step editor: the turret travel between neighbouring
+// objectives (the ids are not in the order of the travels).
+#define IDC_CHANGER_STEP_5X_10X 1000
+#define IDC_CHANGER_STEP_20X_50X 1001
+#define IDC_CHANGER_STEP_50X_100X 1002
+#define IDC_CHANGER_STEP_10X_20X 1003
+
+// Configuration dialog.
+#define IDC_CONFOCAL_IMAGE 1004
+#define IDC_ARDUINO_CONNECTED 1005
+#define IDC_STAGE_CONNECTED 1006
+#define IDC_POSITION_X 1007
+#define IDC_LASER_SPOT_X 1008
+#define IDC_ARDUINO_INIT 1009
+#define IDC_STEP_MINUS_X 1010
+#define IDC_STEP_PLUS_X 1011
+#define IDC_POSITION_Y 1012
+#define IDC_STEP_MINUS_Y 1013
+#define IDC_STEP_PLUS_Y 1014
+#define IDC_STEP_MOTION 1015
+#define IDC_GO 1016
+#define IDC_LASER_SPOT_Y 1017
+#define IDC_STAGE_INIT 1018
+#define IDC_EQUIPMENT_INIT 1019
+#define IDC_CAMERA_INIT 1020
+#define IDC_COM_PORT 1021
+#define IDC_CAMERA_CONNECTED 1022
+#define IDC_BIAS_VOLTAGE 1023
+#define IDC_CAMERA_APERTURE 1024
+#define IDC_GPIB_ADDRESS 1025
+#define IDC_CURRENT_LIMIT 1026
+#define IDC_DEFOCUS 1027
+#define IDC_Z_CREEP 1028
+#define IDC_EQUIPMENT_LIST 1030
+#define IDC_AXIS_ORDER_LIST 1031
 
 // Menu and accelerator commands.
 #define IDM_ABOUT 104

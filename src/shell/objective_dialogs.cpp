@@ -2,6 +2,7 @@
 
 #include "motion/objective_table.h"
 #include "resources/resource_ids.h"
+#include "shell/dialog_fields.h"
 #include "shell/ui_handles.h"
 
 #include <windows.h>
@@ -46,13 +47,46 @@ INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return FALSE;
 }
 
-INT_PTR runDialog(int resource, DLGPROC procedure) {
-  HINSTANCE resources = hInstance ? hInstance : GetModuleHandleW(nullptr);
-  return DialogBoxParamW(resources, MAKEINTRESOURCEW(resource), hMainWnd, procedure, 0);
+// The field of each travel, in the order of changerSteps.
+constexpr int changerStepFields[changerStepCount] = {IDC_CHANGER_STEP_5X_10X, IDC_CHANGER_STEP_10X_20X,
+                                                     IDC_CHANGER_STEP_20X_50X, IDC_CHANGER_STEP_50X_100X};
+
+void showChangerSteps(HWND dialog) {
+  for (int k = 0; k < changerStepCount; ++k) {
+    SetDlgItemTextA(dialog, changerStepFields[k], formatShortest(objectiveSettings.changerSteps[k]).c_str());
+  }
+}
+
+INT_PTR CALLBACK objectiveStepProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      showChangerSteps(dialog);
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK:
+          for (int k = 0; k < changerStepCount; ++k) {
+            char text[30] = {};
+            GetDlgItemTextA(dialog, changerStepFields[k], text, sizeof text);
+            readChangerStepField(text, objectiveSettings.changerSteps[k]);
+          }
+          showChangerSteps(dialog);
+          return TRUE;
+        case IDCANCEL:
+          EndDialog(dialog, 0);
+          return TRUE;
+        default:
+          return FALSE;
+      }
+    default:
+      return FALSE;
+  }
 }
 
 }  // namespace
 
-void runObjectiveSelectionDialog() { runDialog(IDD_OBJECTIVE_SELECTION, objectiveSelectionProc); }
+void runObjectiveSelectionDialog() { runModalDialog(IDD_OBJECTIVE_SELECTION, objectiveSelectionProc); }
 
-int runAboutDialog() { return static_cast<int>(runDialog(IDD_ABOUT, aboutProc)); }
+void runObjectiveStepDialog() { runModalDialog(IDD_OBJECTIVE_STEPS, objectiveStepProc); }
+
+int runAboutDialog() { return static_cast<int>(runModalDialog(IDD_ABOUT, aboutProc)); }

@@ -24,3 +24,8 @@ HWND hExposureEdit = nullptr;
 HWND hLaserEdit = nullptr;
 HWND hLaserPowerEdit = nullptr;
 HWND hStartButton = nullptr;
+
+INT_PTR runModalDialog(int resource, DLGPROC procedure) {
+  HINSTANCE resources = hInstance ? hInstance : GetModuleHandleW(nullptr);
+  return DialogBoxParamW(resources, MAKEINTRESOURCEW(resource), hMainWnd, procedure, 0);
+}

@@ -32,3 +32,7 @@ extern HWND hExposureEdit;
 extern HWND hLaserEdit;
 extern HWND hLaserPowerEdit;
 extern HWND hStartButton;
+
+// Runs a dialog from the program's resources modally, owned by the main
+// window (the resources of this executable when no instance was stored yet).
+INT_PTR runModalDialog(int resource, DLGPROC procedure);

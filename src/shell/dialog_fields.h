@@ -1,0 +1,43 @@
+#pragma once
+// The numeric fields of the Configuration dialog and the objective-changer
+// step editor: how a typed text is read (as C "%d" and "%f" read it: leading
+// blanks, a sign, then as many digits as form a number, "12.7" reading 12 as
+// an integer), limited and shown again. A field that does not read leaves its
+// setting unchanged. Portable: the dialogs themselves are Win32.
+
+#include <string>
+
+// The drop-down lists, in the order of their indices: the current equipment
+// (currentEquipment) and the axis order of the stage (standaConfig).
+inline constexpr const char* equipmentNames[] = {"Arduino", "NI-DAQ", "GPIB Multimeter", "GPIB Sourcemeter",
+                                                 "USB Sourcemeter"};
+inline constexpr const char* axisOrderNames[] = {"XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX"};
+
+// True, with the value, when the text begins with a whole number. A number
+// beyond the range of int reads as the nearest int.
+bool readIntField(const char* text, int& value);
+// True, with the value, when the text begins with a finite number ("inf",
+// "nan" and numbers beyond single precision do not read: none of them is a
+// setting the instruments or the stage could take).
+bool readFloatField(const char* text, float& value);
+
+std::string formatInt(int value);          // "%d"
+std::string formatFixed(double value);     // "%f"
+std::string formatTenths(double value);    // "%.1f"
+std::string formatShortest(double value);  // "%g"
+// "%f", except for a value that "%f" would show as zero although it is not
+// (a current limit below half a microampere): "%g" then, so that the field
+// shows the setting and reads back to it.
+std::string formatFixedKeepingSmall(double value);
+
+// The laser spot in camera pixels, limited to [0, limit] (the picture's width
+// or height); false and unchanged when the text does not read.
+bool readLaserSpotField(const char* text, int limit, int& spot);
+
+// The defocus added during a map scan, limited to [-30, 30] um.
+constexpr double maxDefocusUm = 30.0;
+bool readDefocusField(const char* text, double& defocusUm);
+
+// A turret travel between neighbouring objectives, read in single precision
+// and limited to the changer's valid range [189, 195].
+bool readChangerStepField(const char* text, double& step);
