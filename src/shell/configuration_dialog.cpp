@@ -7,6 +7,7 @@
 #include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
 #include "shell/dialog_fields.h"
+#include "shell/edit_number.h"
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
 
@@ -80,7 +81,7 @@ void connectArduinoAtTypedPort(HWND dialog) {
   int number = 0;
   if (port.empty()) {
     tell("Insert integer number, please", "Port number");
-  } else if (readIntField(port.c_str(), number)) {
+  } else if (readEditInt(port.c_str(), number)) {
     closeArduino();
     arduinoComPort = number;
     connectArduino(arduinoComPort);
@@ -112,7 +113,7 @@ void reconnectStage(HWND dialog) {
 // Moves X or Y by the whole micrometres of the step field.
 void stepStage(HWND dialog, StageAxis& axis, int direction) {
   int step = 0;
-  if (!readIntField(fieldText(dialog, IDC_STEP_MOTION).c_str(), step) || stageIsBusy()) return;
+  if (!readEditInt(fieldText(dialog, IDC_STEP_MOTION).c_str(), step) || stageIsBusy()) return;
   deviceBusy = 1;
   moveAxisBy(axis, direction * static_cast<double>(step));
   deviceBusy = 0;
@@ -122,8 +123,8 @@ void stepStage(HWND dialog, StageAxis& axis, int direction) {
 void moveToTypedPosition(HWND dialog) {
   int x = 0;
   int y = 0;
-  if (!readIntField(fieldText(dialog, IDC_POSITION_X).c_str(), x) ||
-      !readIntField(fieldText(dialog, IDC_POSITION_Y).c_str(), y) || stageIsBusy()) {
+  if (!readEditInt(fieldText(dialog, IDC_POSITION_X).c_str(), x) ||
+      !readEditInt(fieldText(dialog, IDC_POSITION_Y).c_str(), y) || stageIsBusy()) {
     return;
   }
   deviceBusy = 1;
@@ -156,7 +157,7 @@ const MeterConnection meterConnections[] = {
 // the previous meter stays selected, in the program and in the list.
 void connectEquipment(HWND dialog, int previous) {
   int address = 0;
-  if (readIntField(fieldText(dialog, IDC_GPIB_ADDRESS).c_str(), address)) gpibAddress = address;
+  if (readEditInt(fieldText(dialog, IDC_GPIB_ADDRESS).c_str(), address)) gpibAddress = address;
   if (currentEquipment < 0 || currentEquipment >= static_cast<int>(std::size(meterConnections))) return;
   const MeterConnection& meter = meterConnections[currentEquipment];
   if (!meter.failed) return;
@@ -191,14 +192,14 @@ void applySettings(HWND dialog) {
   if (spotX || spotY) computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
 
   float value = 0.0f;
-  if (readFloatField(fieldText(dialog, IDC_BIAS_VOLTAGE).c_str(), value)) {
+  if (readFiniteFloat(fieldText(dialog, IDC_BIAS_VOLTAGE).c_str(), value)) {
     biasVoltage = value;
     SetWindowTextA(hBiasEdit, formatFixed(biasVoltage).c_str());
     // With the limit in force before this press: the new one is read next.
     applyBiasToSourcemeter();
   }
-  if (readFloatField(fieldText(dialog, IDC_CURRENT_LIMIT).c_str(), value)) currentLimit = value;
-  readIntField(fieldText(dialog, IDC_CAMERA_APERTURE).c_str(), cameraAperture);
+  if (readFiniteFloat(fieldText(dialog, IDC_CURRENT_LIMIT).c_str(), value)) currentLimit = value;
+  readEditInt(fieldText(dialog, IDC_CAMERA_APERTURE).c_str(), cameraAperture);
 
   if (currentEquipment == previous) {
     readDefocusField(fieldText(dialog, IDC_DEFOCUS, defocusChars).c_str(), scanState.defocusUm);

@@ -2,27 +2,15 @@
 
 #include "motion/objective_table.h"
 #include "shell/clamp.h"
+#include "shell/edit_number.h"
 
-#include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
-bool readIntField(const char* text, int& value) {
-  // strtoll rather than sscanf: a number too large for int is undefined for
-  // "%d"; here it becomes the nearest int.
-  char* end = nullptr;
-  const long long number = std::strtoll(text, &end, 10);
-  if (end == text) return false;
-  value = static_cast<int>(number < INT_MIN ? INT_MIN : number > INT_MAX ? INT_MAX : number);
-  return true;
-}
-
-bool readFloatField(const char* text, float& value) {
-  char* end = nullptr;
-  const float number = std::strtof(text, &end);
-  if (end == text || !std::isfinite(number)) return false;
-  value = number;
+bool readFiniteFloat(const char* text, float& value) {
+  float read = 0.0f;
+  if (!readEditFloat(text, read) || !std::isfinite(read)) return false;
+  value = read;
   return true;
 }
 
@@ -43,23 +31,23 @@ std::string formatInt(int value) {
 }
 
 std::string formatFixed(double value) { return formatted("%f", value); }
+std::string formatTenths(double value) { return formatted("%.1f", value); }
+std::string formatShortest(double value) { return formatted("%g", value); }
+
 std::string formatFixedKeepingSmall(double value) {
   return value != 0.0 && std::fabs(value) < 0.0000005 ? formatShortest(value) : formatFixed(value);
 }
 
-std::string formatTenths(double value) { return formatted("%.1f", value); }
-std::string formatShortest(double value) { return formatted("%g", value); }
-
 bool readLaserSpotField(const char* text, int limit, int& spot) {
   int read = 0;
-  if (!readIntField(text, read)) return false;
+  if (!readEditInt(text, read)) return false;
   spot = clampInPlace(read, 0, limit);
   return true;
 }
 
 bool readDefocusField(const char* text, double& defocusUm) {
   float read = 0.0f;
-  if (!readFloatField(text, read)) return false;
+  if (!readFiniteFloat(text, read)) return false;
   double value = read;
   defocusUm = clampInPlace(value, -maxDefocusUm, maxDefocusUm);
   return true;
@@ -67,7 +55,7 @@ bool readDefocusField(const char* text, double& defocusUm) {
 
 bool readChangerStepField(const char* text, double& step) {
   float read = 0.0f;
-  if (!readFloatField(text, read)) return false;
+  if (!readFiniteFloat(text, read)) return false;
   // The limits are exact in single precision, so limiting the widened value
   // keeps the single-precision number the operator typed.
   double value = read;

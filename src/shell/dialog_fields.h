@@ -1,9 +1,9 @@
 #pragma once
 // The numeric fields of the Configuration dialog and the objective-changer
-// step editor: how a typed text is read (as C "%d" and "%f" read it: leading
-// blanks, a sign, then as many digits as form a number, "12.7" reading 12 as
-// an integer), limited and shown again. A field that does not read leaves its
-// setting unchanged. Portable: the dialogs themselves are Win32.
+// step editor: how a typed text is read (as C "%d" and "%f" read it, through
+// shell/edit_number.h: "12.7" reads 12 as an integer), limited and shown
+// again. A field that does not read leaves its setting unchanged. Portable:
+// the dialogs themselves are Win32.
 
 #include <string>
 
@@ -13,13 +13,9 @@ inline constexpr const char* equipmentNames[] = {"Arduino", "NI-DAQ", "GPIB Mult
                                                  "USB Sourcemeter"};
 inline constexpr const char* axisOrderNames[] = {"XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX"};
 
-// True, with the value, when the text begins with a whole number. A number
-// beyond the range of int reads as the nearest int.
-bool readIntField(const char* text, int& value);
-// True, with the value, when the text begins with a finite number ("inf",
-// "nan" and numbers beyond single precision do not read: none of them is a
-// setting the instruments or the stage could take).
-bool readFloatField(const char* text, float& value);
+// A number read as readEditFloat reads it, but only a finite one: an
+// infinity is no setting the instruments could take.
+bool readFiniteFloat(const char* text, float& value);
 
 std::string formatInt(int value);          // "%d"
 std::string formatFixed(double value);     // "%f"
