@@ -24,3 +24,8 @@ float readCurrent() {
       return 0.0f;  // 1: NI-DAQ is not supported; anything else reads nothing
   }
 }
+
+void applyBiasToSourcemeter() {
+  if (currentEquipment == 3) configureGpibSourcemeter(biasVoltage, currentLimit);
+  if (currentEquipment == 4) configureUsbSourcemeter(biasVoltage, currentLimit);
+}

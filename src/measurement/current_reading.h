@@ -5,3 +5,7 @@
 // the GPIB sourcemeter and the USB sourcemeter. A failed read gives 0.
 // Blocks until the instrument has answered; never shows anything.
 float readCurrent();
+
+// Sets the selected sourcemeter (GPIB 3 or USB 4) to biasVoltage with
+// currentLimit; the other meters take no bias.
+void applyBiasToSourcemeter();

@@ -1,6 +1,8 @@
 #include "shell/configuration_dialog.h"
 
+#include "imaging/camera.h"
 #include "mapping/scan_geometry.h"
+#include "measurement/current_reading.h"
 #include "measurement/gpib_instruments.h"
 #include "measurement/usb_sourcemeter.h"
 #include "motion/arduino_link.h"
@@ -48,10 +50,6 @@ int chosen(HWND dialog, int list, int setting) {
   return index == CB_ERR ? setting : static_cast<int>(index);
 }
 
-// Stage moves and the stage reconnect wait through the message pump, which
-// goes on dispatching this dialog's buttons: one stage sequence at a time.
-bool stageIsBusy() { return deviceBusy || scanRunning; }
-
 void showPositions(HWND dialog) {
   showField(dialog, IDC_POSITION_X, formatTenths(stageX.positionUm));
   showField(dialog, IDC_POSITION_Y, formatTenths(stageY.positionUm));
@@ -64,6 +62,7 @@ void showSettings(HWND dialog) {
   check(dialog, IDC_ARDUINO_CONNECTED, !arduinoLink.offline);
   fillList(dialog, IDC_AXIS_ORDER_LIST, axisOrderNames, standaConfig);
   check(dialog, IDC_STAGE_CONNECTED, stageX.deviceNumber != 0);
+  check(dialog, IDC_CAMERA_CONNECTED, camera.connected == 1);
   check(dialog, IDC_CONFOCAL_IMAGE, confocalEnabled == 1);
   check(dialog, IDC_Z_CREEP, zCreepCorrection == 1);
   showField(dialog, IDC_BIAS_VOLTAGE, formatFixed(biasVoltage));
@@ -94,9 +93,11 @@ void connectArduinoAtTypedPort(HWND dialog) {
   check(dialog, IDC_ARDUINO_CONNECTED, !arduinoLink.offline);
 }
 
+// Stage moves and the stage reconnect wait through the message pump, which
+// goes on dispatching this dialog's buttons: one stage sequence at a time.
 void reconnectStage(HWND dialog) {
-  if (stageIsBusy()) return;
-  deviceBusy = 1;
+  if (!devicesFree()) return;
+  DeviceBusyScope busy;
   standaConfig = chosen(dialog, IDC_AXIS_ORDER_LIST, standaConfig);
   closeStageAxis(stageX);
   closeStageAxis(stageY);
@@ -106,17 +107,23 @@ void reconnectStage(HWND dialog) {
   } else {
     tell("No devices found", "Scanner Error");
   }
-  deviceBusy = 0;
   check(dialog, IDC_STAGE_CONNECTED, stageX.deviceNumber != 0);
+}
+
+void connectCamera(HWND dialog) {
+  camera.init();
+  camera.configure(CameraSetup::Auto);  // also after a failed init: it reports "No camera detected"
+  check(dialog, IDC_CAMERA_CONNECTED, camera.connected == 1);
 }
 
 // Moves X or Y by the whole micrometres of the step field.
 void stepStage(HWND dialog, StageAxis& axis, int direction) {
   int step = 0;
-  if (!readEditInt(fieldText(dialog, IDC_STEP_MOTION).c_str(), step) || stageIsBusy()) return;
-  deviceBusy = 1;
-  moveAxisBy(axis, direction * static_cast<double>(step));
-  deviceBusy = 0;
+  if (!readEditInt(fieldText(dialog, IDC_STEP_MOTION).c_str(), step) || !devicesFree()) return;
+  {
+    DeviceBusyScope busy;
+    moveAxisBy(axis, direction * static_cast<double>(step));
+  }
   showPositions(dialog);
 }
 
@@ -124,12 +131,11 @@ void moveToTypedPosition(HWND dialog) {
   int x = 0;
   int y = 0;
   if (!readEditInt(fieldText(dialog, IDC_POSITION_X).c_str(), x) ||
-      !readEditInt(fieldText(dialog, IDC_POSITION_Y).c_str(), y) || stageIsBusy()) {
+      !readEditInt(fieldText(dialog, IDC_POSITION_Y).c_str(), y) || !devicesFree()) {
     return;
   }
-  deviceBusy = 1;
+  DeviceBusyScope busy;
   moveAxesTo(stageX, stageY, x, y);
-  deviceBusy = 0;
 }
 
 // How each current meter is opened and what the operator is told; "Arduino"
@@ -175,11 +181,6 @@ void connectEquipment(HWND dialog, int previous) {
   select(dialog, IDC_EQUIPMENT_LIST, previous);
 }
 
-void applyBiasToSourcemeter() {
-  if (currentEquipment == 3) configureGpibSourcemeter(biasVoltage, currentLimit);
-  if (currentEquipment == 4) configureUsbSourcemeter(biasVoltage, currentLimit);
-}
-
 // "Set": every field that reads is taken; a meter newly chosen is connected.
 void applySettings(HWND dialog) {
   const int previous = currentEquipment;
@@ -218,6 +219,10 @@ void onCommand(HWND dialog, int id) {
     case IDC_STAGE_INIT:
     case IDC_STAGE_CONNECTED:
       reconnectStage(dialog);
+      break;
+    case IDC_CAMERA_INIT:
+    case IDC_CAMERA_CONNECTED:
+      connectCamera(dialog);
       break;
     case IDC_CONFOCAL_IMAGE:
       confocalEnabled = isChecked(dialog, IDC_CONFOCAL_IMAGE) ? 1 : 0;

@@ -3,8 +3,7 @@
 #include "imaging/camera.h"
 #include "imaging/live_display.h"
 #include "mapping/scan_geometry.h"
-#include "measurement/gpib_instruments.h"
-#include "measurement/usb_sourcemeter.h"
+#include "measurement/current_reading.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_table.h"
 #include "motion/stage_axis.h"
@@ -201,10 +200,7 @@ void enterBias(HWND field, const char* text) {
   biasVoltage = static_cast<float>(floatFieldOr(text, biasVoltage, -10.1, 10.0));
   setText(field, "%.1f", biasVoltage);
   // A run that is measuring keeps its bias; the new one applies from the next.
-  if (devicesFree()) {
-    if (currentEquipment == 3) configureGpibSourcemeter(biasVoltage, currentLimit);
-    if (currentEquipment == 4) configureUsbSourcemeter(biasVoltage, currentLimit);
-  }
+  if (devicesFree()) applyBiasToSourcemeter();
   focusMainWindow();
 }
 

@@ -7,6 +7,7 @@
 #include "motion/objective_changer.h"
 #include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
+#include "shell/configuration_dialog.h"
 #include "shell/data_paths.h"
 #include "shell/edit_field_values.h"
 #include "shell/jog_controls.h"
@@ -88,9 +89,8 @@ void openIvWindow() {
 }
 
 // Commands whose work belongs to a later stage of the program (the map scan
-// and its windows, autofocus, wide view, the Configuration dialog, the step
-// editor) and the accelerators and menu items without an action arrive here
-// too and do nothing.
+// and its windows, autofocus, wide view) and the accelerators and menu items
+// without an action arrive here too and do nothing.
 void runCommand(HWND window, int id) {
   if (id >= IDC_OBJECTIVE_FIRST && id <= IDC_OBJECTIVE_LAST) {
     if (devicesFree()) selectObjective(id - IDC_OBJECTIVE_FIRST);
@@ -111,6 +111,16 @@ void runCommand(HWND window, int id) {
       break;
     case IDM_EXIT:
       DestroyWindow(window);
+      break;
+    case IDM_CONFIGURATION:
+      // It reconnects devices: not in the middle of a sequence that uses them.
+      if (!devicesFree()) break;
+      videoControl(0);
+      runConfigurationDialog();
+      videoControl(2);
+      break;
+    case IDM_OBJECTIVE_MOTOR_ADJUST:
+      runObjectiveStepDialog();
       break;
     case IDM_SAVE_WINDOW_IMAGE:
       saveWindowImage(dataPaths, window);

@@ -9,6 +9,8 @@
 
 #include "arduino_emulator_client.h"
 #include "fake_gpib_control.h"
+#include "fake_pylon_control.h"
+#include "imaging/camera.h"
 #include "measurement/gpib_instruments.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_changer.h"
@@ -326,6 +328,25 @@ TEST_F(ConfigurationDialog, StepMovesTakeWholeMicrometresAndGoLeavesThePositions
     EXPECT_EQ(field(dialog, IDC_POSITION_X), "100.9") << "Go does not rewrite the positions";
     ui::pressButton(dialog, IDCANCEL);
   });
+}
+
+TEST_F(ConfigurationDialog, TheCameraIsConnectedAndSetUpAutomatically) {
+  ASSERT_TRUE(fakePylon().complete()) << "the camera runtime beside the test program is not the fake";
+  camera.shutDown();
+  fakePylon().reset(1, roiRegions, 2);
+  operateConfiguration([](HWND dialog) {
+    EXPECT_FALSE(checked(dialog, IDC_CAMERA_CONNECTED));
+    EXPECT_TRUE(ui::pressButton(dialog, IDC_CAMERA_INIT));
+    EXPECT_TRUE(checked(dialog, IDC_CAMERA_CONNECTED));
+    EXPECT_TRUE(contains(fakePylon().calls(), "BalanceWhiteAuto=Once")) << fakePylon().calls();
+
+    fakePylon().reset(0, roiRegions, 2);
+    EXPECT_TRUE(ui::pressButton(dialog, IDC_CAMERA_CONNECTED));
+    EXPECT_FALSE(checked(dialog, IDC_CAMERA_CONNECTED));
+    EXPECT_EQ(infoText(), "No camera detected");
+    ui::pressButton(dialog, IDCANCEL);
+  });
+  camera.shutDown();
 }
 
 // The step editor (menu "Objective Motor Adjust").

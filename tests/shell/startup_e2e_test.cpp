@@ -141,6 +141,35 @@ TEST_F(Startup, AnsweringNoOpensTheSelectionDialogBeforeAnyDeviceStarts) {
   EXPECT_NE(readBytes(dataPaths.configFile), "<missing>");
 }
 
+TEST_F(Startup, SettingsChangedInTheConfigurationDialogAreInConfigTxtAfterExit) {
+  ASSERT_TRUE(program.start());
+  HWND mainWindow = program.waitForMainWindow(kTimeout);
+  ASSERT_NE(mainWindow, nullptr);
+  acknowledgeMissingDevices();
+
+  // Devices -> Objective Motor Adjust opens the step editor.
+  PostMessageW(mainWindow, WM_COMMAND, IDM_OBJECTIVE_MOTOR_ADJUST, 0);
+  HWND steps = ui::waitForWindow(L"Dialog", kTimeout);
+  ASSERT_NE(steps, nullptr);
+  ASSERT_TRUE(ui::pressButton(steps, IDCANCEL));
+
+  PostMessageW(mainWindow, WM_COMMAND, IDM_CONFIGURATION, 0);
+  HWND dialog = ui::waitForWindow(L"Configuration", kTimeout);
+  ASSERT_NE(dialog, nullptr);
+  SetDlgItemTextA(dialog, IDC_LASER_SPOT_X, "700");
+  SetDlgItemTextA(dialog, IDC_LASER_SPOT_Y, "300");
+  SendDlgItemMessageW(dialog, IDC_AXIS_ORDER_LIST, CB_SETCURSEL, 3, 0);
+  ASSERT_TRUE(ui::pressButton(dialog, IDOK));
+  ASSERT_TRUE(ui::pressButton(dialog, IDCANCEL));
+  ASSERT_TRUE(ui::waitUntilGone(dialog, kTimeout));
+
+  ASSERT_TRUE(program.closeAndWait(kTimeout));
+  EXPECT_EQ(readBytes(dataPaths.configFile)
+                .rfind("step:1, scan_speed:500, laser shift:(700,300), Ammeter:0, GPIB:18, Standa:3, arduino:12\r\n", 0),
+            0u)
+      << readBytes(dataPaths.configFile);
+}
+
 // The current user's Desktop entry among the shell folders points at a
 // folder that does not exist while this lives, so that the program finds no
 // desktop; the entry is put back afterwards.
