@@ -109,10 +109,6 @@ class ConfigurationDialog : public StageWithFake {
     StageWithFake::SetUp();
     ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
     ASSERT_TRUE(fakeGpib().complete()) << "ni4882.dll beside the test program is not the fake";
-    if (!hBiasEdit) {
-      hBiasEdit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD, 0, 0, 100, 20, hMainWnd, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-    }
     fake().reset(0);
     fakeGpib().reset();
     gpibDevice = 0;
