@@ -1,9 +1,9 @@
 // The Configuration dialog and the objective-changer step editor, worked
 // through their controls the way an operator would (from a second thread,
-// while this one runs the modal dialog), with the fake stage library and
-// GPIB driver beside the program and the Arduino emulated behind a COM port
-// (arduino_emulator.py runs this program). No sourcemeter driver is
-// registered: the USB sourcemeter is absent.
+// while this one runs the modal dialog), with fakes of the stage library,
+// the GPIB driver and the camera runtime beside the program and the Arduino
+// emulated behind a COM port (arduino_emulator.py runs this program). No
+// sourcemeter driver is registered: the USB sourcemeter is absent.
 
 #include "shell/configuration_dialog.h"
 
