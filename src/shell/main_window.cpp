@@ -3,6 +3,8 @@
 #include "imaging/camera.h"
 #include "imaging/image_files.h"
 #include "imaging/live_display.h"
+#include "mapping/autofocus.h"
+#include "mapping/wide_view.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_changer.h"
 #include "motion/stage_axis.h"
@@ -78,6 +80,15 @@ void readPositions() {
   focusMainWindow();
 }
 
+// "Focus": the laser on and the lamp down before the run switches to the
+// Laser view.
+void focusOnLaserSpot() {
+  CheckRadioButton(hMainWnd, IDC_LASER_VIEW, IDC_SAMPLE_VIEW, IDC_LASER_VIEW);
+  setLaser(1);
+  setIlluminationLevel(0);
+  runAutofocus(autofocus);
+}
+
 void openIvWindow() {
   if (currentEquipment != 4) {
     MessageBoxA(hMainWnd, "Please change the current equipment as a sourcemter", "Notice", MB_OK);
@@ -89,8 +100,8 @@ void openIvWindow() {
 }
 
 // Commands whose work belongs to a later stage of the program (the map scan
-// and its windows, autofocus, wide view) and the accelerators and menu items
-// without an action arrive here too and do nothing.
+// and its windows) and the accelerators and menu items without an action
+// arrive here too and do nothing.
 void runCommand(HWND window, int id) {
   if (id >= IDC_OBJECTIVE_FIRST && id <= IDC_OBJECTIVE_LAST) {
     if (devicesFree()) selectObjective(id - IDC_OBJECTIVE_FIRST);
@@ -144,6 +155,15 @@ void runCommand(HWND window, int id) {
       break;
     case IDC_LASER_LEVEL:
       if (devicesFree()) applyTypedLaserLevel();
+      break;
+    case IDC_FOCUS:
+      if (devicesFree()) focusOnLaserSpot();
+      focusMainWindow();
+      break;
+    case IDC_WIDE_VIEW:
+      if (!devicesFree()) break;
+      videoControl(0);
+      runWideView();
       break;
     case IDC_LASER_VIEW:
       setViewMode(0);

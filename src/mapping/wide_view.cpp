@@ -1,0 +1,60 @@
+#include "mapping/wide_view.h"
+
+#include "imaging/camera.h"
+#include "imaging/live_display.h"
+#include "mapping/wide_view_plan.h"
+#include "motion/stage_axis.h"
+#include "shell/message_pump.h"
+#include "shell/program_state.h"
+#include "shell/reporting.h"
+#include "shell/ui_handles.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr int tilesPerSide = 3;
+constexpr unsigned tilePumpMs = 1;
+constexpr unsigned returnPumpMs = 10;
+
+void drawWideScaleBarOnWindow() {
+  HDC dc = GetDC(hMainWnd);
+  if (!dc) return;
+  drawWideScaleBar(dc);
+  ReleaseDC(hMainWnd, dc);
+}
+
+}  // namespace
+
+int runWideView() {
+  const StagePoint start{stageX.positionUm, stageY.positionUm};
+  showInfo("Wide view imaging");
+  stopRequested = 0;
+  scanRunning = 1;
+  wideViewShown = 1;
+  scanState.viewScale = tilesPerSide;
+  computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
+
+  const double w = fieldOfViewUm;
+  const double h = fieldOfViewHeightUm;
+  const StagePoint first = wideViewFirstMove(start, w, h);
+  moveAxesTo(stageX, stageY, first.xUm, first.yUm);
+  pumpMessages(wideViewSettleMs);
+
+  for (const WideViewTile& tile : wideViewTiles(start, w, h)) {
+    moveAxesTo(stageX, stageY, tile.position.xUm, tile.position.yUm);
+    if (tile.settle) pumpMessages(wideViewSettleMs);
+    camera.grab(1);
+    showTile(hMainWnd, camera.frameBuffer, tile.column, tile.row, tilesPerSide);
+    refreshPositionFields();
+    pumpMessages(tilePumpMs);
+    if (stopRequested) break;
+  }
+
+  drawWideScaleBarOnWindow();
+  moveAxesTo(stageX, stageY, start.xUm, start.yUm);
+  refreshPositionFields();
+  pumpMessages(returnPumpMs);
+  scanRunning = 0;
+  return 1;
+}
