@@ -1,15 +1,20 @@
 // A stand-in for the Basler pylon C runtime: the entry points the camera
 // uses, by name, with one simulated camera that serves uniform Bayer frames
 // of a chosen colour, or failed frames, time-outs and refused calls as a test
-// scripts them, and a log of the calls and of every feature written.
+// scripts them, and a log of the calls and of every feature written. It can
+// also look at the fake stage library loaded beside it: a bright spot in and
+// out of focus as the stage's Z moves, or a colour for each X, Y position.
 // The fake_pylon_* exports let a test configure it and read the log.
 
+#include "fake_controls.h"
 #include "fake_library.h"
 #include "imaging/pylon_runtime.h"
 
 #include <windows.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <string>
@@ -30,6 +35,20 @@ struct Feature {
   long long maximum = 0;
 };
 
+enum SceneKind { uniformScene, focusSpotScene, stageColourScene };
+
+// A grey disc on black centred at picture pixel (x, yTop), brightest (255)
+// with the stage's Z at peak and darker as Z moves away:
+// 255 exp(-((z - peak) / width)^2), positions in the stage's 1/256 steps.
+struct FocusSpot {
+  int x = 0;
+  int yTop = 0;
+  int radiusPx = 0;
+  int zAxis = 2;
+  double peak = 0.0;
+  double width = 1.0;
+};
+
 struct State {
   int cameras = 1;
   int initialised = 0;
@@ -37,6 +56,9 @@ struct State {
   bool open = false;
   std::deque<char> script;  // per grab: 'F' frame, 'X' failed status, 'T' time-out, 'E' refused, 'S' wrong size
   unsigned char red = 200, green1 = 100, green2 = 100, blue = 50;
+  SceneKind scene = uniformScene;
+  FocusSpot spot;
+  int xAxis = 0, yAxis = 1;  // the stage controllers whose position colours the stage-colour scene
   std::map<std::string, Feature> features;
   std::string failing;  // an entry point, or a feature whose writes are refused
   unsigned lastTimeoutMs = 0;
@@ -95,6 +117,59 @@ PylonResult readInteger(PylonDevice device, const char* name, long long Feature:
   if (!f || !f->readable) return failure;
   *value = f->*field;
   return 0;
+}
+
+// Position in 1/256 steps of a controller of the fake stage library in this
+// process; 0 without it. Looked up at every call: the stage may be loaded
+// after the camera.
+long long stagePosition(int index) {
+  long long (*position)(int) = nullptr;
+  if (HMODULE stage = GetModuleHandleA("libximc.dll")) fakes::bindControl(stage, "fake_ximc_position", position);
+  return position ? position(index) : 0;
+}
+
+unsigned char channel(long long value) {
+  return static_cast<unsigned char>(value < 0 ? 0 : value > 255 ? 255 : value);
+}
+
+void fillBayer(unsigned char* bytes, int width, int height, unsigned char red, unsigned char green1,
+               unsigned char green2, unsigned char blue) {
+  for (int row = 0; row < height; row += 2) {
+    unsigned char* upper = bytes + static_cast<std::size_t>(row) * width;
+    unsigned char* lower = upper + width;
+    for (int c = 0; c < width; c += 2) {
+      upper[c] = red;
+      upper[c + 1] = green1;
+      lower[c] = green2;
+      lower[c + 1] = blue;
+    }
+  }
+}
+
+void drawScene(const State& s, unsigned char* bytes, int width, int height) {
+  if (s.scene == stageColourScene) {
+    // One whole step of X is one step of red, of Y one of green.
+    const unsigned char red = channel(128 + stagePosition(s.xAxis) / 256);
+    const unsigned char green = channel(128 + stagePosition(s.yAxis) / 256);
+    fillBayer(bytes, width, height, red, green, green, 60);
+    return;
+  }
+  if (s.scene == uniformScene) {
+    fillBayer(bytes, width, height, s.red, s.green1, s.green2, s.blue);
+    return;
+  }
+  std::memset(bytes, 0, static_cast<std::size_t>(width) * height);
+  const FocusSpot& f = s.spot;
+  const double off = (static_cast<double>(stagePosition(f.zAxis)) - f.peak) / f.width;
+  const unsigned char grey = channel(static_cast<long long>(255.0 * std::exp(-off * off)));
+  for (int dy = -f.radiusPx; dy <= f.radiusPx; ++dy) {
+    for (int dx = -f.radiusPx; dx <= f.radiusPx; ++dx) {
+      const int x = f.x + dx, y = f.yTop + dy;
+      if (dx * dx + dy * dy > f.radiusPx * f.radiusPx || x < 0 || y < 0 || 2 * x >= width || 2 * y >= height) continue;
+      unsigned char* cell = bytes + static_cast<std::size_t>(2 * y) * width + 2 * x;
+      cell[0] = cell[1] = cell[width] = cell[width + 1] = grey;
+    }
+  }
 }
 
 }  // namespace
@@ -172,19 +247,7 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device
   result->sizeY = height;
   result->payloadSize = static_cast<std::uint64_t>(width) * height;
   result->buffer = buffer;
-  if (outcome == 'F' && size >= result->payloadSize) {
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    for (int row = 0; row < height; row += 2) {
-      unsigned char* upper = bytes + static_cast<std::size_t>(row) * width;
-      unsigned char* lower = upper + width;
-      for (int c = 0; c < width; c += 2) {
-        upper[c] = s.red;
-        upper[c + 1] = s.green1;
-        lower[c] = s.green2;
-        lower[c + 1] = s.blue;
-      }
-    }
-  }
+  if (outcome == 'F' && size >= result->payloadSize) drawScene(s, static_cast<unsigned char*>(buffer), width, height);
   return 0;
 }
 
@@ -276,10 +339,30 @@ FAKE_EXPORT void fake_pylon_script(const char* outcomes) {
 
 FAKE_EXPORT void fake_pylon_set_colour(int red, int green1, int green2, int blue) {
   State& s = state();
+  s.scene = uniformScene;
   s.red = static_cast<unsigned char>(red);
   s.green1 = static_cast<unsigned char>(green1);
   s.green2 = static_cast<unsigned char>(green2);
   s.blue = static_cast<unsigned char>(blue);
+}
+
+// Frames of a bright spot that is sharpest with the fake stage's Z at peak
+// (see FocusSpot); a colour set afterwards brings back uniform frames.
+FAKE_EXPORT void fake_pylon_focus_spot(int x, int yTop, int radiusPx, int zAxis, double peakMicrosteps,
+                                       double widthMicrosteps) {
+  State& s = state();
+  s.scene = focusSpotScene;
+  s.spot = {x, yTop, radiusPx, zAxis, peakMicrosteps, widthMicrosteps > 0 ? widthMicrosteps : 1.0};
+}
+
+// Uniform frames whose red is 128 plus the whole steps of the fake stage's
+// controller xAxis and green 128 plus those of yAxis (within 0 .. 255),
+// blue 60: every stage position its own picture.
+FAKE_EXPORT void fake_pylon_stage_colours(int xAxis, int yAxis) {
+  State& s = state();
+  s.scene = stageColourScene;
+  s.xAxis = xAxis;
+  s.yAxis = yAxis;
 }
 
 FAKE_EXPORT void fake_pylon_set_writable(const char* name, int writable) {

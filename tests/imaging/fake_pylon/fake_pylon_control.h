@@ -19,9 +19,14 @@ struct FakePylon {
   void (*clearLog)();
   int (*open)();  // 0 no device, 1 created, 2 created and open
   int (*grabs)();
+  // Scenes that follow the fake stage beside the program (positions in
+  // 1/256 steps): a spot sharpest at one Z, or a colour per X, Y position.
+  void (*focusSpot)(int x, int yTop, int radiusPx, int zAxis, double peakMicrosteps, double widthMicrosteps);
+  void (*stageColours)(int xAxis, int yAxis);
 
   bool complete() const {
-    return reset && script && setColour && setWritable && setValue && fail && log && clearLog && open && grabs;
+    return reset && script && setColour && setWritable && setValue && fail && log && clearLog && open && grabs &&
+           focusSpot && stageColours;
   }
   std::string calls() const { return fakes::readLog(log); }
 };
@@ -44,6 +49,8 @@ inline const FakePylon& fakePylon() {
     fakes::bindControl(module, "fake_pylon_clear_log", f.clearLog);
     fakes::bindControl(module, "fake_pylon_open", f.open);
     fakes::bindControl(module, "fake_pylon_grabs", f.grabs);
+    fakes::bindControl(module, "fake_pylon_focus_spot", f.focusSpot);
+    fakes::bindControl(module, "fake_pylon_stage_colours", f.stageColours);
     return f;
   }();
   return fake;
