@@ -8,7 +8,6 @@
 #include "shell/program_state.h"
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
-#include "shell/view_actions.h"
 
 #include <windows.h>
 
@@ -120,7 +119,6 @@ int focusPass(AutofocusState& state) {
 
 int runAutofocus(AutofocusState& state) {
   stopRequested = 0;
-  setViewMode(0);
   // Held for the whole run, so that its own waits between the passes cannot
   // start a second run, a wide view or a scan.
   scanRunning = 1;

@@ -20,8 +20,8 @@ int focusLevel(AutofocusState& state);
 // meanwhile. Stores the new level; returns `found`.
 int focusPass(AutofocusState& state);
 
-// The "Focus" run: Laser view, manual camera, passes at finer levels while
-// they find a peak and raise the level. 0 when the operator stopped it
-// ("Focusing aborted"), 1 otherwise ("Focusing Completed!" or
-// "Focusing incompleted!" in "Progress").
+// The "Focus" run, once the caller has switched to the Laser view: manual
+// camera, passes at finer levels while they find a peak and raise the
+// level. 0 when the operator stopped it ("Focusing aborted"), 1 otherwise
+// ("Focusing Completed!" or "Focusing incompleted!" in "Progress").
 int runAutofocus(AutofocusState& state);

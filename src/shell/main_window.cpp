@@ -80,12 +80,12 @@ void readPositions() {
   focusMainWindow();
 }
 
-// "Focus": the laser on and the lamp down before the run switches to the
-// Laser view.
+// "Focus": autofocus looks at the laser spot, so it runs in the Laser view.
 void focusOnLaserSpot() {
   CheckRadioButton(hMainWnd, IDC_LASER_VIEW, IDC_SAMPLE_VIEW, IDC_LASER_VIEW);
   setLaser(1);
   setIlluminationLevel(0);
+  setViewMode(0);
   runAutofocus(autofocus);
 }
 
