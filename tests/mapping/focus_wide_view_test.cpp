@@ -5,6 +5,7 @@
 
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
+#include "imaging_fixture.h"
 #include "imaging/camera.h"
 #include "imaging/live_display.h"
 #include "mapping/autofocus.h"
@@ -14,8 +15,8 @@
 #include "resources/resource_ids.h"
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
+#include "stage_fixture.h"
 #include "ui_driver.h"
-#include "win_test_main_window.h"
 
 #include <gtest/gtest.h>
 
@@ -34,22 +35,9 @@ constexpr int zController = 2;  // the fake's controllers 0, 1, 2 are X, Y, Z
 
 const FakeXimc& stage() { return fakeXimc(); }
 
-std::string textOf(HWND window) {
-  char text[128] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
 void click(int id) { SendMessageW(GetDlgItem(hMainWnd, id), BM_CLICK, 0, 0); }
 
 double microsteps(double um) { return umToSteps(um, stageZ.stepsPerUnit) * stageMicrostepsPerStep; }
-
-COLORREF screenPixel(int x, int y) {
-  HDC dc = GetDC(hMainWnd);
-  const COLORREF colour = GetPixel(dc, x, y);
-  ReleaseDC(hMainWnd, dc);
-  return colour;
-}
 
 class MainWindowRun : public ::testing::Test {
  protected:
@@ -67,10 +55,7 @@ class MainWindowRun : public ::testing::Test {
     scanState.laserSpotY = 514;
     lightSources = LightSources{};
     autofocus = AutofocusState{};
-    for (StageAxis* axis : {&stageX, &stageY, &stageZ}) {
-      closeStageAxis(*axis);
-      *axis = StageAxis{};
-    }
+    closeAllAxes();
     stage().reset(3);
     ASSERT_TRUE(connectStage(0, 500));
   }
