@@ -31,9 +31,9 @@ void showCameraFrame() {
   showCamera(camera, hMainWnd);
 }
 
-// Steps of a pass up to its end: the wiggle that takes up the backlash, the
-// move to the top of the range and the sweep downward, one sample per
-// 300 ms at most. Returns when the pass is to end; `found` is set on a peak.
+// A pass from its start Z on: the move to the top of the range and the sweep
+// downward, one sample per 300 ms at most. Returns when the pass is to end;
+// `found` is set on a peak.
 void sweepZ(AutofocusState& state, FocusSweep& sweep) {
   if (stopAfter(pumpMessages(100))) return;
   moveZBy(sweep.search().rangeUm);
