@@ -46,6 +46,7 @@ using fakes::Guard;
 fakes::CallLog calls("FAKE_USB_LOG");
 std::map<std::string, int> modes;  // "Source.26" -> Mode; "Driver.root" refuses the root interface
 std::wstring reading = L"+0.000000E+00";
+double resistanceOhms = 0.0;  // above 0: readings follow the source voltage through this resistor
 const std::wstring manufacturer = L"KEITHLEY INSTRUMENTS";
 
 
@@ -146,6 +147,19 @@ HRESULT STDMETHODCALLTYPE textOut(FakeObject* self, Args... args, BSTR* out) {
   return result;
 }
 
+// The source voltage of a channel; with a resistor set, the next readings
+// are the current it drives through it.
+HRESULT STDMETHODCALLTYPE sourceVoltage(FakeObject* self, std::int32_t channel, double volts) {
+  Guard guard;
+  const HRESULT result = called(self, 26, argumentList(channel, volts));
+  if (SUCCEEDED(result) && resistanceOhms > 0.0) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%E", volts / resistanceOhms);
+    reading = text;
+  }
+  return result;
+}
+
 template <typename Function>
 void put(Table& table, int position, Function function) {
   table[static_cast<size_t>(position)] = reinterpret_cast<void*>(function);
@@ -178,7 +192,7 @@ void setUpObjects() {
   // 17 output channel by name, 26 voltage of a channel, 39 current limit.
   static const Table sourceTable =
       makeTable({at(17, &property<17, &output, BSTR>), at(22, &method<22, Int, double>),
-                 at(26, &method<26, Int, double>), at(28, &method<28, Int>), at(39, &method<39, double>)});
+                 at(26, &sourceVoltage), at(28, &method<28, Int>), at(39, &method<39, double>)});
   // 12 output enabled.
   static const Table outputTable = makeTable({at(12, &method<12, VARIANT_BOOL>)});
   static const Table measureTable = makeTable({at(8, &property<8, &data>), at(9, &property<9, &measConfig>)});
@@ -277,6 +291,7 @@ FAKE_EXPORT void fake_usb_reset() {
   calls.clear();
   modes.clear();
   reading = L"+0.000000E+00";
+  resistanceOhms = 0.0;
 }
 
 // mode 1: the call at "Object.position" fails (E_FAIL); 2: it succeeds but
@@ -290,6 +305,13 @@ FAKE_EXPORT void fake_usb_set_mode(const char* call, int mode) {
 FAKE_EXPORT void fake_usb_set_reading(const wchar_t* text) {
   Guard guard;
   reading = text;
+}
+
+// From the next source voltage on, readings are that voltage over ohms, as
+// through a resistor on the output; 0 goes back to the set reading.
+FAKE_EXPORT void fake_usb_set_resistance(double ohms) {
+  Guard guard;
+  resistanceOhms = ohms;
 }
 
 // References the program holds on the fake's objects now.

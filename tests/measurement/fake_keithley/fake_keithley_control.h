@@ -35,10 +35,11 @@ struct FakeKeithley {
   void (*reset)();
   void (*setMode)(const char* call, int mode);
   void (*setReading)(const wchar_t* text);
+  void (*setResistance)(double ohms);
   int (*references)();
   int (*log)(char* buffer, int size);
 
-  bool complete() const { return reset && setMode && setReading && references && log; }
+  bool complete() const { return reset && setMode && setReading && setResistance && references && log; }
 
   std::string calls() const { return fakes::readLog(log); }
 };
@@ -54,6 +55,7 @@ inline const FakeKeithley& fakeKeithley(const std::wstring& dllPath) {
     fakes::bindControl(module, "fake_usb_reset", f.reset);
     fakes::bindControl(module, "fake_usb_set_mode", f.setMode);
     fakes::bindControl(module, "fake_usb_set_reading", f.setReading);
+    fakes::bindControl(module, "fake_usb_set_resistance", f.setResistance);
     fakes::bindControl(module, "fake_usb_references", f.references);
     fakes::bindControl(module, "fake_usb_log", f.log);
     return f;
