@@ -334,7 +334,7 @@ void ensureIvWindow(const SpectroscopyRecord& record, SpectroscopyWindows& windo
   ShowWindow(hIvWnd, SW_SHOW);
   UpdateWindow(hIvWnd);
   createChildControl(hIvWnd, L"STATIC", L"Voltage Range (+/- V)", plain, 30, 360, 150, 20);
-  windows.firstEdit = createNumberEdit(hIvWnd, "%.2f", record.voltageRange, 190, 360, 50);
+  windows.rangeEdit = windows.firstEdit = createNumberEdit(hIvWnd, "%.2f", record.voltageRange, 190, 360, 50);
   createChildControl(hIvWnd, L"Button", L"Start", plain, 250, 360, 40, 20, IDC_IV_START);
 }
 
@@ -346,7 +346,7 @@ void ensureTimeWindow(const SpectroscopyRecord& record, SpectroscopyWindows& win
   UpdateWindow(window);
   createChildControl(window, L"STATIC", L"Time interval (sec)", plain, 30, 330, 150, 20);
   createChildControl(window, L"STATIC", L"On time", plain, 30, 360, 50, 20);
-  windows.firstEdit = createNumberEdit(window, "%.1f", record.onTime, 90, 360, 50);
+  windows.onTimeEdit = windows.firstEdit = createNumberEdit(window, "%.1f", record.onTime, 90, 360, 50);
   createChildControl(window, L"STATIC", L"Off time", plain, 150, 360, 50, 20);
   windows.offTimeEdit = createNumberEdit(window, "%.1f", record.offTime, 210, 360, 50);
   createChildControl(window, L"STATIC", L"repeat", plain, 270, 360, 42, 20);

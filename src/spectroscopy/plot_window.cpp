@@ -1,5 +1,97 @@
 #include "spectroscopy/plot_window.h"
 
+#include "imaging/gdi_objects.h"
+#include "imaging/live_display.h"
+#include "resources/resource_ids.h"
+#include "shell/program_state.h"
+#include "spectroscopy/curve_plot.h"
+#include "spectroscopy/spectroscopy_runs.h"
+#include "spectroscopy/spectroscopy_windows.h"
+
+#include <cstdio>
+
+int plotPenToggle = 1;
+
+namespace {
+
+void drawText(HDC dc, const PlacedText& text) {
+  TextOutA(dc, text.x, text.y, text.text.c_str(), static_cast<int>(text.text.size()));
+}
+
+// The runs share one record, so a Start that reaches a window in the middle
+// of a run (from the keyboard, or the other window's button) must not begin
+// a second one on it.
+void startRun(int id) {
+  if (id != IDC_IV_START && id != IDC_TIME_EVOLUTION_START) return;
+  if (!devicesFree()) return;
+  if (id == IDC_IV_START) {
+    runIvCurve(spectroscopy);
+    saveIvCurve(spectroscopy);
+  } else {
+    runTimeEvolution(spectroscopy);
+    saveTimeEvolution(spectroscopy);
+  }
+  videoControl(2);
+}
+
+// Validates the window without drawing: the plot is not kept.
+void paintNothing(HWND window) {
+  PAINTSTRUCT ps;
+  BeginPaint(window, &ps);
+  EndPaint(window, &ps);
+}
+
+}  // namespace
+
 LRESULT CALLBACK plotWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      startRun(LOWORD(wParam));
+      paintNothing(window);
+      break;
+    case WM_RBUTTONDOWN:
+      InvalidateRect(window, nullptr, TRUE);
+      break;
+    case WM_PAINT:
+      paintNothing(window);
+      break;
+    default:
+      break;
+  }
   return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void drawPlotFrame(HDC dc, int x0, int y0, int width, int height) {
+  Pen black(CreatePen(PS_SOLID, 0, RGB(0, 0, 0)));
+  Selection pen(dc, black.get());
+  Rectangle(dc, x0 - 1, y0 - 1, x0 + width + 1, y0 + height + 1);
+}
+
+int drawCurve(HWND window, const float* xs, const float* ys, int first, int count) {
+  CurvePlot plot;
+  // GetDC of a window closed during the run fails; GetDC(null) would be the
+  // whole screen.
+  if (!window || !IsWindow(window) || !planCurve(xs, ys, first, count, plot)) return 1;
+  WindowDC dc(window);
+  if (!dc.get()) return 1;
+  drawPlotFrame(dc.get(), plotLeft, plotTop, plotWidth, plotHeight);
+  Selection pen(dc.get(), GetStockObject(DC_PEN));
+  SetDCPenColor(dc.get(), nextCurveColour(plotPenToggle));
+  drawText(dc.get(), plot.xValue);
+  drawText(dc.get(), plot.yValue);
+  PlotPoint previous = plot.points.front();
+  for (const PlotPoint& point : plot.points) {
+    MoveToEx(dc.get(), previous.x, previous.y, nullptr);
+    LineTo(dc.get(), point.x, point.y);
+    previous = point;
+  }
+  for (const PlacedText& label : plot.axisLabels) drawText(dc.get(), label);
+  return 1;
+}
+
+void drawRunText(SpectroscopyRecord& record, HWND window, const char* text) {
+  std::snprintf(record.text, sizeof record.text, "%s", text);
+  if (!window || !IsWindow(window)) return;
+  WindowDC dc(window);
+  if (dc.get()) drawText(dc.get(), {15, 45, record.text});
 }

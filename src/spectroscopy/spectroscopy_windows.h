@@ -12,6 +12,11 @@ struct SpectroscopyWindows {
   HWND offTimeEdit = nullptr;  // "Off time"
   HWND repeatEdit = nullptr;   // "repeat"
   HWND timeWindow = nullptr;   // the time-evolution window (the I-V window is hIvWnd)
+  // Each run reads the edit of its own window: with both windows open, the
+  // sweep must not take its range from "On time", nor the time evolution
+  // its on time from the range.
+  HWND rangeEdit = nullptr;    // "Voltage Range (+/- V)"
+  HWND onTimeEdit = nullptr;   // "On time"
 };
 
 extern SpectroscopyRecord spectroscopy;
