@@ -25,7 +25,7 @@ float readCurrent() {
   }
 }
 
-void applyBiasToSourcemeter() {
-  if (currentEquipment == 3) configureGpibSourcemeter(biasVoltage, currentLimit);
-  if (currentEquipment == 4) configureUsbSourcemeter(biasVoltage, currentLimit);
+void applyBiasToSourcemeter(float biasV) {
+  if (currentEquipment == 3) configureGpibSourcemeter(biasV, currentLimit);
+  if (currentEquipment == 4) configureUsbSourcemeter(biasV, currentLimit);
 }

@@ -6,6 +6,6 @@
 // Blocks until the instrument has answered; never shows anything.
 float readCurrent();
 
-// Sets the selected sourcemeter (GPIB 3 or USB 4) to biasVoltage with
-// currentLimit; the other meters take no bias.
-void applyBiasToSourcemeter();
+// Sets the selected sourcemeter (GPIB 3 or USB 4) to biasV volts with
+// currentLimit, output on; the other meters take no bias.
+void applyBiasToSourcemeter(float biasV);

@@ -197,7 +197,7 @@ void applySettings(HWND dialog) {
     biasVoltage = value;
     SetWindowTextA(hBiasEdit, formatFixed(biasVoltage).c_str());
     // With the limit in force before this press: the new one is read next.
-    applyBiasToSourcemeter();
+    applyBiasToSourcemeter(biasVoltage);
   }
   if (readFiniteFloat(fieldText(dialog, IDC_CURRENT_LIMIT).c_str(), value)) currentLimit = value;
   readEditInt(fieldText(dialog, IDC_CAMERA_APERTURE).c_str(), cameraAperture);

@@ -200,7 +200,7 @@ void enterBias(HWND field, const char* text) {
   biasVoltage = static_cast<float>(floatFieldOr(text, biasVoltage, -10.1, 10.0));
   setText(field, "%.1f", biasVoltage);
   // A run that is measuring keeps its bias; the new one applies from the next.
-  if (devicesFree()) applyBiasToSourcemeter();
+  if (devicesFree()) applyBiasToSourcemeter(biasVoltage);
   focusMainWindow();
 }
 

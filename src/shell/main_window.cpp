@@ -3,7 +3,11 @@
 #include "imaging/camera.h"
 #include "imaging/image_files.h"
 #include "imaging/live_display.h"
+#include "mapping/area_selection.h"
 #include "mapping/autofocus.h"
+#include "mapping/map_drawing.h"
+#include "mapping/map_files.h"
+#include "mapping/map_scan.h"
 #include "mapping/wide_view.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_changer.h"
@@ -99,9 +103,8 @@ void openIvWindow() {
   ShowWindow(hIvWnd, SW_SHOW);
 }
 
-// Commands whose work belongs to a later stage of the program (the map scan
-// and its windows) and the accelerators and menu items without an action
-// arrive here too and do nothing.
+// The accelerators and menu items without an action arrive here too and do
+// nothing.
 void runCommand(HWND window, int id) {
   if (id >= IDC_OBJECTIVE_FIRST && id <= IDC_OBJECTIVE_LAST) {
     if (devicesFree()) selectObjective(id - IDC_OBJECTIVE_FIRST);
@@ -138,6 +141,23 @@ void runCommand(HWND window, int id) {
       break;
     case IDM_SAVE_CAMERA_IMAGE:
       saveCameraImageCommand();
+      break;
+    case IDC_START:
+      startMapScan();
+      break;
+    case IDM_SAVE_MAPS:
+      saveMapsCommand();
+      break;
+    case IDM_SHOW_NERIN_VIEW:
+      showNerinView();
+      break;
+    case IDM_SHOW_CONFOCAL:
+      showConfocalImage(confocalAll);
+      break;
+    case IDM_SHOW_CONFOCAL_RED:
+    case IDM_SHOW_CONFOCAL_GREEN:
+    case IDM_SHOW_CONFOCAL_BLUE:
+      showConfocalImage(confocalRed + (id - IDM_SHOW_CONFOCAL_RED));
       break;
     case IDC_VIDEO_ON:
       videoControl(1);
@@ -208,10 +228,18 @@ void leftButtonDown(LPARAM lParam) {
   const int x = GET_X_LPARAM(lParam);
   const int y = GET_Y_LPARAM(lParam);
   const bool onPicture = x <= imageWidthPx && y <= imageHeightPx;
-  if (!onPicture) jogPadPress(jogPad, x, y);
+  if (onPicture && !areaDragActive) {
+    beginAreaDrag(x, y);
+  } else {
+    jogPadPress(jogPad, x, y);
+  }
 }
 
 void leftButtonUp() {
+  if (areaDragActive) {
+    finishAreaDrag();
+    return;
+  }
   jogPadRelease(jogPad);
   if (!scanRunning) videoControl(1);
 }
@@ -281,8 +309,11 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       keyboardJog(static_cast<int>(wParam));
       return 0;
     case WM_KEYUP:
+      idleTicks = 0;
+      return 0;
     case WM_MOUSEMOVE:
       idleTicks = 0;
+      if (wParam & MK_LBUTTON) dragAreaTo(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
       return 0;
     case WM_LBUTTONDOWN:
       leftButtonDown(lParam);

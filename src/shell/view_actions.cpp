@@ -36,6 +36,10 @@ int askAboutPoint(const ImageClick& click, COLORREF marker, const char* question
 
 int setViewMode(int sample) {
   if (!devicesFree()) return 0;
+  return enterViewMode(sample);
+}
+
+int enterViewMode(int sample) {
   {
     DeviceBusyScope busy;
     if (sample) {

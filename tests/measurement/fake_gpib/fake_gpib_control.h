@@ -14,8 +14,11 @@ struct FakeGpib {
   void (*fail)(const char* function, unsigned long status, unsigned long error, unsigned long count);
   void (*setStatus)(unsigned long status, unsigned long error, unsigned long count);
   int (*log)(char* buffer, int size);
+  // Answers the reads that find no queued reply: writes one into buffer,
+  // returns its length. Runs in the thread that reads.
+  void (*setReplySource)(int (*source)(char* buffer, int size));
 
-  bool complete() const { return reset && addReplyBytes && fail && setStatus && log; }
+  bool complete() const { return reset && addReplyBytes && fail && setStatus && log && setReplySource; }
 
   void addReply(const std::string& bytes) const { addReplyBytes(bytes.data(), static_cast<int>(bytes.size())); }
 
@@ -38,6 +41,7 @@ inline const FakeGpib& fakeGpib() {
     fakes::bindControl(module, "fake_gpib_fail", f.fail);
     fakes::bindControl(module, "fake_gpib_set_status", f.setStatus);
     fakes::bindControl(module, "fake_gpib_log", f.log);
+    fakes::bindControl(module, "fake_gpib_set_reply_source", f.setReplySource);
     return f;
   }();
   return fake;

@@ -36,6 +36,10 @@ fakes::CallLog calls("FAKE_GPIB_LOG");
 std::deque<std::string> replies;
 std::vector<Failure> failures;
 unsigned long statusWord = 0, errorCode = 0, byteCount = 0;
+// Answers a read when no reply is queued: writes the reply into the buffer
+// and returns its length (a meter whose reading follows the stage, say).
+using ReplySource = int (*)(char* buffer, int size);
+ReplySource replySource = nullptr;
 
 
 // The bytes as C would write them in quotes: "REN\0".
@@ -110,6 +114,10 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
   if (!replies.empty()) {
     reply = replies.front();
     replies.pop_front();
+  } else if (replySource) {
+    char made[128] = {};
+    const int n = replySource(made, sizeof made);
+    reply.assign(made, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof made))));
   }
   const size_t n = std::min(reply.size(), cnt);
   if (!finish("ibrd", end | cmpl, static_cast<unsigned long>(n)) && buf) std::memcpy(buf, reply.data(), n);
@@ -150,6 +158,7 @@ FAKE_EXPORT void fake_gpib_reset() {
   calls.clear();
   replies.clear();
   failures.clear();
+  replySource = nullptr;
   statusWord = errorCode = byteCount = 0;
 }
 
@@ -158,6 +167,13 @@ FAKE_EXPORT void fake_gpib_reset() {
 FAKE_EXPORT void fake_gpib_add_reply(const char* bytes, int length) {
   Guard guard;
   replies.emplace_back(bytes, static_cast<size_t>(length));
+}
+
+// Reads that find no queued reply ask this function (in the caller's
+// thread) for theirs; null answers nothing. Cleared by the reset.
+FAKE_EXPORT void fake_gpib_set_reply_source(ReplySource source) {
+  Guard guard;
+  replySource = source;
 }
 
 // The next call of this function ends with this status, error code and count

@@ -1,0 +1,261 @@
+#include "mapping/map_scan.h"
+
+#include "imaging/camera.h"
+#include "imaging/gdi_objects.h"
+#include "imaging/image_files.h"
+#include "imaging/live_display.h"
+#include "mapping/autofocus.h"
+#include "mapping/map_drawing.h"
+#include "mapping/map_files.h"
+#include "mapping/map_render.h"
+#include "mapping/scan_area.h"
+#include "mapping/scan_points.h"
+#include "measurement/current_reading.h"
+#include "motion/arduino_link.h"
+#include "motion/objective_table.h"
+#include "motion/stage_axis.h"
+#include "resources/resource_ids.h"
+#include "shell/data_paths.h"
+#include "shell/main_controls.h"
+#include "shell/message_pump.h"
+#include "shell/program_state.h"
+#include "shell/reporting.h"
+#include "shell/ui_handles.h"
+#include "shell/view_actions.h"
+
+#include <cstdio>
+
+MapBuffers mapBuffers = [] {
+  MapBuffers map;
+  map.measurementFolder = dataPaths.measurementFolder;
+  return map;
+}();
+ZCreepTracker zCreepTracker;
+
+namespace {
+
+constexpr int creepReferenceFrames = 5;
+constexpr COLORREF pointMark = RGB(255, 0, 0);
+
+// What one scan works with, fixed at its start: fields and dialogs that
+// the message pump serves meanwhile may change the settings, but not the
+// grid being scanned, nor what its files record.
+struct ScanRun {
+  ScanState plan;
+  float biasV = 0.0f;
+  bool confocal = false;
+  bool creepCorrection = false;
+};
+
+ScanRun run;
+
+void showNumber(HWND field, const char* format, double value) {
+  char text[48];
+  std::snprintf(text, sizeof text, format, value);
+  SetWindowTextA(field, text);
+}
+
+void showNumber(HWND field, int value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", value);
+  SetWindowTextA(field, text);
+}
+
+struct SpotReading {
+  float uA = 0.0f;
+  std::uint32_t colour = 0;  // red | green << 8 | blue << 16
+};
+
+// One reading at the laser spot, shown: the current, and with the confocal
+// option the colour of a new frame.
+SpotReading readAtSpot() {
+  SpotReading reading;
+  reading.uA = readCurrent();
+  showNumber(hCurrentEdit, "%g", reading.uA);
+  if (run.confocal) {
+    camera.grab(1);
+    reading.colour = sampleSpotColour(camera.frameBuffer, run.plan.laserSpotX, run.plan.laserSpotY, cameraAperture);
+    showNumber(hRedEdit, static_cast<int>(reading.colour & 0xFF));
+    showNumber(hGreenEdit, static_cast<int>((reading.colour >> 8) & 0xFF));
+    showNumber(hBlueEdit, static_cast<int>((reading.colour >> 16) & 0xFF));
+  }
+  return reading;
+}
+
+// Shown, not stored: the stage and the meter settle after a move.
+void settlingReading() { readAtSpot(); }
+
+void placeMapWindows() {
+  const int width = run.plan.mapViewWidth;
+  const int height = run.plan.mapViewHeight;
+  SetWindowPos(hMapWnd, HWND_TOP, 1450, 100, width + colourBarMarginPx, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+  UpdateWindow(hMapWnd);
+  if (run.confocal) {
+    SetWindowPos(hConfocalWnd, HWND_TOP, 1450, 450, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    UpdateWindow(hConfocalWnd);
+  }
+}
+
+void drawRowsSoFar(int lastRow) {
+  drawIntensityView(mapBuffers, hMapWnd, lastRow, true);
+  if (run.confocal) drawMap(mapBuffers, hConfocalWnd, -1, true);
+}
+
+void moveStageTo(StagePoint p) { moveAxesTo(stageX, stageY, p.xUm, p.yUm); }
+
+// The approach and the raster. Returns when the map is done or the operator
+// has confirmed a stop.
+void scanArea(StagePoint corner) {
+  const ScanState& plan = run.plan;
+  StagePoint approach[approachMoveCount];
+  approachMoves(corner, approach);
+  for (const StagePoint& move : approach) {
+    moveStageTo(move);
+    settlingReading();
+  }
+  const int* area = plan.selection;
+  drawScanArea(hMainWnd, area[0], area[1], area[2], area[3]);
+  pumpMessages(50);
+  if (stopRequested) return;
+
+  stopwatch(true);
+  settlingReading();
+  startZCreepTracking(zCreepTracker);
+  long long done = 0;
+  for (int j = 0; j < plan.mapHeight; ++j) {
+    moveStageTo(scanPointPosition(corner, plan.stepUm, 0, j));
+    settlingReading();
+    pumpMessages(100);
+    if (stopRequested) return;
+    {
+      WindowDC rowDC(hMainWnd);
+      for (int i = 0; i < plan.mapWidth; ++i) {
+        const MarkerPixel mark = scanPointMarker(plan, i, j);
+        markScanPoint(rowDC.get(), mark.x, mark.y);
+        moveStageTo(scanPointPosition(corner, plan.stepUm, i, j));
+        measurePoint(i, j);
+        if (run.confocal && run.creepCorrection) correctZCreep(zCreepTracker);
+        ++done;
+        showProgress(mappingProgressText(done, plan.totalPoints).c_str());
+        showElapsed();
+        refreshPositionFields();
+        pumpMessages(5);
+        if (stopRequested) return;
+      }
+    }
+    drawRowsSoFar(j);
+  }
+}
+
+void saveResults() {
+  saveMaps(mapBuffers, run.confocal);
+  writeMapInfo(mapBuffers, run.plan.stepUm, run.biasV);
+  drawIntensityView(mapBuffers, hMapWnd, -1, true);
+  saveMapWindowImage(dataPaths, hMapWnd, "Nerin");
+  if (run.confocal) {
+    drawMap(mapBuffers, hConfocalWnd, -1, true);
+    saveMapWindowImage(dataPaths, hConfocalWnd, "CONFOCAL");
+  }
+}
+
+}  // namespace
+
+void startMapScan() {
+  if (!devicesFree()) return;
+  if (objectiveSettings.current < lowestScanObjective) {
+    MessageBoxA(hMainWnd, "Scan should be done on 50x or 100x objective", "Warning", MB_OK);
+    return;
+  }
+  CheckRadioButton(hMainWnd, IDC_LASER_VIEW, IDC_SAMPLE_VIEW, IDC_LASER_VIEW);
+  scanRunning = 1;
+  stopRequested = 0;
+  camera.configure(CameraSetup::Manual);
+  camera.grab(1);
+  SetWindowTextA(hStartButton, "Stop");
+  showInfo("Writing...");
+  pumpMessages(10);
+  ensureMapWindows();
+  runMapScan();
+  scanState.sampleView = 1;
+  enterViewMode(1);
+  videoControl(1);
+  SetWindowTextA(hStartButton, "Start");
+  SetFocus(hMainWnd);
+  refreshPositionFields();
+  scanRunning = 0;
+}
+
+bool runMapScan() {
+  if (deviceBusy) return false;
+  run = {scanState, biasVoltage, confocalEnabled != 0, zCreepCorrection != 0};
+  const ScanState& plan = run.plan;
+  // The maps first: a grid that does not fit into memory moves nothing.
+  if (!mapBuffers.allocate(plan.mapWidth, plan.mapHeight)) {
+    char text[120];
+    std::snprintf(text, sizeof text, "A map of %d x %d points does not fit into memory.", plan.mapWidth,
+                  plan.mapHeight);
+    MessageBoxA(hMainWnd, text, "Warning", MB_OK);
+    return true;
+  }
+  deviceBusy = 1;
+  showInfo("Moving to starting point");
+  const double x0 = readAxisPosition(stageX);
+  const double y0 = readAxisPosition(stageY);
+  scanState.savedZ = static_cast<int>(readAxisPosition(stageZ));
+  const int savedZ = scanState.savedZ;
+  moveZTo(savedZ + lightSources.laserFocusOffsetUm / 2.0 + plan.defocusUm);
+  moveZBy(-1.0);
+  moveZBy(+1.0);
+  applyBiasToSourcemeter(run.biasV);
+  placeMapWindows();
+  makeMeasurementFolder(dataPaths, true);
+  saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", plan.selectionCopy);
+  const StagePoint corner = scanCorner(plan, x0, y0);
+  setIlluminationLevel(0);
+  setLaser(1);
+  videoControl(0);
+  showInfo("scanning ...");
+  pumpMessages(10);
+
+  scanArea(corner);
+
+  moveAxesTo(stageX, stageY, x0, y0);
+  moveZTo(savedZ);
+  deviceBusy = 0;
+  refreshPositionFields();
+  showInfo("Mapping finished");
+  saveResults();
+  applyBiasToSourcemeter(0.0f);
+  return true;
+}
+
+void measurePoint(int x, int y) {
+  const SpotReading reading = readAtSpot();
+  mapBuffers.storeCurrent(x, y, reading.uA);
+  if (run.confocal) mapBuffers.storeColour(x, y, reading.colour);
+}
+
+void startZCreepTracking(ZCreepTracker& tracker) {
+  const double referenceZ = stageZ.positionUm;
+  float sum = 0.0f;
+  for (int n = 0; n < creepReferenceFrames; ++n) {
+    camera.grab(1);
+    sum += focusFactor(autofocus);
+  }
+  startZCreepTracking(tracker, referenceZ, sum / creepReferenceFrames);
+}
+
+void correctZCreep(ZCreepTracker& tracker) {
+  const ZCreepAction action = zCreepStep(tracker, focusFactor(autofocus));
+  if (action.kind == ZCreepAction::moveBy) moveZBy(action.distanceUm);
+  if (action.kind == ZCreepAction::moveToReference) moveZTo(tracker.referenceZ);
+}
+
+void markScanPoint(HDC dc, int x, int y) {
+  if (!dc) return;
+  for (int dy = 0; dy < 2; ++dy) {
+    for (int dx = 0; dx < 2; ++dx) {
+      if (markerPixelInside(x + dx, y + dy)) SetPixelV(dc, x + dx, y + dy, pointMark);
+    }
+  }
+}
