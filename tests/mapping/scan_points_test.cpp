@@ -1,3 +1,4 @@
+#include "mapping/scan_area.h"
 #include "mapping/scan_points.h"
 #include "mapping/wide_view_plan.h"
 #include "mapping/z_creep.h"
@@ -18,6 +19,16 @@ TEST(ScanPoints, PointIJIsIStepsRightAndJStepsBelowTheCorner) {
   const StagePoint p = scanPointPosition(corner, 0.5, 3, 2);
   EXPECT_DOUBLE_EQ(p.xUm, 89.0);
   EXPECT_DOUBLE_EQ(p.yUm, 207.0);
+}
+
+TEST(ScanArea, DragsOfMoreThanTenPixelsAskWithTheirSizeInMicrometres) {
+  EXPECT_FALSE(areaDragCounts(100, 100, 110, 90));  // 10 px both ways: a click
+  EXPECT_TRUE(areaDragCounts(100, 100, 111, 100));
+  EXPECT_TRUE(areaDragCounts(100, 100, 100, 89));
+  // 765 x 610 px at 50X (79 um across 1232 px); the mosaic shows 3 um per um.
+  EXPECT_EQ(areaQuestionTitle(865, 290, 100, 900, 79.0, 1), "Area: 49.1 um x 39.1 um");
+  EXPECT_EQ(areaQuestionTitle(100, 290, 865, 900, 79.0, 3), "Area: 147.2 um x 117.3 um");
+  EXPECT_EQ(expectedMinutesText(10), "10 min. expected");
 }
 
 TEST(ScanPoints, MarkerFollowsTheGridAndStaysInsideThePicture) {
