@@ -51,7 +51,8 @@ void Camera::fail() {
 
 void Camera::showTestPattern() {
   if (!frameBuffer) return;
-  drawTestPattern(frameBuffer, rawFrameWidth, rawFrameHeight, testPatternPhase);
+  // The spare bytes of the camera's own frame stay the zeros it was allocated with.
+  drawTestPattern(frameBuffer, rawFrameWidth, rawFrameHeight, testPatternPhase, PixelPath::best, SpareBytes::allZero);
   ++testPatternPhase;
 }
 

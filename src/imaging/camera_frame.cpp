@@ -137,24 +137,28 @@ using PeriodicRow = int (*)(const std::uint32_t* period, std::uint8_t* out, int 
 int periodicRowNone(const std::uint32_t*, std::uint8_t*, int) { return 0; }
 
 #ifdef NERIN_FRAME_X64
+template <bool keepSpare>
 int periodicRowSse2(const std::uint32_t* period, std::uint8_t* out, int width) {
   const __m128i spare = _mm_set1_epi32(static_cast<int>(spareMask));
   int x = 0;
   for (; x + 4 <= width; x += 4) {
-    const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(period + (x & 63)));
+    __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(period + (x & 63)));
     __m128i* o = reinterpret_cast<__m128i*>(out + 4 * x);
-    _mm_storeu_si128(o, _mm_or_si128(p, _mm_and_si128(_mm_loadu_si128(o), spare)));
+    if constexpr (keepSpare) p = _mm_or_si128(p, _mm_and_si128(_mm_loadu_si128(o), spare));
+    _mm_storeu_si128(o, p);
   }
   return x;
 }
 
+template <bool keepSpare>
 NERIN_AVX2_FUNCTION int periodicRowAvx2(const std::uint32_t* period, std::uint8_t* out, int width) {
   const __m256i spare = _mm256_set1_epi32(static_cast<int>(spareMask));
   int x = 0;
   for (; x + 8 <= width; x += 8) {
-    const __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(period + (x & 63)));
+    __m256i p = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(period + (x & 63)));
     __m256i* o = reinterpret_cast<__m256i*>(out + 4 * x);
-    _mm256_storeu_si256(o, _mm256_or_si256(p, _mm256_and_si256(_mm256_loadu_si256(o), spare)));
+    if constexpr (keepSpare) p = _mm256_or_si256(p, _mm256_and_si256(_mm256_loadu_si256(o), spare));
+    _mm256_storeu_si256(o, p);
   }
   return x;
 }
@@ -166,14 +170,17 @@ struct PixelCode {
   BayerRow bayerRow;
   PeriodicRow patternRow;
   BayerRow bayerRowSpareZero;  // for frames whose spare bytes are all zero: nothing to read back
+  PeriodicRow patternRowSpareZero;
 };
 
 PixelCode pixelCodeFor(PixelPath path) {
-  constexpr PixelCode scalar = {bayerRowNone, periodicRowNone, bayerRowNone};
+  constexpr PixelCode scalar = {bayerRowNone, periodicRowNone, bayerRowNone, periodicRowNone};
 #ifdef NERIN_FRAME_X64
   static const bool avx2 = processorHasAvx2();
-  constexpr PixelCode sse2 = {bayerRowSse2<true>, periodicRowSse2, bayerRowSse2<false>};
-  constexpr PixelCode wide = {bayerRowAvx2<true>, periodicRowAvx2, bayerRowAvx2<false>};
+  constexpr PixelCode sse2 = {bayerRowSse2<true>, periodicRowSse2<true>, bayerRowSse2<false>,
+                              periodicRowSse2<false>};
+  constexpr PixelCode wide = {bayerRowAvx2<true>, periodicRowAvx2<true>, bayerRowAvx2<false>,
+                              periodicRowAvx2<false>};
   switch (path) {
     case PixelPath::best:
       return avx2 ? wide : sse2;
@@ -216,8 +223,11 @@ void convertBayerToFrame(const std::uint8_t* raw, int rawWidth, int rawHeight, i
   }
 }
 
-void drawTestPattern(std::uint8_t* frame, int rawWidth, int rawHeight, int phase, PixelPath path) {
-  const PeriodicRow fastRow = usableCode(path).patternRow;
+void drawTestPattern(std::uint8_t* frame, int rawWidth, int rawHeight, int phase, PixelPath path,
+                     SpareBytes spare) {
+  const PixelCode code = usableCode(path);
+  const PeriodicRow fastRow = spare == SpareBytes::allZero ? code.patternRowSpareZero : code.patternRow;
+  const std::uint32_t keep = spare == SpareBytes::allZero ? 0u : spareMask;
   const int width = rawWidth / 2;
   const int height = rawHeight / 2;
   const std::uint32_t k = static_cast<std::uint32_t>(phase);
@@ -236,7 +246,7 @@ void drawTestPattern(std::uint8_t* frame, int rawWidth, int rawHeight, int phase
     for (std::uint32_t x = 0; x < 64; ++x) period[x] = (red << 16) | (green[x] << 8) | ((2 * x + row) & 127u);
     std::uint8_t* out = frame + framePixelOffset(0, yTop, width, height);
     for (int x = fastRow(period, out, width); x < width; ++x) {
-      store32(out + 4 * x, (load32(out + 4 * x) & spareMask) | period[x & 63]);
+      store32(out + 4 * x, (keep ? load32(out + 4 * x) & keep : 0u) | period[x & 63]);
     }
   }
 }

@@ -46,6 +46,7 @@ void convertBayerToFrame(const std::uint8_t* raw, int rawWidth, int rawHeight, i
 // The test pattern of phase k over a rawWidth x rawHeight grid sampled at
 // even rows and columns (row, c): blue = (c + row) mod 128,
 // green = ((c + k) mod 128 + (2c + k) mod 128) / 2, red = (row + k) mod 127,
-// so the picture drifts as k grows. k must not be negative.
+// so the picture drifts as k grows. k must not be negative. With spare
+// bytes known to be zero the frame is only written, never read.
 void drawTestPattern(std::uint8_t* frame, int rawWidth, int rawHeight, int phase,
-                     PixelPath path = PixelPath::best);
+                     PixelPath path = PixelPath::best, SpareBytes spare = SpareBytes::keep);

@@ -52,13 +52,13 @@ ScanRun run;
 void showNumber(HWND field, const char* format, double value) {
   char text[48];
   std::snprintf(text, sizeof text, format, value);
-  SetWindowTextA(field, text);
+  setTextIfChanged(field, text);
 }
 
 void showNumber(HWND field, int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", value);
-  SetWindowTextA(field, text);
+  setTextIfChanged(field, text);
 }
 
 struct SpotReading {
@@ -66,24 +66,62 @@ struct SpotReading {
   std::uint32_t colour = 0;  // red | green << 8 | blue << 16
 };
 
-// One reading at the laser spot, shown: the current, and with the confocal
-// option the colour of a new frame.
+// The texts of a reading (and for a map point the progress, the elapsed
+// time and the stage position) are refreshed at most every 50 ms, and
+// always for settling readings and the last point of a row: nobody reads
+// faster, and each refresh repaints up to six fields, which under emulation
+// takes as long as a point's whole pause.
+constexpr ULONGLONG readingTextPeriodMs = 50;
+
+struct ShownReading {
+  SpotReading reading;
+  long long pointsDone = -1;  // -1: a settling reading
+  bool pending = false;       // taken but not shown yet
+  ULONGLONG shownAt = 0;      // tick count of the last refresh
+};
+ShownReading shown;
+
+void writeReadingTexts() {
+  shown.pending = false;
+  shown.shownAt = GetTickCount64();
+  showNumber(hCurrentEdit, "%g", shown.reading.uA);
+  if (run.confocal) {
+    const std::uint32_t colour = shown.reading.colour;
+    showNumber(hRedEdit, static_cast<int>(colour & 0xFF));
+    showNumber(hGreenEdit, static_cast<int>((colour >> 8) & 0xFF));
+    showNumber(hBlueEdit, static_cast<int>((colour >> 16) & 0xFF));
+  }
+  if (shown.pointsDone < 0) return;
+  showProgress(mappingProgressText(shown.pointsDone, run.plan.totalPoints).c_str());
+  showElapsed();
+  refreshPositionFields();
+}
+
+void showReading(const SpotReading& reading, long long pointsDone, bool now) {
+  shown.reading = reading;
+  shown.pointsDone = pointsDone;
+  shown.pending = true;
+  if (now || GetTickCount64() - shown.shownAt >= readingTextPeriodMs) writeReadingTexts();
+}
+
+void showPendingReading() {
+  if (shown.pending) writeReadingTexts();
+}
+
+// One reading at the laser spot: the current, and with the confocal option
+// the colour of a new frame.
 SpotReading readAtSpot() {
   SpotReading reading;
   reading.uA = readCurrent();
-  showNumber(hCurrentEdit, "%g", reading.uA);
   if (run.confocal) {
     camera.grab(1);
     reading.colour = sampleSpotColour(camera.frameBuffer, run.plan.laserSpotX, run.plan.laserSpotY, cameraAperture);
-    showNumber(hRedEdit, static_cast<int>(reading.colour & 0xFF));
-    showNumber(hGreenEdit, static_cast<int>((reading.colour >> 8) & 0xFF));
-    showNumber(hBlueEdit, static_cast<int>((reading.colour >> 16) & 0xFF));
   }
   return reading;
 }
 
 // Shown, not stored: the stage and the meter settle after a move.
-void settlingReading() { readAtSpot(); }
+void settlingReading() { showReading(readAtSpot(), -1, true); }
 
 void placeMapWindows() {
   const int width = run.plan.mapViewWidth;
@@ -133,12 +171,9 @@ void scanArea(StagePoint corner) {
         const MarkerPixel mark = scanPointMarker(plan, i, j);
         markScanPoint(rowDC.get(), mark.x, mark.y);
         moveStageTo(scanPointPosition(corner, plan.stepUm, i, j));
-        measurePoint(i, j);
+        measurePoint(i, j, ++done);
+        if (i == plan.mapWidth - 1) showPendingReading();
         if (run.confocal && run.creepCorrection) correctZCreep(zCreepTracker);
-        ++done;
-        showProgress(mappingProgressText(done, plan.totalPoints).c_str());
-        showElapsed();
-        refreshPositionFields();
         pumpMessages(5);
         if (stopRequested) return;
       }
@@ -218,6 +253,7 @@ bool runMapScan() {
   pumpMessages(10);
 
   scanArea(corner);
+  showPendingReading();
 
   moveAxesTo(stageX, stageY, x0, y0);
   moveZTo(savedZ);
@@ -229,10 +265,11 @@ bool runMapScan() {
   return true;
 }
 
-void measurePoint(int x, int y) {
+void measurePoint(int x, int y, long long pointsDone) {
   const SpotReading reading = readAtSpot();
   mapBuffers.storeCurrent(x, y, reading.uA);
   if (run.confocal) mapBuffers.storeColour(x, y, reading.colour);
+  showReading(reading, pointsDone, false);
 }
 
 void startZCreepTracking(ZCreepTracker& tracker) {

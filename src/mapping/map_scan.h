@@ -26,8 +26,9 @@ void startMapScan();
 bool runMapScan();
 
 // Point (x, y) of the map (clamped into it): the current, and with the
-// confocal option the colour at the laser spot, read, stored and shown.
-void measurePoint(int x, int y);
+// confocal option the colour at the laser spot, read and stored; shown with
+// the progress of the pointsDone-th point (the texts at most every 50 ms).
+void measurePoint(int x, int y, long long pointsDone);
 // Z and the f-factor of five frames become the creep correction's reference.
 void startZCreepTracking(ZCreepTracker& tracker);
 // The focus adjusted from the f-factor of the frame just taken.

@@ -93,11 +93,17 @@ int pumpMessages(unsigned durationMs) {
       }
     }
     if (ended) break;
-    // Sleep until a message arrives or the deadline passes instead of
-    // spinning on the clock.
+    // Sleep until a message arrives or the last millisecond begins, instead
+    // of spinning on the clock. A timed wait overshoots by up to a timer
+    // period, which would stretch the map scan's 5 ms pauses by a tenth and
+    // more: the last millisecond passes yielding the processor instead.
     const DWORD waitMs = millisecondsUntil(deadline);
     if (waitMs == 0) break;
-    MsgWaitForMultipleObjectsEx(0, nullptr, waitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (waitMs > 1) {
+      MsgWaitForMultipleObjectsEx(0, nullptr, waitMs - 1, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    } else {
+      SwitchToThread();
+    }
   }
 
   pumpActive = 0;

@@ -6,13 +6,21 @@
 #include "shell/ui_handles.h"
 
 #include <cstdio>
+#include <cstring>
+
+void setTextIfChanged(HWND box, const char* text) {
+  char shown[256] = {};
+  const int length = GetWindowTextA(box, shown, sizeof shown);
+  if (length < static_cast<int>(sizeof shown) - 1 && std::strcmp(shown, text) == 0) return;
+  SetWindowTextA(box, text);
+}
 
 bool showInfo(const char* text) {
-  SetWindowTextA(hInfoEdit, text);
+  setTextIfChanged(hInfoEdit, text);
   return true;
 }
 
-void showProgress(const char* text) { SetWindowTextA(hProgressEdit, text); }
+void showProgress(const char* text) { setTextIfChanged(hProgressEdit, text); }
 
 std::uint64_t stopwatch(bool reset) {
   static std::uint64_t startTick = GetTickCount64();
@@ -24,7 +32,7 @@ std::uint64_t stopwatch(bool reset) {
 }
 
 void showElapsed() {
-  SetWindowTextA(hTimeEdit, elapsedText(stopwatch(false), scanState.expectedMinutes).c_str());
+  setTextIfChanged(hTimeEdit, elapsedText(stopwatch(false), scanState.expectedMinutes).c_str());
 }
 
 namespace {

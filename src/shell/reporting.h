@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+// Writes the text into a box unless it shows it already: the boxes are
+// written at every point of a map scan, and each write repaints.
+void setTextIfChanged(HWND box, const char* text);
+
 bool showInfo(const char* text);       // one-line status in "Information"
 void showProgress(const char* text);   // "Progress"
 void showElapsed();                    // "%dM/%dM " of the stopwatch and the estimate

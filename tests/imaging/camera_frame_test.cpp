@@ -102,6 +102,11 @@ TEST(TestPattern, WholeFrameByteForByteAtSeveralPhasesOnEveryPath) {
     for (int k : {0, 1, 127, 128, 1000003}) {
       std::vector<std::uint8_t> frame(frameBytes, 0x33);
       drawTestPattern(frame.data(), rawFrameWidth, rawFrameHeight, k, path);
+      // The camera's own frame, whose spare bytes are zero, is only written.
+      std::vector<std::uint8_t> cameraFrame(frameBytes, 0);
+      drawTestPattern(cameraFrame.data(), rawFrameWidth, rawFrameHeight, k, path, SpareBytes::allZero);
+      for (size_t i = 3; i < frameBytes; i += 4) cameraFrame[i] = 0x33;
+      EXPECT_TRUE(cameraFrame == frame) << "path " << static_cast<int>(path) << " phase " << k << " spare zero";
       bool same = true;
       for (int row = 0; row < rawFrameHeight && same; row += 2) {
         for (int c = 0; c < rawFrameWidth && same; c += 2) {
