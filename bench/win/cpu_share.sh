@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Inside the Wine harness (see measure.sh): runs video_bench, then the real
-# program, and reads its processor time from /proc while live video runs and
-# then while it idles with video off.
+# Inside the Wine harness (see measure.sh): runs video_bench and map_bench,
+# then the real program, and reads its processor time from /proc while live
+# video runs and then while it idles with video off.
 set -uo pipefail
 seconds=$1
 here=$(pwd)
@@ -10,6 +10,7 @@ wintool="$here/build/win/tools/wintool.exe"
 
 wine "$here/build/win/bench/win/video_bench.exe"
 bench_status=$?
+wine "$here/build/win/bench/win/map_bench.exe" || bench_status=1
 
 ticks_per_second=$(getconf CLK_TCK)
 # utime + stime of a process, in clock ticks.
