@@ -183,6 +183,11 @@ void scanArea(StagePoint corner) {
 }
 
 void saveResults() {
+  // A map window closed during the scan comes back for its picture.
+  if (!IsWindow(hMapWnd) || (run.confocal && !IsWindow(hConfocalWnd))) {
+    ensureMapWindows();
+    placeMapWindows();
+  }
   saveMaps(mapBuffers, run.confocal);
   writeMapInfo(mapBuffers, run.plan.stepUm, run.biasV);
   drawIntensityView(mapBuffers, hMapWnd, -1, true);
