@@ -29,6 +29,8 @@
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
 
+#include "win_bench.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -38,27 +40,6 @@
 #include <vector>
 
 namespace {
-
-double nowMs() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000.0 / frequency;
-}
-
-void pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-const char* verdict(bool within) { return within ? "ok" : "OVER"; }
 
 // The pauses a scan of this geometry has to make whatever the machine: 5 ms
 // after each point, 100 ms after each row move, and the fixed waits of the

@@ -16,6 +16,8 @@
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
 
+#include "win_bench.h"
+
 #include <windows.h>
 #include <psapi.h>
 
@@ -26,17 +28,6 @@
 #include <vector>
 
 namespace {
-
-double nowMs() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER c;
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000.0 / frequency;
-}
 
 struct Timing {
   double median, p95, mean;
@@ -77,16 +68,6 @@ Memory memoryNow() {
   GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
   return {counters.PagefileUsage / 1048576.0, counters.WorkingSetSize / 1048576.0};
 }
-
-void pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-const char* verdict(bool within) { return within ? "ok" : "OVER"; }
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include "fake_gpib_control.h"
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
+#include "main_window_loop.h"
 #include "imaging/camera.h"
 #include "imaging/live_display.h"
 #include "mapping/map_scan.h"
@@ -36,6 +37,8 @@
 #include <vector>
 
 namespace {
+
+using namespace mainwindow;
 
 constexpr DWORD kTimeout = 30000;
 constexpr double umPerMicrostep = 1.25 / 256;  // the stage: 1.25 um a step, 256 microsteps
@@ -81,39 +84,6 @@ int readingAtStagePosition(char* buffer, int size) {
     }
   }
   return std::snprintf(buffer, static_cast<size_t>(size), "%.6E\n", static_cast<double>(uA) * 1e-6);
-}
-
-HACCEL accelerators() {
-  static const HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS));
-  return table;
-}
-
-void drain() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) dispatchProgramMessage(accelerators(), msg);
-}
-
-template <typename Condition>
-bool pumpUntil(Condition condition) {
-  const ULONGLONG deadline = GetTickCount64() + kTimeout;
-  for (;;) {
-    drain();
-    if (condition()) return true;
-    if (GetTickCount64() > deadline) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
-std::string textOf(HWND window) {
-  char text[128] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
-POINT screenPoint(int x, int y) {
-  POINT p{x, y};
-  ClientToScreen(hMainWnd, &p);
-  return p;
 }
 
 // The operator drags from one picture point to another and answers the

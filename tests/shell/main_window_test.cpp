@@ -8,6 +8,7 @@
 #include "fake_gpib_control.h"
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
+#include "main_window_loop.h"
 #include "imaging/camera.h"
 #include "imaging/live_display.h"
 #include "measurement/gpib_instruments.h"
@@ -32,6 +33,8 @@
 
 namespace {
 
+using namespace mainwindow;
+
 constexpr DWORD kTimeout = 30000;
 
 arduino_emulator::Client& board() {
@@ -41,46 +44,10 @@ arduino_emulator::Client& board() {
 
 const FakeXimc& stage() { return fakeXimc(); }
 
-HACCEL accelerators() {
-  static const HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATORS));
-  return table;
-}
-
-// Runs the program's message loop step until nothing is left to do: the
-// input sent before has been handled, with everything it set off.
-void drain() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) dispatchProgramMessage(accelerators(), msg);
-}
-
-// The loop step until the condition holds; false after timeoutMs.
-template <typename Condition>
-bool pumpUntil(Condition condition, DWORD timeoutMs = kTimeout) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  for (;;) {
-    drain();
-    if (condition()) return true;
-    if (GetTickCount64() > deadline) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
-
-std::string textOf(HWND window) {
-  char text[64] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
-
 int count(const std::string& text, const std::string& part) {
   int n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
   return n;
-}
-
-POINT screenPoint(int x, int y) {
-  POINT p{x, y};
-  ClientToScreen(hMainWnd, &p);
-  return p;
 }
 
 // The operator clicks into the field and replaces its text, then presses a key.
