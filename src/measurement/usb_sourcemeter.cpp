@@ -177,13 +177,7 @@ float readUsbSourcemeter() {
   BSTR reading = nullptr;
   const HRESULT fetched =
       callAt(usbData, 4, std::int32_t{1}, std::int32_t{1}, readingBuffer.get(), readingElement.get(), &reading);
-  std::string text;
-  if (SUCCEEDED(fetched) && reading) {
-    const int length = static_cast<int>(SysStringLen(reading));
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, reading, length, nullptr, 0, nullptr, nullptr);
-    text.resize(static_cast<size_t>(bytes > 0 ? bytes : 0));
-    if (bytes > 0) WideCharToMultiByte(CP_ACP, 0, reading, length, &text[0], bytes, nullptr, nullptr);
-  }
+  const std::string text = SUCCEEDED(fetched) && reading ? replyTextFromUtf16(reading, SysStringLen(reading)) : "";
   SysFreeString(reading);
   return SUCCEEDED(fetched) ? parseReplyNumber(text.c_str(), true) : 0.0f;
 }

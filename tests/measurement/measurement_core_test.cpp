@@ -45,6 +45,15 @@ TEST(ParseReplyNumber, ReplyEndsInsideTheBufferWhateverTheCount) {
   EXPECT_EQ(replyEnd(0xFFFFFFFFul, 100), 100u);
 }
 
+TEST(ParseReplyNumber, UsbReadingKeepsAsciiAndNothingElseCanLookLikeANumber) {
+  // A micro sign and a Hangul syllable: in a double-byte code page the
+  // latter's trail byte can be an ASCII letter such as 'E'.
+  const std::u16string reading = u"-1.234E-06\u00B5\uAC08+1";
+  const std::string text = replyTextFromUtf16(reading.data(), reading.size());
+  EXPECT_EQ(text, "-1.234E-06??+1");
+  EXPECT_FLOAT_EQ(parseReplyNumber(text.c_str(), true), -1.234e-06f);
+}
+
 TEST(CurrentUnits, AmperesBecomeMicroamperesWithTheirSign) {
   EXPECT_FLOAT_EQ(amperesToMicroamperes(1.23456e-07f), 0.123456f);
   EXPECT_FLOAT_EQ(amperesToMicroamperes(-2.5e-06f), -2.5f);
