@@ -6,7 +6,22 @@
 
 namespace {
 
-constexpr int lineBufferSize = 200;
+// Longer than any line formatConfig writes (five "%lf" of the largest
+// doubles come to about 1600 characters); beyond it a line is cut.
+constexpr std::size_t maxLineBytes = 4096;
+
+// One line with its line feed; false at the end of the file. The whole line
+// is read, however long: a value too large for a fixed line buffer would
+// otherwise spill its tail into the next line's reading, and the lines
+// after it would be lost.
+bool readLine(std::FILE* file, std::string& line) {
+  line.clear();
+  for (int c; (c = std::getc(file)) != EOF;) {
+    if (line.size() < maxLineBytes) line += static_cast<char>(c);
+    if (c == '\n') return true;
+  }
+  return !line.empty();
+}
 
 std::string formatted(const char* format, ...) {
   char buffer[512];
@@ -45,13 +60,13 @@ int parseConfigLine3(const char* line, ConfigValues& v) {
 }
 
 void readConfig(std::FILE* file, ConfigValues& v) {
-  char line[lineBufferSize];
-  if (!std::fgets(line, sizeof line, file)) return;
-  parseConfigLine1(line, v);
-  if (!std::fgets(line, sizeof line, file)) return;
-  parseConfigLine2(line, v);
-  if (!std::fgets(line, sizeof line, file)) return;
-  parseConfigLine3(line, v);
+  std::string line;
+  if (!readLine(file, line)) return;
+  parseConfigLine1(line.c_str(), v);
+  if (!readLine(file, line)) return;
+  parseConfigLine2(line.c_str(), v);
+  if (!readLine(file, line)) return;
+  parseConfigLine3(line.c_str(), v);
 }
 
 std::string formatConfig(const ConfigValues& v) {

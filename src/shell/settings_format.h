@@ -26,7 +26,8 @@ int parseConfigLine1(const char* line, ConfigValues& v);
 int parseConfigLine2(const char* line, ConfigValues& v);
 int parseConfigLine3(const char* line, ConfigValues& v);
 
-// Reads up to three lines (200-byte line buffer each) and parses them in turn.
+// Reads up to three lines and parses them in turn. A line is read whole
+// (up to 4096 bytes), so whatever formatConfig wrote reads back.
 void readConfig(std::FILE* file, ConfigValues& v);
 
 // The three lines exactly as written; line 3 has no line end.

@@ -61,6 +61,15 @@ TEST(ConfigFile, WrittenFileReadsBackToTheSameValues) {
   expectSame(readFrom(formatConfig(v), start), v);
 }
 
+TEST(ConfigFile, ALineLongerThan200CharactersReadsBackAndKeepsTheLinesAfterIt) {
+  ConfigValues v;
+  v.dzUm[0] = 4e304;  // "%lf" writes it with 305 digits
+  v.sampleFocusUm[4] = 7.5;
+  ConfigValues start;
+  start.sampleFocusUm[4] = 99;
+  expectSame(readFrom(formatConfig(v), start), v);
+}
+
 TEST(ConfigFile, MismatchStopsParsingAndKeepsTheRest) {
   ConfigValues v;
   // "scan-speed" does not match: only the step is taken from line 1.
