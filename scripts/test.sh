@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Runs every test of Nerin Station on a Debian machine, installing what it
 # lacks: the portable core's unit tests natively (with AddressSanitizer and
-# UndefinedBehaviorSanitizer), then the Windows build's test programs and the
+# UndefinedBehaviorSanitizer), a short run of every fuzz target (scripts/
+# fuzz.sh --short), then the Windows build's test programs and the
 # end-to-end runs of the whole program under Wine on a virtual display.
 # Exits non-zero when anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 
-bash scripts/ensure-packages.sh || { echo "could not install the build tools"; exit 1; }
+bash scripts/ensure-packages.sh fuzz || { echo "could not install the build tools"; exit 1; }
 
 status=0
 
@@ -22,6 +23,9 @@ if cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug; then
 else
   echo "native configure failed"; status=1
 fi
+
+echo "== Fuzz targets, short runs (clang, libFuzzer)"
+bash scripts/fuzz.sh --short || status=1
 
 echo "== Windows build and Wine tests"
 if cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release; then

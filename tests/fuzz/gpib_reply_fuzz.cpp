@@ -1,0 +1,49 @@
+// A GPIB meter's reply as the read leaves it: up to 100 bytes in a 101-byte
+// buffer, ended where the driver's count says (any count: after a failed call
+// it holds anything), then parsed for the sourcemeter (a vertical tab ends
+// the reply) and for the multimeter (it does not). The input is the count
+// (4 bytes) and the bytes received.
+
+#include "fuzz_check.h"
+#include "measurement/reply_number.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t capacity = 100;
+
+bool digitBeforeEnd(const char* text, bool stopAtVerticalTab) {
+  for (const char* p = text; *p && *p != '\n' && !(stopAtVerticalTab && *p == '\v'); ++p) {
+    if (*p >= '0' && *p <= '9') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 4) return 0;
+  std::uint32_t count = 0;
+  std::memcpy(&count, data, 4);
+  char reply[capacity + 1] = {};
+  std::memcpy(reply, data + 4, std::min(size - 4, capacity));
+  reply[replyEnd(count, capacity)] = '\0';
+
+  for (const bool stopAtVerticalTab : {true, false}) {
+    const float value = parseReplyNumber(reply, stopAtVerticalTab);
+    require(!std::isnan(value), "a reply never reads as NaN");
+    require(digitBeforeEnd(reply, stopAtVerticalTab) || value == 0.0f, "a reply without digits reads 0");
+  }
+  // The sourcemeter's parse is the multimeter's on the reply cut at its
+  // first vertical tab.
+  std::string cut(reply);
+  cut.resize(std::min(cut.size(), cut.find('\v')));
+  const float sourcemeter = parseReplyNumber(reply, true);
+  const float multimeter = parseReplyNumber(cut.c_str(), false);
+  require(sourcemeter == multimeter || (std::isnan(sourcemeter) && std::isnan(multimeter)),
+          "a vertical tab ends the sourcemeter's reply and nothing else differs");
+  return 0;
+}
