@@ -5,6 +5,7 @@
 #include "imaging/live_display.h"
 #include "imaging/mindvision_camera.h"
 #include "shell/clamp.h"
+#include "shell/edit_field_values.h"
 #include "shell/message_pump.h"
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
@@ -161,24 +162,22 @@ void cameraAutoSetting() {
 }
 
 void applyGain(const char* typed) {
-  int value = camera.gain;
-  const bool number = typed && std::sscanf(typed, "%d", &value) == 1;
-  clampInPlace(value, 1, 36);
-  showNumber(hGainEdit, value);
-  if (!number) return;
-  camera.gain = value;
+  const std::optional<int> value = guardedIntField(typed, 1, 36);
+  int shown = camera.gain;
+  showNumber(hGainEdit, value ? *value : clampInPlace(shown, 1, 36));
+  if (!value) return;
+  camera.gain = *value;
   camera.configure(CameraSetup::Manual);
   camera.grab(1);
   SetFocus(hMainWnd);
 }
 
 void applyExposure(const char* typed) {
-  int value = static_cast<int>(camera.exposureUs);
-  const bool number = typed && std::sscanf(typed, "%d", &value) == 1;
-  clampInPlace(value, 100, 500000);
-  showNumber(hExposureEdit, value);
-  if (!number) return;
-  camera.exposureUs = value;
+  const std::optional<int> value = guardedIntField(typed, 100, 500000);
+  int shown = static_cast<int>(camera.exposureUs);
+  showNumber(hExposureEdit, value ? *value : clampInPlace(shown, 100, 500000));
+  if (!value) return;
+  camera.exposureUs = *value;
   camera.configure(CameraSetup::Manual);
   camera.grab(1);
 }
