@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int fieldChars = 10;    // every edit is read with at most 10 characters,
+constexpr int fieldChars = dialogFieldChars;  // every edit is read with at most 10 characters,
 constexpr int defocusChars = 30;  // the defocus with at most 30
 
 std::string fieldText(HWND dialog, int id, int maxChars = fieldChars) {

@@ -35,7 +35,16 @@ std::string formatTenths(double value) { return formatted("%.1f", value); }
 std::string formatShortest(double value) { return formatted("%g", value); }
 
 std::string formatFixedKeepingSmall(double value) {
-  return value != 0.0 && std::fabs(value) < 0.0000005 ? formatShortest(value) : formatFixed(value);
+  if (value == 0.0 || std::fabs(value) >= 0.0000005) return formatFixed(value);
+  // "%g" of 1.23456e-07 takes 11 characters; the field would read back the
+  // first 10, "1.23456e-0", which is 1.23456: a limit ten million times the
+  // one set. Fewer digits keep the exponent inside the field.
+  std::string text;
+  for (const char* format : {"%.6g", "%.5g", "%.4g", "%.3g", "%.2g", "%.1g"}) {
+    text = formatted(format, value);
+    if (text.size() <= static_cast<std::size_t>(dialogFieldChars)) break;
+  }
+  return text;
 }
 
 bool readLaserSpotField(const char* text, int limit, int& spot) {

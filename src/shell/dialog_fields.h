@@ -17,13 +17,18 @@ inline constexpr const char* axisOrderNames[] = {"XYZ", "XZY", "YXZ", "YZX", "ZX
 // infinity is no setting the instruments could take.
 bool readFiniteFloat(const char* text, float& value);
 
+// The dialogs read at most this many characters of a field (the defocus
+// field excepted), so a value is shown in as many.
+constexpr int dialogFieldChars = 10;
+
 std::string formatInt(int value);          // "%d"
 std::string formatFixed(double value);     // "%f"
 std::string formatTenths(double value);    // "%.1f"
 std::string formatShortest(double value);  // "%g"
 // "%f", except for a value that "%f" would show as zero although it is not
-// (a current limit below half a microampere): "%g" then, so that the field
-// shows the setting and reads back to it.
+// (a current limit below half a microampere): "%g" then, with as many
+// significant digits as fit dialogFieldChars, so that the field shows the
+// setting and reads back to it.
 std::string formatFixedKeepingSmall(double value);
 
 // The laser spot in camera pixels, limited to [0, limit] (the picture's width

@@ -16,6 +16,10 @@ TEST(DialogFields, ACurrentLimitBelowWhatSixDecimalsShowIsNotShownAsZero) {
   EXPECT_EQ(formatFixedKeepingSmall(1e-4), "0.000100");
   EXPECT_EQ(formatFixedKeepingSmall(0.0), "0.000000");
   EXPECT_EQ(formatFixedKeepingSmall(static_cast<float>(1e-7)), "1e-07");
+  // Six digits would take 11 characters, and the 10 the field reads back
+  // ("1.23456e-0") would make the limit 1.23456 A.
+  EXPECT_EQ(formatFixedKeepingSmall(static_cast<float>(1.23456e-7)), "1.2346e-07");
+  EXPECT_EQ(formatFixedKeepingSmall(static_cast<float>(-1.23456e-7)), "-1.235e-07");
 }
 
 // The upper limits and the changer steps are checked through the dialogs
