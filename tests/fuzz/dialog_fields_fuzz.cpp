@@ -1,62 +1,74 @@
-// The Configuration dialog's numeric fields, each read from at most 10
-// characters (the defocus from 30) with "%d" or "%f": the laser spot limited
-// to the picture, the defocus limited to [-30, 30] um and shown again, and
-// the fields taken as typed (bias, current limit, aperture, GPIB address,
-// COM port, step and position), whose values are shown with "%f" or "%d".
-// Every field is tried on every input.
+// The Configuration dialog's numeric fields and the changer's step editor,
+// each read from at most 10 characters (the defocus from 30) through the
+// dialogs' own helpers: the laser spot limited to the picture, the defocus to
+// [-30, 30] um and the changer travels to [189, 195], each shown again; the
+// bias and the current limit taken as typed and shown. Whatever is typed, a
+// value stays in its range, and a shown value read again (as pressing "Set"
+// once more does) gives the same setting. Every field is tried on every input.
 
 #include "fuzz_check.h"
 #include "mapping/scan_geometry.h"
-#include "shell/clamp.h"
+#include "motion/objective_table.h"
+#include "shell/dialog_fields.h"
 #include "shell/edit_number.h"
 
 #include <cmath>
-#include <cstdio>
 
 namespace {
 
-std::string firstCharacters(const std::string& text, std::size_t count) { return text.substr(0, count); }
-
-std::string formatted(const char* format, double value) {
-  const int length = std::snprintf(nullptr, 0, format, value);
-  require(length > 0, "a value formats");
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  std::snprintf(text.data(), text.size(), format, value);
-  text.resize(static_cast<std::size_t>(length));
-  return text;
+std::string field(const std::string& typed, std::size_t characters = dialogFieldChars) {
+  return typed.substr(0, characters);
 }
 
 void checkLaserSpot(const std::string& typed) {
   for (const int limit : {imageWidthPx, imageHeightPx}) {
-    int spot = 0;
-    if (!readEditInt(firstCharacters(typed, 10).c_str(), spot)) continue;
-    clampInPlace(spot, 0, limit);
+    int spot = -1;
+    if (!readLaserSpotField(field(typed).c_str(), limit, spot)) continue;
     require(spot >= 0 && spot <= limit, "the laser spot inside the picture");
+    int again = -1;
+    require(readLaserSpotField(formatInt(spot).c_str(), limit, again) && again == spot, "the shown spot reads back");
   }
 }
 
 void checkDefocus(const std::string& typed) {
-  float read = 0.0f;
-  if (!readEditFloat(firstCharacters(typed, 30).c_str(), read)) return;
-  double defocusUm = read;
-  clampInPlace(defocusUm, -30.0, 30.0);
-  const std::string shown = formatted("%.1f", defocusUm);
+  double defocusUm = 0.0;
+  if (!readDefocusField(field(typed, 30).c_str(), defocusUm)) return;
+  require(defocusUm >= -maxDefocusUm && defocusUm <= maxDefocusUm, "the defocus within [-30, 30] um");
+  const std::string shown = formatTenths(defocusUm);
+  double again = 99.0;
+  require(readDefocusField(field(shown, 30).c_str(), again) && formatTenths(again) == shown,
+          "the shown defocus reads back to itself");
+}
+
+void checkChangerStep(const std::string& typed) {
+  double step = 0.0;
+  if (!readChangerStepField(field(typed).c_str(), step)) return;
+  require(step >= minChangerStep && step <= maxChangerStep, "a changer travel within its range");
+  double again = 0.0;
+  // "%g" shows six digits, three decimals here; single precision adds its own.
+  require(readChangerStepField(field(formatShortest(step)).c_str(), again) && std::fabs(again - step) <= 5.2e-4,
+          "the shown travel reads back");
+}
+
+// Bias and current limit: any finite number, shown with "%f" (the limit with
+// "%g" where "%f" would show zero). "Set" pressed again reads the shown text
+// and must take the setting back, as closely as the text shows it. A value of
+// ten integer digits or more fits the field in no format; no bias or limit
+// comes near one.
+float readBack(const std::string& shown) {
   float again = 0.0f;
-  require(readEditFloat(shown.c_str(), again), "the shown defocus reads");
-  double defocusAgain = again;
-  clampInPlace(defocusAgain, -30.0, 30.0);
-  require(formatted("%.1f", defocusAgain) == shown, "the shown defocus reads back to itself");
+  require(readFiniteFloat(field(shown, dialogFieldChars).c_str(), again), "a shown bias or limit reads");
+  return again;
 }
 
 void checkTakenAsTyped(const std::string& typed) {
-  const std::string text = firstCharacters(typed, 10);
   float value = 0.0f;
-  if (readEditFloat(text.c_str(), value)) {
-    require(!std::isnan(value), "a bias or limit is a number");
-    require(!formatted("%f", value).empty(), "a bias or limit shows");
-  }
-  int whole = 0;
-  if (readEditInt(text.c_str(), whole)) require(!formatted("%.0f", whole).empty(), "a whole number shows");
+  if (!readFiniteFloat(field(typed).c_str(), value) || std::fabs(value) >= 1e9f) return;
+  const float fixedError = 5e-7f + std::fabs(value) * 1e-6f;
+  require(std::fabs(readBack(formatFixed(value)) - value) <= fixedError, "the shown bias reads back");
+  const bool small = value != 0.0f && std::fabs(value) < 5e-7f;
+  require(std::fabs(readBack(formatFixedKeepingSmall(value)) - value) <= (small ? std::fabs(value) * 5e-4f : fixedError),
+          "the shown current limit reads back");
 }
 
 }  // namespace
@@ -65,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string typed = textOf(data, size);
   checkLaserSpot(typed);
   checkDefocus(typed);
+  checkChangerStep(typed);
   checkTakenAsTyped(typed);
   return 0;
 }
