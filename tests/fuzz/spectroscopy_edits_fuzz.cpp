@@ -15,7 +15,10 @@
 
 namespace {
 
-std::string editText(FuzzedDataProvider& input) { return input.ConsumeRandomLengthString(40).substr(0, 10); }
+// What a run finds in an edit: at most 10 characters of its text.
+std::string inEdit(const std::string& text) { return text.substr(0, 10); }
+
+std::string editText(FuzzedDataProvider& input) { return inEdit(input.ConsumeRandomLengthString(40)); }
 
 void checkIvRange(const std::string& text) {
   SpectroscopyRecord record;
@@ -28,7 +31,7 @@ void checkIvRange(const std::string& text) {
   const float range = record.voltageRange;
   require(range >= 0.01f && range <= 10.0f, "the range within [0.01, 10] V");
   SpectroscopyRecord shownBack;
-  require(readIvRangeEdit(shownBack, edit.shown.c_str()).shown == edit.shown, "the shown range reads back");
+  require(readIvRangeEdit(shownBack, inEdit(edit.shown).c_str()).shown == edit.shown, "the shown range reads back");
 
   require(prepareIvSweep(record), "the sweep's arrays are there");
   for (int k = 0; k < ivPointCount(record); ++k) {
@@ -49,7 +52,8 @@ void checkTimeEvolution(const std::string& on, const std::string& off, const std
     require(*seconds >= 0.0f && *seconds <= 10000.0f && *seconds == std::trunc(*seconds),
             "a phase time is whole seconds in [0, 10000]");
     float again = -1.0f;
-    require(readPhaseTimeEdit(shown.c_str(), again) == shown && again == *seconds, "the shown time reads back");
+    require(readPhaseTimeEdit(inEdit(shown).c_str(), again) == shown && again == *seconds,
+            "the shown time reads back");
   }
   const std::string shown = readRepeatEdit(repeat.c_str(), record.repeatCount);
   require(shown.empty() ? record.repeatCount == 3 : record.repeatCount >= 0 && record.repeatCount <= 200,
