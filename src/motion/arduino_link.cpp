@@ -60,6 +60,18 @@ void setText(HWND window, const char* text) {
   if (window) SetWindowTextA(window, text);
 }
 
+// The voltage field and the power read-out.
+void showLaserLevel(double volts) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%g", volts);
+  setText(hLaserEdit, text);
+  const int objective = objectiveSettings.current;
+  if (isObjectiveIndex(objective)) {
+    std::snprintf(text, sizeof text, "%.0f", volts * objectiveSettings.laserPowerPerVolt[objective]);
+    setText(hLaserPowerEdit, text);
+  }
+}
+
 }  // namespace
 
 bool connectArduino(int port) {
@@ -376,12 +388,14 @@ void setLaserLevel(double volts) {
   light.laserLevelShown = volts;
   setAnalogOutput(light.laserPin, lightLevel(volts));
   light.laserLevelSent = true;
-  char text[64];
-  std::snprintf(text, sizeof text, "%g", volts);
-  setText(hLaserEdit, text);
-  const int objective = objectiveSettings.current;
-  if (isObjectiveIndex(objective)) {
-    std::snprintf(text, sizeof text, "%.0f", volts * objectiveSettings.laserPowerPerVolt[objective]);
-    setText(hLaserPowerEdit, text);
+  showLaserLevel(volts);
+}
+
+void takeTypedLaserLevel(double volts) {
+  lightSources.laserLevel = volts;
+  if (lightSources.laserOn) {
+    setLaserLevel(volts);
+  } else {
+    showLaserLevel(volts);
   }
 }

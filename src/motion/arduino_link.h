@@ -95,3 +95,8 @@ int setLaser(int mode);              // laser at 0 V / `laserLevel`
 // level equal to the last one sent is skipped, except the first after each
 // connectArduino, so the board always learns the laser's state.
 void setLaserLevel(double volts);
+// A voltage the operator typed: it becomes `laserLevel` and is shown; while
+// the laser is on it is sent at once, while it is off it waits for the laser
+// to be switched on, so that the laser never emits while the window says it
+// is off.
+void takeTypedLaserLevel(double volts);

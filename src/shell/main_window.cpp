@@ -71,7 +71,7 @@ void stepZ(double distanceUm, bool pauseVideo = true) {
 void applyTypedLaserLevel() {
   char text[11] = {};
   GetWindowTextA(hLaserEdit, text, sizeof text);
-  if (const std::optional<double> volts = guardedDoubleField(text, 0.0, 5.0)) setLaserLevel(*volts);
+  if (const std::optional<double> volts = guardedDoubleField(text, 0.0, 5.0)) takeTypedLaserLevel(*volts);
 }
 
 // "Pos.(um)": the controller positions read again and shown, also over

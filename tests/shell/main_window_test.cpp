@@ -128,8 +128,17 @@ TEST_F(MainWindow, FieldsTakeTheLimitedNumberOnEnter) {
   EXPECT_EQ(textOf(hGainEdit), "36");
   EXPECT_NE(fakePylon().calls().find("GainAuto=Continuous"), std::string::npos) << fakePylon().calls();
 
+  // While the laser is off a typed voltage waits for it to be switched on:
+  // the board hears nothing of 3 V or 2 V until then.
+  ASSERT_TRUE(board().clear());
+  typeInto(hLaserEdit, "3");
+  typeInto(hLaserEdit, "2");
+  EXPECT_EQ(textOf(hLaserEdit), "2");
+  click(laserOnButton);
+  EXPECT_TRUE(board().waitForReceived("G 5 102\n")) << board().lastReceived;
+  // While it is on, at once.
   typeInto(hLaserEdit, "7");
-  EXPECT_TRUE(board().waitForReceived("G 5 255\n")) << board().lastReceived;
+  EXPECT_TRUE(board().waitForReceived("G 5 102\nG 5 255\n")) << board().lastReceived;
   EXPECT_EQ(textOf(hLaserEdit), "5");
   EXPECT_EQ(lightSources.laserLevel, 5.0);
 }
