@@ -11,10 +11,13 @@
 
 int gpibBoardIndex = 0;
 int gpibDevice = 0;
+int gpibSourcemeterDevice = -1;
 
 namespace {
 
 constexpr size_t kReplyCapacity = 100;
+constexpr int gpibTimeoutOption = 0x0003;  // IbcTMO of ibconfig
+constexpr int gpibTimeout1s = 11;          // T1s
 
 // True (after reporting it) when the last bus call failed.
 bool failed(const char* message) {
@@ -53,7 +56,11 @@ int openGpibMultimeter(int primaryAddress) {
   return 1;
 }
 
-int openGpibSourcemeter(int primaryAddress) { return openGpibDevice(primaryAddress); }
+int openGpibSourcemeter(int primaryAddress) {
+  if (!openGpibDevice(primaryAddress)) return 0;
+  gpibSourcemeterDevice = gpibDevice;
+  return 1;
+}
 
 void gpibWrite(const char* text) {
   ibwrt(gpibDevice, text, std::strlen(text));
@@ -93,5 +100,16 @@ float readGpibMultimeter() {
 void closeGpibSourcemeter() {
   gpibWrite(":OUTP OFF");
   ibonl(gpibDevice, 0);
+  if (gpibDevice == gpibSourcemeterDevice) gpibSourcemeterDevice = -1;
   failed("ibonl Error");
+}
+
+void switchGpibSourcemeterOffNow() {
+  const int device = gpibSourcemeterDevice;
+  if (device < 0 || !gpibBound) return;
+  // An instrument that does not answer holds the write for the bus time-out.
+  ibconfig(device, gpibTimeoutOption, gpibTimeout1s);
+  static constexpr char outputOff[] = ":OUTP OFF";
+  ibwrt(device, outputOff, sizeof outputOff - 1);
+  ibconfig(device, gpibTimeoutOption, gpibTimeout10s);
 }

@@ -25,6 +25,14 @@ float readGpibSourcemeter();
 // Output off and the descriptor offline, at exit.
 void closeGpibSourcemeter();
 
+// The sourcemeter's descriptor from its open until its close, -1 otherwise:
+// it stays open with its output on when another meter is chosen.
+extern int gpibSourcemeterDevice;
+// Output off on the open sourcemeter, with the bus time-out cut to 1 s, and
+// nothing else: no report, no wait, no allocation, so that it can run from a
+// crash handler. Nothing without one.
+void switchGpibSourcemeterOffNow();
+
 // Sends one command (without its terminating zero), reports a failure, then
 // gives the meter 10 ms.
 void gpibWrite(const char* text);

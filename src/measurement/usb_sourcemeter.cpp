@@ -192,3 +192,5 @@ void closeUsbSourcemeter() {
   releaseAll();
   for (; comInitializations > 0; --comInitializations) CoUninitialize();
 }
+
+void switchUsbSourcemeterOffNow() { callAt(usbOutput, 12, VARIANT_BOOL{0}); }

@@ -24,3 +24,7 @@ float readUsbSourcemeter();
 // Output off, the driver session closed, COM released. Run at exit after the
 // bias was set to 0 V.
 void closeUsbSourcemeter();
+
+// Output off, if the driver was opened and not closed; nothing else (no
+// report, no allocation), so that it can run from a crash handler.
+void switchUsbSourcemeterOffNow();

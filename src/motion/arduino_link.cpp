@@ -327,6 +327,17 @@ void moveMotorBy(int axis, double distanceUm) {
   moveMotorTo(axis, link.positionUm[axis] + distanceUm);
 }
 
+void darkenLightsNow() {
+  if (link.offline || !portOpen()) return;
+  // The laser first: it is the one that can do harm.
+  for (const int pin : {lightSources.laserPin, lightSources.illuminationPin}) {
+    char line[analogOutputLineMax];
+    const int length = writeAnalogOutputLine(line, pin, 0);
+    DWORD written = 0;
+    WriteFile(link.portHandle, line, static_cast<DWORD>(length), &written, nullptr);
+  }
+}
+
 void setAnalogOutput(int pin, int level) { sendText(analogOutputCommand(pin, level)); }
 
 void setDigitalOutput(int pin, int value) { sendText(digitalOutputCommand(pin, value)); }

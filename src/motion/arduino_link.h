@@ -91,6 +91,12 @@ void setDigitalOutput(int pin, int value);  // "D %d %d"
 int setIllumination(int mode);       // lamp output on/off
 int setIlluminationLevel(int mode);  // lamp brightness 0 V / 3 V
 int setLaser(int mode);              // laser at 0 V / `laserLevel`
+// Laser and lamp at level 0 ("G <pin> 0" each), written straight to an open
+// port and nothing else: no state kept, nothing shown, no allocation, each
+// write bounded by the port's write time-out. For the make-safe round, which
+// may run from a crash handler.
+void darkenLightsNow();
+
 // Sends the laser control voltage and shows it with the power it gives. A
 // level equal to the last one sent is skipped, except the first after each
 // connectArduino, so the board always learns the laser's state.

@@ -1,5 +1,6 @@
 #include "motion/arduino_protocol.h"
 
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -67,6 +68,18 @@ std::string motorCommand(MotorCommand command, int axis, int argument) {
 char arrivalLetter(int axis) { return isMotorAxis(axis) ? arrivalLetters[axis] : 0; }
 
 std::string analogOutputCommand(int pin, int level) { return formatted("G %d %d", pin, level); }
+
+int writeAnalogOutputLine(char (&out)[analogOutputLineMax], int pin, int level) {
+  char* const last = out + analogOutputLineMax;
+  char* at = out;
+  *at++ = 'G';
+  *at++ = ' ';
+  at = std::to_chars(at, last, pin).ptr;
+  *at++ = ' ';
+  at = std::to_chars(at, last, level).ptr;
+  *at++ = '\n';
+  return static_cast<int>(at - out);
+}
 
 std::string digitalOutputCommand(int pin, int value) { return formatted("D %d %d", pin, value); }
 

@@ -39,6 +39,10 @@ std::string motorCommand(MotorCommand command, int axis, int argument = 0);
 char arrivalLetter(int axis);
 
 std::string analogOutputCommand(int pin, int level);   // "G %d %d"
+// The same command with its line feed, written into out without allocating
+// (for the make-safe round); returns the length.
+constexpr int analogOutputLineMax = 32;
+int writeAnalogOutputLine(char (&out)[analogOutputLineMax], int pin, int level);
 std::string digitalOutputCommand(int pin, int value);  // "D %d %d"
 
 // Output level 0..255 of a control voltage of 0..5 V: trunc(V / 5 * 255).

@@ -11,6 +11,7 @@
 #include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
 #include "shell/data_paths.h"
+#include "shell/instrument_safety.h"
 #include "shell/main_window.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"
@@ -117,7 +118,26 @@ void closeDevices() {
 
 }  // namespace
 
+void installInstrumentSafety() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  // In order of harm: the laser, the bias on the sample, the motors. The
+  // bounds leave each step its own time-outs (the port's writes, 1 s on the
+  // GPIB bus) with room to spare.
+  addSafeStep(darkenLightsNow, 1000);
+  addSafeStep(switchGpibSourcemeterOffNow, 3500);
+  addSafeStep(switchUsbSourcemeterOffNow, 3000);
+  addSafeStep(
+      [] {
+        for (StageAxis* axis : {&stageX, &stageY, &stageZ}) stopAxis(*axis);
+      },
+      1500);
+  installCrashSafety();
+}
+
 int runNerinStation(HINSTANCE instance, int showCommand) {
+  installInstrumentSafety();
   beginFineTimer();
   registerWindowClasses(instance);
 
@@ -135,6 +155,10 @@ int runNerinStation(HINSTANCE instance, int showCommand) {
   shutDownLightsAndSave();
   Gdiplus::GdiplusShutdown(gdiplusToken);
   closeDevices();
+  // Finds nothing left open after a normal shutdown, except a sourcemeter
+  // that was replaced by another meter in the Configuration dialog: the
+  // shutdown closes only the meter chosen last.
+  makeInstrumentsSafe();
   endFineTimer();
   return exitCode;
 }

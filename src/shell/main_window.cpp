@@ -16,11 +16,14 @@
 #include "shell/configuration_dialog.h"
 #include "shell/data_paths.h"
 #include "shell/edit_field_values.h"
+#include "shell/instrument_safety.h"
 #include "shell/jog_controls.h"
 #include "shell/main_controls.h"
+#include "shell/message_pump.h"
 #include "shell/objective_dialogs.h"
 #include "shell/program_state.h"
 #include "shell/reporting.h"
+#include "shell/settings_files.h"
 #include "shell/ui_handles.h"
 #include "shell/view_actions.h"
 #include "spectroscopy/plot_window.h"
@@ -29,6 +32,35 @@
 #include <windowsx.h>
 
 namespace {
+
+// The main window was closed while something was under way: it goes once
+// that has ended.
+bool closeWhenIdle = false;
+
+bool operationUnderWay() { return pumpActive || scanRunning || deviceBusy; }
+
+// Closing the window in the middle of a run or a device sequence does not
+// pull the window from under it: a run ends at its next stop check and
+// saves what it has, as after a confirmed stop, and the window goes when
+// control is back in the main loop.
+void closeMainWindow(HWND window) {
+  if (!operationUnderWay()) {
+    DestroyWindow(window);
+    return;
+  }
+  closeWhenIdle = true;
+  if (scanRunning) stopRequested = 1;
+}
+
+// Windows is logging off or shutting down and may end the process as soon
+// as this returns: the instruments are made safe and the settings kept now.
+// A run under way stops (its rows so far are in the scan journal already)
+// and the program exits after it if it is given the time.
+void endSession() {
+  makeInstrumentsSafe();
+  saveConfigFile();
+  if (scanRunning) closeMainWindow(hMainWnd);
+}
 
 void registerClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure, const wchar_t* menu) {
   WNDCLASSEXW wc = {};
@@ -124,7 +156,7 @@ void runCommand(HWND window, int id) {
       runAboutDialog();
       break;
     case IDM_EXIT:
-      DestroyWindow(window);
+      closeMainWindow(window);
       break;
     case IDM_CONFIGURATION:
       // It reconnects devices: not in the middle of a sequence that uses them.
@@ -275,9 +307,14 @@ bool createMainWindow(HINSTANCE instance, int showCommand) {
 }
 
 void dispatchProgramMessage(HACCEL accelerators, MSG& msg) {
-  if (TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) return;
-  TranslateMessage(&msg);
-  DispatchMessageW(&msg);
+  if (!TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  if (closeWhenIdle && !operationUnderWay()) {
+    closeWhenIdle = false;
+    if (IsWindow(hMainWnd)) DestroyWindow(hMainWnd);
+  }
 }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -327,6 +364,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CAPTURECHANGED:
       // Whatever took the mouse away also ends a jog-pad press.
       jogPadRelease(jogPad);
+      return 0;
+    case WM_CLOSE:
+      closeMainWindow(window);
+      return 0;
+    case WM_ENDSESSION:
+      if (wParam) endSession();
       return 0;
     case WM_DESTROY:
       videoControl(0);

@@ -61,9 +61,11 @@ int pumpMessages(unsigned durationMs) {
   pumpActive = 1;
   const std::int64_t deadline = deadlineAfter(start, durationMs, performanceFrequency());
 
-  // A quit message taken here (the main window was closed during a run) is
-  // put back when the wait ends, so the main loop still sees it and the
-  // program exits instead of waiting for a window that no longer exists.
+  // A quit message taken here (the main window went during a wait) is put
+  // back when the wait ends, so the main loop still sees it and the program
+  // exits instead of waiting for a window that no longer exists. A run
+  // under way ends as after a confirmed stop, so that it saves what it has
+  // instead of going on for hours without its window.
   bool quitTaken = false;
   WPARAM quitCode = 0;
   int result = pumpElapsed;
@@ -75,6 +77,11 @@ int pumpMessages(unsigned durationMs) {
       if (msg.message == WM_QUIT) {
         quitTaken = true;
         quitCode = msg.wParam;
+        if (scanRunning) {
+          stopRequested = 1;
+          result = pumpStopConfirmed;
+          ended = true;
+        }
         continue;
       }
       if (asksStop(msg) &&

@@ -16,11 +16,14 @@
 #include "motion/objective_table.h"
 #include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
+#include "shell/app.h"
+#include "shell/data_paths.h"
 #include "shell/jog_pad.h"
 #include "shell/main_window.h"
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
 #include "spectroscopy/spectroscopy_windows.h"
+#include "test_files.h"
 #include "ui_driver.h"
 #include "win_test_main_window.h"
 
@@ -141,6 +144,24 @@ TEST_F(MainWindow, FieldsTakeTheLimitedNumberOnEnter) {
   EXPECT_TRUE(board().waitForReceived("G 5 102\nG 5 255\n")) << board().lastReceived;
   EXPECT_EQ(textOf(hLaserEdit), "5");
   EXPECT_EQ(lightSources.laserLevel, 5.0);
+}
+
+TEST_F(MainWindow, EndOfTheSessionMakesTheInstrumentsSafeAndKeepsTheSettings) {
+  installInstrumentSafety();
+  fakeGpib().reset();
+  ASSERT_EQ(openGpibSourcemeter(18), 1);
+  fakeGpib().reset();
+  click(laserOnButton);
+  ASSERT_TRUE(board().waitForReceived("G 5 51\n")) << board().lastReceived;
+  _wremove(dataPaths.configFile);
+  SendMessageW(hMainWnd, WM_ENDSESSION, TRUE, 0);
+  // The laser before the lamp, then the sourcemeter, then every axis.
+  EXPECT_TRUE(board().waitForReceived("G 5 51\nG 5 0\nG 6 0\n")) << board().lastReceived;
+  EXPECT_EQ(fakeGpib().calls(), "ibwrt 7 9 \":OUTP OFF\"\n");
+  EXPECT_EQ(stage().calls(), "command_stop 11\ncommand_stop 12\ncommand_stop 13\n");
+  EXPECT_NE(testfiles::readBytes(dataPaths.configFile), "<missing>");
+  EXPECT_TRUE(IsWindow(hMainWnd)) << "without a run the window waits for Windows to end the program";
+  closeGpibSourcemeter();
 }
 
 TEST_F(MainWindow, BiasReachesTheGpibSourcemeterLimitedToItsRange) {

@@ -159,12 +159,22 @@ TEST_F(MessagePump, NestedCallReturnsAtOnceAndIsCounted) {
   EXPECT_EQ(pumpNestedCalls, nestedBefore + 1);
 }
 
-TEST_F(MessagePump, QuitMessageTakenDuringAWaitIsKeptForTheMainLoop) {
-  PostQuitMessage(7);
-  EXPECT_EQ(pumpMessages(50), 1);
-  MSG msg;
-  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(msg.wParam, 7u);
+TEST_F(MessagePump, QuitMessageTakenDuringAWaitIsKeptForTheMainLoopAndEndsARun) {
+  // During a run the quit (its window is gone) stops it at once, as a
+  // confirmed stop would; otherwise the wait runs its time.
+  for (const int running : {0, 1}) {
+    scanRunning = running;
+    stopRequested = 0;
+    PostQuitMessage(7);
+    const std::uint64_t start = nowMs();
+    EXPECT_EQ(pumpMessages(running ? 5000 : 50), running ? 0 : 1);
+    if (running) EXPECT_LT(nowMs() - start, 2500u);
+    EXPECT_EQ(stopRequested, running);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+  }
+  scanRunning = stopRequested = 0;
 }
 
 }  // namespace

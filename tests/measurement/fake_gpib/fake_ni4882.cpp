@@ -6,6 +6,7 @@
 // program started by a test appends the log to the file named by
 // FAKE_GPIB_LOG instead.
 
+#include "fake_crash.h"
 #include "fake_library.h"
 
 #include <windows.h>
@@ -30,7 +31,12 @@ struct Failure {
   unsigned long status, error, count;
 };
 
-using fakes::Guard;
+// An access violation inside a chosen call (fake_crash.h): every entry
+// point takes this guard first.
+fakes::CrashPoint crash("FAKE_GPIB_CRASH");
+struct Guard : fakes::CrashCheck, fakes::Guard {
+  explicit Guard(const std::source_location& at = std::source_location::current()) : CrashCheck(crash, at) {}
+};
 
 fakes::CallLog calls("FAKE_GPIB_LOG");
 std::deque<std::string> replies;
@@ -198,3 +204,7 @@ FAKE_EXPORT int fake_gpib_log(char* buffer, int size) {
   Guard guard;
   return calls.copy(buffer, size);
 }
+
+// The nth call (from 1) of the named entry point raises an access violation;
+// null chooses none.
+FAKE_EXPORT void fake_gpib_crash_in(const char* function, int nth) { crash.choose(function, nth); }

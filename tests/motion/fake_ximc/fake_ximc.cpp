@@ -3,6 +3,7 @@
 // real time, limit switches at chosen positions, and a log of the calls.
 // The fake_ximc_* exports let a test configure it and read what was asked.
 
+#include "fake_crash.h"
 #include "fake_library.h"
 #include "motion/ximc_types.h"
 
@@ -44,7 +45,12 @@ struct Device {
   long long rightAt = 0;
 };
 
-using fakes::Guard;
+// An access violation inside a chosen call (fake_crash.h): every entry
+// point takes this guard first.
+fakes::CrashPoint crash("FAKE_XIMC_CRASH");
+struct Guard : fakes::CrashCheck, fakes::Guard {
+  explicit Guard(const std::source_location& at = std::source_location::current()) : CrashCheck(crash, at) {}
+};
 
 Device devices[maxDevices];
 int deviceCount = 0;
@@ -374,3 +380,7 @@ FAKE_EXPORT int fake_ximc_open_enumerations() {
   Guard guard;
   return openEnumerations;
 }
+
+// The nth call (from 1) of the named entry point raises an access violation;
+// null chooses none.
+FAKE_EXPORT void fake_ximc_crash_in(const char* function, int nth) { crash.choose(function, nth); }

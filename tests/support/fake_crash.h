@@ -1,0 +1,81 @@
+#pragma once
+// The crash a fake vendor library can be told to have: a real access
+// violation inside the nth call of one of its entry points, as a fault in a
+// vendor's library would raise it. A test in the same process chooses it
+// through the fake's control; a whole program started by a test finds it in
+// an environment variable, "<entry point> <n>" (FAKE_XIMC_CRASH=command_move 49).
+//
+// Each entry point of the fake names itself by taking the fake's guard, so
+// the check costs no line of its own there; the crash comes before the
+// guard's lock, which it would otherwise leave held.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <source_location>
+
+namespace fakes {
+
+class CrashPoint {
+ public:
+  explicit CrashPoint(const char* variable) : variable_(variable) {}
+
+  // The nth call (from 1) of the named entry point crashes; null or n <= 0
+  // crashes none.
+  void choose(const char* function, int nth) {
+    std::snprintf(function_, sizeof function_, "%s", function ? function : "");
+    InterlockedExchange(&remaining_, nth > 0 && function ? nth : 0);
+    fromEnvironment_ = false;
+  }
+
+  // `signature` is the entry point's as the compiler names it, e.g.
+  // "ximc_result_t command_move(ximc_device_t, int, int)".
+  void check(const char* signature) {
+    if (fromEnvironment_) readEnvironment();
+    if (remaining_ <= 0 || !names(signature, function_)) return;
+    if (InterlockedDecrement(&remaining_) != 0) return;
+    static volatile std::uintptr_t nowhere = 16;
+    *reinterpret_cast<volatile int*>(nowhere) = 0;
+  }
+
+ private:
+  void readEnvironment() {
+    fromEnvironment_ = false;
+    char text[96];
+    const DWORD length = GetEnvironmentVariableA(variable_, text, sizeof text);
+    int nth = 0;
+    char function[64] = {};
+    if (length > 0 && length < sizeof text && std::sscanf(text, "%63s %d", function, &nth) == 2) {
+      choose(function, nth);
+    }
+  }
+
+  static bool isNamePart(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  }
+
+  // The name stands in the signature as a whole word followed by "(".
+  static bool names(const char* signature, const char* name) {
+    const std::size_t length = std::strlen(name);
+    if (length == 0) return false;
+    for (const char* at = std::strstr(signature, name); at; at = std::strstr(at + 1, name)) {
+      if ((at == signature || !isNamePart(at[-1])) && at[length] == '(') return true;
+    }
+    return false;
+  }
+
+  const char* variable_;
+  char function_[64] = {};
+  volatile LONG remaining_ = 0;
+  bool fromEnvironment_ = true;
+};
+
+// Taken before a fake's lock: the entry point it is created in crashes if
+// it is the chosen one.
+struct CrashCheck {
+  CrashCheck(CrashPoint& crash, const std::source_location& at) { crash.check(at.function_name()); }
+};
+
+}  // namespace fakes
