@@ -21,10 +21,12 @@ std::wstring freePath(const MapBuffers& map, const char* prefix) {
 
 }  // namespace
 
-void saveMaps(MapBuffers& map, bool withConfocal) {
+bool saveMaps(MapBuffers& map, bool withConfocal) {
+  bool all = true;
   for (int t = 0; t < mapTableCount(withConfocal); ++t) {
-    writeMapTable(map, freePath(map, mapTables[t].prefix), map.*mapTables[t].values);
+    all = writeMapTable(map, freePath(map, mapTables[t].prefix), map.*mapTables[t].values) && all;
   }
+  return all;
 }
 
 bool writeMapTable(const MapBuffers& map, const std::wstring& path, const std::vector<float>& values) {
@@ -42,12 +44,12 @@ bool writeMapTable(const MapBuffers& map, const std::wstring& path, const std::v
   return written;
 }
 
-void writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltage) {
+bool writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltage) {
   const std::wstring path = freePath(map, "MapInfo");
   std::FILE* file = path.empty() ? nullptr : _wfopen(path.c_str(), L"w");
-  if (!file) return;
-  std::fputs(mapInfoText(map, stepUm, biasVoltage).c_str(), file);
-  std::fclose(file);
+  if (!file) return false;
+  const bool written = std::fputs(mapInfoText(map, stepUm, biasVoltage).c_str(), file) >= 0;
+  return std::fclose(file) == 0 && written;
 }
 
 void saveMapsCommand() {

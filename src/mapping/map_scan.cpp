@@ -10,6 +10,7 @@
 #include "mapping/map_render.h"
 #include "mapping/scan_area.h"
 #include "mapping/scan_points.h"
+#include "mapping/scan_journal.h"
 #include "measurement/current_reading.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_table.h"
@@ -48,6 +49,8 @@ struct ScanRun {
 };
 
 ScanRun run;
+// The finished rows of the scan under way, safe on the disk.
+ScanJournal journal;
 
 void showNumber(HWND field, const char* format, double value) {
   char text[48];
@@ -178,24 +181,27 @@ void scanArea(StagePoint corner) {
         if (stopRequested) return;
       }
     }
+    journalScanRow(journal, mapBuffers, j);
     drawRowsSoFar(j);
   }
 }
 
-void saveResults() {
+// True when the tables and MapInfo are written.
+bool saveResults() {
   // A map window closed during the scan comes back for its picture.
   if (!IsWindow(hMapWnd) || (run.confocal && !IsWindow(hConfocalWnd))) {
     ensureMapWindows();
     placeMapWindows();
   }
-  saveMaps(mapBuffers, run.confocal);
-  writeMapInfo(mapBuffers, run.plan.stepUm, run.biasV);
+  const bool tables = saveMaps(mapBuffers, run.confocal);
+  const bool info = writeMapInfo(mapBuffers, run.plan.stepUm, run.biasV);
   drawIntensityView(mapBuffers, hMapWnd, -1, true);
   saveMapWindowImage(dataPaths, hMapWnd, "Nerin");
   if (run.confocal) {
     drawMap(mapBuffers, hConfocalWnd, -1, true);
     saveMapWindowImage(dataPaths, hConfocalWnd, "CONFOCAL");
   }
+  return tables && info;
 }
 
 }  // namespace
@@ -250,6 +256,7 @@ bool runMapScan() {
   placeMapWindows();
   makeMeasurementFolder(dataPaths, true);
   saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", plan.selectionCopy);
+  openScanJournal(journal, mapBuffers, run.confocal, plan.stepUm, run.biasV);
   const StagePoint corner = scanCorner(plan, x0, y0);
   setIlluminationLevel(0);
   setLaser(1);
@@ -265,7 +272,8 @@ bool runMapScan() {
   deviceBusy = 0;
   refreshPositionFields();
   showInfo("Mapping finished");
-  saveResults();
+  // Tables that could not be written leave the journal for the next start.
+  closeScanJournal(journal, saveResults());
   applyBiasToSourcemeter(0.0f);
   return true;
 }

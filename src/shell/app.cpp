@@ -3,6 +3,7 @@
 #include "imaging/camera.h"
 #include "imaging/live_display.h"
 #include "mapping/scan_geometry.h"
+#include "mapping/scan_journal.h"
 #include "measurement/gpib_instruments.h"
 #include "measurement/usb_sourcemeter.h"
 #include "motion/arduino_link.h"
@@ -78,6 +79,7 @@ void startDevices() {
 // Start-up steps after the main window exists, up to the message loop.
 void startUp() {
   warnIfDataFolderIsNotOnDesktop();
+  recoverScanJournals();
   currentEquipment = 4;  // before the file: a missing file selects the USB sourcemeter
   loadConfigFile();
   loadObjectiveFile();

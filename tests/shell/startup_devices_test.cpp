@@ -8,6 +8,7 @@
 
 #include "arduino_emulator_client.h"
 #include "fake_keithley_control.h"
+#include "fake_log_file.h"
 #include "program_run.h"
 #include "shell/data_paths.h"
 #include "test_files.h"
@@ -30,30 +31,6 @@ using arduino_emulator::connectionBytes;
 const std::string startupBytes = connectionBytes + "G 5 0\nD 6 5\n";
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// The log a fake library beside the program writes into the file named by
-// its variable; the file starts empty.
-class FakeLogFile {
- public:
-  explicit FakeLogFile(const char* variable) : variable_(variable) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    GetTempFileNameW(folder, L"log", 0, path_);
-    char narrowPath[MAX_PATH];
-    WideCharToMultiByte(CP_ACP, 0, path_, -1, narrowPath, MAX_PATH, nullptr, nullptr);
-    SetEnvironmentVariableA(variable, narrowPath);
-  }
-  ~FakeLogFile() {
-    SetEnvironmentVariableA(variable_, nullptr);
-    DeleteFileW(path_);
-  }
-  std::string text() const { return testfiles::readBytes(path_); }
-  void clear() const { testfiles::writeBytes(path_, ""); }
-
- private:
-  const char* variable_;
-  wchar_t path_[MAX_PATH] = {};
-};
 
 TEST(StartupWithDevices, ConfirmingAnyObjectiveMovesNothingAndExitReleasesEveryDevice) {
   arduino_emulator::Client board;

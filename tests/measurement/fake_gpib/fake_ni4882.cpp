@@ -47,6 +47,18 @@ unsigned long statusWord = 0, errorCode = 0, byteCount = 0;
 using ReplySource = int (*)(char* buffer, int size);
 ReplySource replySource = nullptr;
 
+// A whole program started by an end-to-end test cannot be given a reply
+// source. With FAKE_GPIB_COUNTED_READS set, a read that finds no reply
+// answers the number of reads since the last ":OUTP ON" in nanoamperes, so
+// that the readings of a scan are the same in every run of it.
+int readsSinceOutputOn = 0;
+
+bool countedReads() {
+  char value[8];
+  const DWORD length = GetEnvironmentVariableA("FAKE_GPIB_COUNTED_READS", value, sizeof value);
+  return length > 0 && length < sizeof value;
+}
+
 
 // The bytes as C would write them in quotes: "REN\0".
 std::string quoted(const void* bytes, size_t count) {
@@ -109,6 +121,7 @@ FAKE_EXPORT unsigned long NI488CC ibclr(int ud) {
 FAKE_EXPORT unsigned long NI488CC ibwrt(int ud, const void* buf, size_t cnt) {
   Guard guard;
   calls.add("ibwrt %d %u %s", ud, static_cast<unsigned>(cnt), quoted(buf, cnt).c_str());
+  if (buf && std::string(static_cast<const char*>(buf), cnt) == ":OUTP ON") readsSinceOutputOn = 0;
   finish("ibwrt", cmpl, static_cast<unsigned long>(cnt));
   return statusWord;
 }
@@ -124,6 +137,8 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
     char made[128] = {};
     const int n = replySource(made, sizeof made);
     reply.assign(made, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof made))));
+  } else if (countedReads()) {
+    reply = std::to_string(++readsSinceOutputOn) + ".000000E-09\n";
   }
   const size_t n = std::min(reply.size(), cnt);
   if (!finish("ibrd", end | cmpl, static_cast<unsigned long>(n)) && buf) std::memcpy(buf, reply.data(), n);
