@@ -106,7 +106,6 @@ class SafeExit : public ::testing::Test {
     removeMeasurementFolders();
   }
   void TearDown() override {
-    SetEnvironmentVariableA("FAKE_XIMC_CRASH", nullptr);
     SetEnvironmentVariableA("FAKE_GPIB_COUNTED_READS", nullptr);
     removeMeasurementFolders();
     _wremove(dataPaths.configFile);
@@ -150,6 +149,29 @@ class SafeExit : public ::testing::Test {
     return table;
   }
 
+  // A scan whose library crashes in the chosen call (variable and value of
+  // fake_crash.h): the process ends with the crash, the instruments made
+  // safe first, the laser before the lamp.
+  void crashDuringAScan(const char* variable, const char* call) {
+    SetEnvironmentVariableA(variable, call);
+    {
+      ui::ProgramRun program(NERIN_PROGRAM_WITH_DEVICES);
+      startScan(program);
+      ASSERT_TRUE(program.waitForExit(kTimeout));
+      EXPECT_EQ(program.exitCode(), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+    }
+    SetEnvironmentVariableA(variable, nullptr);
+    const std::string sent = board.received();
+    EXPECT_EQ(sent.substr(sent.size() - 12), "G 5 0\nG 6 0\n") << sent;
+    EXPECT_TRUE(contains(board.state(), "analog=5:0,6:0")) << board.state();
+    const std::string meter = meterLog.text();
+    EXPECT_EQ(meter.substr(meter.rfind("ibwrt")), "ibwrt 7 9 \":OUTP OFF\"\n");
+    const std::string stage = stageLog.text();
+    EXPECT_TRUE(contains(stage.substr(stage.rfind("command_move")),
+                         "command_stop 11\ncommand_stop 12\ncommand_stop 13\n"))
+        << stage;
+  }
+
   arduino_emulator::Client board;
   FakeLogFile stageLog{"FAKE_XIMC_CALL_LOG"};
   FakeLogFile meterLog{"FAKE_GPIB_LOG"};
@@ -166,23 +188,7 @@ TEST_F(SafeExit, ACrashInTheControllerLibraryLeavesEverythingSafeAndTheNextStart
   }();
   ASSERT_NE(completed[0], zeros);
 
-  // The crash: the process ends with it, the instruments made safe first.
-  SetEnvironmentVariableA("FAKE_XIMC_CRASH", kCrashInRowThree);
-  {
-    ui::ProgramRun program(NERIN_PROGRAM_WITH_DEVICES);
-    startScan(program);
-    ASSERT_TRUE(program.waitForExit(kTimeout));
-    EXPECT_EQ(program.exitCode(), static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
-  }
-  SetEnvironmentVariableA("FAKE_XIMC_CRASH", nullptr);
-  const std::string sent = board.received();
-  EXPECT_EQ(sent.substr(sent.size() - 12), "G 5 0\nG 6 0\n") << sent;
-  EXPECT_TRUE(contains(board.state(), "analog=5:0,6:0")) << board.state();
-  const std::string meter = meterLog.text();
-  EXPECT_EQ(meter.substr(meter.rfind("ibwrt")), "ibwrt 7 9 \":OUTP OFF\"\n");
-  const std::string stage = stageLog.text();
-  EXPECT_TRUE(contains(stage.substr(stage.rfind("command_move")), "command_stop 11\ncommand_stop 12\ncommand_stop 13\n"))
-      << stage;
+  crashDuringAScan("FAKE_XIMC_CRASH", kCrashInRowThree);
   const std::wstring folder = onlyFolder();
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(journalRows(folder), 3);
@@ -199,6 +205,11 @@ TEST_F(SafeExit, ACrashInTheControllerLibraryLeavesEverythingSafeAndTheNextStart
   EXPECT_EQ(lines(fileText(folder, L"ConfocalB.txt")).size(), static_cast<size_t>(kHeight));
   EXPECT_TRUE(found(folder + L"\\*.journal", false).empty());
   ASSERT_TRUE(program.closeAndWait(kTimeout));
+}
+
+TEST_F(SafeExit, ACrashInTheGpibDriverLeavesEverythingSafeToo) {
+  // The driver that crashed is the one that switches the output off.
+  crashDuringAScan("FAKE_GPIB_CRASH", "ibrd 60");
 }
 
 TEST_F(SafeExit, ClosingTheWindowDuringAScanSavesTheRowsSoFarAndExits) {
