@@ -59,15 +59,4 @@ TEST(MapJournal, AJournalWithoutASensibleFirstLineIsNotRead) {
   EXPECT_EQ(recoveredTable(read), "1.0,\n");
 }
 
-TEST(MapJournal, NamesPairJournalsWithTheirTables) {
-  EXPECT_EQ(journalName("Nerin", -1), L"Nerin.journal");
-  EXPECT_EQ(journalName("ConfocalB", 2), L"ConfocalB(2).journal");
-  const struct {
-    const wchar_t* name;
-    const char* prefix;
-  } cases[] = {{L"Nerin.journal", "Nerin"}, {L"ConfocalR(12).journal", "ConfocalR"},
-               {L"Nerin(x).journal", "Nerin(x)"}, {L"Nerin.txt", ""}, {L".journal", ""}, {L"Bild\u00e4.journal", ""}};
-  for (const auto& c : cases) EXPECT_EQ(journalTablePrefix(c.name), c.prefix);
-}
-
 }  // namespace

@@ -5,7 +5,6 @@
 #include <climits>
 #include <cmath>
 #include <string>
-#include <utility>
 
 namespace {
 
@@ -30,14 +29,6 @@ TEST(ArduinoLightLevel, VoltsToLevelTruncatesAndStaysInTheOutputRange) {
   EXPECT_EQ(lightLevel(7.5), 255);
   EXPECT_EQ(lightLevel(-1.0), 0);
   EXPECT_EQ(lightLevel(std::nan("")), 0);
-}
-
-TEST(ArduinoLightLevel, TheMakeSafeLineIsTheOutputCommandWithItsLineFeed) {
-  for (const auto& [pin, level] : {std::pair{5, 0}, {6, 153}, {INT_MIN, INT_MAX}}) {
-    char line[analogOutputLineMax];
-    const int length = writeAnalogOutputLine(line, pin, level);
-    EXPECT_EQ(std::string(line, static_cast<size_t>(length)), analogOutputCommand(pin, level) + "\n");
-  }
 }
 
 TEST(ArduinoReplies, NumbersAreReadLikePercentD) {

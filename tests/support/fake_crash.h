@@ -1,9 +1,9 @@
 #pragma once
 // The crash a fake vendor library can be told to have: a real access
 // violation inside the nth call of one of its entry points, as a fault in a
-// vendor's library would raise it. A test in the same process chooses it
-// through the fake's control; a whole program started by a test finds it in
-// an environment variable, "<entry point> <n>" (FAKE_XIMC_CRASH=command_move 49).
+// vendor's library would raise it. The whole program started by a test
+// finds it in an environment variable, "<entry point> <n>"
+// (FAKE_XIMC_CRASH=command_move 49).
 //
 // Each entry point of the fake names itself by taking the fake's guard, so
 // the check costs no line of its own there; the crash comes before the
@@ -22,18 +22,10 @@ class CrashPoint {
  public:
   explicit CrashPoint(const char* variable) : variable_(variable) {}
 
-  // The nth call (from 1) of the named entry point crashes; null or n <= 0
-  // crashes none.
-  void choose(const char* function, int nth) {
-    std::snprintf(function_, sizeof function_, "%s", function ? function : "");
-    InterlockedExchange(&remaining_, nth > 0 && function ? nth : 0);
-    fromEnvironment_ = false;
-  }
-
   // `signature` is the entry point's as the compiler names it, e.g.
   // "ximc_result_t command_move(ximc_device_t, int, int)".
   void check(const char* signature) {
-    if (fromEnvironment_) readEnvironment();
+    if (!read_) readEnvironment();
     if (remaining_ <= 0 || !names(signature, function_)) return;
     if (InterlockedDecrement(&remaining_) != 0) return;
     static volatile std::uintptr_t nowhere = 16;
@@ -42,14 +34,11 @@ class CrashPoint {
 
  private:
   void readEnvironment() {
-    fromEnvironment_ = false;
+    read_ = true;
     char text[96];
     const DWORD length = GetEnvironmentVariableA(variable_, text, sizeof text);
     int nth = 0;
-    char function[64] = {};
-    if (length > 0 && length < sizeof text && std::sscanf(text, "%63s %d", function, &nth) == 2) {
-      choose(function, nth);
-    }
+    if (length > 0 && length < sizeof text && std::sscanf(text, "%63s %d", function_, &nth) == 2) remaining_ = nth;
   }
 
   static bool isNamePart(char c) {
@@ -69,7 +58,7 @@ class CrashPoint {
   const char* variable_;
   char function_[64] = {};
   volatile LONG remaining_ = 0;
-  bool fromEnvironment_ = true;
+  bool read_ = false;
 };
 
 // Taken before a fake's lock: the entry point it is created in crashes if

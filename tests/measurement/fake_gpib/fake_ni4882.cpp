@@ -219,7 +219,3 @@ FAKE_EXPORT int fake_gpib_log(char* buffer, int size) {
   Guard guard;
   return calls.copy(buffer, size);
 }
-
-// The nth call (from 1) of the named entry point raises an access violation;
-// null chooses none.
-FAKE_EXPORT void fake_gpib_crash_in(const char* function, int nth) { crash.choose(function, nth); }

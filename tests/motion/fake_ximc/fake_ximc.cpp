@@ -380,7 +380,3 @@ FAKE_EXPORT int fake_ximc_open_enumerations() {
   Guard guard;
   return openEnumerations;
 }
-
-// The nth call (from 1) of the named entry point raises an access violation;
-// null chooses none.
-FAKE_EXPORT void fake_ximc_crash_in(const char* function, int nth) { crash.choose(function, nth); }
