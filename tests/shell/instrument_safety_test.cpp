@@ -7,6 +7,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -74,6 +77,39 @@ TEST_F(InstrumentSafety, AStepPastItsBoundIsLeftHangingAndTheWatchdogRunsTheRest
   SetEvent(release);
   round.join();
   EXPECT_EQ(steps(), "1h3r") << "nothing runs twice once the stuck step comes back";
+}
+
+// Each way of ending badly in a process of its own: the steps run, and the
+// process ends at once with the code of its end, no dialog waited for.
+TEST(InstrumentSafetyDeathTest, CrashesTerminateAndAbortMakeSafeAndEndTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const struct {
+    void (*end)();
+    int code;
+  } ends[] = {
+      {[] {
+         static volatile std::uintptr_t nowhere = 16;
+         *reinterpret_cast<volatile int*>(nowhere) = 0;
+       },
+       static_cast<int>(EXCEPTION_ACCESS_VIOLATION)},
+      {[] { std::terminate(); }, 3},
+      {[] { std::abort(); }, 3},
+  };
+  for (const auto& e : ends) {
+    EXPECT_EXIT(
+        {
+          clearSafeSteps();
+          addSafeStep(
+              [] {
+                DWORD written = 0;
+                WriteFile(GetStdHandle(STD_ERROR_HANDLE), "made safe\n", 10, &written, nullptr);
+              },
+              1000);
+          installCrashSafety();
+          e.end();
+        },
+        ::testing::ExitedWithCode(e.code), "made safe");
+  }
 }
 
 }  // namespace

@@ -237,7 +237,7 @@ TEST_F(SafeExit, ClosingTheWindowDuringAScanSavesTheRowsSoFarAndExits) {
   EXPECT_NE(fileText(folder, L"MapInfo.txt"), "<missing>");
   EXPECT_EQ(found(folder + L"\\Nerin(*).jpg", false).size(), 1u) << "the map window's picture too";
   EXPECT_TRUE(found(folder + L"\\*.journal", false).empty());
-  // Bias back to 0 V at the stop, output off at the exit.
+  // Output off at the exit.
   const std::string meter = meterLog.text();
   EXPECT_TRUE(contains(meter, "\":OUTP OFF\"\nibonl 7 0\n")) << meter;
 }
