@@ -5,6 +5,7 @@
 
 constexpr int objectiveCount = 5;
 constexpr int changerStepCount = 4;
+inline constexpr const char* objectiveNames[objectiveCount] = {"5X", "10X", "20X", "50X", "100X"};
 constexpr double minChangerStep = 189.0;  // valid range of a turret travel
 constexpr double maxChangerStep = 195.0;
 
