@@ -4,12 +4,16 @@
 #include "imaging/gdi_objects.h"
 #include "imaging/image_names.h"
 #include "imaging/live_display.h"
+#include "imaging/result_record_files.h"
 #include "shell/program_state.h"
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
 
 #include <objidl.h>  // GDI+ needs it and WIN32_LEAN_AND_MEAN leaves it out
 #include <gdiplus.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <memory>
@@ -27,12 +31,27 @@ constexpr int windowCopyAttempts = 10;
 constexpr int snapshotCreateAttempts = 20;  // bitmap or memory-context failures
 constexpr int snapshotCopyAttempts = 10;
 
-bool exists(const std::wstring& path) { return fileExists(path.c_str()); }
-
 // The next free "<prefix>(n).jpg" of the measurement folder.
 std::wstring countedName(DataPaths& paths, const wchar_t* prefix, int& counter) {
   makeMeasurementFolder(paths, false);
-  return nextCountedFileName(paths.measurementFolder, prefix, counter, exists);
+  return nextCountedFileName(paths.measurementFolder, prefix, counter, resultNameTaken);
+}
+
+HANDLE createNewFile(const std::wstring& path) {
+  if (path.empty()) return INVALID_HANDLE_VALUE;
+  return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// GDI+ writes by name and would replace a file: the name is first taken
+// with a new empty file of our own, which GDI+ then fills. A picture that
+// fails leaves no empty file behind.
+bool saveNewPicture(HBITMAP bitmap, const std::wstring& name) {
+  const HANDLE claimed = createNewFile(name);
+  if (claimed == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(claimed);
+  if (saveBitmapFile(bitmap, name.c_str())) return true;
+  DeleteFileW(name.c_str());
+  return false;
 }
 
 void statusWithCount(const char* format, int count) {
@@ -86,8 +105,28 @@ bool fileExists(const wchar_t* path) {
   return true;
 }
 
+bool resultNameTaken(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const bool unreadableFile =
+      attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  return fileExists(path.c_str()) || unreadableFile || fileExists((path + L".json").c_str());
+}
+
+std::FILE* createNewTextFile(const std::wstring& path) {
+  const HANDLE handle = createNewFile(path);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+  if (descriptor == -1) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(descriptor, "w");
+  if (!file) _close(descriptor);
+  return file;
+}
+
 std::wstring uniqueFileName(const std::wstring& base, const wchar_t* extension) {
-  return uniqueFileName(base, std::wstring(extension), exists);
+  return uniqueFileName(base, std::wstring(extension), resultNameTaken);
 }
 
 bool findEncoderClsid(const wchar_t* mimeType, CLSID* clsid) {
@@ -117,8 +156,11 @@ bool saveBitmapFile(HBITMAP bitmap, const wchar_t* fileName) {
 }
 
 bool saveCameraImageBitmap(HBITMAP bitmap) {
+  const ResultRecord record = recordNow("camera image");
   const std::wstring name = countedName(dataPaths, L"camera", cameraImageCount);
-  return saveBitmapFile(bitmap, name.c_str());
+  if (!saveNewPicture(bitmap, name)) return false;
+  writeRecordsBeside({name}, record);
+  return true;
 }
 
 void saveCameraImageCommand() {
@@ -171,9 +213,10 @@ int saveWindowImage(DataPaths& paths, HWND window) {
     }
   }
   if (copied) {
+    const ResultRecord record = recordNow("window image");
     makeMeasurementFolder(paths, false);
     const std::wstring name = uniqueFileName(std::wstring(paths.measurementFolder) + L"\\optic", L"jpg");
-    saveBitmapFile(save.bitmap.get(), name.c_str());
+    if (saveNewPicture(save.bitmap.get(), name)) writeRecordsBeside({name}, record);
   }
   // The copy goes back onto the window, as the picture that was saved.
   WindowDC windowDC(window);
@@ -183,7 +226,9 @@ int saveWindowImage(DataPaths& paths, HWND window) {
   return result;
 }
 
-int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4]) {
+int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4],
+                     std::wstring* saved) {
+  if (saved) saved->clear();
   int failures = 0;
   for (;;) {
     WindowDC windowDC(window);
@@ -217,12 +262,13 @@ int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* p
       drawScanArea(memoryDC.get(), area);
     }
     const std::wstring name = countedName(paths, widenAscii(prefix).c_str(), viewSnapshotCount);
-    saveBitmapFile(bitmap.get(), name.c_str());
+    if (saveNewPicture(bitmap.get(), name) && saved) *saved = name;
     return 1;
   }
 }
 
-int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix) {
+int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix, std::wstring* savedPath) {
+  if (savedPath) savedPath->clear();
   bool saved = false;
   {
     WindowDC windowDC(window);
@@ -246,7 +292,8 @@ int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix) {
         showInfo("BitBlt to window has failed.");
       } else {
         const std::wstring name = countedName(paths, widenAscii(prefix).c_str(), windowImageCount);
-        saved = saveBitmapFile(bitmap.get(), name.c_str());
+        saved = saveNewPicture(bitmap.get(), name);
+        if (saved && savedPath) *savedPath = name;
       }
     }
   }

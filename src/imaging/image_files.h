@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 class Camera;
@@ -26,6 +27,15 @@ void makeMeasurementFolder(DataPaths& paths, bool force);
 std::wstring uniqueFileName(const std::wstring& base, const wchar_t* extension);
 // True when the file can be opened for reading.
 bool fileExists(const wchar_t* path);
+// True when a result may not take this name: a file of that name is there
+// (readable or not), or the record a result of that name would have, left
+// behind without its result.
+bool resultNameTaken(const std::wstring& path);
+// Creates the file, which must not exist yet, and opens it for writing in
+// text mode; null when it exists or cannot be created. A result file is
+// opened only this way, so that none is ever replaced, not even one that
+// appeared after its name was chosen.
+std::FILE* createNewTextFile(const std::wstring& path);
 // The class identifier of the GDI+ encoder of this MIME type; false if none.
 bool findEncoderClsid(const wchar_t* mimeType, CLSID* clsid);
 // Writes the bitmap (not selected into any DC) as PNG; false on failure.
@@ -38,15 +48,17 @@ void saveCameraImageCommand();
 // "camera(n).jpg", and onto the window; no laser-spot circle. Returns the
 // result of the last GDI step.
 int saveCameraImage(Camera& camera, HWND window, const std::uint8_t* pixels, int drawArea, const int area[4]);
-// A bitmap already drawn, saved as the next camera image.
+// A bitmap already drawn, saved as the next camera image, with its record.
 bool saveCameraImageBitmap(HBITMAP bitmap);
 // "Save Window Image" (menu 32804): the camera area of the window as shown,
-// into "optic.jpg", "optic_0.jpg", ...
+// into "optic.jpg", "optic_0.jpg", ..., with its record.
 int saveWindowImage(DataPaths& paths, HWND window);
 // The window's picture area with the scan area drawn on it, as
 // "<prefix>(n).jpg"; frameSize takes the camera picture's size instead of
-// the client area's. Returns 1, or 0 when it gave up.
-int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4]);
+// the client area's. Returns 1, or 0 when it gave up. The file's path goes
+// to *saved (empty when none was written): the map scan records it.
+int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4],
+                     std::wstring* saved = nullptr);
 // The whole client area of a map window as "<prefix>(n).jpg"; on failure
-// asks the operator to try again. Returns 1.
-int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix);
+// asks the operator to try again. Returns 1; the path as above.
+int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix, std::wstring* saved = nullptr);

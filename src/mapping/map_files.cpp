@@ -1,6 +1,7 @@
 #include "mapping/map_files.h"
 
 #include "imaging/image_files.h"
+#include "imaging/result_record_files.h"
 #include "mapping/map_export.h"
 #include "mapping/map_scan.h"
 #include "shell/data_paths.h"
@@ -15,22 +16,22 @@ namespace {
 
 std::wstring freePath(const MapBuffers& map, const char* prefix) {
   if (!map.measurementFolder) return {};
-  return freeTextPath(map.measurementFolder, prefix,
-                      [](const std::wstring& path) { return fileExists(path.c_str()); });
+  return freeTextPath(map.measurementFolder, prefix, resultNameTaken);
 }
 
 }  // namespace
 
-bool saveMaps(MapBuffers& map, bool withConfocal) {
-  bool all = true;
+std::vector<std::wstring> saveMaps(MapBuffers& map, bool withConfocal) {
+  std::vector<std::wstring> written;
   for (int t = 0; t < mapTableCount(withConfocal); ++t) {
-    all = writeMapTable(map, freePath(map, mapTables[t].prefix), map.*mapTables[t].values) && all;
+    const std::wstring path = freePath(map, mapTables[t].prefix);
+    if (writeMapTable(map, path, map.*mapTables[t].values)) written.push_back(path);
   }
-  return all;
+  return written;
 }
 
 bool writeMapTable(const MapBuffers& map, const std::wstring& path, const std::vector<float>& values) {
-  std::FILE* file = path.empty() ? nullptr : _wfopen(path.c_str(), L"w");
+  std::FILE* file = createNewTextFile(path);
   bool written = file != nullptr;
   if (file) {
     written = writeMapTableText(file, map, values);
@@ -44,15 +45,15 @@ bool writeMapTable(const MapBuffers& map, const std::wstring& path, const std::v
   return written;
 }
 
-bool writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltage) {
+std::wstring writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltage) {
   const std::wstring path = freePath(map, "MapInfo");
-  std::FILE* file = path.empty() ? nullptr : _wfopen(path.c_str(), L"w");
-  if (!file) return false;
+  std::FILE* file = createNewTextFile(path);
+  if (!file) return {};
   const bool written = std::fputs(mapInfoText(map, stepUm, biasVoltage).c_str(), file) >= 0;
-  return std::fclose(file) == 0 && written;
+  return std::fclose(file) == 0 && written ? path : std::wstring();
 }
 
 void saveMapsCommand() {
   makeMeasurementFolder(dataPaths, false);
-  saveMaps(mapBuffers, confocalEnabled != 0);
+  writeRecordsBeside(saveMaps(mapBuffers, confocalEnabled != 0), mapScanRecord());
 }

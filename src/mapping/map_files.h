@@ -9,15 +9,17 @@
 #include <vector>
 
 // "Nerin", and with the confocal option also "ConfocalR", "ConfocalG",
-// "ConfocalB", into the map's measurement folder; true when all were written.
-bool saveMaps(MapBuffers& map, bool withConfocal);
+// "ConfocalB", into the map's measurement folder. The paths of the tables
+// written, for their records.
+std::vector<std::wstring> saveMaps(MapBuffers& map, bool withConfocal);
 // One table at path. A table that cannot be written is reported ("File
 // saving error. New folder will be made."), and the next save makes a new
 // measurement folder; false then.
 bool writeMapTable(const MapBuffers& map, const std::wstring& path, const std::vector<float>& values);
 // "MapInfo": the map size, the step and the bias voltage. A file that cannot
-// be written is not reported; false then.
-bool writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltage);
+// be written is not reported. Its path, empty when it was not written.
+std::wstring writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltage);
 
-// "Save Maps" (32833): into this run's measurement folder, made if there is none.
+// "Save Maps" (32833): into this run's measurement folder, made if there is
+// none, each table with the record of the scan that measured the maps.
 void saveMapsCommand();

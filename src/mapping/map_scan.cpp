@@ -4,8 +4,10 @@
 #include "imaging/gdi_objects.h"
 #include "imaging/image_files.h"
 #include "imaging/live_display.h"
+#include "imaging/result_record_files.h"
 #include "mapping/autofocus.h"
 #include "mapping/map_drawing.h"
+#include "mapping/map_export.h"
 #include "mapping/map_files.h"
 #include "mapping/map_render.h"
 #include "mapping/scan_area.h"
@@ -24,7 +26,10 @@
 #include "shell/ui_handles.h"
 #include "shell/view_actions.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 MapBuffers mapBuffers = [] {
   MapBuffers map;
@@ -46,11 +51,30 @@ struct ScanRun {
   float biasV = 0.0f;
   bool confocal = false;
   bool creepCorrection = false;
+  ResultRecord record;              // empty result name until the first scan
+  std::vector<std::wstring> files;  // written so far, each to get the record
 };
 
 ScanRun run;
 // The finished rows of the scan under way, safe on the disk.
 ScanJournal journal;
+
+void keepFile(const std::wstring& path) {
+  if (!path.empty()) run.files.push_back(path);
+}
+
+// The record's settings as the scan holds them, and where its grid lies.
+void startRecord(double x0, double y0, double z0, StagePoint corner) {
+  ResultRecord& record = run.record;
+  record = recordNow("map scan");
+  record.stageAtStartUm[0] = x0;
+  record.stageAtStartUm[1] = y0;
+  record.stageAtStartUm[2] = z0;
+  record.hasScan = true;
+  const ScanState& plan = run.plan;
+  record.scan = {plan.mapWidth, plan.mapHeight, plan.stepUm, {}, corner.xUm, corner.yUm, plan.expectedMinutes};
+  std::copy(plan.selectionCopy, plan.selectionCopy + 4, record.scan.areaPx);
+}
 
 void showNumber(HWND field, const char* format, double value) {
   char text[48];
@@ -193,15 +217,21 @@ bool saveResults() {
     ensureMapWindows();
     placeMapWindows();
   }
-  const bool tables = saveMaps(mapBuffers, run.confocal);
-  const bool info = writeMapInfo(mapBuffers, run.plan.stepUm, run.biasV);
+  const std::vector<std::wstring> tables = saveMaps(mapBuffers, run.confocal);
+  for (const std::wstring& table : tables) keepFile(table);
+  const std::wstring info = writeMapInfo(mapBuffers, run.plan.stepUm, run.biasV);
+  keepFile(info);
+  std::wstring picture;
   drawIntensityView(mapBuffers, hMapWnd, -1, true);
-  saveMapWindowImage(dataPaths, hMapWnd, "Nerin");
+  saveMapWindowImage(dataPaths, hMapWnd, "Nerin", &picture);
+  keepFile(picture);
   if (run.confocal) {
     drawMap(mapBuffers, hConfocalWnd, -1, true);
-    saveMapWindowImage(dataPaths, hConfocalWnd, "CONFOCAL");
+    saveMapWindowImage(dataPaths, hConfocalWnd, "CONFOCAL", &picture);
+    keepFile(picture);
   }
-  return tables && info;
+  writeRecordsBeside(run.files, run.record);
+  return static_cast<int>(tables.size()) == mapTableCount(run.confocal) && !info.empty();
 }
 
 }  // namespace
@@ -233,7 +263,7 @@ void startMapScan() {
 
 bool runMapScan() {
   if (deviceBusy) return false;
-  run = {scanState, biasVoltage, confocalEnabled != 0, zCreepCorrection != 0};
+  run = {scanState, biasVoltage, confocalEnabled != 0, zCreepCorrection != 0, {}, {}};
   const ScanState& plan = run.plan;
   // The maps first: a grid that does not fit into memory moves nothing.
   if (!mapBuffers.allocate(plan.mapWidth, plan.mapHeight)) {
@@ -247,17 +277,21 @@ bool runMapScan() {
   showInfo("Moving to starting point");
   const double x0 = readAxisPosition(stageX);
   const double y0 = readAxisPosition(stageY);
-  scanState.savedZ = static_cast<int>(readAxisPosition(stageZ));
+  const double z0 = readAxisPosition(stageZ);
+  scanState.savedZ = static_cast<int>(z0);
   const int savedZ = scanState.savedZ;
+  const StagePoint corner = scanCorner(plan, x0, y0);
+  startRecord(x0, y0, z0, corner);
   moveZTo(savedZ + lightSources.laserFocusOffsetUm / 2.0 + plan.defocusUm);
   moveZBy(-1.0);
   moveZBy(+1.0);
   applyBiasToSourcemeter(run.biasV);
   placeMapWindows();
   makeMeasurementFolder(dataPaths, true);
-  saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", plan.selectionCopy);
+  std::wstring snapshot;
+  saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", plan.selectionCopy, &snapshot);
+  keepFile(snapshot);
   openScanJournal(journal, mapBuffers, run.confocal, plan.stepUm, run.biasV);
-  const StagePoint corner = scanCorner(plan, x0, y0);
   setIlluminationLevel(0);
   setLaser(1);
   videoControl(0);
@@ -267,8 +301,10 @@ bool runMapScan() {
   scanArea(corner);
   showPendingReading();
 
+  run.record.outcome = stopRequested ? RunOutcome::stoppedByOperator : RunOutcome::completed;
   moveAxesTo(stageX, stageY, x0, y0);
   moveZTo(savedZ);
+  run.record.ended = localTimeNow();
   deviceBusy = 0;
   refreshPositionFields();
   showInfo("Mapping finished");
@@ -277,6 +313,8 @@ bool runMapScan() {
   applyBiasToSourcemeter(0.0f);
   return true;
 }
+
+ResultRecord mapScanRecord() { return run.record.result.empty() ? recordNow("map tables") : run.record; }
 
 void measurePoint(int x, int y, long long pointsDone) {
   const SpotReading reading = readAtSpot();

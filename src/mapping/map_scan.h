@@ -6,6 +6,7 @@
 // are finished; at the end, or after a confirmed stop, the stage goes back,
 // and the maps and the window pictures are saved into a new dated folder.
 
+#include "imaging/result_record.h"
 #include "mapping/map_buffers.h"
 #include "mapping/z_creep.h"
 
@@ -24,6 +25,10 @@ void startMapScan();
 // The scan itself. False, having done nothing, when a device sequence is
 // already under way.
 bool runMapScan();
+// The record of the scan that measured the maps now held (its settings,
+// times and outcome), for maps saved again later; before the first scan,
+// the settings in force now.
+ResultRecord mapScanRecord();
 
 // Point (x, y) of the map (clamped into it): the current, and with the
 // confocal option the colour at the laser spot, read and stored; shown with

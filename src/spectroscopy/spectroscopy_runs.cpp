@@ -1,6 +1,7 @@
 #include "spectroscopy/spectroscopy_runs.h"
 
 #include "imaging/image_files.h"
+#include "imaging/result_record_files.h"
 #include "measurement/current_reading.h"
 #include "measurement/current_units.h"
 #include "measurement/usb_sourcemeter.h"
@@ -18,11 +19,16 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 int ivFileCounter = 0;
 int timeEvoFileCounter = 0;
 
 namespace {
+
+// The records of the last run of each kind, kept for its save.
+ResultRecord ivRun;
+ResultRecord timeEvoRun;
 
 // At most 10 characters of the edit's text.
 std::string editText(HWND edit) {
@@ -57,16 +63,37 @@ bool sweep(SpectroscopyRecord& record, float step) {
 
 using SpectrumWriter = bool (*)(std::FILE*, const SpectroscopyRecord&);
 
+// A run that was saved without being run in this program has only the
+// settings of the moment to record.
+ResultRecord runOrNow(const ResultRecord& run, const char* result) {
+  return run.result.empty() ? recordNow(result) : run;
+}
+
+ResultRecord startRecord(const char* result, std::vector<std::pair<std::string, double>> ofRun) {
+  ResultRecord record = recordNow(result);
+  record.settings.ofRun = std::move(ofRun);
+  return record;
+}
+
+void endRecord(ResultRecord& record, RunOutcome outcome) {
+  record.ended = localTimeNow();
+  record.outcome = outcome;
+}
+
 // A file that cannot be created, or not written whole, is reported: the
 // operator must not believe the measurement was kept.
-void saveSpectrum(const SpectroscopyRecord& record, const char* stem, int& counter, SpectrumWriter write) {
+void saveSpectrum(const SpectroscopyRecord& record, const char* stem, int& counter, SpectrumWriter write,
+                  const ResultRecord& run) {
   makeMeasurementFolder(dataPaths, false);
-  const std::wstring path = nextSpectrumPath(dataPaths.measurementFolder, stem, counter,
-                                             [](const std::wstring& p) { return fileExists(p.c_str()); });
-  std::FILE* file = path.empty() ? nullptr : _wfopen(path.c_str(), L"w");
+  const std::wstring path = nextSpectrumPath(dataPaths.measurementFolder, stem, counter, resultNameTaken);
+  std::FILE* file = createNewTextFile(path);
   bool saved = file && write(file, record);
   if (file && std::fclose(file) != 0) saved = false;
-  if (!saved) MessageBoxA(hMainWnd, "File saving error", "I-V save Process", MB_OK);
+  if (!saved) {
+    MessageBoxA(hMainWnd, "File saving error", "I-V save Process", MB_OK);
+    return;
+  }
+  writeRecordsBeside({path}, run);
 }
 
 }  // namespace
@@ -75,24 +102,37 @@ void runIvCurve(SpectroscopyRecord& record) {
   const HWND rangeEdit = spectroscopyWindows.rangeEdit;
   const IvRangeEdit range = readIvRangeEdit(record, editText(rangeEdit).c_str());
   showBack(rangeEdit, range.shown);
+  ivRun = startRecord("I-V curve", {{"ivRangeV", decimalOf(record.voltageRange)},
+                                    {"ivStepV", decimalOf(range.step)},
+                                    {"ivPointsPerBranch", record.pointsPerBranch}});
   stopRequested = 0;
   scanRunning = 1;
   // The points are cleared first, so a stopped sweep's file holds zeros
   // where it did not reach, never an older sweep's values.
-  if (prepareIvSweep(record) && sweep(record, range.step)) {
-    drawCurve(hIvWnd, record.voltages.data(), record.currents.data(), 0, ivPointCount(record));
+  RunOutcome outcome = RunOutcome::failed;
+  if (prepareIvSweep(record)) {
+    outcome = sweep(record, range.step) ? RunOutcome::completed : RunOutcome::stoppedByOperator;
+    if (outcome == RunOutcome::completed) {
+      drawCurve(hIvWnd, record.voltages.data(), record.currents.data(), 0, ivPointCount(record));
+    }
   }
   drawRunText(record, hIvWnd, ivFinishedText);
+  endRecord(ivRun, outcome);
   scanRunning = 0;
 }
 
-void saveIvCurve(SpectroscopyRecord& record) { saveSpectrum(record, ivFileStem, ivFileCounter, writeIvCurveText); }
+void saveIvCurve(SpectroscopyRecord& record) {
+  saveSpectrum(record, ivFileStem, ivFileCounter, writeIvCurveText, runOrNow(ivRun, "I-V curve"));
+}
 
 void runTimeEvolution(SpectroscopyRecord& record) {
   SpectroscopyWindows& windows = spectroscopyWindows;
   showBack(windows.onTimeEdit, readPhaseTimeEdit(editText(windows.onTimeEdit).c_str(), record.onTime));
   showBack(windows.offTimeEdit, readPhaseTimeEdit(editText(windows.offTimeEdit).c_str(), record.offTime));
   showBack(windows.repeatEdit, readRepeatEdit(editText(windows.repeatEdit).c_str(), record.repeatCount));
+  timeEvoRun = startRecord("time evolution", {{"onTimeS", decimalOf(record.onTime)},
+                                              {"offTimeS", decimalOf(record.offTime)},
+                                              {"repeat", record.repeatCount}});
   stopRequested = 0;
   scanRunning = 1;
   drawRunText(record, windows.timeWindow, timeEvoStartedText);
@@ -105,11 +145,15 @@ void runTimeEvolution(SpectroscopyRecord& record) {
         drawCurve(windows.timeWindow, r.times.data(), r.currents.data(), 0, r.pointIndex);
       },
   };
-  runTimeEvolutionCycles(record, devices);
+  const TimeEvolutionEnd end = runTimeEvolutionCycles(record, devices);
   drawRunText(record, windows.timeWindow, timeEvoCompletedText);
+  endRecord(timeEvoRun, end == TimeEvolutionEnd::completed ? RunOutcome::completed
+                        : end == TimeEvolutionEnd::stopped ? RunOutcome::stoppedByOperator
+                                                           : RunOutcome::failed);
   scanRunning = 0;
 }
 
 void saveTimeEvolution(SpectroscopyRecord& record) {
-  saveSpectrum(record, timeEvoFileStem, timeEvoFileCounter, writeTimeEvolutionText);
+  saveSpectrum(record, timeEvoFileStem, timeEvoFileCounter, writeTimeEvolutionText,
+               runOrNow(timeEvoRun, "time evolution"));
 }

@@ -8,6 +8,7 @@
 #include "imaging/live_display.h"
 #include "imaging_fixture.h"
 #include "motion/arduino_link.h"
+#include "result_records.h"
 #include "shell/data_paths.h"
 #include "shell/program_state.h"
 
@@ -185,6 +186,8 @@ TEST_F(LiveDisplay, SaveCameraImageWritesThePngWithScaleBarAndScanAreaButNoSpot)
   const int selection[4] = {100, 120, 300, 220};
   for (int i = 0; i < 4; ++i) scanState.selectionCopy[i] = selection[i];
   const int number = cameraImageCount;
+  camera.gain = 7;
+  camera.exposureUs = 2500.0;
   saveCameraImageCommand();
   EXPECT_EQ(cameraImageCount, number + 1);
   const std::wstring file =
@@ -202,13 +205,22 @@ TEST_F(LiveDisplay, SaveCameraImageWritesThePngWithScaleBarAndScanAreaButNoSpot)
   // The window shows what was saved.
   EXPECT_EQ(screenPixel(100, 170), pureGreen);
   EXPECT_EQ(redAround(screenPixel, spotX, spotYTop, 6), 0);
+  const nlohmann::json record = testfiles::recordBeside(file);
+  EXPECT_EQ(record["result"], "camera image");
+  EXPECT_EQ(record["settings"]["cameraGain"], 7);
+  EXPECT_EQ(record["settings"]["cameraExposureUs"], 2500.0);
+  EXPECT_EQ(record["settings"]["fieldOfViewUm"], fieldOfViewUm);
+  EXPECT_EQ(record["devices"]["camera"], "connected");
 }
 
 TEST_F(LiveDisplay, WindowImagesAreNumberedByTheNamesAlreadyInTheFolder) {
   videoTick(videoTimerId);
   makeMeasurementFolder(dataPaths, false);
   const std::wstring folder = dataPaths.measurementFolder;
-  for (const wchar_t* name : {L"\\optic.jpg", L"\\optic_0.jpg", L"\\optic_1.jpg"}) _wremove((folder + name).c_str());
+  for (const wchar_t* name : {L"\\optic.jpg", L"\\optic_0.jpg", L"\\optic_1.jpg"}) {
+    _wremove((folder + name).c_str());
+    _wremove((folder + name + L".json").c_str());
+  }
   for (int i = 0; i < 3; ++i) saveWindowImage(dataPaths, hMainWnd);
   for (const wchar_t* name : {L"\\optic.jpg", L"\\optic_0.jpg", L"\\optic_1.jpg"}) {
     EXPECT_EQ(firstBytes(folder + name, 8), pngSignature) ;
@@ -216,6 +228,7 @@ TEST_F(LiveDisplay, WindowImagesAreNumberedByTheNamesAlreadyInTheFolder) {
     EXPECT_EQ(saved.at(100, 100), frameColour);
     EXPECT_GE(redAround([&](int x, int y) { return saved.at(x, y); }, spotX, spotYTop, 6), 12)
         << "the window image is what the window shows, spot circle included";
+    EXPECT_EQ(testfiles::recordBeside(folder + name)["result"], "window image");
   }
   EXPECT_EQ(firstBytes(folder + L"\\optic_2.jpg", 8), "<missing>");
 }

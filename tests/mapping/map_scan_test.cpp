@@ -13,6 +13,7 @@
 #include "imaging/live_display.h"
 #include "mapping/map_scan.h"
 #include "measurement/gpib_instruments.h"
+#include "result_records.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_table.h"
 #include "motion/stage_axis.h"
@@ -190,6 +191,33 @@ std::string meterCommands() {
   return commands;
 }
 
+// The one record beside every file of the scan: how it ended, the settings
+// SetUp gave the scan and its grid.
+nlohmann::json scanRecord(const char* outcome, int width, int height, size_t files) {
+  const auto records = testfiles::recordsBesideResults(dataPaths.measurementFolder);
+  EXPECT_EQ(records.size(), files);
+  if (records.empty()) return {};
+  const nlohmann::json& r = records.begin()->second;
+  for (const auto& [name, other] : records) EXPECT_EQ(other, r) << name;
+  EXPECT_EQ(r["result"], "map scan");
+  EXPECT_EQ(r["outcome"], outcome);
+  const nlohmann::json& s = r["settings"];
+  EXPECT_EQ(s["currentEquipment"], "GPIB Sourcemeter");
+  EXPECT_EQ(s["gpibAddress"], 18);
+  EXPECT_EQ(s["biasVoltageV"], 0.5);
+  EXPECT_EQ(s["scanStepUm"], 1.0);
+  EXPECT_EQ(s["objective"], "50X");
+  EXPECT_EQ(s["fieldOfViewUm"], 79.0);
+  EXPECT_EQ(s["laserSpotPx"], nlohmann::json({{"x", 616}, {"y", 514}}));
+  EXPECT_EQ(s["confocalImage"], confocalEnabled == 1);
+  EXPECT_EQ(r["devices"], nlohmann::json({{"stageX", "connected"}, {"stageY", "connected"}, {"stageZ", "connected"},
+                                          {"arduino", "simulated"}, {"currentMeter", "connected"},
+                                          {"camera", "connected"}}));
+  EXPECT_EQ(r["scan"]["widthPoints"], width);
+  EXPECT_EQ(r["scan"]["heightPoints"], height);
+  return r;
+}
+
 class MapScan : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -212,6 +240,7 @@ class MapScan : public ::testing::Test {
     ASSERT_EQ(openGpibSourcemeter(18), 1);
     fakeGpib().setReplySource(readingAtStagePosition);
     currentEquipment = 3;
+    gpibAddress = 18;
     biasVoltage = 0.5f;
     confocalEnabled = 1;
     zCreepCorrection = 0;
@@ -287,6 +316,10 @@ TEST_F(MapScan, DraggedAreaIsScannedPointByPointIntoTablesAndPicturesAndTheStage
     const std::wstring name = onlyFile(picture);
     EXPECT_TRUE(isPng(name)) << ui::narrow(name);
   }
+  const nlohmann::json record = scanRecord("completed", 4, 3, 8);
+  EXPECT_NEAR(record["stageAtStartUm"]["x"].get<double>(), 100.0, 0.01);
+  EXPECT_NEAR(record["stageAtStartUm"]["y"].get<double>(), -50.0, 0.01);
+  EXPECT_NEAR(record["stageAtStartUm"]["z"].get<double>(), 40.0, 0.01);
   // Back where it started, bias applied for the readings only.
   EXPECT_NEAR(stageUm(0), 100.0, 0.01);
   EXPECT_NEAR(stageUm(1), -50.0, 0.01);
@@ -330,6 +363,7 @@ TEST_F(MapScan, StopConfirmedInRowThreeLeavesTheRestAtZeroAndSavesEverything) {
   EXPECT_EQ(testfiles::readBytes(folderFile(L"MapInfo.txt").c_str()),
             "Map width:4, height:5, step:1.0 um, bias voltage:0.500000\r\n");
   EXPECT_TRUE(isPng(onlyFile(L"Nerin(*).jpg")));
+  scanRecord("stopped by the operator", 4, 5, 8);
   EXPECT_NEAR(stageUm(0), 0.0, 0.01);
   EXPECT_NEAR(stageUm(1), 0.0, 0.01);
   EXPECT_EQ(meterCommands(), "+" + std::string(3 + 1 + 4 + 14, 'R') + "0") << "bias off also after a stop";
@@ -345,6 +379,7 @@ TEST_F(MapScan, NoToTheStopQuestionLetsTheScanFinish) {
   expectTables(3, 2, 6, false);
   EXPECT_EQ(onlyFile(L"Confocal*.txt"), L"<none>");
   EXPECT_EQ(onlyFile(L"CONFOCAL(*).jpg"), L"<none>");
+  scanRecord("completed", 3, 2, 4);
 }
 
 TEST_F(MapScan, BelowFiftyXNeitherAnAreaIsTakenNorAScanStarted) {
@@ -374,6 +409,7 @@ TEST_F(MapScan, SavesNeverReplaceATableAndAFailedOneMakesTheNextSaveUseANewFolde
   for (const wchar_t* name : {L"Nerin.txt", L"Nerin(0).txt", L"Nerin(1).txt"}) {
     EXPECT_EQ(testfiles::readBytes(folderFile(name).c_str()), "0.000000,-0.250000,\r\n") << ui::narrow(name);
   }
+  EXPECT_EQ(testfiles::recordsBesideResults(dataPaths.measurementFolder).size(), 3u);
   // A folder where the next table would go: it cannot be written.
   ASSERT_TRUE(CreateDirectoryW(folderFile(L"Nerin(2).txt").c_str(), nullptr));
   ui::DialogAnswerer ok(L"Image save Process", {IDOK}, kTimeout);

@@ -10,6 +10,7 @@
 #include "motion/arduino_link.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
+#include "result_records.h"
 #include "shell/data_paths.h"
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
@@ -180,6 +181,19 @@ TEST_F(Spectroscopy, IvSweepsFromTheMenuAreSavedUnderNewNumbersAndAStoppedOneLea
   points.assign(200, {0.0, 0.0});
   for (int k = 0; k < 7; ++k) points[static_cast<size_t>(k)] = {0.02 * k, k < 6 ? 0.02 * k : 0.0};
   EXPECT_EQ(testfiles::readBytes(resultFile(L"I-V(2).txt").c_str()), ivText(points));
+
+  const auto records = testfiles::recordsBesideResults(folder);
+  EXPECT_EQ(records.size(), 3u);
+  for (const auto& [name, r] : records) {
+    EXPECT_EQ(r["result"], "I-V curve");
+    EXPECT_EQ(r["outcome"], name == "I-V(2).txt" ? "stopped by the operator" : "completed") << name;
+    EXPECT_EQ(r["settings"]["ivRangeV"], 1.0);
+    EXPECT_EQ(r["settings"]["ivStepV"], 0.02);
+    EXPECT_EQ(r["settings"]["currentEquipment"], "USB Sourcemeter");
+    EXPECT_EQ(r["settings"]["currentLimitA"], 0.0001);
+    EXPECT_EQ(r["devices"]["currentMeter"], "connected");
+    EXPECT_EQ(r["devices"]["arduino"], "connected");
+  }
   DestroyWindow(hIvWnd);
 }
 
@@ -221,6 +235,18 @@ TEST_F(Spectroscopy, TimeEvolutionPhasesLastTheirSetTimeWithTheFastTestMeter) {
   pressStart(window, IDC_TIME_EVOLUTION_START);
   EXPECT_EQ(testfiles::readBytes(resultFile(L"TimeEvo(1).txt").c_str()), "Time(sec), I(uA)\r\n");
   EXPECT_EQ(board().received(), "");
+
+  const auto records = testfiles::recordsBesideResults(folder);
+  EXPECT_EQ(records.size(), 2u);
+  for (const auto& [name, r] : records) {
+    EXPECT_EQ(r["result"], "time evolution");
+    EXPECT_EQ(r["outcome"], "completed");
+    EXPECT_EQ(r["settings"]["onTimeS"], 1.0);
+    EXPECT_EQ(r["settings"]["offTimeS"], 1.0);
+    EXPECT_EQ(r["settings"]["repeat"], name == "TimeEvo(0).txt" ? 2 : 0) << name;
+    EXPECT_EQ(r["settings"]["currentEquipment"], "Arduino");
+    EXPECT_EQ(r["devices"]["currentMeter"], "simulated");
+  }
   DestroyWindow(window);
 }
 
