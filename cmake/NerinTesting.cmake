@@ -3,9 +3,11 @@
 #   nerin_native_test(<name> <sources...>)
 #       A GoogleTest program of the portable core, built natively; each test
 #       case becomes its own ctest entry.
-#   nerin_wine_test(<name> SOURCES <sources...> [LIBS <libs...>])
+#   nerin_wine_test(<name> SOURCES <sources...> [LIBS <libs...>] [WRAPPER <command...>])
 #       A GoogleTest program of the Win32 side; ctest runs it through Wine
-#       (the cross-compiling emulator) inside the harness of tests/harness.
+#       (the cross-compiling emulator) inside the harness of tests/harness,
+#       under the wrapper command when one is given (it prepares something
+#       the program needs, then runs the rest of its command line).
 
 function(nerin_native_test name)
   if(WIN32)
@@ -22,12 +24,16 @@ function(nerin_wine_test name)
   if(NOT WIN32)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;WRAPPER" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE nerin_win nerin_core nerin_ui_driver GTest::gtest_main ${ARG_LIBS})
   # One ctest entry per program: every Wine start costs about a second, so the
   # program runs its cases in one process and GoogleTest reports each of them.
-  add_test(NAME ${name} COMMAND ${name})
+  if(ARG_WRAPPER)
+    add_test(NAME ${name} COMMAND ${ARG_WRAPPER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()

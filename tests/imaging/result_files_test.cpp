@@ -1,0 +1,224 @@
+// No result file is ever replaced. A hundred saves of every kind, spread
+// over one run of the program and three restarts within the same minute
+// (the dated folder has minutes only, so all four runs write into one
+// folder while every name counter starts again at 0), leave as many files
+// as were written. A folder that cannot be written (read-only_folder.sh
+// prepares one around this program) gets the design's messages and keeps
+// every byte it held.
+
+#include "imaging/camera.h"
+#include "imaging/image_files.h"
+#include "imaging/result_record_files.h"
+#include "imaging_fixture.h"
+#include "main_window_loop.h"
+#include "mapping/map_files.h"
+#include "mapping/map_scan.h"
+#include "program_run.h"
+#include "result_records.h"
+#include "shell/data_paths.h"
+#include "shell/program_state.h"
+#include "spectroscopy/spectroscopy_runs.h"
+#include "spectroscopy/spectroscopy_windows.h"
+#include "ui_driver.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int savesPerKind = 100;
+constexpr int runs = 4;  // one run and three restarts
+
+const int area[4] = {10, 20, 110, 120};
+
+// A small window for the map-window pictures.
+HWND mapWindow() {
+  static HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BLACKRECT, 0, 0, 160, 120,
+                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  return window;
+}
+
+// MapInfo, the view snapshot and the map-window pictures get their records from the
+// map scan that saves them; here as there.
+void recorded(const std::wstring& path) {
+  if (!path.empty()) writeRecordsBeside({path}, recordNow("map scan"));
+}
+
+// One save of each kind, and the files all saves leave, by pattern.
+const struct Kind {
+  std::function<void()> save;
+  const wchar_t* pattern;
+  int files;
+} kinds[] = {
+    {[] { saveMapsCommand(); }, L"Nerin*.txt", savesPerKind},
+    {[] {}, L"Confocal?*.txt", 3 * savesPerKind},  // the same saves, with the confocal option
+    {[] { recorded(writeMapInfo(mapBuffers, 1.0, 0.0f)); }, L"MapInfo*.txt", savesPerKind},
+    {[] { saveIvCurve(spectroscopy); }, L"I-V(*).txt", savesPerKind},
+    {[] { saveTimeEvolution(spectroscopy); }, L"TimeEvo(*).txt", savesPerKind},
+    {[] { saveCameraImageCommand(); }, L"camera(*).jpg", savesPerKind},
+    {[] { saveWindowImage(dataPaths, hMainWnd); }, L"optic.jpg", 1},
+    {[] {}, L"optic_*.jpg", savesPerKind - 1},
+    {[] {
+       std::wstring path;
+       saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", area, &path);
+       recorded(path);
+     },
+     L"optics(*).jpg", savesPerKind},
+    {[] {
+       std::wstring path;
+       saveMapWindowImage(dataPaths, mapWindow(), "CONFOCAL", &path);
+       recorded(path);
+     },
+     L"CONFOCAL(*).jpg", savesPerKind},
+};
+
+int filesMatching(const std::wstring& folder, const wchar_t* pattern) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 0;
+  do ++count;
+  while (FindNextFileW(search, &found));
+  FindClose(search);
+  return count;
+}
+
+// Every file of the folder, byte for byte.
+std::map<std::wstring, std::string> contents(const std::wstring& folder) {
+  std::map<std::wstring, std::string> files;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      files[found.cFileName] = testfiles::readBytes((folder + L"\\" + found.cFileName).c_str());
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return files;
+}
+
+// Message boxes nobody expects are answered and counted, so that a save
+// gone wrong fails the test instead of holding it.
+class UnexpectedBoxes {
+ public:
+  UnexpectedBoxes()
+      : thread_([this] {
+          while (!done_) {
+            const HWND box = FindWindowW(L"#32770", nullptr);
+            if (box && IsWindowVisible(box) && ui::pressButton(box, IDOK)) {
+              ++count_;
+              ui::waitUntilGone(box, 10000);
+            } else {
+              Sleep(50);
+            }
+          }
+        }) {}
+  ~UnexpectedBoxes() {
+    done_ = true;
+    thread_.join();
+  }
+  int count() const { return count_; }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::atomic<int> count_{0};
+  std::thread thread_;
+};
+
+// Results go into this folder, made for "this minute".
+void useFolder(const std::wstring& parent, const wchar_t* stamp) {
+  std::swprintf(dataPaths.dataFolder, std::size(dataPaths.dataFolder), L"%ls", parent.c_str());
+  std::swprintf(dataPaths.folderStamp, std::size(dataPaths.folderStamp), L"%ls", stamp);
+  dataPaths.measurementFolderMade = 1;
+  makeMeasurementFolder(dataPaths, false);
+}
+
+class ResultFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    prepareMainWindow();
+    confocalEnabled = 0;
+    wideViewShown = 0;
+    ASSERT_TRUE(mapBuffers.allocate(2, 2));
+    camera.grab(1);
+  }
+};
+
+TEST_F(ResultFiles, AHundredSavesOfEachKindOverFourRunsInOneMinuteReplaceNothing) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  useFolder(temp, (L"r" + std::to_wstring(GetCurrentProcessId())).c_str());
+  confocalEnabled = 1;
+  const std::wstring folder = dataPaths.measurementFolder;
+  UnexpectedBoxes boxes;
+  for (int run = 0; run < runs; ++run) {
+    // A restart: the counters that number the names start at 0 again; the
+    // stamp of the same minute names the same folder.
+    cameraImageCount = viewSnapshotCount = windowImageCount = ivFileCounter = timeEvoFileCounter = 0;
+    for (int save = 0; save < savesPerKind / runs; ++save) {
+      for (const Kind& kind : kinds) kind.save();
+    }
+  }
+  int written = 0, found = 0;
+  for (const Kind& kind : kinds) {
+    EXPECT_EQ(filesMatching(folder, kind.pattern), kind.files) << ui::narrow(kind.pattern);
+    found += filesMatching(folder, kind.pattern);
+    written += kind.files;
+  }
+  // Figure of the report: files written against files found.
+  std::printf("result files written %d, found %d; records found %d\n", written, found,
+              filesMatching(folder, L"*.json"));
+  EXPECT_EQ(found, written);
+  EXPECT_EQ(boxes.count(), 0) << "no save failed";
+  EXPECT_EQ(filesMatching(folder, L"*.json"), written);
+  EXPECT_EQ(testfiles::recordsBesideResults(folder).size(), static_cast<size_t>(written));
+}
+
+TEST_F(ResultFiles, AFolderThatCannotBeWrittenGetsTheMessagesAndKeepsWhatItHolds) {
+  const char* unwritable = std::getenv("NERIN_READ_ONLY_FOLDER");
+  if (!unwritable || !*unwritable) GTEST_SKIP() << "no read-only folder could be made (run under read_only_folder.sh)";
+  const std::wstring folder = ui::windowsPathOf(unwritable);
+  const size_t slash = folder.find_last_of(L'\\');
+  useFolder(folder.substr(0, slash), folder.substr(slash + 1).c_str());
+  const auto before = contents(folder);
+  ASSERT_FALSE(before.empty()) << "the folder should hold earlier results";
+
+  // What the operator is told, save by save; the map tables last, since a
+  // failed table sends the next save to a new folder.
+  const struct {
+    std::function<void()> save;
+    const wchar_t* title;  // null: the design reports nothing
+    const char* text;
+  } saves[] = {
+      {[] { saveIvCurve(spectroscopy); }, L"I-V save Process", "File saving error\n"},
+      {[] { saveTimeEvolution(spectroscopy); }, L"I-V save Process", "File saving error\n"},
+      {[] { saveCameraImageCommand(); }, nullptr, ""},
+      {[] { saveWindowImage(dataPaths, hMainWnd); }, nullptr, ""},
+      {[] { saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", area); }, nullptr, ""},
+      {[] { saveMapWindowImage(dataPaths, mapWindow(), "Nerin"); }, L"Error in saving image",
+       "Try save it again, please.\n"},
+      {[] { writeMapInfo(mapBuffers, 1.0, 0.0f); }, nullptr, ""},
+      {[] { saveMapsCommand(); }, L"Image save Process", "File saving error. New folder will be made.\n"},
+  };
+  for (const auto& s : saves) {
+    if (!s.title) {
+      s.save();
+      continue;
+    }
+    ui::DialogAnswerer ok(s.title, {IDOK}, 30000);
+    s.save();
+    // Served while the answerer looks for a box that may never come.
+    mainwindow::pumpUntil([&] { return ok.answered(); });
+    EXPECT_TRUE(ok.finish()) << ui::narrow(s.title);
+    EXPECT_EQ(ui::narrow(ok.text()), s.text);
+  }
+  EXPECT_EQ(dataPaths.measurementFolderMade, 0) << "the next save makes a new folder";
+  EXPECT_EQ(contents(folder), before);
+}
+
+}  // namespace
