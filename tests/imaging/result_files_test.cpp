@@ -177,6 +177,15 @@ TEST_F(ResultFiles, AHundredSavesOfEachKindOverFourRunsInOneMinuteReplaceNothing
   EXPECT_EQ(boxes.count(), 0) << "no save failed";
   EXPECT_EQ(filesMatching(folder, L"*.json"), written);
   EXPECT_EQ(testfiles::recordsBesideResults(folder).size(), static_cast<size_t>(written));
+
+  // A record left behind without its result (the result moved away) keeps
+  // the name taken: the next run's file goes past it.
+  const std::wstring orphan = folder + L"\\TimeEvo(100).txt.json";
+  ASSERT_TRUE(testfiles::writeBytes(orphan.c_str(), "{}\n"));
+  timeEvoFileCounter = 0;
+  saveTimeEvolution(spectroscopy);
+  EXPECT_EQ(testfiles::readBytes(orphan.c_str()), "{}\n");
+  EXPECT_EQ(testfiles::readBytes((folder + L"\\TimeEvo(101).txt").c_str()).rfind("Time(sec)", 0), 0u);
 }
 
 TEST_F(ResultFiles, AFolderThatCannotBeWrittenGetsTheMessagesAndKeepsWhatItHolds) {
