@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <vector>

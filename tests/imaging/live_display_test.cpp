@@ -218,8 +218,9 @@ TEST_F(LiveDisplay, WindowImagesAreNumberedByTheNamesAlreadyInTheFolder) {
   makeMeasurementFolder(dataPaths, false);
   const std::wstring folder = dataPaths.measurementFolder;
   for (const wchar_t* name : {L"\\optic.jpg", L"\\optic_0.jpg", L"\\optic_1.jpg"}) {
-    _wremove((folder + name).c_str());
-    _wremove((folder + name + L".json").c_str());
+    std::wstring path = folder + name;
+    _wremove(path.c_str());
+    _wremove((path += L".json").c_str());
   }
   for (int i = 0; i < 3; ++i) saveWindowImage(dataPaths, hMainWnd);
   for (const wchar_t* name : {L"\\optic.jpg", L"\\optic_0.jpg", L"\\optic_1.jpg"}) {
