@@ -43,11 +43,12 @@ HWND mapWindow() {
   return window;
 }
 
-// MapInfo, the view snapshot and the map-window pictures get their records from the
-// map scan that saves them; here as there.
+// MapInfo, the view snapshot and the map-window pictures get their records
+// from the map scan that saves them; here as there.
 void recorded(const std::wstring& path) {
   if (!path.empty()) writeRecordsBeside({path}, recordNow("map scan"));
 }
+std::wstring saved;
 
 // One save of each kind, and the files all saves leave, by pattern.
 const struct Kind {
@@ -63,71 +64,45 @@ const struct Kind {
     {[] { saveCameraImageCommand(); }, L"camera(*).jpg", savesPerKind},
     {[] { saveWindowImage(dataPaths, hMainWnd); }, L"optic.jpg", 1},
     {[] {}, L"optic_*.jpg", savesPerKind - 1},
-    {[] {
-       std::wstring path;
-       saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", area, &path);
-       recorded(path);
-     },
-     L"optics(*).jpg", savesPerKind},
-    {[] {
-       std::wstring path;
-       saveMapWindowImage(dataPaths, mapWindow(), "CONFOCAL", &path);
-       recorded(path);
-     },
-     L"CONFOCAL(*).jpg", savesPerKind},
+    {[] { saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", area, &saved), recorded(saved); }, L"optics(*).jpg",
+     savesPerKind},
+    {[] { saveMapWindowImage(dataPaths, mapWindow(), "CONFOCAL", &saved), recorded(saved); }, L"CONFOCAL(*).jpg",
+     savesPerKind},
 };
 
-int filesMatching(const std::wstring& folder, const wchar_t* pattern) {
+// The files of the folder matching the pattern, by name.
+std::vector<std::wstring> filesIn(const std::wstring& folder, const wchar_t* pattern) {
+  std::vector<std::wstring> names;
   WIN32_FIND_DATAW found;
   const HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return 0;
-  int count = 0;
-  do ++count;
-  while (FindNextFileW(search, &found));
-  FindClose(search);
-  return count;
-}
-
-// Every file of the folder, byte for byte.
-std::map<std::wstring, std::string> contents(const std::wstring& folder) {
-  std::map<std::wstring, std::string> files;
-  WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return files;
+  if (search == INVALID_HANDLE_VALUE) return names;
   do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-      files[found.cFileName] = testfiles::readBytes((folder + L"\\" + found.cFileName).c_str());
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
   } while (FindNextFileW(search, &found));
   FindClose(search);
-  return files;
+  return names;
+}
+
+int count(const std::wstring& folder, const wchar_t* pattern) {
+  return static_cast<int>(filesIn(folder, pattern).size());
 }
 
 // Message boxes nobody expects are answered and counted, so that a save
 // gone wrong fails the test instead of holding it.
-class UnexpectedBoxes {
- public:
-  UnexpectedBoxes()
-      : thread_([this] {
-          while (!done_) {
-            const HWND box = FindWindowW(L"#32770", nullptr);
-            if (box && IsWindowVisible(box) && ui::pressButton(box, IDOK)) {
-              ++count_;
-              ui::waitUntilGone(box, 10000);
-            } else {
-              Sleep(50);
-            }
-          }
-        }) {}
+struct UnexpectedBoxes {
+  std::atomic<bool> done{false};
+  std::atomic<int> answered{0};
+  std::thread thread{[this] {
+    while (!done) {
+      const HWND box = FindWindowW(L"#32770", nullptr);
+      if (box && IsWindowVisible(box) && ui::pressButton(box, IDOK) && ++answered) ui::waitUntilGone(box, 10000);
+      Sleep(20);
+    }
+  }};
   ~UnexpectedBoxes() {
-    done_ = true;
-    thread_.join();
+    done = true;
+    thread.join();
   }
-  int count() const { return count_; }
-
- private:
-  std::atomic<bool> done_{false};
-  std::atomic<int> count_{0};
-  std::thread thread_;
 };
 
 // Results go into this folder, made for "this minute".
@@ -166,16 +141,15 @@ TEST_F(ResultFiles, AHundredSavesOfEachKindOverFourRunsInOneMinuteReplaceNothing
   }
   int written = 0, found = 0;
   for (const Kind& kind : kinds) {
-    EXPECT_EQ(filesMatching(folder, kind.pattern), kind.files) << ui::narrow(kind.pattern);
-    found += filesMatching(folder, kind.pattern);
+    EXPECT_EQ(count(folder, kind.pattern), kind.files) << ui::narrow(kind.pattern);
+    found += count(folder, kind.pattern);
     written += kind.files;
   }
   // Figure of the report: files written against files found.
-  std::printf("result files written %d, found %d; records found %d\n", written, found,
-              filesMatching(folder, L"*.json"));
+  std::printf("result files written %d, found %d; records found %d\n", written, found, count(folder, L"*.json"));
   EXPECT_EQ(found, written);
-  EXPECT_EQ(boxes.count(), 0) << "no save failed";
-  EXPECT_EQ(filesMatching(folder, L"*.json"), written);
+  EXPECT_EQ(boxes.answered, 0) << "no save failed";
+  EXPECT_EQ(count(folder, L"*.json"), written);
   EXPECT_EQ(testfiles::recordsBesideResults(folder).size(), static_cast<size_t>(written));
 
   // A record left behind without its result (the result moved away) keeps
@@ -194,7 +168,14 @@ TEST_F(ResultFiles, AFolderThatCannotBeWrittenGetsTheMessagesAndKeepsWhatItHolds
   const std::wstring folder = ui::windowsPathOf(unwritable);
   const size_t slash = folder.find_last_of(L'\\');
   useFolder(folder.substr(0, slash), folder.substr(slash + 1).c_str());
-  const auto before = contents(folder);
+  // Every file of the folder, byte for byte.
+  const auto contents = [&] {
+    std::map<std::wstring, std::string> files;
+    for (const std::wstring& name : filesIn(folder, L"*"))
+      files[name] = testfiles::readBytes((folder + L"\\" + name).c_str());
+    return files;
+  };
+  const auto before = contents();
   ASSERT_FALSE(before.empty()) << "the folder should hold earlier results";
 
   // What the operator is told, save by save; the map tables last, since a
@@ -227,7 +208,7 @@ TEST_F(ResultFiles, AFolderThatCannotBeWrittenGetsTheMessagesAndKeepsWhatItHolds
     EXPECT_EQ(ui::narrow(ok.text()), s.text);
   }
   EXPECT_EQ(dataPaths.measurementFolderMade, 0) << "the next save makes a new folder";
-  EXPECT_EQ(contents(folder), before);
+  EXPECT_EQ(contents(), before);
 }
 
 }  // namespace
