@@ -5,6 +5,7 @@
 #include "imaging/live_display.h"
 #include "imaging/mindvision_camera.h"
 #include "shell/clamp.h"
+#include "shell/device_faults.h"
 #include "shell/edit_field_values.h"
 #include "shell/message_pump.h"
 #include "shell/reporting.h"
@@ -96,6 +97,7 @@ int Camera::configure(CameraSetup mode) {
     }
   }
   if (!done) {
+    noteDeviceFault(FaultyDevice::camera, "its set-up was refused");
     fail();
     return 0;
   }
@@ -123,6 +125,7 @@ void Camera::grab(int /*frames*/) {
     case BaslerGrab::noFrame:
       break;  // the last good picture stays
     case BaslerGrab::failed:
+      noteDeviceFault(FaultyDevice::camera, "no frame came within the grab's time-out");
       fail();
       showTestPattern();
       break;

@@ -34,7 +34,10 @@ constexpr COLORREF white = RGB(255, 255, 255);
 constexpr COLORREF yellow = RGB(255, 255, 0);
 
 void startVideo() {
-  if (!camera.connected) camera.init();
+  // Switching video on tries a camera that is not connected once more; a
+  // video already on has had its try (a camera that stopped delivering holds
+  // every try for its whole time-out).
+  if (!camera.connected && !videoRunning) camera.init();
   videoWasRunning = videoRunning;
   CheckRadioButton(hMainWnd, IDC_VIDEO_ON, IDC_VIDEO_OFF, IDC_VIDEO_ON);
   wideViewShown = 0;

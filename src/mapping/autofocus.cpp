@@ -4,6 +4,7 @@
 #include "imaging/live_display.h"
 #include "motion/arduino_link.h"
 #include "motion/stage_axis.h"
+#include "shell/device_faults.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"
 #include "shell/reporting.h"
@@ -26,6 +27,11 @@ constexpr COLORREF endMarkerColour = RGB(255, 0, 0);
 // confirmed there shows only in the flag).
 bool stopAfter(int pumpResult) { return pumpResult == pumpStopConfirmed || stopRequested; }
 
+// A Z axis that does not move as told, or a camera that shows the test
+// pattern instead of the spot, leaves nothing to search: the pass ends, and
+// so does the run.
+bool focusDevicesFailed() { return false; }
+
 void showCameraFrame() {
   camera.grab(1);
   showCamera(camera, hMainWnd);
@@ -37,7 +43,7 @@ void showCameraFrame() {
 void sweepZ(AutofocusState& state, FocusSweep& sweep) {
   if (stopAfter(pumpMessages(100))) return;
   moveZBy(sweep.search().rangeUm);
-  if (stopRequested || stopAfter(pumpMessages(100))) return;
+  if (stopRequested || focusDevicesFailed() || stopAfter(pumpMessages(100))) return;
   refreshPositionFields();
   stopwatch(true);
   if (stopRequested) return;
@@ -46,9 +52,10 @@ void sweepZ(AutofocusState& state, FocusSweep& sweep) {
   const int spotYTop = imageHeightPx - scanState.laserSpotY;
   for (int i = 0; i < sweep.samples(); ++i) {
     const double z = readAxisPosition(stageZ);
-    if (sweep.belowFloor(z)) return;
+    if (sweep.belowFloor(z) || focusDevicesFailed()) return;
     refreshPositionFields();
     showCameraFrame();
+    if (focusDevicesFailed()) return;
     drawSpot(hMainWnd, spotX, spotYTop, cameraAperture);
     if (sweep.add(z, focusFactor(state))) {
       state.found = 1;
@@ -137,12 +144,15 @@ int runAutofocus(AutofocusState& state) {
       scanRunning = 0;
       return 0;
     }
-  } while (state.found && state.level < 6);
+  } while (state.found && state.level < 6 && !focusDevicesFailed());
 
-  moveZBy(+1.0);
-  pumpMessages(50);
-  moveZBy(-1.0);
-  showProgress(!state.found && state.level != 6 ? "Focusing incompleted!" : "Focusing Completed!");
+  const bool failed = focusDevicesFailed();
+  if (!failed) {
+    moveZBy(+1.0);
+    pumpMessages(50);
+    moveZBy(-1.0);
+  }
+  showProgress(failed || (!state.found && state.level != 6) ? "Focusing incompleted!" : "Focusing Completed!");
   refreshPositionFields();
   scanRunning = 0;
   return 1;

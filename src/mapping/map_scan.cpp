@@ -19,6 +19,7 @@
 #include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
 #include "shell/data_paths.h"
+#include "shell/device_faults.h"
 #include "shell/main_controls.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"
@@ -166,16 +167,21 @@ void drawRowsSoFar(int lastRow) {
   if (run.confocal) drawMap(mapBuffers, hConfocalWnd, -1, true);
 }
 
-void moveStageTo(StagePoint p) { moveAxesTo(stageX, stageY, p.xUm, p.yUm); }
+// False when the stage failed on the way: a point read where the stage
+// stopped would be stored as if measured where the map says.
+bool moveStageTo(StagePoint p) {
+  moveAxesTo(stageX, stageY, p.xUm, p.yUm);
+  return !deviceFailed(FaultyDevice::stage);
+}
 
-// The approach and the raster. Returns when the map is done or the operator
-// has confirmed a stop.
+// The approach and the raster. Returns when the map is done, the operator
+// has confirmed a stop or the stage has failed.
 void scanArea(StagePoint corner) {
   const ScanState& plan = run.plan;
   StagePoint approach[approachMoveCount];
   approachMoves(corner, approach);
   for (const StagePoint& move : approach) {
-    moveStageTo(move);
+    if (!moveStageTo(move)) return;
     settlingReading();
   }
   const int* area = plan.selection;
@@ -188,7 +194,7 @@ void scanArea(StagePoint corner) {
   startZCreepTracking(zCreepTracker);
   long long done = 0;
   for (int j = 0; j < plan.mapHeight; ++j) {
-    moveStageTo(scanPointPosition(corner, plan.stepUm, 0, j));
+    if (!moveStageTo(scanPointPosition(corner, plan.stepUm, 0, j))) return;
     settlingReading();
     pumpMessages(100);
     if (stopRequested) return;
@@ -243,6 +249,7 @@ void startMapScan() {
     return;
   }
   CheckRadioButton(hMainWnd, IDC_LASER_VIEW, IDC_SAMPLE_VIEW, IDC_LASER_VIEW);
+  clearDeviceFaults();
   scanRunning = 1;
   stopRequested = 0;
   camera.configure(CameraSetup::Manual);
@@ -259,6 +266,7 @@ void startMapScan() {
   SetFocus(hMainWnd);
   refreshPositionFields();
   scanRunning = 0;
+  reportDeviceFaults();
 }
 
 bool runMapScan() {

@@ -4,6 +4,7 @@
 #include "imaging/live_display.h"
 #include "mapping/wide_view_plan.h"
 #include "motion/stage_axis.h"
+#include "shell/device_faults.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"
 #include "shell/reporting.h"
@@ -43,6 +44,8 @@ int runWideView() {
 
   for (const WideViewTile& tile : wideViewTiles(start, w, h)) {
     moveAxesTo(stageX, stageY, tile.position.xUm, tile.position.yUm);
+    // A frame taken where the stage stopped would sit in another place's cell.
+    if (deviceFailed(FaultyDevice::stage)) break;
     if (tile.settle) pumpMessages(wideViewSettleMs);
     camera.grab(1);
     showTile(hMainWnd, camera.frameBuffer, tile.column, tile.row, tilesPerSide);

@@ -3,11 +3,13 @@
 #include "measurement/gpib_access.h"
 #include "measurement/gpib_status.h"
 #include "measurement/reply_number.h"
+#include "shell/device_faults.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 int gpibBoardIndex = 0;
 int gpibDevice = 0;
@@ -19,10 +21,13 @@ constexpr size_t kReplyCapacity = 100;
 constexpr int gpibTimeoutOption = 0x0003;  // IbcTMO of ibconfig
 constexpr int gpibTimeout1s = 11;          // T1s
 
-// True (after reporting it) when the last bus call failed.
+// True (after reporting it) when the last bus call failed. The operator is
+// told at the end of the run; the report itself goes to standard output.
 bool failed(const char* message) {
   if (!(Ibsta() & gpibErr)) return false;
+  const long error = static_cast<long>(static_cast<int>(Iberr()));
   reportGpibError(message);
+  noteDeviceFault(FaultyDevice::gpib, std::string(message) + ", Iberr() = " + std::to_string(error));
   return true;
 }
 

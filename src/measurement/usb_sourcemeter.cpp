@@ -1,6 +1,7 @@
 #include "measurement/usb_sourcemeter.h"
 
 #include "measurement/reply_number.h"
+#include "shell/device_faults.h"
 
 #include <windows.h>
 #include <ole2.h>
@@ -61,6 +62,8 @@ ComHandle usbData;
 ComHandle usbAcquire;
 ComHandle usbDirectIo;
 int comInitializations = 0;
+// The last failing result of a driver call, for the operator's message.
+HRESULT lastFailure = S_OK;
 
 // The driver's interfaces are known only by the positions of their methods
 // (counted from 0, IUnknown's three first), so each call names its position
@@ -71,7 +74,22 @@ HRESULT callAt(const ComHandle& object, int position, Args... args) {
   if (!self) return E_POINTER;
   using Method = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, Args...);
   void* const* table = *reinterpret_cast<void* const* const*>(self);
-  return reinterpret_cast<Method>(table[position])(self, args...);
+  const HRESULT result = reinterpret_cast<Method>(table[position])(self, args...);
+  if (FAILED(result)) lastFailure = result;
+  return result;
+}
+
+// A connected instrument that failed in the middle of its work; the operator
+// is told at the end of the run.
+void noteFailure() {
+  if (!usbDriver.get()) return;
+  char detail[64];
+  if (FAILED(lastFailure)) {
+    std::snprintf(detail, sizeof detail, "a driver call returned 0x%08lX", static_cast<unsigned long>(lastFailure));
+  } else {
+    std::snprintf(detail, sizeof detail, "the driver handed out no interface");
+  }
+  noteDeviceFault(FaultyDevice::usbSourcemeter, detail);
 }
 
 // A property that hands out another interface: false when the call fails or
@@ -162,24 +180,42 @@ int openUsbSourcemeter(float biasV) {
   return configure(biasV, usbCurrentLimit) ? 1 : 0;
 }
 
-void configureUsbSourcemeter(float biasV, float limitA) { configure(biasV, limitA); }
+void configureUsbSourcemeter(float biasV, float limitA) {
+  lastFailure = S_OK;
+  if (!configure(biasV, limitA)) noteFailure();
+}
 
-float readUsbSourcemeter() {
+namespace {
+
+// The reading as text; false when a driver call failed.
+bool fetchReading(std::string& text) {
   // Made once: the read sits in the scan's inner loop.
   static const ComString readingBuffer(L"defbuffer1");
   static const ComString readingElement(L"READ");
   static const ComString waitForIt(L"*WAI");
 
   // One measurement, no delay, into the default buffer; start it; wait for it.
-  if (FAILED(callAt(usbAcquire, 12, std::int32_t{1}, 0.0, readingBuffer.get()))) return 0.0f;
-  if (FAILED(callAt(usbAcquire, 4))) return 0.0f;
-  if (FAILED(callAt(usbDirectIo, 5, waitForIt.get()))) return 0.0f;
+  if (FAILED(callAt(usbAcquire, 12, std::int32_t{1}, 0.0, readingBuffer.get()))) return false;
+  if (FAILED(callAt(usbAcquire, 4))) return false;
+  if (FAILED(callAt(usbDirectIo, 5, waitForIt.get()))) return false;
   BSTR reading = nullptr;
   const HRESULT fetched =
       callAt(usbData, 4, std::int32_t{1}, std::int32_t{1}, readingBuffer.get(), readingElement.get(), &reading);
-  const std::string text = SUCCEEDED(fetched) && reading ? replyTextFromUtf16(reading, SysStringLen(reading)) : "";
+  if (SUCCEEDED(fetched) && reading) text = replyTextFromUtf16(reading, SysStringLen(reading));
   SysFreeString(reading);
-  return SUCCEEDED(fetched) ? parseReplyNumber(text.c_str(), true) : 0.0f;
+  return SUCCEEDED(fetched);
+}
+
+}  // namespace
+
+float readUsbSourcemeter() {
+  lastFailure = S_OK;
+  std::string text;
+  if (!fetchReading(text)) {
+    noteFailure();
+    return 0.0f;
+  }
+  return parseReplyNumber(text.c_str(), true);
 }
 
 void closeUsbSourcemeter() {

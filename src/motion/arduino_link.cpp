@@ -1,6 +1,7 @@
 #include "motion/arduino_link.h"
 
 #include "motion/objective_table.h"
+#include "shell/device_faults.h"
 #include "shell/message_pump.h"
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
@@ -175,7 +176,15 @@ bool sendLine(const char* text) {
   // A write that timed out part-way left the board with half a command; the
   // port is as unusable as after a failed write.
   if (!link.lastCallOk || link.bytesWritten != line.size()) {
+    const DWORD error = link.lastCallOk ? 0 : GetLastError();
     link.offline = 1;
+    // A link that never had a port starts online by design and goes offline
+    // at its first write: no board was lost then.
+    if (!portOpen()) return false;
+    char detail[80];
+    std::snprintf(detail, sizeof detail, "writing \"%s\" to COM%d failed (error %lu)", link.ioText, link.comPort,
+                  static_cast<unsigned long>(error));
+    noteDeviceFault(FaultyDevice::arduino, detail);
     return false;
   }
   return true;

@@ -2,12 +2,15 @@
 
 #include "motion/stage_math.h"
 #include "motion/ximc_library.h"
+#include "shell/device_faults.h"
 #include "shell/message_pump.h"
 #include "shell/reporting.h"
 
 #include <windows.h>
 
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -30,6 +33,8 @@ constexpr unsigned arrivalPollMs = 50;
 constexpr unsigned xyPollMs = 1;
 constexpr unsigned connectSettleMs = 10;
 constexpr unsigned zeroSettleMs = 100;
+// Both axes of a finished X-Y move land within a microstep of their targets.
+constexpr double xyArrivalToleranceUm = 1.0;
 
 // A left click during any wait halts the focus axis: the operator's way to
 // stop a focus move at once.
@@ -45,6 +50,23 @@ const XimcLibrary* controllerOf(const StageAxis& axis) {
 
 long long msSince(ULONGLONG start) { return static_cast<long long>(GetTickCount64() - start); }
 
+const char* axisName(const StageAxis& axis) {
+  if (&axis == &stageX) return "X";
+  if (&axis == &stageY) return "Y";
+  return "Z";
+}
+
+// A controller that refused a call or did not move as told: the runs that
+// move the stage end on it, and the operator is told.
+void noteStageFault(const char* format, ...) {
+  char detail[160];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(detail, sizeof detail, format, args);
+  va_end(args);
+  noteDeviceFault(FaultyDevice::stage, detail);
+}
+
 // Copies an enumerated name into the axis' buffer. A missing, empty or
 // oversized name leaves the axis unconnected: opening a truncated name
 // would reach some other device, or none.
@@ -59,16 +81,24 @@ bool takeDeviceName(const char* name, StageAxis& axis) {
 
 // Reads the status twice (the first answer can still describe the moment
 // before the last command) and derives limits and position from the second.
-double readConnectedPosition(const XimcLibrary& lib, StageAxis& axis) {
+// A controller that does not answer leaves the position and the limits as
+// last known (a status it did not fill in describes nothing): false.
+bool readConnectedPosition(const XimcLibrary& lib, StageAxis& axis) {
   lib.get_status(axis.deviceId, &axis.status);
-  lib.get_status(axis.deviceId, &axis.status);
+  ximc_status_t status = {};
+  const ximc_result_t result = lib.get_status(axis.deviceId, &status);
+  if (result != ximcResultOk) {
+    noteStageFault("get_status on axis %s returned %d", axisName(axis), static_cast<int>(result));
+    return false;
+  }
+  axis.status = status;
   axis.atRightLimit = (axis.status.GPIOFlags & ximcStateRightEdge) ? 1 : 0;
   axis.atLeftLimit = (axis.status.GPIOFlags & ximcStateLeftEdge) ? 1 : 0;
   const double um = stepsToUm(axis.status.CurPosition, axis.status.uCurPosition, axis.zeroSteps,
                               axis.stepsPerUnit);
   if (axis.atRightLimit || axis.atLeftLimit) showInfo(outOfRangeText);
   axis.positionUm = um;
-  return um;
+  return true;
 }
 
 void openAxis(const XimcLibrary& lib, StageAxis& axis, int number, int speed) {
@@ -141,15 +171,29 @@ void closeStageAxis(StageAxis& axis) {
 
 double readAxisPosition(StageAxis& axis) {
   const XimcLibrary* lib = controllerOf(axis);
-  if (!lib) return axis.positionUm;
-  return readConnectedPosition(*lib, axis);
+  if (lib) readConnectedPosition(*lib, axis);
+  return axis.positionUm;
 }
 
-double readAxisPositionAndMotion(StageAxis& axis, int& running) {
+namespace {
+
+// The position and whether the motor runs; false when the controller did not
+// answer (a move cannot be waited for then).
+bool pollAxis(StageAxis& axis, double& um, int& running) {
   const XimcLibrary* lib = controllerOf(axis);
-  if (!lib) return axis.positionUm;
-  const double um = readConnectedPosition(*lib, axis);
+  um = axis.positionUm;
+  if (!lib) return true;
+  if (!readConnectedPosition(*lib, axis)) return false;
+  um = axis.positionUm;
   running = (axis.status.MvCmdSts & ximcMvcmdRunning) ? 1 : 0;
+  return true;
+}
+
+}  // namespace
+
+double readAxisPositionAndMotion(StageAxis& axis, int& running) {
+  double um = 0.0;
+  if (!pollAxis(axis, um, running)) running = 0;
   return um;
 }
 
@@ -196,7 +240,11 @@ bool startAxisMove(StageAxis& axis, double targetUm) {
   int whole = 0;
   int micro = 0;
   if (!moveTargetFor(targetUm, axis.zeroSteps, axis.stepsPerUnit, whole, micro)) return false;
-  lib->command_move(axis.deviceId, whole, micro);
+  const ximc_result_t result = lib->command_move(axis.deviceId, whole, micro);
+  if (result != ximcResultOk) {
+    noteStageFault("command_move on axis %s returned %d", axisName(axis), static_cast<int>(result));
+    return false;
+  }
   return true;
 }
 
@@ -205,9 +253,14 @@ int waitAxisArrival(StageAxis& axis, double targetUm, int timeoutMs) {
   float prev = 1000000.0f;
   int polls = 0;
   int outcome = arrivalNotMoving;
+  bool clicked = false;
+  bool answered = true;
   while (msSince(start) < timeoutMs) {
     int running = 0;
-    const float last = static_cast<float>(readAxisPositionAndMotion(axis, running));
+    double um = 0.0;
+    answered = pollAxis(axis, um, running);
+    if (!answered) break;
+    const float last = static_cast<float>(um);
     refreshPositionFields();
     const int decided =
         arrivalCheck(last, prev, targetUm, axis.atLeftLimit, axis.atRightLimit, polls);
@@ -217,6 +270,7 @@ int waitAxisArrival(StageAxis& axis, double targetUm, int timeoutMs) {
     }
     if (pumpMessages(arrivalPollMs) == pumpClicked) {
       showInfo("stop requested");
+      clicked = true;
       break;
     }
     ++polls;
@@ -228,6 +282,13 @@ int waitAxisArrival(StageAxis& axis, double targetUm, int timeoutMs) {
   }
   if (outcome == arrivalArrived) axis.positionUm = targetUm;
   lastArrivalText = arrivalOutcomeText(outcome, polls, timeoutMs);
+  // A limit switch and the operator's click end a move short as they should;
+  // anything else short of the target is the controller's failure.
+  const bool failed = outcome == arrivalMotorStopped || (outcome == arrivalNotMoving && !clicked);
+  if (failed && answered && controllerOf(axis)) {
+    noteStageFault("axis %s stopped at %.1f um short of %.1f um (%s)", axisName(axis), axis.positionUm, targetUm,
+                   lastArrivalText.c_str());
+  }
   if (axis.atRightLimit || axis.atLeftLimit) showInfo(outOfRangeText);
   refreshPositionFields();
   return outcome;
@@ -300,11 +361,19 @@ bool moveAxesTo(StageAxis& a, StageAxis& b, double targetA, double targetB, int 
   int runningB = 1;
   bool ended = false;
   do {
-    const double pA = readAxisPositionAndMotion(a, runningA);
-    const double pB = readAxisPositionAndMotion(b, runningB);
+    double pA = 0.0, pB = 0.0;
+    // A controller that does not answer: the positions stay as last known.
+    if (!pollAxis(a, pA, runningA) || !pollAxis(b, pB, runningB)) return false;
     refreshPositionFields();
     const double sum = std::fabs(pA - targetA) + std::fabs(pB - targetB);
     if (!runningA && !runningB) {
+      // Both motors stopped away from the targets, and no limit switch
+      // explains it: the positions read are where the stage is.
+      const bool atLimit = a.atLeftLimit || a.atRightLimit || b.atLeftLimit || b.atRightLimit;
+      if (sum >= xyArrivalToleranceUm && !atLimit) {
+        noteStageFault("X, Y stopped at (%.1f, %.1f) um short of (%.1f, %.1f) um", pA, pB, targetA, targetB);
+        return false;
+      }
       ended = true;  // finished
       break;
     }
@@ -327,6 +396,7 @@ bool moveAxesTo(StageAxis& a, StageAxis& b, double targetA, double targetB, int 
   readAxisPosition(a);
   readAxisPosition(b);
   refreshPositionFields();
+  noteStageFault("X, Y did not reach (%.1f, %.1f) um within %lld ms", targetA, targetB, limitMs);
   const double graceMs = std::trunc(2.0 * plan.totalMs);
   pumpMessages(graceMs < 4.0e9 ? static_cast<unsigned>(graceMs) : 4000000000u);
   return false;

@@ -15,6 +15,7 @@
 #include "resources/resource_ids.h"
 #include "shell/configuration_dialog.h"
 #include "shell/data_paths.h"
+#include "shell/device_faults.h"
 #include "shell/edit_field_values.h"
 #include "shell/instrument_safety.h"
 #include "shell/jog_controls.h"
@@ -118,11 +119,13 @@ void readPositions() {
 
 // "Focus": autofocus looks at the laser spot, so it runs in the Laser view.
 void focusOnLaserSpot() {
+  clearDeviceFaults();
   CheckRadioButton(hMainWnd, IDC_LASER_VIEW, IDC_SAMPLE_VIEW, IDC_LASER_VIEW);
   setLaser(1);
   setIlluminationLevel(0);
   setViewMode(0);
   runAutofocus(autofocus);
+  reportDeviceFaults();
 }
 
 void openIvWindow() {
@@ -214,8 +217,10 @@ void runCommand(HWND window, int id) {
       break;
     case IDC_WIDE_VIEW:
       if (!devicesFree()) break;
+      clearDeviceFaults();
       videoControl(0);
       runWideView();
+      reportDeviceFaults();
       break;
     case IDC_LASER_VIEW:
       setViewMode(0);

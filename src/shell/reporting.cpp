@@ -1,12 +1,14 @@
 #include "shell/reporting.h"
 
 #include "motion/stage_axis.h"
+#include "shell/device_faults.h"
 #include "shell/program_state.h"
 #include "shell/report_format.h"
 #include "shell/ui_handles.h"
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 void setTextIfChanged(HWND box, const char* text) {
   char shown[256] = {};
@@ -21,6 +23,16 @@ bool showInfo(const char* text) {
 }
 
 void showProgress(const char* text) { setTextIfChanged(hProgressEdit, text); }
+
+void reportDeviceFaults() {
+  // Cleared first: what fails while a message is open (live video reads the
+  // meter) belongs to no run.
+  const std::vector<DeviceFaultMessage> messages = deviceFaultMessages();
+  clearDeviceFaults();
+  for (const DeviceFaultMessage& message : messages) {
+    MessageBoxA(hMainWnd, message.text.c_str(), message.title, MB_OK | MB_ICONWARNING);
+  }
+}
 
 std::uint64_t stopwatch(bool reset) {
   static std::uint64_t startTick = GetTickCount64();

@@ -18,6 +18,9 @@ std::uint64_t stopwatch(bool reset);
 // Rewrites the X, Y, Z position fields whose axis moved since last shown,
 // then gives the keyboard focus to the main window.
 bool refreshPositionFields();
+// Tells the operator what failed since the notes of shell/device_faults.h
+// were cleared, one message box per failed device, and clears the notes.
+void reportDeviceFaults();
 // Rewrites one of the X, Y, Z position fields with its axis' position,
 // whatever the field holds (what the operator typed is dropped).
 void showPositionField(HWND field);

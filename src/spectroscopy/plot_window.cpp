@@ -3,7 +3,9 @@
 #include "imaging/gdi_objects.h"
 #include "imaging/live_display.h"
 #include "resources/resource_ids.h"
+#include "shell/device_faults.h"
 #include "shell/program_state.h"
+#include "shell/reporting.h"
 #include "spectroscopy/curve_plot.h"
 #include "spectroscopy/spectroscopy_runs.h"
 #include "spectroscopy/spectroscopy_windows.h"
@@ -24,6 +26,7 @@ void drawText(HDC dc, const PlacedText& text) {
 void startRun(int id) {
   if (id != IDC_IV_START && id != IDC_TIME_EVOLUTION_START) return;
   if (!devicesFree()) return;
+  clearDeviceFaults();
   if (id == IDC_IV_START) {
     runIvCurve(spectroscopy);
     saveIvCurve(spectroscopy);
@@ -32,6 +35,7 @@ void startRun(int id) {
     saveTimeEvolution(spectroscopy);
   }
   videoControl(2);
+  reportDeviceFaults();
 }
 
 // Validates the window without drawing: the plot is not kept.

@@ -23,7 +23,9 @@ The control socket takes one request per line and answers one line, "OK ..."
 or "ERR ...". Byte strings in requests and answers are escaped: \\n, \\r, \\\\,
 \\xNN for anything that is not printable or is a blank.
     RESET                  all state back to the start; unsent replies dropped,
-                           bytes not yet read by the program discarded
+                           bytes not yet read by the program discarded; a pulled
+                           cable is plugged in again (a new pseudo-terminal
+                           behind the same COM port: the program must reopen it)
     CLEAR                  forget the bytes received so far
     RECEIVED               OK <the bytes received so far, escaped>
     POSITION axis steps    the motor's present position
@@ -44,6 +46,12 @@ or "ERR ...". Byte strings in requests and answers are escaped: \\n, \\r, \\\\,
     USERS                  OK <how many other processes have the port open>
     STATE                  OK pos=p0,p1,p2,p3 speed=... accel=... analog=pin:level,...
                            digital=pin:value,...
+    UNPLUG [at=<escaped>] [count=n]
+                           the cable is pulled: the board closes its side of the
+                           pseudo-terminal, so the program's reads and writes
+                           fail; at once, or when the n-th (default 1) command
+                           line beginning with these bytes arrives (that command
+                           is not carried out)
 """
 
 import argparse
@@ -135,15 +143,44 @@ class Move:
 
 
 class Board:
-    def __init__(self, master, slave, eol, verbose):
-        self.master = master
-        self.slave = slave
+    def __init__(self, link, eol, verbose):
+        self.link = link
+        self.master = self.slave = None
         self.eol = eol
         self.verbose = verbose
         self.lock = threading.Lock()
+        self.plug()
         self.reset()
 
+    def plug(self):
+        """A new pseudo-terminal behind the COM port's link."""
+        self.master, self.slave = os.openpty()
+        tty.setraw(self.master)
+        tty.setraw(self.slave)
+        # The board keeps the slave side open as well, so the master never sees
+        # a hang-up between the program's close and its next open.
+        if os.path.lexists(self.link):
+            os.remove(self.link)
+        os.symlink(os.ttyname(self.slave), self.link)
+        self.unplug_at = None
+
+    def unplug(self):
+        """The cable pulled: the program's side hangs up."""
+        self.log("cable pulled")
+        self.moves = {}
+        for fd in (self.master, self.slave):
+            if fd is not None:
+                os.close(fd)
+        self.master = self.slave = None
+
+    def close(self):
+        self.unplug()
+        if os.path.islink(self.link):
+            os.remove(self.link)
+
     def reset(self):
+        if self.master is None:
+            self.plug()
         self.received = bytearray()
         self.line = bytearray()
         self.positions = [0] * AXIS_COUNT
@@ -154,6 +191,7 @@ class Board:
         self.scripts = [[] for _ in range(AXIS_COUNT)]
         self.query_replies = []
         self.moves = {}
+        self.unplug_at = None  # [prefix, count] of an armed UNPLUG
 
     def log(self, text):
         if self.verbose:
@@ -162,18 +200,31 @@ class Board:
 
     def write(self, data):
         self.log("-> %s" % escape(data))
-        os.write(self.master, data)
+        if self.master is not None:
+            os.write(self.master, data)
 
     # Firmware side ---------------------------------------------------------
 
     def feed(self, data):
-        self.received += data
         for b in data:
+            if self.master is None:
+                return  # the cable was pulled: the rest never arrives
+            self.received.append(b)
             if b == 0x0A:
-                self.command(bytes(self.line).decode("latin-1").rstrip("\r"))
+                text = bytes(self.line).decode("latin-1").rstrip("\r")
                 self.line.clear()
+                if self.unplugs_at(text):
+                    self.unplug()
+                else:
+                    self.command(text)
             else:
                 self.line.append(b)
+
+    def unplugs_at(self, text):
+        if self.unplug_at is None or not text.encode("latin-1").startswith(self.unplug_at[0]):
+            return False
+        self.unplug_at[1] -= 1
+        return self.unplug_at[1] <= 0
 
     def command(self, text):
         self.log("<- %s" % text)
@@ -264,6 +315,13 @@ class Board:
                 return "OK " + describe_line(self.slave)
             if name == "USERS":
                 return "OK %d" % port_users(os.ttyname(self.slave))
+            if name == "UNPLUG":
+                options = dict(word.partition("=")[::2] for word in args)
+                if "at" not in options:
+                    self.unplug()
+                else:
+                    self.unplug_at = [unescape(options["at"]), int(options.get("count", "1"))]
+                return "OK"
             if name == "STATE":
                 def joined(values):
                     return ",".join(str(v) for v in values)
@@ -336,10 +394,11 @@ def serve(board, listener, stop):
     while not stop.is_set():
         deadline = board.next_deadline()
         timeout = 0.1 if deadline is None else max(0.0, min(0.1, deadline - time.monotonic()))
-        readable, _, _ = select.select([board.master, listener] + list(clients), [], [], timeout)
+        board_side = [board.master] if board.master is not None else []
+        readable, _, _ = select.select(board_side + [listener] + list(clients), [], [], timeout)
         with board.lock:
             for source in readable:
-                if source == board.master:
+                if board.master is not None and source == board.master:
                     try:
                         data = os.read(board.master, 4096)
                     except OSError:
@@ -378,23 +437,15 @@ def main():
     if not command:
         parser.error("no command to run")
 
-    master, slave = os.openpty()
-    tty.setraw(master)
-    tty.setraw(slave)
-    # The emulator keeps the slave side open as well, so the master never sees
-    # a hang-up between the program's close and its next open.
     prefix = os.environ.get("WINEPREFIX") or os.path.expanduser("~/.wine")
     devices = os.path.join(prefix, "dosdevices")
     os.makedirs(devices, exist_ok=True)
     link = os.path.join(devices, "com%d" % options.com)
-    if os.path.lexists(link):
-        os.remove(link)
-    os.symlink(os.ttyname(slave), link)
 
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.bind(("127.0.0.1", 0))
     listener.listen(4)
-    board = Board(master, slave, b"\r\n" if options.eol == "crlf" else b"\n", options.verbose)
+    board = Board(link, b"\r\n" if options.eol == "crlf" else b"\n", options.verbose)
     stop = threading.Event()
     server = threading.Thread(target=serve, args=(board, listener, stop), daemon=True)
     server.start()
@@ -408,10 +459,7 @@ def main():
         stop.set()
         server.join(timeout=5)
         listener.close()
-        if os.path.islink(link):
-            os.remove(link)
-        os.close(master)
-        os.close(slave)
+        board.close()
     return code
 
 

@@ -29,7 +29,13 @@ struct Guard {
 
 class CallLog {
  public:
+  // Told of every call as it is logged, in the calling thread and under the
+  // fake's lock: it may post messages, but must not call the fake.
+  using Watcher = void (*)(const char* call);
+
   explicit CallLog(const char* fileVariable) : fileVariable_(fileVariable) {}
+
+  void watch(Watcher watcher) { watcher_ = watcher; }
 
   void add(const char* format, ...) {
     char text[512];
@@ -38,6 +44,7 @@ class CallLog {
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     calls_.emplace_back(text);
+    if (watcher_) watcher_(text);
     char path[MAX_PATH];
     const DWORD length = GetEnvironmentVariableA(fileVariable_, path, sizeof path);
     if (length == 0 || length >= sizeof path) return;
@@ -65,6 +72,7 @@ class CallLog {
  private:
   const char* fileVariable_;
   std::vector<std::string> calls_;
+  Watcher watcher_ = nullptr;
 };
 
 }  // namespace fakes

@@ -63,6 +63,8 @@ struct State {
   std::string failing;  // an entry point, or a feature whose writes are refused
   unsigned lastTimeoutMs = 0;
   int grabs = 0;
+  int grabsUntilStop = 0;   // armed: frames stop at the grabsUntilStop-th next grab
+  bool framesStopped = false;
 };
 
 State& state() {
@@ -235,7 +237,16 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device
     outcome = s.script.front();
     s.script.pop_front();
   }
+  if (s.grabsUntilStop > 0 && --s.grabsUntilStop == 0) s.framesStopped = true;
+  if (s.framesStopped) outcome = 'W';
   calls.add("grab %c %u", outcome, timeoutMs);
+  if (outcome == 'W') {
+    // No frame comes: the wait runs its whole time-out.
+    Sleep(timeoutMs);
+    *ready = false;
+    *result = PylonGrabResult{};
+    return 0;
+  }
   if (outcome == 'E') return failure;
   *ready = outcome != 'T';
   *result = PylonGrabResult{};
@@ -375,6 +386,17 @@ FAKE_EXPORT void fake_pylon_set_value(const char* name, long long value) { state
 FAKE_EXPORT void fake_pylon_fail(const char* entryOrFeature) {
   state().failing = entryOrFeature ? entryOrFeature : "";
 }
+
+// The camera stops delivering frames in the middle of a run: from the
+// atGrab-th next grab on, every grab waits its whole time-out and ends
+// without a frame ("grab W" in the log). A reset repairs it.
+FAKE_EXPORT void fake_pylon_stop_frames(int atGrab) {
+  state().grabsUntilStop = atGrab > 0 ? atGrab : 0;
+}
+
+// Every logged call is also handed to the watcher (null: none); see
+// fakes::CallLog::Watcher.
+FAKE_EXPORT void fake_pylon_watch(fakes::CallLog::Watcher watcher) { calls.watch(watcher); }
 
 FAKE_EXPORT int fake_pylon_log(char* buffer, int size) { return calls.copy(buffer, size); }
 

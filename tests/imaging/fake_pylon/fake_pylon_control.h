@@ -23,6 +23,10 @@ struct FakePylon {
   // 1/256 steps): a spot sharpest at one Z, or a colour per X, Y position.
   void (*focusSpot)(int x, int yTop, int radiusPx, int zAxis, double peakMicrosteps, double widthMicrosteps);
   void (*stageColours)(int xAxis, int yAxis);
+  // Fault-injection controls: frames stopping mid-run from a chosen grab on,
+  // and a watcher told of every logged call (in the calling thread).
+  void (*stopFrames)(int atGrab);
+  void (*watch)(void (*watcher)(const char* call));
 
   bool complete() const {
     return reset && script && setColour && setWritable && setValue && fail && log && clearLog && open && grabs &&
@@ -51,6 +55,8 @@ inline const FakePylon& fakePylon() {
     fakes::bindControl(module, "fake_pylon_grabs", f.grabs);
     fakes::bindControl(module, "fake_pylon_focus_spot", f.focusSpot);
     fakes::bindControl(module, "fake_pylon_stage_colours", f.stageColours);
+    fakes::bindControl(module, "fake_pylon_stop_frames", f.stopFrames);
+    fakes::bindControl(module, "fake_pylon_watch", f.watch);
     return f;
   }();
   return fake;

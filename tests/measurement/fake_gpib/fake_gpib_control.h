@@ -17,6 +17,11 @@ struct FakeGpib {
   // Answers the reads that find no queued reply: writes one into buffer,
   // returns its length. Runs in the thread that reads.
   void (*setReplySource)(int (*source)(char* buffer, int size));
+  // Fault-injection controls: the bus failing mid-run from a chosen call on,
+  // and a watcher told of every logged call (in the calling thread, under
+  // the fake's lock).
+  void (*fault)(const char* function, int atCall, unsigned long error);
+  void (*watch)(void (*watcher)(const char* call));
 
   bool complete() const { return reset && addReplyBytes && fail && setStatus && log && setReplySource; }
 
@@ -42,6 +47,8 @@ inline const FakeGpib& fakeGpib() {
     fakes::bindControl(module, "fake_gpib_set_status", f.setStatus);
     fakes::bindControl(module, "fake_gpib_log", f.log);
     fakes::bindControl(module, "fake_gpib_set_reply_source", f.setReplySource);
+    fakes::bindControl(module, "fake_gpib_fault", f.fault);
+    fakes::bindControl(module, "fake_gpib_watch", f.watch);
     return f;
   }();
   return fake;

@@ -59,6 +59,22 @@ bool countedReads() {
   return length > 0 && length < sizeof value;
 }
 
+// A bus that fails in the middle of a run (see fake_gpib_fault).
+struct BusFault {
+  std::string function;   // armed on calls of this function
+  int callsUntil = 0;     // 0: not armed
+  bool failing = false;   // every call fails
+  unsigned long error = 0;
+};
+BusFault busFault;
+
+// Counts an armed fault down on a call of this function; true once the bus
+// fails (from that call on).
+bool busFailing(const char* function) {
+  if (busFault.callsUntil > 0 && busFault.function == function && --busFault.callsUntil == 0) busFault.failing = true;
+  return busFault.failing;
+}
+
 
 // The bytes as C would write them in quotes: "REN\0".
 std::string quoted(const void* bytes, size_t count) {
@@ -86,6 +102,13 @@ std::string quoted(const void* bytes, size_t count) {
 // Ends a call: the scripted failure of this function if there is one (true),
 // otherwise the given success status.
 bool finish(const char* function, unsigned long status, unsigned long count) {
+  if (busFailing(function)) {
+    // A timed-out transfer reports TIMO with its abort.
+    statusWord = err | cmpl | (busFault.error == 6 ? 0x4000ul : 0ul);
+    errorCode = busFault.error;
+    byteCount = 0;
+    return true;
+  }
   for (auto f = failures.begin(); f != failures.end(); ++f) {
     if (f->function == function) {
       statusWord = f->status;
@@ -130,7 +153,9 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
   Guard guard;
   calls.add("ibrd %d %u", ud, static_cast<unsigned>(cnt));
   std::string reply;
-  if (!replies.empty()) {
+  if (busFault.failing || (busFault.callsUntil == 1 && busFault.function == "ibrd")) {
+    // A failing bus delivers nothing, and asks no reply source.
+  } else if (!replies.empty()) {
     reply = replies.front();
     replies.pop_front();
   } else if (replySource) {
@@ -179,6 +204,7 @@ FAKE_EXPORT void fake_gpib_reset() {
   calls.clear();
   replies.clear();
   failures.clear();
+  busFault = BusFault{};
   replySource = nullptr;
   statusWord = errorCode = byteCount = 0;
 }
@@ -203,6 +229,26 @@ FAKE_EXPORT void fake_gpib_fail(const char* function, unsigned long status, unsi
                                 unsigned long count) {
   Guard guard;
   failures.push_back({function, status, error, count});
+}
+
+// The bus fails in the middle of a run: from the atCall-th next call of this
+// function on, that call and every later call of any function ends with ERR
+// (and TIMO with error 6, EABO) and this error code, and delivers nothing.
+// A reset repairs it.
+FAKE_EXPORT void fake_gpib_fault(const char* function, int atCall, unsigned long error) {
+  Guard guard;
+  busFault = BusFault{};
+  if (!function || atCall < 1) return;
+  busFault.function = function;
+  busFault.callsUntil = atCall;
+  busFault.error = error;
+}
+
+// Every logged call is also handed to the watcher (null: none); see
+// fakes::CallLog::Watcher.
+FAKE_EXPORT void fake_gpib_watch(fakes::CallLog::Watcher watcher) {
+  Guard guard;
+  calls.watch(watcher);
 }
 
 // The status words as if the last call had ended so.

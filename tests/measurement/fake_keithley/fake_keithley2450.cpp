@@ -48,6 +48,29 @@ std::map<std::string, int> modes;  // "Source.26" -> Mode; "Driver.root" refuses
 std::wstring reading = L"+0.000000E+00";
 double resistanceOhms = 0.0;  // above 0: readings follow the source voltage through this resistor
 const std::wstring manufacturer = L"KEITHLEY INSTRUMENTS";
+// Writes the text of the next fetched reading, in the calling thread; null:
+// the set reading.
+using ReadingSource = void (*)(wchar_t* text, int size);
+ReadingSource readingSource = nullptr;
+
+// An instrument that fails in the middle of a run (see fake_usb_fault).
+struct InstrumentFault {
+  std::string call;        // armed on calls at this "Object.position"
+  int callsUntil = 0;      // 0: not armed
+  bool failing = false;    // every call fails
+  HRESULT result = S_OK;
+};
+InstrumentFault instrumentFault;
+
+// Counts an armed fault down on this call; true once the instrument fails
+// (from that call on).
+bool instrumentFailing(const char* object, int position) {
+  InstrumentFault& f = instrumentFault;
+  if (f.callsUntil > 0 && f.call == std::string(object) + "." + std::to_string(position) && --f.callsUntil == 0) {
+    f.failing = true;
+  }
+  return f.failing;
+}
 
 
 int modeOf(const char* object, int position) {
@@ -92,6 +115,7 @@ FakeObject* const allObjects[] = {&driver, &identity, &source, &output, &measure
 // Logs a call and gives its scripted result.
 HRESULT called(FakeObject* self, int position, const std::string& arguments = "") {
   calls.add("%s.%d%s", self->name, position, arguments.c_str());
+  if (instrumentFailing(self->name, position)) return instrumentFault.result;
   return modeOf(self->name, position) == modeFail ? E_FAIL : S_OK;
 }
 
@@ -143,7 +167,13 @@ HRESULT STDMETHODCALLTYPE textOut(FakeObject* self, Args... args, BSTR* out) {
   Guard guard;
   if (!out) return E_POINTER;
   const HRESULT result = called(self, Position, argumentList(args...));
-  *out = SUCCEEDED(result) ? SysAllocString(Text->c_str()) : nullptr;
+  std::wstring text = *Text;
+  if (SUCCEEDED(result) && readingSource && Text == &reading) {
+    wchar_t made[64] = {};
+    readingSource(made, 64);
+    text = made;
+  }
+  *out = SUCCEEDED(result) ? SysAllocString(text.c_str()) : nullptr;
   return result;
 }
 
@@ -290,6 +320,8 @@ FAKE_EXPORT void fake_usb_reset() {
   Guard guard;
   calls.clear();
   modes.clear();
+  instrumentFault = InstrumentFault{};
+  readingSource = nullptr;
   reading = L"+0.000000E+00";
   resistanceOhms = 0.0;
 }
@@ -312,6 +344,32 @@ FAKE_EXPORT void fake_usb_set_reading(const wchar_t* text) {
 FAKE_EXPORT void fake_usb_set_resistance(double ohms) {
   Guard guard;
   resistanceOhms = ohms;
+}
+
+// The instrument fails in the middle of a run: from the atCall-th next call
+// at "Object.position" on, that call and every later call returns this
+// failing HRESULT (and hands out nothing). A reset repairs it.
+FAKE_EXPORT void fake_usb_fault(const char* call, int atCall, long result) {
+  Guard guard;
+  instrumentFault = InstrumentFault{};
+  if (!call || atCall < 1) return;
+  instrumentFault.call = call;
+  instrumentFault.callsUntil = atCall;
+  instrumentFault.result = static_cast<HRESULT>(result);
+}
+
+// Fetched readings are written by this function (in the calling thread,
+// under the fake's lock) instead of the set reading; null: the set reading.
+FAKE_EXPORT void fake_usb_set_reading_source(ReadingSource source) {
+  Guard guard;
+  readingSource = source;
+}
+
+// Every logged call is also handed to the watcher (null: none); see
+// fakes::CallLog::Watcher.
+FAKE_EXPORT void fake_usb_watch(fakes::CallLog::Watcher watcher) {
+  Guard guard;
+  calls.watch(watcher);
 }
 
 // References the program holds on the fake's objects now.

@@ -38,6 +38,12 @@ struct FakeKeithley {
   void (*setResistance)(double ohms);
   int (*references)();
   int (*log)(char* buffer, int size);
+  // Fault-injection controls: the instrument failing mid-run from a chosen
+  // call on, readings written by a function, and a watcher told of every
+  // logged call (the last two in the calling thread, under the fake's lock).
+  void (*fault)(const char* call, int atCall, long result);
+  void (*setReadingSource)(void (*source)(wchar_t* text, int size));
+  void (*watch)(void (*watcher)(const char* call));
 
   bool complete() const { return reset && setMode && setReading && setResistance && references && log; }
 
@@ -58,6 +64,9 @@ inline const FakeKeithley& fakeKeithley(const std::wstring& dllPath) {
     fakes::bindControl(module, "fake_usb_set_resistance", f.setResistance);
     fakes::bindControl(module, "fake_usb_references", f.references);
     fakes::bindControl(module, "fake_usb_log", f.log);
+    fakes::bindControl(module, "fake_usb_fault", f.fault);
+    fakes::bindControl(module, "fake_usb_set_reading_source", f.setReadingSource);
+    fakes::bindControl(module, "fake_usb_watch", f.watch);
     return f;
   }();
   return fake;

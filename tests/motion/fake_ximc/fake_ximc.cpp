@@ -25,6 +25,9 @@ constexpr int firstDeviceId = 11;  // unlike 1, 2, 3, so an axis number passed a
 constexpr ximc_enumeration_t enumerationHandle = 0x5EED0000;
 
 enum Mode { modeNormal = 0, modeStuck = 1, modeIgnoresMoves = 2 };
+// A controller that fails in the middle of a run (see fake_ximc_fault).
+enum Fault { faultNone = 0, faultErrors = 1, faultFrozen = 2 };
+constexpr ximc_result_t resultError = -1;
 
 struct Device {
   std::string name;
@@ -43,6 +46,9 @@ struct Device {
   bool rightOn = false;
   long long leftAt = 0;   // 1/256 steps
   long long rightAt = 0;
+  int fault = faultNone;       // armed: begins at the fault-th next command_move
+  int movesUntilFault = 0;
+  bool failing = false;        // every call fails with result_error
 };
 
 // An access violation inside a chosen call (fake_crash.h): every entry
@@ -84,6 +90,12 @@ Device* deviceOf(ximc_device_t id) {
   const int index = id - firstDeviceId;
   if (index < 0 || index >= deviceCount || !devices[index].open) return nullptr;
   return &devices[index];
+}
+
+// The device unless it has failed with errors.
+Device* answering(ximc_device_t id) {
+  Device* d = deviceOf(id);
+  return d && !d->failing ? d : nullptr;
 }
 
 void resetDevice(Device& d, int index) {
@@ -220,7 +232,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL close_device(ximc_device_t* id) {
 FAKE_EXPORT ximc_result_t XIMC_CALL get_engine_settings(ximc_device_t id, ximc_engine_settings_t* s) {
   Guard guard;
   calls.add("get_engine_settings %d", id);
-  Device* d = deviceOf(id);
+  Device* d = answering(id);
   if (!d || !s) return -1;
   *s = d->engine;
   return ximcResultOk;
@@ -230,7 +242,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL set_engine_settings(ximc_device_t id, const 
   Guard guard;
   if (!s) return -1;
   calls.add("set_engine_settings %d %u %u 0x%x", id, s->NomSpeed, s->uNomSpeed, s->EngineFlags);
-  Device* d = deviceOf(id);
+  Device* d = answering(id);
   if (!d) return -1;
   d->engine = *s;
   return ximcResultOk;
@@ -238,7 +250,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL set_engine_settings(ximc_device_t id, const 
 
 FAKE_EXPORT ximc_result_t XIMC_CALL get_status(ximc_device_t id, ximc_status_t* status) {
   Guard guard;
-  Device* d = deviceOf(id);
+  Device* d = answering(id);
   if (!d || !status) return -1;
   advance(*d);
   *status = ximc_status_t{};
@@ -258,7 +270,13 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position,
   Guard guard;
   calls.add("command_move %d %d %d", id, position, uPosition);
   Device* d = deviceOf(id);
-  if (!d) return -1;
+  if (d && d->fault != faultNone && --d->movesUntilFault == 0) {
+    advance(*d);
+    if (d->fault == faultErrors) d->failing = true;
+    if (d->fault == faultFrozen) d->mode = modeStuck;
+    d->fault = faultNone;
+  }
+  if (!d || d->failing) return resultError;
   if (uPosition < 0 || uPosition > 255) return -3;  // result_value_error, as the controller does
   advance(*d);
   if (d->mode == modeIgnoresMoves) return ximcResultOk;
@@ -277,7 +295,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position,
 FAKE_EXPORT ximc_result_t XIMC_CALL command_stop(ximc_device_t id) {
   Guard guard;
   calls.add("command_stop %d", id);
-  Device* d = deviceOf(id);
+  Device* d = answering(id);
   if (!d) return -1;
   advance(*d);
   d->moving = false;
@@ -329,6 +347,25 @@ FAKE_EXPORT void fake_ximc_set_limits(int index, int leftOn, int leftSteps, int 
   devices[index].leftAt = static_cast<long long>(leftSteps) * 256;
   devices[index].rightOn = rightOn != 0;
   devices[index].rightAt = static_cast<long long>(rightSteps) * 256;
+}
+
+// The controller fails in the middle of a run, from its moveNumber-th
+// command_move on (1: the next): 1 errors, as a controller whose cable was
+// pulled: that call and every later one but close_device returns
+// result_error; 2 frozen: the position no longer changes while the
+// controller reports the move running. A reset repairs it.
+FAKE_EXPORT void fake_ximc_fault(int index, int fault, int moveNumber) {
+  Guard guard;
+  if (index < 0 || index >= maxDevices || moveNumber < 1) return;
+  devices[index].fault = fault;
+  devices[index].movesUntilFault = moveNumber;
+}
+
+// Every logged call is also handed to the watcher (null: none); see
+// fakes::CallLog::Watcher.
+FAKE_EXPORT void fake_ximc_watch(fakes::CallLog::Watcher watcher) {
+  Guard guard;
+  calls.watch(watcher);
 }
 
 FAKE_EXPORT void fake_ximc_fail_enumeration(int fail) {

@@ -23,6 +23,10 @@ struct FakeXimc {
   long long (*position)(int index);
   double (*plannedFinishMs)(int index);
   int (*openEnumerations)();
+  // Fault-injection controls: a controller failing mid-run, and a watcher
+  // told of every logged call (in the calling thread, under the fake's lock).
+  void (*fault)(int index, int fault, int moveNumber);
+  void (*watch)(void (*watcher)(const char* call));
 
   bool complete() const {
     return reset && setName && setPosition && setMode && setLimits && failEnumeration && log &&
@@ -34,6 +38,7 @@ struct FakeXimc {
 };
 
 enum FakeXimcMode { fakeNormal = 0, fakeStuck = 1, fakeIgnoresMoves = 2 };
+enum FakeXimcFault { fakeXimcErrors = 1, fakeXimcFrozen = 2 };
 
 // The controls of the fake, or a FakeXimc with null entries when the library
 // beside the program is not the fake.
@@ -58,6 +63,8 @@ inline const FakeXimc& fakeXimc() {
     get("fake_ximc_position", f.position);
     get("fake_ximc_planned_finish_ms", f.plannedFinishMs);
     get("fake_ximc_open_enumerations", f.openEnumerations);
+    get("fake_ximc_fault", f.fault);
+    get("fake_ximc_watch", f.watch);
     return f;
   }();
   return fake;

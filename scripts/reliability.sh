@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs the whole reliability matrix under Wine: every device failing in the
+# middle of every run it takes part in, and a confirmed stop at more than 20
+# moments of each run (about five minutes). Every test run (scripts/test.sh)
+# takes only a representative case of each kind. Prints the figures at the
+# end; exits non-zero when any case did not go as designed, a run hung or the
+# program crashed.
+#
+#   scripts/reliability.sh [gtest filter, e.g. 'Matrix/Stop.*']
+set -uo pipefail
+cd "$(dirname "$0")/.."
+here=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+bash scripts/ensure-packages.sh || { echo "could not install the build tools"; exit 1; }
+cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null &&
+  cmake --build build/win -j"$jobs" --target reliability_win_tests || { echo "build failed"; exit 1; }
+
+program="$here/build/win/tests/reliability/with_fakes/reliability_win_tests.exe"
+log=$(mktemp "${TMPDIR:-/tmp}/reliability.XXXXXX")
+NERIN_RELIABILITY=full tests/harness/with-wine.sh \
+  python3 tests/motion/arduino_emulator.py --com 27 -- \
+  tests/harness/wine-run.sh "$program" --gtest_filter="${1:-*}" >"$log" 2>&1
+rc=$?
+
+grep -E '^\[( +OK|  FAILED) +\]|^HANG' "$log"
+echo "== Figures"
+if grep -q '^FIGURE' "$log"; then
+  sed -n 's/^FIGURE //p' "$log"
+else
+  echo "no figures: the program ended early (crash or hang); its last lines:"
+  tail -n 20 "$log"
+  rc=1
+fi
+rm -f "$log"
+exit "$rc"
