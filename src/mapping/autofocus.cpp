@@ -30,7 +30,7 @@ bool stopAfter(int pumpResult) { return pumpResult == pumpStopConfirmed || stopR
 // A Z axis that does not move as told, or a camera that shows the test
 // pattern instead of the spot, leaves nothing to search: the pass ends, and
 // so does the run.
-bool focusDevicesFailed() { return false; }
+bool focusDevicesFailed() { return deviceFailed(FaultyDevice::stage) || deviceFailed(FaultyDevice::camera); }
 
 void showCameraFrame() {
   camera.grab(1);
@@ -108,8 +108,10 @@ int focusPass(AutofocusState& state) {
   sweepZ(state, sweep);
 
   stopAxis(stageZ);
-  // Best Z seen; where the pass started when it ended before its first sample.
-  moveZTo(sweep.returnZ());
+  // Best Z seen; where the pass started when it ended before its first
+  // sample. A Z axis that failed is not sent anywhere more: each move would
+  // only wait out its time-out.
+  if (!deviceFailed(FaultyDevice::stage)) moveZTo(sweep.returnZ());
   endFocusText(state);
   showInfo(state.text);
 

@@ -203,7 +203,7 @@ void scanArea(StagePoint corner) {
       for (int i = 0; i < plan.mapWidth; ++i) {
         const MarkerPixel mark = scanPointMarker(plan, i, j);
         markScanPoint(rowDC.get(), mark.x, mark.y);
-        moveStageTo(scanPointPosition(corner, plan.stepUm, i, j));
+        if (!moveStageTo(scanPointPosition(corner, plan.stepUm, i, j))) return;
         measurePoint(i, j, ++done);
         if (i == plan.mapWidth - 1) showPendingReading();
         if (run.confocal && run.creepCorrection) correctZCreep(zCreepTracker);
