@@ -9,6 +9,8 @@
 // the check costs no line of its own there; the crash comes before the
 // guard's lock, which it would otherwise leave held.
 
+#include "fake_chosen_call.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -26,8 +28,7 @@ class CrashPoint {
   // "ximc_result_t command_move(ximc_device_t, int, int)".
   void check(const char* signature) {
     if (!read_) readEnvironment();
-    if (remaining_ <= 0 || !names(signature, function_)) return;
-    if (InterlockedDecrement(&remaining_) != 0) return;
+    if (!names(signature, chosen_.name().c_str()) || !chosen_.count()) return;
     static volatile std::uintptr_t nowhere = 16;
     *reinterpret_cast<volatile int*>(nowhere) = 0;
   }
@@ -36,9 +37,12 @@ class CrashPoint {
   void readEnvironment() {
     read_ = true;
     char text[96];
+    char function[64] = {};
     const DWORD length = GetEnvironmentVariableA(variable_, text, sizeof text);
     int nth = 0;
-    if (length > 0 && length < sizeof text && std::sscanf(text, "%63s %d", function_, &nth) == 2) remaining_ = nth;
+    if (length > 0 && length < sizeof text && std::sscanf(text, "%63s %d", function, &nth) == 2) {
+      chosen_.choose(function, nth);
+    }
   }
 
   static bool isNamePart(char c) {
@@ -56,8 +60,7 @@ class CrashPoint {
   }
 
   const char* variable_;
-  char function_[64] = {};
-  volatile LONG remaining_ = 0;
+  ChosenCall chosen_;
   bool read_ = false;
 };
 

@@ -6,6 +6,7 @@
 // out of focus as the stage's Z moves, or a colour for each X, Y position.
 // The fake_pylon_* exports let a test configure it and read the log.
 
+#include "fake_chosen_call.h"
 #include "fake_controls.h"
 #include "fake_library.h"
 #include "imaging/pylon_runtime.h"
@@ -63,8 +64,7 @@ struct State {
   std::string failing;  // an entry point, or a feature whose writes are refused
   unsigned lastTimeoutMs = 0;
   int grabs = 0;
-  int grabsUntilStop = 0;   // armed: frames stop at the grabsUntilStop-th next grab
-  bool framesStopped = false;
+  fakes::ChosenCall framesStop;  // frames stop from this grab on
 };
 
 State& state() {
@@ -237,8 +237,7 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device
     outcome = s.script.front();
     s.script.pop_front();
   }
-  if (s.grabsUntilStop > 0 && --s.grabsUntilStop == 0) s.framesStopped = true;
-  if (s.framesStopped) outcome = 'W';
+  if (s.framesStop.failingFrom("grab")) outcome = 'W';
   calls.add("grab %c %u", outcome, timeoutMs);
   if (outcome == 'W') {
     // No frame comes: the wait runs its whole time-out.
@@ -391,7 +390,7 @@ FAKE_EXPORT void fake_pylon_fail(const char* entryOrFeature) {
 // atGrab-th next grab on, every grab waits its whole time-out and ends
 // without a frame ("grab W" in the log). A reset repairs it.
 FAKE_EXPORT void fake_pylon_stop_frames(int atGrab) {
-  state().grabsUntilStop = atGrab > 0 ? atGrab : 0;
+  state().framesStop.choose("grab", atGrab);
 }
 
 // Every logged call is also handed to the watcher (null: none); see

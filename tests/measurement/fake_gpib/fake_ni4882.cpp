@@ -6,6 +6,7 @@
 // program started by a test appends the log to the file named by
 // FAKE_GPIB_LOG instead.
 
+#include "fake_chosen_call.h"
 #include "fake_crash.h"
 #include "fake_library.h"
 
@@ -59,21 +60,10 @@ bool countedReads() {
   return length > 0 && length < sizeof value;
 }
 
-// A bus that fails in the middle of a run (see fake_gpib_fault).
-struct BusFault {
-  std::string function;   // armed on calls of this function
-  int callsUntil = 0;     // 0: not armed
-  bool failing = false;   // every call fails
-  unsigned long error = 0;
-};
-BusFault busFault;
-
-// Counts an armed fault down on a call of this function; true once the bus
-// fails (from that call on).
-bool busFailing(const char* function) {
-  if (busFault.callsUntil > 0 && busFault.function == function && --busFault.callsUntil == 0) busFault.failing = true;
-  return busFault.failing;
-}
+// A bus that fails in the middle of a run (see fake_gpib_fault): every
+// call fails with this error from the chosen one on.
+fakes::ChosenCall busFault;
+unsigned long busError = 0;
 
 
 // The bytes as C would write them in quotes: "REN\0".
@@ -102,10 +92,10 @@ std::string quoted(const void* bytes, size_t count) {
 // Ends a call: the scripted failure of this function if there is one (true),
 // otherwise the given success status.
 bool finish(const char* function, unsigned long status, unsigned long count) {
-  if (busFailing(function)) {
+  if (busFault.failingFrom(function)) {
     // A timed-out transfer reports TIMO with its abort.
-    statusWord = err | cmpl | (busFault.error == 6 ? 0x4000ul : 0ul);
-    errorCode = busFault.error;
+    statusWord = err | cmpl | (busError == 6 ? 0x4000ul : 0ul);
+    errorCode = busError;
     byteCount = 0;
     return true;
   }
@@ -153,7 +143,7 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
   Guard guard;
   calls.add("ibrd %d %u", ud, static_cast<unsigned>(cnt));
   std::string reply;
-  if (busFault.failing || (busFault.callsUntil == 1 && busFault.function == "ibrd")) {
+  if (busFault.failsNext("ibrd")) {
     // A failing bus delivers nothing, and asks no reply source.
   } else if (!replies.empty()) {
     reply = replies.front();
@@ -204,7 +194,7 @@ FAKE_EXPORT void fake_gpib_reset() {
   calls.clear();
   replies.clear();
   failures.clear();
-  busFault = BusFault{};
+  busFault.choose("", 0);
   replySource = nullptr;
   statusWord = errorCode = byteCount = 0;
 }
@@ -237,11 +227,8 @@ FAKE_EXPORT void fake_gpib_fail(const char* function, unsigned long status, unsi
 // A reset repairs it.
 FAKE_EXPORT void fake_gpib_fault(const char* function, int atCall, unsigned long error) {
   Guard guard;
-  busFault = BusFault{};
-  if (!function || atCall < 1) return;
-  busFault.function = function;
-  busFault.callsUntil = atCall;
-  busFault.error = error;
+  busFault.choose(function ? function : "", atCall);
+  busError = error;
 }
 
 // Every logged call is also handed to the watcher (null: none); see

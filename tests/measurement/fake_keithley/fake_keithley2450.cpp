@@ -7,6 +7,7 @@
 // it and read the log; a whole program started by a test appends the log to
 // the file named by FAKE_USB_LOG instead.
 
+#include "fake_chosen_call.h"
 #include "fake_library.h"
 
 #include <windows.h>
@@ -53,24 +54,10 @@ const std::wstring manufacturer = L"KEITHLEY INSTRUMENTS";
 using ReadingSource = void (*)(wchar_t* text, int size);
 ReadingSource readingSource = nullptr;
 
-// An instrument that fails in the middle of a run (see fake_usb_fault).
-struct InstrumentFault {
-  std::string call;        // armed on calls at this "Object.position"
-  int callsUntil = 0;      // 0: not armed
-  bool failing = false;    // every call fails
-  HRESULT result = S_OK;
-};
-InstrumentFault instrumentFault;
-
-// Counts an armed fault down on this call; true once the instrument fails
-// (from that call on).
-bool instrumentFailing(const char* object, int position) {
-  InstrumentFault& f = instrumentFault;
-  if (f.callsUntil > 0 && f.call == std::string(object) + "." + std::to_string(position) && --f.callsUntil == 0) {
-    f.failing = true;
-  }
-  return f.failing;
-}
+// An instrument that fails in the middle of a run (see fake_usb_fault):
+// every call returns this result from the chosen "Object.position" on.
+fakes::ChosenCall instrumentFault;
+HRESULT instrumentFailure = S_OK;
 
 
 int modeOf(const char* object, int position) {
@@ -115,7 +102,9 @@ FakeObject* const allObjects[] = {&driver, &identity, &source, &output, &measure
 // Logs a call and gives its scripted result.
 HRESULT called(FakeObject* self, int position, const std::string& arguments = "") {
   calls.add("%s.%d%s", self->name, position, arguments.c_str());
-  if (instrumentFailing(self->name, position)) return instrumentFault.result;
+  if (instrumentFault.failingFrom(std::string(self->name) + "." + std::to_string(position))) {
+    return instrumentFailure;
+  }
   return modeOf(self->name, position) == modeFail ? E_FAIL : S_OK;
 }
 
@@ -320,7 +309,7 @@ FAKE_EXPORT void fake_usb_reset() {
   Guard guard;
   calls.clear();
   modes.clear();
-  instrumentFault = InstrumentFault{};
+  instrumentFault.choose("", 0);
   readingSource = nullptr;
   reading = L"+0.000000E+00";
   resistanceOhms = 0.0;
@@ -351,11 +340,8 @@ FAKE_EXPORT void fake_usb_set_resistance(double ohms) {
 // failing HRESULT (and hands out nothing). A reset repairs it.
 FAKE_EXPORT void fake_usb_fault(const char* call, int atCall, long result) {
   Guard guard;
-  instrumentFault = InstrumentFault{};
-  if (!call || atCall < 1) return;
-  instrumentFault.call = call;
-  instrumentFault.callsUntil = atCall;
-  instrumentFault.result = static_cast<HRESULT>(result);
+  instrumentFault.choose(call ? call : "", atCall);
+  instrumentFailure = static_cast<HRESULT>(result);
 }
 
 // Fetched readings are written by this function (in the calling thread,

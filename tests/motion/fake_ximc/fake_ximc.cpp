@@ -3,6 +3,7 @@
 // real time, limit switches at chosen positions, and a log of the calls.
 // The fake_ximc_* exports let a test configure it and read what was asked.
 
+#include "fake_chosen_call.h"
 #include "fake_crash.h"
 #include "fake_library.h"
 #include "motion/ximc_types.h"
@@ -46,8 +47,8 @@ struct Device {
   bool rightOn = false;
   long long leftAt = 0;   // 1/256 steps
   long long rightAt = 0;
-  int fault = faultNone;       // armed: begins at the fault-th next command_move
-  int movesUntilFault = 0;
+  int fault = faultNone;       // begins at the chosen command_move
+  fakes::ChosenCall faultAt;
   bool failing = false;        // every call fails with result_error
 };
 
@@ -270,7 +271,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position,
   Guard guard;
   calls.add("command_move %d %d %d", id, position, uPosition);
   Device* d = deviceOf(id);
-  if (d && d->fault != faultNone && --d->movesUntilFault == 0) {
+  if (d && d->faultAt.failingFrom("command_move") && d->fault != faultNone) {
     advance(*d);
     if (d->fault == faultErrors) d->failing = true;
     if (d->fault == faultFrozen) d->mode = modeStuck;
@@ -358,7 +359,7 @@ FAKE_EXPORT void fake_ximc_fault(int index, int fault, int moveNumber) {
   Guard guard;
   if (index < 0 || index >= maxDevices || moveNumber < 1) return;
   devices[index].fault = fault;
-  devices[index].movesUntilFault = moveNumber;
+  devices[index].faultAt.choose("command_move", moveNumber);
 }
 
 // Every logged call is also handed to the watcher (null: none); see
