@@ -36,6 +36,7 @@ const FaultCase cases[] = {
     {"MapScanStageErrors", Run::mapScan, Fault::stageErrors, "X", 5, true},
     {"MapScanStageFrozen", Run::mapScan, Fault::stageFrozen, "Y", 4, false},
     {"MapScanGpib", Run::mapScan, Fault::gpib, "ibrd", 8, true},
+    {"MapScanGpibBias", Run::mapScan, Fault::gpib, "ibwrt", 1, false},
     {"MapScanUsb", Run::mapScan, Fault::usb, "Data.4", 8, false},
     {"MapScanCamera", Run::mapScan, Fault::camera, "", 13, false},
     {"MapScanBoard", Run::mapScan, Fault::board, "G 5", 1, false},
@@ -126,7 +127,9 @@ TEST_P(DeviceFault, RunEndsInTimeKeepsItsDataAndTellsTheOperator) {
   const bool stageFailed = c.fault == Fault::stageErrors || c.fault == Fault::stageFrozen;
   if (!stageFailed) expectStageBack(plan, record);
   const bool meterFailed = c.fault == Fault::gpib || c.fault == Fault::usb;
-  if (c.run == Run::mapScan && !meterFailed) EXPECT_EQ(lastBiasSent(), 0.0) << "bias off";
+  if (c.run == Run::mapScan && !meterFailed) {
+    EXPECT_EQ(lastBiasSent(), 0.0) << "bias off";
+  }
   if (c.fault != Fault::board) expectLaser(c.run == Run::autofocus ? 51 : 0);
 }
 
