@@ -14,6 +14,7 @@
 #include "mapping/map_scan.h"
 #include "measurement/gpib_instruments.h"
 #include "result_records.h"
+#include "scan_test_settings.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_table.h"
 #include "motion/stage_axis.h"
@@ -241,24 +242,10 @@ class MapScan : public ::testing::Test {
     fakeGpib().setReplySource(readingAtStagePosition);
     currentEquipment = 3;
     gpibAddress = 18;
-    biasVoltage = 0.5f;
-    confocalEnabled = 1;
-    zCreepCorrection = 0;
     deviceBusy = scanRunning = stopRequested = 0;
     clickAtPoint = -1;
-    objectiveSettings = ObjectiveTable{};  // 50X
-    applyFieldOfView(79.0);
-    scanState.stepUm = 1.0;
-    scanState.laserSpotX = 616;
-    scanState.laserSpotY = 514;
-    scanState.sampleView = 1;
-    // A data folder of this test's own, without a measurement folder yet.
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    std::swprintf(dataPaths.dataFolder, std::size(dataPaths.dataFolder), L"%lsmap_scan_%u_%llu", temp,
-                  GetCurrentProcessId(), GetTickCount64());
-    CreateDirectoryW(dataPaths.dataFolder, nullptr);
-    dataPaths.measurementFolderMade = 0;
+    scantest::useScanSettings();
+    scantest::useFreshDataFolder(L"map_scan");
     drain();
     fakeXimc().clearLog();
   }

@@ -93,19 +93,7 @@ RunPlan planFor(const FaultCase& c) {
   return plan;
 }
 
-class DeviceFault : public ::testing::TestWithParam<FaultCase> {
- protected:
-  void SetUp() override {
-    std::string why;
-    ASSERT_TRUE(prepareDevices(why)) << why;
-  }
-  void TearDown() override {
-    Tally& tally = faultTally();
-    ++tally.cases;
-    if (!HasFailure()) ++tally.asDesigned;
-    releaseDevices();
-  }
-};
+using DeviceFault = CaseTest<FaultCase, faultTally>;
 
 TEST_P(DeviceFault, RunEndsInTimeKeepsItsDataAndTellsTheOperator) {
   const FaultCase& c = GetParam();
@@ -133,15 +121,7 @@ TEST_P(DeviceFault, RunEndsInTimeKeepsItsDataAndTellsTheOperator) {
   if (c.fault != Fault::board) expectLaser(c.run == Run::autofocus ? 51 : 0);
 }
 
-std::vector<FaultCase> selected() {
-  std::vector<FaultCase> chosen;
-  for (const FaultCase& c : cases) {
-    if (c.quick || fullMatrix()) chosen.push_back(c);
-  }
-  return chosen;
-}
-
-INSTANTIATE_TEST_SUITE_P(Matrix, DeviceFault, ::testing::ValuesIn(selected()),
+INSTANTIATE_TEST_SUITE_P(Matrix, DeviceFault, ::testing::ValuesIn(selectedCases(cases)),
                          [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
 }  // namespace

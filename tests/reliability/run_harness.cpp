@@ -14,6 +14,7 @@
 #include "motion/stage_axis.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
+#include "scan_test_settings.h"
 #include "shell/data_paths.h"
 #include "shell/device_faults.h"
 #include "shell/program_state.h"
@@ -371,26 +372,10 @@ bool prepareDevices(std::string& why) {
   sourcemeter().watch(usbCall);
   fakePylon().watch(cameraCall);
 
-  biasVoltage = 0.5f;
+  scantest::useScanSettings();
   currentLimit = 1e-4f;
-  confocalEnabled = 1;
-  zCreepCorrection = 0;
-  objectiveSettings = ObjectiveTable{};  // 50X
-  applyFieldOfView(79.0);
   scanState.viewScale = 1;
-  scanState.stepUm = 1.0;
-  scanState.laserSpotX = 616;
-  scanState.laserSpotY = 514;
-  scanState.sampleView = 1;
-
-  // A data folder of the case's own, without a measurement folder yet.
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  static int caseNumber = 0;
-  std::swprintf(dataPaths.dataFolder, std::size(dataPaths.dataFolder), L"%lsreliability_%lu_%d", temp,
-                GetCurrentProcessId(), ++caseNumber);
-  CreateDirectoryW(dataPaths.dataFolder, nullptr);
-  dataPaths.measurementFolderMade = 0;
+  scantest::useFreshDataFolder(L"reliability");
   ivFileCounter = timeEvoFileCounter = 0;
   drain();
   return why.empty();

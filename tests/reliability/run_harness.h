@@ -9,6 +9,7 @@
 // or make a device fail, at a chosen call; the meter readings it serves are
 // recorded, so that every point measured can be looked for in the files.
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
@@ -118,5 +119,31 @@ void printFigures();
 // True for the whole matrix (NERIN_RELIABILITY=full), false for the
 // representative cases every test run takes.
 bool fullMatrix();
+
+// The cases of a table this program run takes: those marked quick, or all.
+template <class Case, size_t N>
+std::vector<Case> selectedCases(const Case (&cases)[N]) {
+  std::vector<Case> chosen;
+  for (const Case& c : cases) {
+    if (c.quick || fullMatrix()) chosen.push_back(c);
+  }
+  return chosen;
+}
+
+// Each case with fresh devices, counted in its tally.
+template <class Case, Tally& (*tallyOf)()>
+class CaseTest : public ::testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override {
+    std::string why;
+    ASSERT_TRUE(prepareDevices(why)) << why;
+  }
+  void TearDown() override {
+    Tally& tally = tallyOf();
+    ++tally.cases;
+    if (!this->HasFailure()) ++tally.asDesigned;
+    releaseDevices();
+  }
+};
 
 }  // namespace reliability

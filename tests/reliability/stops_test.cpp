@@ -146,19 +146,7 @@ const StopCase cases[] = {
 // reads nothing more.
 size_t readingsAllowedAfterStop(Run run) { return run == Run::mapScan ? 1 : 0; }
 
-class Stop : public ::testing::TestWithParam<StopCase> {
- protected:
-  void SetUp() override {
-    std::string why;
-    ASSERT_TRUE(prepareDevices(why)) << why;
-  }
-  void TearDown() override {
-    Tally& tally = stopTally();
-    ++tally.cases;
-    if (!HasFailure()) ++tally.asDesigned;
-    releaseDevices();
-  }
-};
+using Stop = CaseTest<StopCase, stopTally>;
 
 TEST_P(Stop, KeepsWhatWasMeasuredAndLeavesTheDevicesAsDesigned) {
   const StopCase& c = GetParam();
@@ -208,15 +196,7 @@ TEST_P(Stop, KeepsWhatWasMeasuredAndLeavesTheDevicesAsDesigned) {
   }
 }
 
-std::vector<StopCase> selected() {
-  std::vector<StopCase> chosen;
-  for (const StopCase& c : cases) {
-    if (c.quick || fullMatrix()) chosen.push_back(c);
-  }
-  return chosen;
-}
-
-INSTANTIATE_TEST_SUITE_P(Matrix, Stop, ::testing::ValuesIn(selected()),
+INSTANTIATE_TEST_SUITE_P(Matrix, Stop, ::testing::ValuesIn(selectedCases(cases)),
                          [](const ::testing::TestParamInfo<StopCase>& info) { return info.param.name; });
 
 class Figures : public ::testing::Environment {
