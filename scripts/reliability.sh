@@ -13,11 +13,16 @@ here=$(pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 bash scripts/ensure-packages.sh || { echo "could not install the build tools"; exit 1; }
-cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null &&
-  cmake --build build/win -j"$jobs" --target reliability_win_tests || { echo "build failed"; exit 1; }
+log=$(mktemp "${TMPDIR:-/tmp}/reliability.XXXXXX")
+if ! { cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release &&
+       cmake --build build/win -j"$jobs" --target reliability_win_tests; } >"$log" 2>&1; then
+  tail -n 40 "$log"
+  echo "build failed"
+  rm -f "$log"
+  exit 1
+fi
 
 program="$here/build/win/tests/reliability/with_fakes/reliability_win_tests.exe"
-log=$(mktemp "${TMPDIR:-/tmp}/reliability.XXXXXX")
 NERIN_RELIABILITY=full tests/harness/with-wine.sh \
   python3 tests/motion/arduino_emulator.py --com 27 -- \
   tests/harness/wine-run.sh "$program" --gtest_filter="${1:-*}" >"$log" 2>&1

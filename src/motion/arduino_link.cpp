@@ -178,7 +178,7 @@ bool sendLine(const char* text) {
   if (!link.lastCallOk || link.bytesWritten != line.size()) {
     const DWORD error = link.lastCallOk ? 0 : GetLastError();
     link.offline = 1;
-    // A link that never had a port starts online by design and goes offline
+    // A link that never had a port starts online and goes offline
     // at its first write: no board was lost then.
     if (!portOpen()) return false;
     char detail[80];

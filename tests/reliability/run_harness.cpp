@@ -290,7 +290,7 @@ std::vector<std::vector<double>> numbers(const wchar_t* name, int skip) {
   return rows;
 }
 
-// Where the autofocus run leaves Z, by the design: at the best sample of its
+// Where the autofocus run leaves Z: at the best sample of its
 // pass seen before the pass ended, or where the pass started when it ended
 // before its first sample. The spot is sharper the closer Z is to its peak.
 long bestFocusZ(const RunRecord& record) {
