@@ -38,6 +38,7 @@ const FaultCase cases[] = {
     {"MapScanGpib", Run::mapScan, Fault::gpib, "ibrd", 8, true},
     {"MapScanGpibBias", Run::mapScan, Fault::gpib, "ibwrt", 1, false},
     {"MapScanUsb", Run::mapScan, Fault::usb, "Data.4", 8, false},
+    {"MapScanUsbBias", Run::mapScan, Fault::usb, "Source.26", 1, false},
     {"MapScanCamera", Run::mapScan, Fault::camera, "", 13, false},
     {"MapScanBoard", Run::mapScan, Fault::board, "G 5", 1, false},
     // Autofocus: Z's moves 1 to 3 bring it to the top of the range, then
@@ -46,11 +47,13 @@ const FaultCase cases[] = {
     {"AutofocusStageErrors", Run::autofocus, Fault::stageErrors, "Z", 6, false},
     {"AutofocusStageFrozen", Run::autofocus, Fault::stageFrozen, "Z", 5, true},
     {"AutofocusCamera", Run::autofocus, Fault::camera, "", 6, false},
+    {"AutofocusCameraFirstFrame", Run::autofocus, Fault::camera, "", 1, false},
     {"AutofocusBoard", Run::autofocus, Fault::board, "G 6", 1, false},
     // Wide view: X's 3rd move goes to the second tile, Y's 3rd to the fourth.
     {"WideViewStageErrors", Run::wideView, Fault::stageErrors, "X", 3, false},
     {"WideViewStageFrozen", Run::wideView, Fault::stageFrozen, "Y", 3, false},
     {"WideViewCamera", Run::wideView, Fault::camera, "", 4, true},
+    {"WideViewCameraFirstTile", Run::wideView, Fault::camera, "", 1, false},
     // I-V, 20 points: the 7th reading, or the 12th voltage set.
     {"IvSweepUsbReading", Run::ivSweep, Fault::usb, "Data.4", 7, true},
     {"IvSweepUsbBias", Run::ivSweep, Fault::usb, "Source.26", 12, false},
@@ -58,6 +61,7 @@ const FaultCase cases[] = {
     // first "off"; reading 30 lies in the first off phase.
     {"TimeEvolutionBoard", Run::timeEvolution, Fault::board, "G 5", 2, true},
     {"TimeEvolutionGpib", Run::timeEvolution, Fault::gpib, "ibrd", 30, false},
+    {"TimeEvolutionGpibFirstReading", Run::timeEvolution, Fault::gpib, "ibrd", 1, false},
     {"TimeEvolutionUsb", Run::timeEvolution, Fault::usb, "Data.4", 30, false},
 };
 
