@@ -40,6 +40,9 @@ constexpr double xyArrivalToleranceUm = 1.0;
 // stop a focus move at once.
 const bool clickStopsFocus = (setPumpClickHook([] { stopAxis(stageZ); }), true);
 
+// The position fields show the axes' last known positions.
+const bool positionsShown = (showPositionsOf(&stageX.positionUm, &stageY.positionUm, &stageZ.positionUm), true);
+
 // What the last arrival wait ended with; kept for diagnostics only.
 std::string lastArrivalText;
 

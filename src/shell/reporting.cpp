@@ -1,6 +1,5 @@
 #include "shell/reporting.h"
 
-#include "motion/stage_axis.h"
 #include "shell/device_faults.h"
 #include "shell/program_state.h"
 #include "shell/report_format.h"
@@ -58,23 +57,30 @@ struct ShownPosition {
 
 struct PositionField {
   HWND* field;
-  const StageAxis* axis;
+  const double* positionUm;  // given by the stage side; none: the field is left alone
   ShownPosition shown;
 };
 
-PositionField positionFields[] = {{&hXEdit, &stageX, {}}, {&hYEdit, &stageY, {}}, {&hZEdit, &stageZ, {}}};
+PositionField positionFields[] = {{&hXEdit, nullptr, {}}, {&hYEdit, nullptr, {}}, {&hZEdit, nullptr, {}}};
 
 void refreshField(PositionField& p, bool always) {
-  if (!*p.field) return;
-  if (!always && p.shown.valid && p.shown.value == p.axis->positionUm) return;
+  if (!*p.field || !p.positionUm) return;
+  const double positionUm = *p.positionUm;
+  if (!always && p.shown.valid && p.shown.value == positionUm) return;
   char text[64];
-  std::snprintf(text, sizeof text, "%.1f", p.axis->positionUm);
+  std::snprintf(text, sizeof text, "%.1f", positionUm);
   SetWindowTextA(*p.field, text);
   p.shown.valid = true;
-  p.shown.value = p.axis->positionUm;
+  p.shown.value = positionUm;
 }
 
 }  // namespace
+
+void showPositionsOf(const double* xUm, const double* yUm, const double* zUm) {
+  positionFields[0].positionUm = xUm;
+  positionFields[1].positionUm = yUm;
+  positionFields[2].positionUm = zUm;
+}
 
 bool refreshPositionFields() {
   for (PositionField& p : positionFields) refreshField(p, false);

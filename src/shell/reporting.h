@@ -15,6 +15,9 @@ void showElapsed();                    // "%dM/%dM " of the stopwatch and the es
 // reset true: restart and return 0; false: milliseconds since the last reset
 // (since the first call if never reset).
 std::uint64_t stopwatch(bool reset);
+// The positions the X, Y, Z fields show, given once by the stage side (this
+// service knows no device); until then the fields are left alone.
+void showPositionsOf(const double* xUm, const double* yUm, const double* zUm);
 // Rewrites the X, Y, Z position fields whose axis moved since last shown,
 // then gives the keyboard focus to the main window.
 bool refreshPositionFields();

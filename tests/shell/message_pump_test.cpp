@@ -168,7 +168,9 @@ TEST_F(MessagePump, QuitMessageTakenDuringAWaitIsKeptForTheMainLoopAndEndsARun) 
     PostQuitMessage(7);
     const std::uint64_t start = nowMs();
     EXPECT_EQ(pumpMessages(running ? 5000 : 50), running ? 0 : 1);
-    if (running) EXPECT_LT(nowMs() - start, 2500u);
+    if (running) {
+      EXPECT_LT(nowMs() - start, 2500u);
+    }
     EXPECT_EQ(stopRequested, running);
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
