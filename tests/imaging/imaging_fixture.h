@@ -4,6 +4,7 @@
 // back what reached the screen or a file.
 
 #include "shell/ui_handles.h"
+#include "ui_driver.h"
 #include "win_test_main_window.h"
 
 #include <objidl.h>
@@ -20,11 +21,7 @@ inline void ensureField(HWND& field) {
                           GetModuleHandleW(nullptr), nullptr);
 }
 
-inline std::string textOf(HWND field) {
-  char text[256] = {};
-  GetWindowTextA(field, text, sizeof text);
-  return text;
-}
+using ui::textOf;
 
 // The main window, shown at the top left of the virtual screen with its
 // fields, GDI+ started (once per test program).
@@ -42,12 +39,7 @@ inline void prepareMainWindow() {
 }
 
 // What the main window's client area shows at (x, y).
-inline COLORREF screenPixel(int x, int y) {
-  HDC dc = GetDC(hMainWnd);
-  const COLORREF colour = GetPixel(dc, x, y);
-  ReleaseDC(hMainWnd, dc);
-  return colour;
-}
+inline COLORREF screenPixel(int x, int y) { return ui::pixelOf(hMainWnd, x, y); }
 
 // Live GDI objects of this process. Wine does not count them for
 // GetGuiResources; there every live object answers GetObjectType for its

@@ -72,15 +72,7 @@ const struct Kind {
 
 // The files of the folder matching the pattern, by name.
 std::vector<std::wstring> filesIn(const std::wstring& folder, const wchar_t* pattern) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW((folder + L"\\" + pattern).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return names;
+  return testfiles::namesMatching(folder + L"\\" + pattern);
 }
 
 int count(const std::wstring& folder, const wchar_t* pattern) {

@@ -114,24 +114,14 @@ LRESULT CALLBACK recordingInfoEdit(HWND window, UINT message, WPARAM wParam, LPA
 
 bool shown(const char* line) { return statusLines.find(std::string(line) + "\n") != std::string::npos; }
 
-COLORREF pixelOf(HWND window, int x, int y) {
-  HDC dc = GetDC(window);
-  const COLORREF colour = GetPixel(dc, x, y);
-  ReleaseDC(window, dc);
-  return colour;
-}
+using ui::pixelOf;
 
 std::wstring folderFile(const wchar_t* name) { return std::wstring(dataPaths.measurementFolder) + L"\\" + name; }
 
 // The one file of the measurement folder matching the pattern ("optics(*).jpg").
 std::wstring onlyFile(const wchar_t* pattern) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(folderFile(pattern).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return L"<none>";
-  std::wstring name = found.cFileName;
-  if (FindNextFileW(search, &found)) name = L"<more than one>";
-  FindClose(search);
-  return name;
+  const std::vector<std::wstring> names = testfiles::namesMatching(folderFile(pattern));
+  return names.empty() ? L"<none>" : names.size() > 1 ? L"<more than one>" : names[0];
 }
 
 bool isPng(const std::wstring& name) {
@@ -318,15 +308,15 @@ TEST_F(MapScan, DraggedAreaIsScannedPointByPointIntoTablesAndPicturesAndTheStage
   EXPECT_EQ(scanRunning + deviceBusy, 0);
 
   // The windows where the scan put them; the maps as drawn.
-  RECT r;
-  GetWindowRect(hMapWnd, &r);
-  EXPECT_EQ(std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
-                std::to_string(r.bottom - r.top),
-            "1450,100 460x300");
-  GetWindowRect(hConfocalWnd, &r);
-  EXPECT_EQ(std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
-                std::to_string(r.bottom - r.top),
-            "1450,450 400x300");
+  const auto place = [](HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    char text[64];
+    std::snprintf(text, sizeof text, "%ld,%ld %ldx%ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return std::string(text);
+  };
+  EXPECT_EQ(place(hMapWnd), "1450,100 460x300");
+  EXPECT_EQ(place(hConfocalWnd), "1450,450 400x300");
   SendMessageW(hMainWnd, WM_COMMAND, IDM_SHOW_NERIN_VIEW, 0);
   RECT client;
   GetClientRect(hMapWnd, &client);

@@ -142,4 +142,10 @@ class Client {
   SOCKET socket_ = INVALID_SOCKET;
 };
 
+// The emulated board of this test program.
+inline Client& board() {
+  static Client client;
+  return client;
+}
+
 }  // namespace arduino_emulator

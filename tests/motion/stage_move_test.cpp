@@ -1,4 +1,5 @@
 #include "stage_fixture.h"
+#include "ui_driver.h"
 
 #include <atomic>
 #include <cmath>
@@ -14,17 +15,6 @@ class StageMove : public StageWithFake {
     ASSERT_TRUE(connectWith(3, 0));
   }
 };
-
-// Waits (without pumping) until the condition holds; false after timeoutMs.
-template <typename Condition>
-bool eventually(Condition condition, ULONGLONG timeoutMs = 10000) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (!condition()) {
-    if (GetTickCount64() > deadline) return false;
-    Sleep(5);
-  }
-  return true;
-}
 
 TEST_F(StageMove, ATargetEqualToThePositionSendsNothing) {
   EXPECT_EQ(moveAxisTo(stageX, stageX.positionUm), 1);
@@ -121,7 +111,7 @@ TEST_F(StageMove, AClickDuringAWaitEndsItAndStopsZ) {
   ASSERT_TRUE(fake().isMoving(2));
   std::atomic<bool> posted{false};
   std::thread clicker([&] {
-    if (eventually([&] { return fake().isMoving(0) != 0; })) {
+    if (ui::eventually([&] { return fake().isMoving(0) != 0; }, 10000)) {
       posted = PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 50)) != 0;
     }
   });

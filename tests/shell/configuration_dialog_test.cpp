@@ -35,16 +35,9 @@ namespace {
 constexpr DWORD kTimeout = 30000;
 constexpr unsigned long gpibErr = 0x8000;
 
-arduino_emulator::Client& board() {
-  static arduino_emulator::Client client;
-  return client;
-}
+using arduino_emulator::board;
 
-std::string textOf(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
+using ui::textOf;
 
 std::string field(HWND dialog, int id) { return textOf(GetDlgItem(dialog, id)); }
 void type(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }

@@ -6,6 +6,7 @@
 #include "resources/resource_ids.h"
 #include "shell/main_window.h"
 #include "shell/ui_handles.h"
+#include "ui_driver.h"
 
 #include <windows.h>
 
@@ -36,11 +37,7 @@ bool pumpUntil(Condition condition, DWORD timeoutMs = 30000) {
   }
 }
 
-inline std::string textOf(HWND window) {
-  char text[128] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
+using ui::textOf;
 
 // A point of the main window's client area on the screen, for real mouse input.
 inline POINT screenPoint(int x, int y) {

@@ -40,10 +40,7 @@ using namespace mainwindow;
 
 constexpr DWORD kTimeout = 30000;
 
-arduino_emulator::Client& board() {
-  static arduino_emulator::Client client;
-  return client;
-}
+using arduino_emulator::board;
 
 const FakeXimc& stage() { return fakeXimc(); }
 

@@ -2,6 +2,7 @@
 
 #include "motion/stage_axis.h"
 #include "shell/program_state.h"
+#include "ui_driver.h"
 #include "win_test_main_window.h"
 
 #include <gtest/gtest.h>
@@ -10,11 +11,7 @@
 
 namespace {
 
-std::string textOf(HWND window) {
-  char text[128] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
+using ui::textOf;
 
 // The position fields of the main window itself.
 TEST(Reporting, PositionFieldsAreRewrittenOnlyWhenTheirAxisMoved) {

@@ -30,31 +30,17 @@ constexpr char kCrashInRowThree[] = "command_move 49";
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::vector<std::wstring> found(const std::wstring& pattern, bool folders) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFileW(pattern.c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (folder == folders && name != L"." && name != L".." && name != L"Data_Detail") names.push_back(name);
-  } while (FindNextFileW(search, &data));
-  FindClose(search);
-  return names;
-}
-
 // The dated measurement folders of the data folder.
 std::vector<std::wstring> measurementFolders() {
   std::vector<std::wstring> folders;
-  for (const std::wstring& name : found(std::wstring(dataPaths.dataFolder) + L"\\*", true))
-    folders.push_back(std::wstring(dataPaths.dataFolder) + L"\\" + name);
+  for (const std::wstring& name : testfiles::namesMatching(std::wstring(dataPaths.dataFolder) + L"\\*", true))
+    if (name != L"Data_Detail") folders.push_back(std::wstring(dataPaths.dataFolder) + L"\\" + name);
   return folders;
 }
 
 void removeMeasurementFolders() {
   for (const std::wstring& folder : measurementFolders()) {
-    for (const std::wstring& file : found(folder + L"\\*", false)) DeleteFileW((folder + L"\\" + file).c_str());
+    for (const std::wstring& file : testfiles::namesMatching(folder + L"\\*")) DeleteFileW((folder + L"\\" + file).c_str());
     RemoveDirectoryW(folder.c_str());
   }
 }
@@ -81,16 +67,6 @@ int journalRows(const std::wstring& folder) {
   const std::string text = fileText(folder, L"Nerin.journal");
   MapJournal journal;
   return text != "<missing>" && readMapJournal(text, journal) ? static_cast<int>(journal.rows.size()) : -1;
-}
-
-template <typename Condition>
-bool waitFor(Condition condition, DWORD timeoutMs = kTimeout) {
-  const ULONGLONG start = GetTickCount64();
-  while (!condition()) {
-    if (GetTickCount64() - start > timeoutMs) return false;
-    Sleep(20);
-  }
-  return true;
 }
 
 class SafeExit : public ::testing::Test {
@@ -125,7 +101,7 @@ class SafeExit : public ::testing::Test {
     HWND main = program.waitForMainWindow(kTimeout);
     ASSERT_NE(main, nullptr);
     // The lamp goes on last in start-up.
-    ASSERT_TRUE(waitFor([&] { return contains(board.received(), "D 6 5\n"); })) << board.received();
+    ASSERT_TRUE(ui::eventually([&] { return contains(board.received(), "D 6 5\n"); }, kTimeout)) << board.received();
     PostMessageW(main, WM_COMMAND, IDC_START, 0);
   }
 
@@ -139,10 +115,10 @@ class SafeExit : public ::testing::Test {
     ui::ProgramRun program(NERIN_PROGRAM_WITH_DEVICES);
     startScan(program);
     std::wstring folder;
-    EXPECT_TRUE(waitFor([&] {
+    EXPECT_TRUE(ui::eventually([&] {
       folder = onlyFolder();
       return !folder.empty() && fileText(folder, L"MapInfo.txt") != "<missing>" && journalRows(folder) < 0;
-    }));
+    }, kTimeout));
     EXPECT_TRUE(program.closeAndWait(kTimeout));
     const std::string table = fileText(folder, L"Nerin.txt");
     removeMeasurementFolders();
@@ -203,7 +179,7 @@ TEST_F(SafeExit, ACrashInTheControllerLibraryLeavesEverythingSafeAndTheNextStart
   for (int row = 0; row < kHeight; ++row) EXPECT_EQ(recovered[row], row < 3 ? completed[row] : zeros) << row;
   EXPECT_EQ(fileText(folder, L"MapInfo.txt"), "Map width:12, height:10, step:1.4 um, bias voltage:0.000000\r\n");
   EXPECT_EQ(lines(fileText(folder, L"ConfocalB.txt")).size(), static_cast<size_t>(kHeight));
-  EXPECT_TRUE(found(folder + L"\\*.journal", false).empty());
+  EXPECT_TRUE(testfiles::namesMatching(folder + L"\\*.journal").empty());
   ASSERT_TRUE(program.closeAndWait(kTimeout));
 }
 
@@ -217,10 +193,10 @@ TEST_F(SafeExit, ClosingTheWindowDuringAScanSavesTheRowsSoFarAndExits) {
   ui::ProgramRun program(NERIN_PROGRAM_WITH_DEVICES);
   startScan(program);
   std::wstring folder;
-  ASSERT_TRUE(waitFor([&] {
+  ASSERT_TRUE(ui::eventually([&] {
     folder = onlyFolder();
     return !folder.empty() && journalRows(folder) >= 2;
-  }));
+  }, kTimeout));
   ASSERT_TRUE(program.close(kTimeout));
   ASSERT_TRUE(program.waitForExit(kTimeout));
   EXPECT_EQ(program.exitCode(), 0u);
@@ -235,8 +211,8 @@ TEST_F(SafeExit, ClosingTheWindowDuringAScanSavesTheRowsSoFarAndExits) {
   EXPECT_GE(lines(table.substr(0, same)).size(), 2u) << table;
   EXPECT_EQ(rest.find_first_not_of("0.,\r\n"), std::string::npos) << table;
   EXPECT_NE(fileText(folder, L"MapInfo.txt"), "<missing>");
-  EXPECT_EQ(found(folder + L"\\Nerin(*).jpg", false).size(), 1u) << "the map window's picture too";
-  EXPECT_TRUE(found(folder + L"\\*.journal", false).empty());
+  EXPECT_EQ(testfiles::namesMatching(folder + L"\\Nerin(*).jpg").size(), 1u) << "the map window's picture too";
+  EXPECT_TRUE(testfiles::namesMatching(folder + L"\\*.journal").empty());
   // Output off at the exit.
   const std::string meter = meterLog.text();
   EXPECT_TRUE(contains(meter, "\":OUTP OFF\"\nibonl 7 0\n")) << meter;

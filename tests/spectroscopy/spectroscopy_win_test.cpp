@@ -34,26 +34,13 @@ namespace {
 
 constexpr DWORD kTimeout = 30000;
 
-arduino_emulator::Client& board() {
-  static arduino_emulator::Client client;
-  return client;
-}
+using arduino_emulator::board;
 
 const FakeKeithley& sourcemeter() { return fakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)); }
 
-void drain() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
+void drain() { ui::drainMessages(); }
 
-std::string textOf(HWND window) {
-  char text[64] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
+using ui::textOf;
 
 // The operator presses a window's Start; the run happens inside the click.
 void pressStart(HWND window, int id) { SendMessageW(GetDlgItem(window, id), BM_CLICK, 0, 0); }
@@ -250,19 +237,12 @@ TEST_F(Spectroscopy, TimeEvolutionPhasesLastTheirSetTimeWithTheFastTestMeter) {
   DestroyWindow(window);
 }
 
-COLORREF pixel(HWND window, int x, int y) {
-  const HDC dc = GetDC(window);
-  const COLORREF colour = GetPixel(dc, x, y);
-  ReleaseDC(window, dc);
-  return colour;
-}
-
 // Whether the colour is on the pixel or one of its eight neighbours (line
 // drawing may round a pixel either way).
 bool colourNear(HWND window, int x, int y, COLORREF colour) {
   for (int dy = -1; dy <= 1; ++dy)
     for (int dx = -1; dx <= 1; ++dx)
-      if (pixel(window, x + dx, y + dy) == colour) return true;
+      if (ui::pixelOf(window, x + dx, y + dy) == colour) return true;
   return false;
 }
 
@@ -287,14 +267,14 @@ TEST_F(Spectroscopy, CurvesAlternateBlueAndRedInABlackFrameAndARightClickClearsT
     EXPECT_FALSE(colourNear(hIvWnd, 110, curve.y == 85 ? 235 : 85, blue)) << "the frame cleared the last curve";
     EXPECT_FALSE(colourNear(hIvWnd, 110, curve.y == 85 ? 235 : 85, red));
   }
-  EXPECT_EQ(pixel(hIvWnd, 9, 160), black);
-  EXPECT_EQ(pixel(hIvWnd, 410, 160), black);
+  EXPECT_EQ(ui::pixelOf(hIvWnd, 9, 160), black);
+  EXPECT_EQ(ui::pixelOf(hIvWnd, 410, 160), black);
 
   SendMessageW(hIvWnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(200, 200));
   drain();
   EXPECT_TRUE(colourNear(hIvWnd, 110, 235, background));
   EXPECT_FALSE(colourNear(hIvWnd, 110, 235, blue));
-  EXPECT_EQ(pixel(hIvWnd, 9, 160), background);
+  EXPECT_EQ(ui::pixelOf(hIvWnd, 9, 160), background);
   DestroyWindow(hIvWnd);
 }
 

@@ -4,8 +4,11 @@
 
 #include "written_text.h"
 
+#include <windows.h>
+
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace testfiles {
 
@@ -23,6 +26,22 @@ inline bool writeBytes(const wchar_t* path, const char* text) {
   std::fputs(text, f);
   std::fclose(f);
   return true;
+}
+
+// The names of the files, or of the folders, that match the pattern (a path
+// whose last part may hold wildcards).
+inline std::vector<std::wstring> namesMatching(const std::wstring& pattern, bool folders = false) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (folder == folders && name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
 }
 
 }  // namespace testfiles

@@ -55,6 +55,24 @@ class DialogAnswerer {
 };
 
 std::string narrow(const std::wstring& text);
+// A window's text (an edit field's contents, a button's caption).
+std::string textOf(HWND window);
+// The colour the window shows at (x, y) of its client area.
+COLORREF pixelOf(HWND window, int x, int y);
+// Dispatches every message waiting in this thread's queue.
+void drainMessages();
+
+// Polls, without dispatching this thread's messages, until the condition
+// holds; false after timeoutMs.
+template <typename Condition>
+bool eventually(Condition condition, DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (!condition()) {
+    if (GetTickCount64() > deadline) return false;
+    Sleep(10);
+  }
+  return true;
+}
 
 // Real input, through the system's input queue as from the keyboard and the
 // mouse: keys go to the focused window of the foreground window, mouse
