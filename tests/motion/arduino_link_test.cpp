@@ -18,10 +18,7 @@ namespace {
 
 using arduino_emulator::connectionBytes;
 
-arduino_emulator::Client& board() {
-  static arduino_emulator::Client client;
-  return client;
-}
+using arduino_emulator::board;
 
 // A stand-in for the main window: the light-source radio buttons and the
 // text fields the link writes to.
@@ -43,11 +40,7 @@ void createTestWindow() {
   hLaserPowerEdit = makeControl(hMainWnd, L"EDIT", ES_AUTOHSCROLL, 3104);
 }
 
-std::string textOf(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
+using ui::textOf;
 
 bool ticked(int id) { return IsDlgButtonChecked(hMainWnd, id) == BST_CHECKED; }
 
@@ -80,7 +73,8 @@ class ArduinoLinkTest : public ::testing::Test {
   }
 };
 
-TEST_F(ArduinoLinkTest, ConnectingZeroesXReadsThePositionsAndSetsSpeedsAndAccelerations) {
+TEST_F(ArduinoLinkTest, ConnectingSetsTheLineZeroesXReadsThePositionsAndSetsSpeedsAndAccelerations) {
+  ASSERT_TRUE(board().ok("LINE 19200 7 E 2"));  // as another program may have left the port
   ASSERT_TRUE(board().ok("POSITION 1 -1280"));
   ASSERT_TRUE(board().ok("POSITION 3 1228"));
   ASSERT_TRUE(connectArduino(board().comPort()));
@@ -91,11 +85,6 @@ TEST_F(ArduinoLinkTest, ConnectingZeroesXReadsThePositionsAndSetsSpeedsAndAccele
   EXPECT_DOUBLE_EQ(arduinoLink.positionUm[1], 200.0);  // -1280 steps on a reversed axis
   EXPECT_DOUBLE_EQ(arduinoLink.positionUm[2], 0.0);
   EXPECT_DOUBLE_EQ(arduinoLink.positionUm[3], 191.875);
-}
-
-TEST_F(ArduinoLinkTest, TheLineIsSetTo9600Baud8DataBitsNoParityOneStopBit) {
-  ASSERT_TRUE(board().ok("LINE 19200 7 E 2"));  // as another program may have left the port
-  connect();
   EXPECT_EQ(board().request("LINE"), "OK baud=9600 bits=8 parity=N stop=1");
 }
 

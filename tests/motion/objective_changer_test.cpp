@@ -15,6 +15,7 @@
 #include "shell/settings_files.h"
 #include "shell/ui_handles.h"
 #include "test_files.h"
+#include "ui_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -25,10 +26,7 @@
 
 namespace {
 
-arduino_emulator::Client& board() {
-  static arduino_emulator::Client client;
-  return client;
-}
+using arduino_emulator::board;
 
 void createTestWindow() {
   if (hMainWnd) return;
@@ -45,11 +43,7 @@ void createTestWindow() {
   }
 }
 
-std::string textOf(HWND window) {
-  char text[256] = {};
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
+using ui::textOf;
 
 std::string infoText() { return textOf(hInfoEdit); }
 
@@ -132,16 +126,6 @@ TEST_F(ObjectiveChange, FiftyToTenXShiftsStageAndFocusTurnsTheTurretAndRewritesO
   EXPECT_EQ(readBytes(dataPaths.objectiveFile), "objective:4\r\nstep:192,192,192,193.5\r\n");
 }
 
-TEST_F(ObjectiveChange, SelectingTheMountedObjectiveMovesNothingAndWritesNothing) {
-  selectObjective(3);
-  EXPECT_EQ(lightSources.laserFocusOffsetUm, -14);
-  EXPECT_DOUBLE_EQ(fieldOfViewUm, 79.0);
-  EXPECT_DOUBLE_EQ(stageX.positionUm, 100.0);
-  EXPECT_EQ(readBytes(dataPaths.objectiveFile), "<missing>");
-  ASSERT_TRUE(sendLine("marker"));
-  EXPECT_TRUE(board().waitForReceived("marker\n")) << board().lastReceived;
-}
-
 TEST_F(ObjectiveChange, EachObjectiveTicksItsOwnRadioButtonAndSetsItsJogStep) {
   const int jogSteps[5] = {200, 100, 50, 20, 10};
   for (int objective = 0; objective < 5; ++objective) {
@@ -191,7 +175,10 @@ TEST_F(ObjectiveChange, TheScanGeometryFollowsTheFieldOfViewWithTheStepAndSpotFr
   EXPECT_NEAR(scanState.startOffsetYUm, 69.3977, 1e-3);
 }
 
-TEST_F(ObjectiveChange, IndexOutsideTheTableOrABusyDeviceIsIgnored) {
+TEST_F(ObjectiveChange, TheMountedObjectiveAnIndexOutsideTheTableOrABusyDeviceMoveAndWriteNothing) {
+  selectObjective(3);
+  EXPECT_EQ(lightSources.laserFocusOffsetUm, -14);
+  EXPECT_DOUBLE_EQ(fieldOfViewUm, 79.0);
   fieldOfViewUm = 89.0;
   selectObjective(5);
   selectObjective(-1);
@@ -201,7 +188,9 @@ TEST_F(ObjectiveChange, IndexOutsideTheTableOrABusyDeviceIsIgnored) {
   deviceBusy = 0;
   EXPECT_EQ(objectiveSettings.current, 3);
   EXPECT_DOUBLE_EQ(fieldOfViewUm, 89.0);
+  EXPECT_DOUBLE_EQ(stageX.positionUm, 100.0);
   EXPECT_DOUBLE_EQ(stageZ.positionUm, 50.0);
+  EXPECT_EQ(readBytes(dataPaths.objectiveFile), "<missing>");
   ASSERT_TRUE(sendLine("marker"));
   EXPECT_TRUE(board().waitForReceived("marker\n")) << board().lastReceived;
 }
