@@ -41,7 +41,7 @@ class GpibWithFake : public ::testing::Test {
   void TearDown() override { currentEquipment = 4; }
 };
 
-TEST_F(GpibWithFake, OpeningSendsTheExactBytes) {
+TEST_F(GpibWithFake, OpeningAndClosingSendTheExactBytes) {
   EXPECT_EQ(openGpibMultimeter(18), 1);
   EXPECT_EQ(gpibDevice, fakeGpibDevice);
   EXPECT_EQ(fake().calls(),
@@ -53,6 +53,10 @@ TEST_F(GpibWithFake, OpeningSendsTheExactBytes) {
   fake().reset();
   EXPECT_EQ(openGpibSourcemeter(5), 1);
   EXPECT_EQ(fake().calls(), "ibdev 0 5 0 13 1 0\nibclr 7\n") << "the sourcemeter is configured separately";
+
+  fake().reset();
+  closeGpibSourcemeter();
+  EXPECT_EQ(fake().calls(), "ibwrt 7 9 \":OUTP OFF\"\nibonl 7 0\n") << "closing: output off, then offline";
 }
 
 TEST_F(GpibWithFake, ConfiguringTheSourcemeterSendsSevenCommandsAndWaits) {
@@ -153,13 +157,6 @@ TEST_F(GpibWithFake, TheReportDecodesTheDriversStatusThenTakesTheMeterOffline) {
     EXPECT_EQ(captureStdout([] { reportGpibError("ibwrt Error"); }), c.text);
     EXPECT_EQ(fake().calls(), "ibonl 7 0\n");
   }
-}
-
-TEST_F(GpibWithFake, ClosingTheSourcemeterSwitchesTheOutputOffAndGoesOffline) {
-  ASSERT_EQ(openGpibSourcemeter(18), 1);
-  fake().reset();
-  closeGpibSourcemeter();
-  EXPECT_EQ(fake().calls(), "ibwrt 7 9 \":OUTP OFF\"\nibonl 7 0\n");
 }
 
 TEST_F(GpibWithFake, AnEntryPointTheDriverLacksFailsLikeAMissingDriverUntilTheNextCall) {

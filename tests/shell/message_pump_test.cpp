@@ -121,33 +121,29 @@ TEST_F(MessagePump, ClickWithoutARunEndsTheWaitWithoutAQuestion) {
   EXPECT_EQ(pumpActive, 0);
 }
 
-TEST_F(MessagePump, ClickDuringARunAnsweredNoEndsOnlyTheWait) {
-  scanRunning = 1;
-  ui::DialogAnswerer answer(L"Warning", {IDNO});
-  PostMessageW(probeWindow(), WM_LBUTTONDOWN, MK_LBUTTON, 0);  // any window of the program
-  EXPECT_EQ(pumpMessages(20000), 3);
-  ASSERT_TRUE(answer.finish());
-  EXPECT_EQ(ui::narrow(answer.text()), "Do you want to stop process, now ?\n");
-  EXPECT_EQ(stopRequested, 0);
-}
-
-TEST_F(MessagePump, ClickDuringARunAnsweredYesRequestsTheStop) {
-  scanRunning = 1;
-  ui::DialogAnswerer answer(L"Warning", {IDYES});
-  PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, 0);
-  EXPECT_EQ(pumpMessages(20000), 0);
-  ASSERT_TRUE(answer.finish());
-  EXPECT_EQ(stopRequested, 1);
-  EXPECT_EQ(pumpActive, 0);
-}
-
-TEST_F(MessagePump, StopCommandDuringARunAsksAndNoLetsTheWaitGoOn) {
-  scanRunning = 1;
-  ui::DialogAnswerer answer(L"Warning", {IDNO});
-  PostMessageW(hMainWnd, WM_COMMAND, 32802, 0);
-  EXPECT_EQ(pumpMessages(300), 1);
-  EXPECT_TRUE(answer.finish());
-  EXPECT_EQ(stopRequested, 0);
+TEST_F(MessagePump, AClickOrStopDuringARunAsksAndOnlyYesRequestsTheStop) {
+  const struct {
+    HWND window;  // any window of the program
+    UINT message;
+    WPARAM wParam;
+    int answer;
+    DWORD waitMs;
+    int returned;  // 3: a click ended the wait, 0: stop requested, 1: the wait ran its time
+  } cases[] = {{probeWindow(), WM_LBUTTONDOWN, MK_LBUTTON, IDNO, 20000, 3},
+               {hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, IDYES, 20000, 0},
+               {hMainWnd, WM_COMMAND, 32802, IDNO, 300, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    scanRunning = 1;
+    stopRequested = 0;
+    ui::DialogAnswerer answer(L"Warning", {c.answer});
+    PostMessageW(c.window, c.message, c.wParam, 0);
+    EXPECT_EQ(pumpMessages(c.waitMs), c.returned);
+    ASSERT_TRUE(answer.finish());
+    EXPECT_EQ(ui::narrow(answer.text()), "Do you want to stop process, now ?\n");
+    EXPECT_EQ(stopRequested, c.answer == IDYES ? 1 : 0);
+    EXPECT_EQ(pumpActive, 0);
+  }
 }
 
 TEST_F(MessagePump, NestedCallReturnsAtOnceAndIsCounted) {

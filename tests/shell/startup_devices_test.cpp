@@ -110,17 +110,14 @@ void runWithMeter(arduino_emulator::Client& board, int equipment) {
   _wremove(dataPaths.configFile);
 }
 
-TEST(StartupWithDevices, TheGpibSourcemeterIsOpenedAtStartAndSwitchedOffAtExit) {
+TEST(StartupWithDevices, TheSavedSourcemeterIsOpenedAtStartAndLeftAtZeroWithItsOutputOff) {
   arduino_emulator::Client board;
   ASSERT_TRUE(board.connected()) << "run under arduino_emulator.py";
-  FakeLogFile log("FAKE_GPIB_LOG");
-  runWithMeter(board, 3);
-  EXPECT_EQ(log.text(), "ibdev 0 18 0 13 1 0\nibclr 7\nibwrt 7 9 \":OUTP OFF\"\nibonl 7 0\n");
-}
-
-TEST(StartupWithDevices, TheUsbSourcemeterIsConnectedAtZeroVoltsAndLeftAtZeroWithItsOutputOff) {
-  arduino_emulator::Client board;
-  ASSERT_TRUE(board.connected()) << "run under arduino_emulator.py";
+  {
+    FakeLogFile log("FAKE_GPIB_LOG");
+    runWithMeter(board, 3);
+    EXPECT_EQ(log.text(), "ibdev 0 18 0 13 1 0\nibclr 7\nibwrt 7 9 \":OUTP OFF\"\nibonl 7 0\n");
+  }
   ASSERT_TRUE(registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)));
   FakeLogFile log("FAKE_USB_LOG");
   runWithMeter(board, 4);
