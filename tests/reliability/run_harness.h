@@ -14,6 +14,8 @@
 
 #include <atomic>
 #include <functional>
+#include <iterator>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -121,10 +123,10 @@ void printFigures();
 bool fullMatrix();
 
 // The cases of a table this program run takes: those marked quick, or all.
-template <class Case, size_t N>
-std::vector<Case> selectedCases(const Case (&cases)[N]) {
-  std::vector<Case> chosen;
-  for (const Case& c : cases) {
+template <class Cases>
+auto selectedCases(const Cases& cases) {
+  std::vector<std::decay_t<decltype(*std::begin(cases))>> chosen;
+  for (const auto& c : cases) {
     if (c.quick || fullMatrix()) chosen.push_back(c);
   }
   return chosen;

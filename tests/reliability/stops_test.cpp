@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace reliability {
@@ -31,7 +34,7 @@ struct StopCase {
 // 13 and 14 return; grab k is tile k.
 // I-V: the k-th voltage set is point k - 1's.
 // Time evolution: phases 0 and 2 are laser on, 1 and 3 off.
-const StopCase cases[] = {
+const StopCase fixedCases[] = {
     {"MapScanZBeforeApproach", Run::mapScan, {Source::stage, "command_move", 1}, false},
     {"MapScanZBeforeApproachUp", Run::mapScan, {Source::stage, "command_move", 2}, false},
     {"MapScanApproachFirst", Run::mapScan, {Source::stage, "command_move", 3}, true},
@@ -75,71 +78,46 @@ const StopCase cases[] = {
     {"AutofocusReturn", Run::autofocus, {Source::stage, "command_move 13", 25}, false},
     {"AutofocusFinalUp", Run::autofocus, {Source::stage, "command_move 13", 26}, false},
     {"AutofocusFinalDown", Run::autofocus, {Source::stage, "command_move 13", 27}, false},
-
-    {"WideViewFirstCornerX", Run::wideView, {Source::stage, "command_move", 1}, false},
-    {"WideViewFirstCornerY", Run::wideView, {Source::stage, "command_move", 2}, false},
-    {"WideViewTileOneMove", Run::wideView, {Source::stage, "command_move", 3}, false},
-    {"WideViewTileOne", Run::wideView, {Source::camera, "grab F", 1}, true},
-    {"WideViewTileTwoMove", Run::wideView, {Source::stage, "command_move", 5}, false},
-    {"WideViewTileTwo", Run::wideView, {Source::camera, "grab F", 2}, false},
-    {"WideViewTileThreeMove", Run::wideView, {Source::stage, "command_move", 6}, false},
-    {"WideViewTileThree", Run::wideView, {Source::camera, "grab F", 3}, false},
-    {"WideViewTileFourMove", Run::wideView, {Source::stage, "command_move", 7}, false},
-    {"WideViewTileFour", Run::wideView, {Source::camera, "grab F", 4}, false},
-    {"WideViewTileFiveMove", Run::wideView, {Source::stage, "command_move", 8}, false},
-    {"WideViewTileFive", Run::wideView, {Source::camera, "grab F", 5}, true},
-    {"WideViewTileSixMove", Run::wideView, {Source::stage, "command_move", 9}, false},
-    {"WideViewTileSix", Run::wideView, {Source::camera, "grab F", 6}, false},
-    {"WideViewTileSevenMove", Run::wideView, {Source::stage, "command_move", 10}, false},
-    {"WideViewTileSeven", Run::wideView, {Source::camera, "grab F", 7}, false},
-    {"WideViewTileEightMove", Run::wideView, {Source::stage, "command_move", 11}, false},
-    {"WideViewTileEight", Run::wideView, {Source::camera, "grab F", 8}, false},
-    {"WideViewTileNineMove", Run::wideView, {Source::stage, "command_move", 12}, false},
-    {"WideViewTileNine", Run::wideView, {Source::camera, "grab F", 9}, false},
-    {"WideViewReturn", Run::wideView, {Source::stage, "command_move", 13}, false},
-
-    {"IvSweepUp0", Run::ivSweep, {Source::usb, "Source.26(1, ", 1}, false},
-    {"IvSweepUp1", Run::ivSweep, {Source::usb, "Source.26(1, ", 2}, false},
-    {"IvSweepUp2", Run::ivSweep, {Source::usb, "Source.26(1, ", 3}, true},
-    {"IvSweepUp3", Run::ivSweep, {Source::usb, "Source.26(1, ", 4}, false},
-    {"IvSweepUp4", Run::ivSweep, {Source::usb, "Source.26(1, ", 5}, false},
-    {"IvSweepDown5", Run::ivSweep, {Source::usb, "Source.26(1, ", 6}, false},
-    {"IvSweepDown6", Run::ivSweep, {Source::usb, "Source.26(1, ", 7}, false},
-    {"IvSweepDown7", Run::ivSweep, {Source::usb, "Source.26(1, ", 8}, false},
-    {"IvSweepDown8", Run::ivSweep, {Source::usb, "Source.26(1, ", 9}, false},
-    {"IvSweepDown9", Run::ivSweep, {Source::usb, "Source.26(1, ", 10}, true},
-    {"IvSweepDown10", Run::ivSweep, {Source::usb, "Source.26(1, ", 11}, false},
-    {"IvSweepDown11", Run::ivSweep, {Source::usb, "Source.26(1, ", 12}, false},
-    {"IvSweepDown12", Run::ivSweep, {Source::usb, "Source.26(1, ", 13}, false},
-    {"IvSweepDown13", Run::ivSweep, {Source::usb, "Source.26(1, ", 14}, false},
-    {"IvSweepDown14", Run::ivSweep, {Source::usb, "Source.26(1, ", 15}, false},
-    {"IvSweepBack15", Run::ivSweep, {Source::usb, "Source.26(1, ", 16}, false},
-    {"IvSweepBack16", Run::ivSweep, {Source::usb, "Source.26(1, ", 17}, false},
-    {"IvSweepBack17", Run::ivSweep, {Source::usb, "Source.26(1, ", 18}, false},
-    {"IvSweepBack18", Run::ivSweep, {Source::usb, "Source.26(1, ", 19}, false},
-    {"IvSweepBack19", Run::ivSweep, {Source::usb, "Source.26(1, ", 20}, false},
-
-    {"TimeEvolutionOn1First", Run::timeEvolution, {Source::meter, "phase 0 sample 1", 1}, false},
-    {"TimeEvolutionOn1Second", Run::timeEvolution, {Source::meter, "phase 0 sample 2", 1}, false},
-    {"TimeEvolutionOn1Early", Run::timeEvolution, {Source::meter, "phase 0 sample 5", 1}, false},
-    {"TimeEvolutionOn1Mid", Run::timeEvolution, {Source::meter, "phase 0 sample 10", 1}, true},
-    {"TimeEvolutionOn1Late", Run::timeEvolution, {Source::meter, "phase 0 sample 15", 1}, false},
-    {"TimeEvolutionOff1First", Run::timeEvolution, {Source::meter, "phase 1 sample 1", 1}, false},
-    {"TimeEvolutionOff1Second", Run::timeEvolution, {Source::meter, "phase 1 sample 2", 1}, false},
-    {"TimeEvolutionOff1Early", Run::timeEvolution, {Source::meter, "phase 1 sample 5", 1}, true},
-    {"TimeEvolutionOff1Mid", Run::timeEvolution, {Source::meter, "phase 1 sample 10", 1}, false},
-    {"TimeEvolutionOff1Late", Run::timeEvolution, {Source::meter, "phase 1 sample 15", 1}, false},
-    {"TimeEvolutionOn2First", Run::timeEvolution, {Source::meter, "phase 2 sample 1", 1}, false},
-    {"TimeEvolutionOn2Second", Run::timeEvolution, {Source::meter, "phase 2 sample 2", 1}, false},
-    {"TimeEvolutionOn2Early", Run::timeEvolution, {Source::meter, "phase 2 sample 5", 1}, false},
-    {"TimeEvolutionOn2Mid", Run::timeEvolution, {Source::meter, "phase 2 sample 10", 1}, false},
-    {"TimeEvolutionOn2Late", Run::timeEvolution, {Source::meter, "phase 2 sample 15", 1}, false},
-    {"TimeEvolutionOff2First", Run::timeEvolution, {Source::meter, "phase 3 sample 1", 1}, false},
-    {"TimeEvolutionOff2Second", Run::timeEvolution, {Source::meter, "phase 3 sample 2", 1}, false},
-    {"TimeEvolutionOff2Early", Run::timeEvolution, {Source::meter, "phase 3 sample 5", 1}, false},
-    {"TimeEvolutionOff2Mid", Run::timeEvolution, {Source::meter, "phase 3 sample 10", 1}, false},
-    {"TimeEvolutionOff2Late", Run::timeEvolution, {Source::meter, "phase 3 sample 15", 1}, false},
 };
+
+// Text that lives as long as the program, for the generated cases' names and calls.
+const char* kept(std::string text) {
+  static std::deque<std::string> texts;
+  return texts.emplace_back(std::move(text)).c_str();
+}
+
+// The fixed cases, then the wide view's corner, every tile's move and grab
+// and the return, every I-V point (Up0 .. Up4, Down5 .. Down14,
+// Back15 .. Back19) and five samples of each time-evolution phase (On1,
+// Off1, On2, Off2: First, Second, Early, Mid, Late are samples 1, 2, 5, 10
+// and 15).
+std::vector<StopCase> allCases() {
+  std::vector<StopCase> cases(std::begin(fixedCases), std::end(fixedCases));
+  cases.push_back({"WideViewFirstCornerX", Run::wideView, {Source::stage, "command_move", 1}, false});
+  cases.push_back({"WideViewFirstCornerY", Run::wideView, {Source::stage, "command_move", 2}, false});
+  const char* tiles[] = {"One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight", "Nine"};
+  for (int t = 1; t <= 9; ++t) {
+    const std::string tile = std::string("WideViewTile") + tiles[t - 1];
+    cases.push_back({kept(tile + "Move"), Run::wideView, {Source::stage, "command_move", t == 1 ? 3 : t + 3}, false});
+    cases.push_back({kept(tile), Run::wideView, {Source::camera, "grab F", t}, t == 1 || t == 5});
+  }
+  cases.push_back({"WideViewReturn", Run::wideView, {Source::stage, "command_move", 13}, false});
+  for (int k = 0; k < 20; ++k) {
+    const char* branch = k < 5 ? "Up" : k < 15 ? "Down" : "Back";
+    cases.push_back({kept("IvSweep" + std::string(branch) + std::to_string(k)), Run::ivSweep,
+                     {Source::usb, "Source.26(1, ", k + 1}, k == 2 || k == 9});
+  }
+  const char* phases[] = {"On1", "Off1", "On2", "Off2"};
+  const std::pair<const char*, int> samples[] = {{"First", 1}, {"Second", 2}, {"Early", 5}, {"Mid", 10}, {"Late", 15}};
+  for (int p = 0; p < 4; ++p) {
+    for (const auto& [when, sample] : samples) {
+      cases.push_back({kept(std::string("TimeEvolution") + phases[p] + when), Run::timeEvolution,
+                       {Source::meter, kept("phase " + std::to_string(p) + " sample " + std::to_string(sample)), 1},
+                       (p == 0 && sample == 10) || (p == 1 && sample == 5)});
+    }
+  }
+  return cases;
+}
 
 // Readings the run may still take after the stop was confirmed: a map point
 // whose move was under way is still measured; a sweep or a time evolution
@@ -196,7 +174,7 @@ TEST_P(Stop, KeepsWhatWasMeasuredAndLeavesTheDevicesAsDesigned) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, Stop, ::testing::ValuesIn(selectedCases(cases)),
+INSTANTIATE_TEST_SUITE_P(Matrix, Stop, ::testing::ValuesIn(selectedCases(allCases())),
                          [](const ::testing::TestParamInfo<StopCase>& info) { return info.param.name; });
 
 class Figures : public ::testing::Environment {
