@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -73,40 +74,36 @@ TEST_F(ObjectiveStartup, SelectionDialogShowsItsKoreanButtonsAndTheFiveObjective
   EXPECT_EQ(radio, L"100X");
 }
 
-TEST_F(ObjectiveStartup, ConfirmedOutOfRangeIndexIsAskedAndTakenAs100X) {
-  writeFile(dataPaths.objectiveFile, "objective:7\nstep:200,100,192.5,190\n");
-  ui::DialogAnswerer answer(L"Confirmation", {IDYES});
-  loadObjectiveFile();
-  ASSERT_TRUE(answer.finish());
-  EXPECT_EQ(ui::narrow(answer.text()), "Is the current objective lens 100X?\n");
-  EXPECT_EQ(objectiveSettings.current, 4);
-  EXPECT_EQ(objectiveSettings.previous, 4);
-  EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[0], 195.0);
-  EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[1], 189.0);
-  EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[2], 192.5);
-  EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[3], 190.0);
-}
-
-TEST_F(ObjectiveStartup, AnsweringNoOpensTheSelectionDialog) {
-  writeFile(dataPaths.objectiveFile, "objective:1\nstep:192,192,192,192\n");
-  ui::DialogAnswerer question(L"Confirmation", {IDNO});
-  ui::DialogAnswerer selection(L"Objetive lens selection", {IDC_OBJECTIVE_50X, IDOK});
-  loadObjectiveFile();
-  ASSERT_TRUE(question.finish());
-  ASSERT_TRUE(selection.finish());
-  EXPECT_EQ(ui::narrow(question.text()), "Is the current objective lens 10X?\n");
-  EXPECT_EQ(objectiveSettings.current, 3);
-  EXPECT_EQ(objectiveSettings.previous, 3);
-}
-
-TEST_F(ObjectiveStartup, UnreadableFirstLineAsksAboutTheObjectiveAlreadyInTheTable) {
-  writeFile(dataPaths.objectiveFile, "garbled\n");
-  ui::DialogAnswerer answer(L"Confirmation", {IDYES});
-  loadObjectiveFile();
-  ASSERT_TRUE(answer.finish());
-  EXPECT_EQ(ui::narrow(answer.text()), "Is the current objective lens 50X?\n");
-  EXPECT_EQ(objectiveSettings.current, 3);
-  EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[0], 192.0);
+TEST_F(ObjectiveStartup, TheSavedObjectiveIsAskedAboutAndNoOpensTheSelectionDialog) {
+  const struct {
+    const char* file;
+    int answer;
+    const char* asked;
+    int taken;
+    double steps[4];
+  } cases[] = {
+      // An index out of the table is taken as 100X; the steps are limited.
+      {"objective:7\nstep:200,100,192.5,190\n", IDYES, "100X", 4, {195, 189, 192.5, 190}},
+      // An unreadable first line: the objective already in the table.
+      {"garbled\n", IDYES, "50X", 3, {192, 192, 192, 192}},
+      // No: the selection dialog, where 50X is chosen.
+      {"objective:1\nstep:192,192,192,192\n", IDNO, "10X", 3, {192, 192, 192, 192}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    objectiveSettings = ObjectiveTable{};
+    writeFile(dataPaths.objectiveFile, c.file);
+    ui::DialogAnswerer question(L"Confirmation", {c.answer});
+    std::optional<ui::DialogAnswerer> selection;
+    if (c.answer == IDNO) selection.emplace(L"Objetive lens selection", std::vector<int>{IDC_OBJECTIVE_50X, IDOK});
+    loadObjectiveFile();
+    ASSERT_TRUE(question.finish());
+    if (selection) ASSERT_TRUE(selection->finish());
+    EXPECT_EQ(ui::narrow(question.text()), std::string("Is the current objective lens ") + c.asked + "?\n");
+    EXPECT_EQ(objectiveSettings.current, c.taken);
+    EXPECT_EQ(objectiveSettings.previous, c.taken);
+    for (int k = 0; k < 4; ++k) EXPECT_DOUBLE_EQ(objectiveSettings.changerSteps[k], c.steps[k]) << k;
+  }
 }
 
 TEST_F(ObjectiveStartup, MissingFileAsksNothing) {
