@@ -121,25 +121,6 @@ TEST(TestPattern, WholeFrameByteForByteAtSeveralPhasesOnEveryPath) {
   }
 }
 
-TEST(TestPattern, RedRepeatsEvery127RawRowsBlueAndGreenEvery128AndEachPhaseDrifts) {
-  std::vector<std::uint8_t> now(frameBytes), later(frameBytes);
-  drawTestPattern(now.data(), rawFrameWidth, rawFrameHeight, 5);
-  drawTestPattern(later.data(), rawFrameWidth, rawFrameHeight, 7);
-  auto at = [](const std::vector<std::uint8_t>& f, int row, int c) {
-    return pixelAt(f, c / 2, row / 2, frameWidthPx, frameHeightPx);
-  };
-  // Red depends on the row only, with period 127 (254 raw rows between equal
-  // even rows); blue and green with period 128 along the grid.
-  EXPECT_EQ(at(now, 0, 0).red, at(now, 254, 0).red);
-  EXPECT_NE(at(now, 0, 0).red, at(now, 256, 0).red);
-  EXPECT_EQ(at(now, 2, 0).blue, at(now, 130, 0).blue);
-  EXPECT_EQ(at(now, 0, 2).blue, at(now, 0, 130).blue);
-  EXPECT_EQ(at(now, 0, 6).green, at(now, 0, 134).green);
-  EXPECT_EQ(at(now, 40, 6).green, at(now, 0, 6).green) << "green does not change down the picture";
-  // Two phases on, red shows what stood two raw rows lower.
-  EXPECT_EQ(at(later, 0, 0).red, at(now, 2, 0).red);
-}
-
 TEST(TestPattern, SmallGridByteForByte) {
   std::vector<std::uint8_t> frame(4 * 4, 0);
   drawTestPattern(frame.data(), 4, 4, 3);
