@@ -21,12 +21,10 @@
 #include "spectroscopy/spectroscopy_windows.h"
 #include "ui_driver.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -79,24 +77,6 @@ int count(const std::wstring& folder, const wchar_t* pattern) {
   return static_cast<int>(filesIn(folder, pattern).size());
 }
 
-// Message boxes nobody expects are answered and counted, so that a save
-// gone wrong fails the test instead of holding it.
-struct UnexpectedBoxes {
-  std::atomic<bool> done{false};
-  std::atomic<int> answered{0};
-  std::thread thread{[this] {
-    while (!done) {
-      const HWND box = FindWindowW(L"#32770", nullptr);
-      if (box && IsWindowVisible(box) && ui::pressButton(box, IDOK) && ++answered) ui::waitUntilGone(box, 10000);
-      Sleep(20);
-    }
-  }};
-  ~UnexpectedBoxes() {
-    done = true;
-    thread.join();
-  }
-};
-
 // Results go into this folder, made for "this minute".
 void useFolder(const std::wstring& parent, const wchar_t* stamp) {
   std::swprintf(dataPaths.dataFolder, std::size(dataPaths.dataFolder), L"%ls", parent.c_str());
@@ -122,7 +102,9 @@ TEST_F(ResultFiles, AHundredSavesOfEachKindOverFourRunsInOneMinuteReplaceNothing
   useFolder(temp, (L"r" + std::to_wstring(GetCurrentProcessId())).c_str());
   confocalEnabled = 1;
   const std::wstring folder = dataPaths.measurementFolder;
-  UnexpectedBoxes boxes;
+  // Message boxes nobody expects are answered and counted, so that a save
+  // gone wrong fails the test instead of holding it.
+  ui::BoxAnswerer boxes([](const std::string&, const std::string&) { return IDOK; });
   for (int run = 0; run < runs; ++run) {
     // A restart: the counters that number the names start at 0 again; the
     // stamp of the same minute names the same folder.
@@ -140,7 +122,7 @@ TEST_F(ResultFiles, AHundredSavesOfEachKindOverFourRunsInOneMinuteReplaceNothing
   // Figure of the report: files written against files found.
   std::printf("result files written %d, found %d; records found %d\n", written, found, count(folder, L"*.json"));
   EXPECT_EQ(found, written);
-  EXPECT_EQ(boxes.answered, 0) << "no save failed";
+  EXPECT_EQ(boxes.answered(), 0) << "no save failed";
   EXPECT_EQ(count(folder, L"*.json"), written);
   EXPECT_EQ(testfiles::recordsBesideResults(folder).size(), static_cast<size_t>(written));
 

@@ -34,7 +34,6 @@
 #include <cstring>
 #include <iterator>
 #include <mutex>
-#include <set>
 #include <thread>
 
 namespace reliability {
@@ -150,59 +149,6 @@ void usbReading(wchar_t* text, int size) {
 }
 
 // ---- the operator and the watchmen ----
-
-// Answers every message box of this process as it comes: Yes to the stop
-// question, OK to anything else; records them all.
-class Operator {
- public:
-  explicit Operator(RunRecord& record) : record_(record), thread_([this] { work(); }) {}
-  ~Operator() {
-    done_ = true;
-    thread_.join();
-  }
-
- private:
-  static BOOL CALLBACK collect(HWND window, LPARAM context) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    wchar_t cls[32] = {};
-    GetClassNameW(window, cls, 32);
-    if (process == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(cls, L"#32770") == 0)
-      reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
-    return TRUE;
-  }
-
-  void work() {
-    std::set<HWND> handled;
-    while (!done_) {
-      std::vector<HWND> boxes;
-      EnumWindows(collect, reinterpret_cast<LPARAM>(&boxes));
-      for (HWND box : boxes) {
-        if (!handled.insert(box).second) continue;
-        wchar_t title[128] = {};
-        GetWindowTextW(box, title, 128);
-        const std::string text = ui::narrow(ui::staticTexts(box));
-        const bool stop = text == "Do you want to stop process, now ?\n";
-        {
-          std::lock_guard<std::mutex> hold(recordLock);
-          if (stop) {
-            record_.stopAsked = true;
-            record_.stopAt = ++ticks;
-          } else {
-            record_.boxes.push_back({ui::narrow(title), text, ++ticks});
-          }
-        }
-        if (!ui::pressButton(box, stop ? IDYES : IDOK)) ui::pressButton(box, IDYES);
-      }
-      for (auto h = handled.begin(); h != handled.end();) h = IsWindow(*h) ? std::next(h) : handled.erase(h);
-      Sleep(10);
-    }
-  }
-
-  RunRecord& record_;
-  std::atomic<bool> done_{false};
-  std::thread thread_;
-};
 
 // Measures how long the message pump leaves a message sent to the main
 // window unanswered.
@@ -439,7 +385,18 @@ RunRecord runOnce(const RunPlan& plan) {
   if (plan.armFault) plan.armFault();
   const ULONGLONG began = GetTickCount64();
   {
-    Operator answering(record);
+    // The operator answers Yes to the stop question, OK to anything else,
+    // and every box is recorded.
+    ui::BoxAnswerer answering([&record](const std::string& title, const std::string& text) {
+      std::lock_guard<std::mutex> hold(recordLock);
+      if (text == "Do you want to stop process, now ?\n") {
+        record.stopAsked = true;
+        record.stopAt = ++ticks;
+        return IDYES;
+      }
+      record.boxes.push_back({title, text, ++ticks});
+      return IDOK;
+    });
     PumpProbe probe(record.longestStallMs);
     Watchdog watchdog(plan.run);
     click(window, start);  // the whole run happens in here
@@ -495,7 +452,9 @@ int expectDataSaved(const RunPlan& plan, const RunRecord& record) {
       const size_t kept = served.size() - (dropsLast ? 1 : 0);
       // A sweep saves every point; a time evolution saves the readings that
       // failed as 0 after those served.
-      if (iv) EXPECT_EQ(rows.size(), static_cast<size_t>(4 * ivPointsPerBranch)) << "I-V(0).txt";
+      if (iv) {
+        EXPECT_EQ(rows.size(), static_cast<size_t>(4 * ivPointsPerBranch)) << "I-V(0).txt";
+      }
       EXPECT_GE(rows.size(), kept);
       for (size_t k = 0; k < rows.size(); ++k) {
         const double current = rows[k].size() == 2 ? rows[k][1] : -1.0;

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -98,7 +97,9 @@ TEST_F(ObjectiveStartup, TheSavedObjectiveIsAskedAboutAndNoOpensTheSelectionDial
     if (c.answer == IDNO) selection.emplace(L"Objetive lens selection", std::vector<int>{IDC_OBJECTIVE_50X, IDOK});
     loadObjectiveFile();
     ASSERT_TRUE(question.finish());
-    if (selection) ASSERT_TRUE(selection->finish());
+    if (selection) {
+      ASSERT_TRUE(selection->finish());
+    }
     EXPECT_EQ(ui::narrow(question.text()), std::string("Is the current objective lens ") + c.asked + "?\n");
     EXPECT_EQ(objectiveSettings.current, c.taken);
     EXPECT_EQ(objectiveSettings.previous, c.taken);
@@ -110,22 +111,14 @@ TEST_F(ObjectiveStartup, MissingFileAsksNothing) {
   _wremove(dataPaths.objectiveFile);
   // A question would block loadObjectiveFile: one that appears is answered
   // at once, so that the test fails instead of hanging.
-  std::atomic<bool> done{false};
   std::string asked;
-  std::thread watcher([&] {
-    while (!done) {
-      for (const wchar_t* title : {L"Confirmation", L"Objetive lens selection"}) {
-        if (HWND box = ui::waitForWindow(title, 0)) {
-          asked = ui::narrow(title);
-          if (!ui::pressButton(box, IDYES)) ui::pressButton(box, IDOK);
-        }
-      }
-      Sleep(20);
-    }
-  });
-  loadObjectiveFile();
-  done = true;
-  watcher.join();
+  {
+    ui::BoxAnswerer answering([&asked](const std::string& title, const std::string&) {
+      asked = title;
+      return IDYES;
+    });
+    loadObjectiveFile();
+  }
   EXPECT_EQ(asked, "");
   EXPECT_EQ(objectiveSettings.current, 3);
 }

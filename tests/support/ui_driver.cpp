@@ -1,5 +1,8 @@
 #include "ui_driver.h"
 
+#include <iterator>
+#include <set>
+
 namespace ui {
 namespace {
 
@@ -35,6 +38,17 @@ BOOL CALLBACK collectStatic(HWND child, LPARAM context) {
       *texts += L'\n';
     }
   }
+  return TRUE;
+}
+
+// The visible dialogs (message boxes among them) of this process.
+BOOL CALLBACK collectDialog(HWND window, LPARAM context) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t cls[32] = {};
+  GetClassNameW(window, cls, 32);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(cls, L"#32770") == 0)
+    reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
   return TRUE;
 }
 
@@ -93,6 +107,30 @@ DialogAnswerer::~DialogAnswerer() {
 bool DialogAnswerer::finish() {
   if (thread_.joinable()) thread_.join();
   return answered_;
+}
+
+BoxAnswerer::BoxAnswerer(Choice choose) : choose_(std::move(choose)) {
+  thread_ = std::thread([this] {
+    std::set<HWND> handled;
+    while (!done_) {
+      std::vector<HWND> boxes;
+      EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&boxes));
+      for (HWND box : boxes) {
+        if (!handled.insert(box).second) continue;
+        wchar_t title[128] = {};
+        GetWindowTextW(box, title, 128);
+        const int button = choose_(narrow(title), narrow(staticTexts(box)));
+        if (pressButton(box, button) || pressButton(box, IDYES) || pressButton(box, IDOK)) ++answered_;
+      }
+      for (auto h = handled.begin(); h != handled.end();) h = IsWindow(*h) ? std::next(h) : handled.erase(h);
+      Sleep(10);
+    }
+  });
+}
+
+BoxAnswerer::~BoxAnswerer() {
+  done_ = true;
+  thread_.join();
 }
 
 std::string narrow(const std::wstring& text) {

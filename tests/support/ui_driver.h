@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +52,26 @@ class DialogAnswerer {
   DWORD timeoutMs_;
   std::wstring text_;
   std::atomic<bool> answered_{false};
+  std::thread thread_;
+};
+
+// Answers every message box and dialog of this process as it appears, until
+// destroyed: `choose` is given each one's title and static texts and returns
+// the button to press (a box without that button is answered Yes, or OK).
+// It runs in the answering thread.
+class BoxAnswerer {
+ public:
+  using Choice = std::function<int(const std::string& title, const std::string& text)>;
+  explicit BoxAnswerer(Choice choose);
+  ~BoxAnswerer();
+  BoxAnswerer(const BoxAnswerer&) = delete;
+  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+  int answered() const { return answered_; }
+
+ private:
+  Choice choose_;
+  std::atomic<bool> done_{false};
+  std::atomic<int> answered_{0};
   std::thread thread_;
 };
 
