@@ -138,25 +138,14 @@ TEST_F(GpibWithFake, AFailedReadIsReportedAndReadsZero) {
   EXPECT_EQ(fake().calls(), "ibwrt 7 6 \":READ?\"\nibrd 7 100\nibonl 7 0\n");
 }
 
-struct ReportCase {
-  unsigned long status, error, count;
-  const char* text;
-};
-
+// The decoding of every status bit and error code is pinned by the core's
+// tests; here the report reads all three from the driver.
 TEST_F(GpibWithFake, TheReportDecodesTheDriversStatusThenTakesTheMeterOffline) {
-  const ReportCase cases[] = {
-      {gpibErr, 0, 0, "ibwrt Error\nIbsta() = 0x8000  < ERR >\nIberr() = 0 EDVR <Driver error>\nIbcnt() = 0\n\n"},
-      {gpibEnd | gpibCmpl, 0, 12,
-       "ibwrt Error\nIbsta() = 0x2100  < END CMPL >\nIberr() = 0 EDVR <Driver error>\nIbcnt() = 12\n\n"},
-      {gpibErr, 8, 3, "ibwrt Error\nIbsta() = 0x8000  < ERR >\nIberr() = 8Ibcnt() = 3\n\n"},
-  };
   gpibDevice = fakeGpibDevice;
-  for (const ReportCase& c : cases) {
-    fake().reset();
-    fake().setStatus(c.status, c.error, c.count);
-    EXPECT_EQ(captureStdout([] { reportGpibError("ibwrt Error"); }), c.text);
-    EXPECT_EQ(fake().calls(), "ibonl 7 0\n");
-  }
+  fake().setStatus(gpibEnd | gpibCmpl, 2, 12);
+  EXPECT_EQ(captureStdout([] { reportGpibError("ibwrt Error"); }),
+            "ibwrt Error\nIbsta() = 0x2100  < END CMPL >\nIberr() = 2 ENOL <No Listener>\nIbcnt() = 12\n\n");
+  EXPECT_EQ(fake().calls(), "ibonl 7 0\n");
 }
 
 TEST_F(GpibWithFake, AnEntryPointTheDriverLacksFailsLikeAMissingDriverUntilTheNextCall) {

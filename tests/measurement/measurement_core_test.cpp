@@ -1,4 +1,3 @@
-#include "measurement/current_units.h"
 #include "measurement/gpib_status.h"
 #include "measurement/reply_number.h"
 #include "measurement/test_current.h"
@@ -52,13 +51,6 @@ TEST(ParseReplyNumber, UsbReadingKeepsAsciiAndNothingElseCanLookLikeANumber) {
   const std::string text = replyTextFromUtf16(reading.data(), reading.size());
   EXPECT_EQ(text, "-1.234E-06??+1");
   EXPECT_FLOAT_EQ(parseReplyNumber(text.c_str(), true), -1.234e-06f);
-}
-
-TEST(CurrentUnits, AmperesBecomeMicroamperesWithTheirSign) {
-  EXPECT_FLOAT_EQ(amperesToMicroamperes(1.23456e-07f), 0.123456f);
-  EXPECT_FLOAT_EQ(amperesToMicroamperes(-2.5e-06f), -2.5f);
-  EXPECT_FLOAT_EQ(amperesToMicroamperes(-1.234e-06f), -1.234f);
-  EXPECT_EQ(amperesToMicroamperes(0.0f), 0.0f);
 }
 
 TEST(TestCurrent, ValuesStayWithinTheTestRange) {
