@@ -4,7 +4,7 @@
 #include "imaging/gdi_objects.h"
 #include "imaging/image_files.h"
 #include "imaging/scale_bar.h"
-#include "mapping/scan_geometry.h"
+#include "shell/scan_geometry.h"
 #include "measurement/current_reading.h"
 #include "motion/arduino_link.h"
 #include "resources/resource_ids.h"

@@ -2,7 +2,7 @@
 
 #include "imaging/camera.h"
 #include "imaging/live_display.h"
-#include "mapping/scan_geometry.h"
+#include "shell/scan_geometry.h"
 #include "mapping/scan_journal.h"
 #include "measurement/gpib_instruments.h"
 #include "measurement/usb_sourcemeter.h"

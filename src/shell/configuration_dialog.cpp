@@ -1,7 +1,7 @@
 #include "shell/configuration_dialog.h"
 
 #include "imaging/camera.h"
-#include "mapping/scan_geometry.h"
+#include "shell/scan_geometry.h"
 #include "measurement/current_reading.h"
 #include "measurement/gpib_instruments.h"
 #include "measurement/usb_sourcemeter.h"

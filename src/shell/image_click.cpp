@@ -1,6 +1,6 @@
 #include "shell/image_click.h"
 
-#include "mapping/scan_geometry.h"
+#include "shell/scan_geometry.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 
 #include "imaging/camera.h"
 #include "imaging/live_display.h"
-#include "mapping/scan_geometry.h"
+#include "shell/scan_geometry.h"
 #include "measurement/current_reading.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_table.h"

@@ -5,7 +5,7 @@
 // from starting a second device sequence in the middle of one.
 // Portable: the window handles live in shell/ui_handles.h.
 
-#include "mapping/scan_geometry.h"
+#include "shell/scan_geometry.h"
 
 // Operator-visible settings (Config.txt and the Configuration dialog).
 extern int currentEquipment;   // 0 Arduino (test values), 1 NI-DAQ, 2 GPIB multimeter, 3 GPIB sourcemeter, 4 USB sourcemeter

@@ -4,7 +4,7 @@
 // itself.
 
 #include "fuzz_check.h"
-#include "mapping/scan_geometry.h"
+#include "shell/scan_geometry.h"
 #include "motion/objective_table.h"
 #include "motion/stage_math.h"
 #include "shell/settings_format.h"

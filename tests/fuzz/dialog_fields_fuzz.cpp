@@ -7,7 +7,7 @@
 // once more does) gives the same setting. Every field is tried on every input.
 
 #include "fuzz_check.h"
-#include "mapping/scan_geometry.h"
+#include "shell/scan_geometry.h"
 #include "motion/objective_table.h"
 #include "shell/dialog_fields.h"
 #include "shell/edit_number.h"

@@ -1,4 +1,4 @@
-#include "mapping/scan_geometry.h"
+#include "shell/scan_geometry.h"
 
 #include <algorithm>
 #include <cmath>
