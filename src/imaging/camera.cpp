@@ -14,11 +14,6 @@
 #include <cmath>
 #include <cstdio>
 
-#ifndef NERIN_CAMERA_KIND
-#define NERIN_CAMERA_KIND 0
-#endif
-const int cameraKind = NERIN_CAMERA_KIND;
-
 namespace {
 
 // Page-aligned and zeroed: the conversion runs fastest on aligned rows, and
@@ -53,7 +48,9 @@ void Camera::fail() {
 
 void Camera::showTestPattern() {
   if (!frameBuffer) return;
-  // The spare bytes of the camera's own frame stay the zeros it was allocated with.
+  // The spare bytes of the camera's own frame stay the zeros it was allocated
+  // with (a MindVision snapshot brings its own, which nothing reads: zeros
+  // written over them change no picture).
   drawTestPattern(frameBuffer, rawFrameWidth, rawFrameHeight, testPatternPhase, PixelPath::best, SpareBytes::allZero);
   ++testPatternPhase;
 }
