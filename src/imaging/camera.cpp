@@ -35,7 +35,11 @@ Camera::~Camera() {
 }
 
 void Camera::shutDown() {
-  if (cameraKind == 0) baslerShutDown();
+  if (cameraKind == 0) {
+    baslerShutDown();
+  } else {
+    mindVisionRelease();
+  }
   connected = 0;
 }
 
