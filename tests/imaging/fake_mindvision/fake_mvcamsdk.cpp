@@ -1,0 +1,259 @@
+// A stand-in for the MindVision camera SDK, MVCAMSDK_X64.dll: the entry
+// points the camera uses, by name, with the vendor's calling convention and
+// record sizes, and one simulated camera (or none) whose snapshots are the
+// picture of fake_mindvision_control.h. Every call is logged with its
+// arguments; any entry point can be made to fail from a chosen call of it on,
+// for good or a number of times. Like
+// the SDK it refuses calls before CameraSdkInit and a second CameraInit of an
+// open camera. The fake_mv_* exports let a test configure it and read the log.
+
+#include "fake_chosen_call.h"
+#include "fake_library.h"
+#include "fake_mindvision_control.h"
+
+#include <windows.h>
+
+#include <malloc.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+#define MV_CALL __stdcall
+
+namespace {
+
+constexpr int statusFailed = -1;
+constexpr int statusTimeOut = -12;
+constexpr int statusDeviceIsOpened = -18;
+constexpr int statusNotInitialised = -29;
+
+constexpr int devInfoBytes = 260;       // eight char[32], then the instance number
+constexpr int friendlyNameOffset = 64;  // the third char[32]
+constexpr int capabilityBytes = 344;
+constexpr int resolutionRange = 216;    // iHeightMax, iHeightMin, iWidthMax, iWidthMin
+constexpr int resolutionBytes = 92;
+constexpr int frameHeadBytes = 64;
+
+struct State {
+  int cameras = 1;
+  int red = 200;
+  int sdkInits = 0;
+  int openHandle = 0;
+  int handlesGiven = 0;
+  std::map<unsigned char*, int> allocations;  // aligned buffers and their sizes
+  unsigned char* lent = nullptr;              // the raw snapshot the program has not given back
+  int snaps = 0;
+  fakes::ChosenCall failing;
+  int failuresLeft = -1;  // of the chosen entry point once reached; -1: no end
+};
+
+State& state() {
+  static State s;
+  return s;
+}
+
+fakes::CallLog calls("FAKE_MVCAMSDK_CALL_LOG");
+
+bool chosenFailure(const char* entry) {
+  State& s = state();
+  if (s.failing.name() != entry || !s.failing.failingFrom(entry)) return false;
+  return s.failuresLeft < 0 || s.failuresLeft-- > 0;
+}
+
+// A chosen failure, or any call before the SDK was initialised.
+bool refused(const char* entry) {
+  State& s = state();
+  if (chosenFailure(entry)) return true;
+  if (s.sdkInits == 0) {
+    calls.add("%s before CameraSdkInit", entry);
+    return true;
+  }
+  return false;
+}
+
+int sizeOf(unsigned char* buffer) {
+  auto found = state().allocations.find(buffer);
+  return found == state().allocations.end() ? -1 : found->second;
+}
+
+void putInt(void* record, int offset, int value) {
+  std::memcpy(static_cast<unsigned char*>(record) + offset, &value, sizeof value);
+}
+
+void drawSnapshot(unsigned char* out, int red) {
+  for (int row = 0; row < fakeSnapHeight; ++row) {
+    unsigned char* pixel = out + static_cast<std::size_t>(row) * fakeSnapWidth * 4;
+    for (int x = 0; x < fakeSnapWidth; ++x, pixel += 4) {
+      const COLORREF colour = fakeSnapColour(x, row, red);
+      pixel[0] = GetBValue(colour);
+      pixel[1] = GetGValue(colour);
+      pixel[2] = GetRValue(colour);
+      pixel[3] = 0xFF;
+    }
+  }
+}
+
+}  // namespace
+
+// ---- the SDK's entry points ----
+
+FAKE_EXPORT int MV_CALL CameraSdkInit(int language) {
+  calls.add("CameraSdkInit %d", language);
+  if (chosenFailure("CameraSdkInit")) return statusFailed;
+  ++state().sdkInits;
+  return 0;
+}
+
+FAKE_EXPORT int MV_CALL CameraEnumerateDevice(void* list, int* count) {
+  calls.add("CameraEnumerateDevice %d", *count);
+  if (refused("CameraEnumerateDevice")) return statusFailed;
+  const int found = state().cameras < *count ? state().cameras : *count;
+  for (int i = 0; i < found; ++i) {
+    unsigned char* entry = static_cast<unsigned char*>(list) + i * devInfoBytes;
+    std::memset(entry, 0, devInfoBytes);
+    std::snprintf(reinterpret_cast<char*>(entry + friendlyNameOffset), 32, "camera%d", i);
+    putInt(entry, devInfoBytes - 4, i);
+  }
+  *count = found;
+  return 0;
+}
+
+FAKE_EXPORT int MV_CALL CameraInit(void* device, int paramLoadMode, int team, int* handle) {
+  calls.add("CameraInit %s %d %d", static_cast<const char*>(device) + friendlyNameOffset, paramLoadMode, team);
+  if (refused("CameraInit")) return statusFailed;
+  State& s = state();
+  if (s.cameras == 0) return statusFailed;
+  if (s.openHandle) return statusDeviceIsOpened;
+  s.openHandle = 101 + s.handlesGiven++;
+  *handle = s.openHandle;
+  return 0;
+}
+
+FAKE_EXPORT int MV_CALL CameraGetCapability(int handle, void* capability) {
+  calls.add("CameraGetCapability %d", handle);
+  if (refused("CameraGetCapability") || handle != state().openHandle) return statusFailed;
+  std::memset(capability, 0, capabilityBytes);
+  putInt(capability, resolutionRange, fakeMaxHeight);
+  putInt(capability, resolutionRange + 4, 8);
+  putInt(capability, resolutionRange + 8, fakeMaxWidth);
+  putInt(capability, resolutionRange + 12, 8);
+  return 0;
+}
+
+FAKE_EXPORT unsigned char* MV_CALL CameraAlignMalloc(int size, int align) {
+  calls.add("CameraAlignMalloc %d %d", size, align);
+  if (refused("CameraAlignMalloc") || size <= 0) return nullptr;
+  auto* buffer = static_cast<unsigned char*>(_aligned_malloc(static_cast<std::size_t>(size), align));
+  if (buffer) state().allocations[buffer] = size;
+  return buffer;
+}
+
+FAKE_EXPORT void MV_CALL CameraAlignFree(unsigned char* buffer) {
+  const int size = sizeOf(buffer);
+  calls.add("CameraAlignFree %d", size);
+  if (size < 0) return;  // not one of ours: freeing it would corrupt the heap
+  state().allocations.erase(buffer);
+  _aligned_free(buffer);
+}
+
+FAKE_EXPORT int MV_CALL CameraDisplayInit(int handle, HWND window) {
+  calls.add("CameraDisplayInit %d %llx", handle, static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+  return refused("CameraDisplayInit") || handle != state().openHandle ? statusFailed : 0;
+}
+
+FAKE_EXPORT int MV_CALL CameraPlay(int handle) {
+  calls.add("CameraPlay %d", handle);
+  return refused("CameraPlay") || handle != state().openHandle ? statusFailed : 0;
+}
+
+FAKE_EXPORT int MV_CALL CameraSetResolutionForSnap(int handle, void* resolution) {
+  const auto* bytes = static_cast<const unsigned char*>(resolution);
+  int index = 0;
+  std::memcpy(&index, bytes, sizeof index);
+  bool othersZero = true;
+  for (int i = 4; i < resolutionBytes; ++i) othersZero = othersZero && bytes[i] == 0;
+  calls.add("CameraSetResolutionForSnap %d %d%s", handle, index, othersZero ? "" : " and other fields");
+  return refused("CameraSetResolutionForSnap") || handle != state().openHandle ? statusFailed : 0;
+}
+
+FAKE_EXPORT int MV_CALL CameraSnapToBuffer(int handle, void* frameHead, unsigned char** buffer, unsigned timeoutMs) {
+  State& s = state();
+  ++s.snaps;
+  calls.add("CameraSnapToBuffer %d %u", handle, timeoutMs);
+  if (refused("CameraSnapToBuffer")) return statusTimeOut;
+  if (handle != s.openHandle || s.lent) return statusFailed;
+  std::memset(frameHead, 0, frameHeadBytes);
+  putInt(frameHead, 4, fakeSnapWidth * fakeSnapHeight);  // one Bayer byte per pixel
+  putInt(frameHead, 8, fakeSnapWidth);
+  putInt(frameHead, 12, fakeSnapHeight);
+  s.lent = static_cast<unsigned char*>(std::calloc(fakeSnapWidth, fakeSnapHeight));
+  *buffer = s.lent;
+  return s.lent ? 0 : statusFailed;
+}
+
+FAKE_EXPORT int MV_CALL CameraImageProcessEx(int handle, unsigned char* in, unsigned char* out, void* frameHead,
+                                             unsigned outFormat, unsigned reserved) {
+  State& s = state();
+  const int outSize = sizeOf(out);
+  calls.add("CameraImageProcessEx %d %s %d 0x%08x %u", handle, in && in == s.lent ? "raw" : "other", outSize,
+            outFormat, reserved);
+  if (refused("CameraImageProcessEx") || handle != s.openHandle || !frameHead) return statusFailed;
+  if (in != s.lent || outSize < fakeSnapWidth * fakeSnapHeight * 4) return statusFailed;
+  drawSnapshot(out, s.red);
+  return 0;
+}
+
+FAKE_EXPORT int MV_CALL CameraReleaseImageBuffer(int handle, unsigned char* buffer) {
+  State& s = state();
+  calls.add("CameraReleaseImageBuffer %d %s", handle, buffer && buffer == s.lent ? "raw" : "other");
+  if (refused("CameraReleaseImageBuffer") || buffer != s.lent || !buffer) return statusFailed;
+  std::free(s.lent);
+  s.lent = nullptr;
+  return 0;
+}
+
+FAKE_EXPORT int MV_CALL CameraUnInit(int handle) {
+  calls.add("CameraUnInit %d", handle);
+  if (refused("CameraUnInit") || handle != state().openHandle) return statusFailed;
+  state().openHandle = 0;
+  return 0;
+}
+
+// ---- the test's controls ----
+
+// A fresh SDK with `cameras` cameras (0 or 1), the default picture and no
+// chosen failure. What the program holds (the SDK initialised, the open
+// camera, its buffers) stays held, so that its release can be checked.
+FAKE_EXPORT void fake_mv_reset(int cameras) {
+  State& s = state();
+  s.cameras = cameras;
+  s.red = 200;
+  s.failing.choose("", 0);
+  s.failuresLeft = -1;
+  calls.clear();
+}
+
+FAKE_EXPORT void fake_mv_set_red(int red) { state().red = red; }
+
+FAKE_EXPORT void fake_mv_fail(const char* entry, int nth, int times) {
+  state().failing.choose(entry ? entry : "", nth);
+  state().failuresLeft = times > 0 ? times : -1;
+}
+
+FAKE_EXPORT int fake_mv_log(char* buffer, int size) { return calls.copy(buffer, size); }
+
+FAKE_EXPORT void fake_mv_clear_log() { calls.clear(); }
+
+FAKE_EXPORT int fake_mv_held() {
+  return static_cast<int>(state().allocations.size()) + (state().lent ? 1 : 0);
+}
+
+FAKE_EXPORT int fake_mv_open_handle() { return state().openHandle; }
+
+FAKE_EXPORT int fake_mv_snaps() { return state().snaps; }
+
+FAKE_EXPORT int fake_mv_sdk_inits() { return state().sdkInits; }
