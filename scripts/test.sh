@@ -2,8 +2,9 @@
 # Runs every test of Nerin Station on a Debian machine, installing what it
 # lacks: the portable core's unit tests natively (with AddressSanitizer and
 # UndefinedBehaviorSanitizer), a short run of every fuzz target (scripts/
-# fuzz.sh --short), then the Windows build's test programs and the
-# end-to-end runs of the whole program under Wine on a virtual display.
+# fuzz.sh --short), then the Windows build's test programs (among them the
+# MindVision camera build's, against a fake SDK) and the end-to-end runs of
+# the whole program under Wine on a virtual display.
 # Exits non-zero when anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
