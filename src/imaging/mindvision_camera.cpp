@@ -4,6 +4,7 @@
 #include "shell/ui_handles.h"
 #include "shell/vendor_library.h"
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -130,7 +131,10 @@ bool mindVisionConnect(HWND mainWindow) {
   sdk.CameraGetCapability(mv.handle, mv.capability);
   const int heightMax = readInt(mv.capability, capabilityResolutionRange);
   const int widthMax = readInt(mv.capability, capabilityResolutionRange + 8);
-  if (heightMax > 0 && widthMax > 0) mv.workBuffer = sdk.CameraAlignMalloc(widthMax * heightMax * 4, 16);
+  // The sizes come from the SDK's record: a product beyond int is no buffer.
+  if (heightMax > 0 && widthMax > 0 && widthMax <= INT_MAX / 4 / heightMax) {
+    mv.workBuffer = sdk.CameraAlignMalloc(widthMax * heightMax * 4, 16);
+  }
   mv.snapWidth = 1920;
   mv.snapHeight = 1200;
   mv.snapBuffer = sdk.CameraAlignMalloc(1920 * 1200 * 4, 16);
