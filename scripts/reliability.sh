@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Runs the whole reliability matrix under Wine: every device failing in the
-# middle of every run it takes part in, and a confirmed stop at more than 20
-# moments of each run (about five minutes). Every test run (scripts/test.sh)
-# takes only a representative case of each kind. Prints the figures at the
-# end; exits non-zero when any case did not go as designed, a run hung or the
+# middle of every run it takes part in, a confirmed stop at more than 20
+# moments of each run, each run ended by closing the main window and by the
+# end of the session, faults followed by a stop, and devices failing during
+# the exit (about six minutes). Every test run (scripts/test.sh) takes only a
+# representative case of each kind. Prints the figures at the end (a hang or
+# a crash ends the program, which prints them first with that case counted);
+# exits non-zero when any case did not go as designed, a run hung or the
 # program crashed.
 #
 #   scripts/reliability.sh [gtest filter, e.g. 'Matrix/Stop.*']
@@ -28,7 +31,7 @@ NERIN_RELIABILITY=full tests/harness/with-wine.sh \
   tests/harness/wine-run.sh "$program" --gtest_filter="${1:-*}" >"$log" 2>&1
 rc=$?
 
-grep -E '^\[( +OK|  FAILED) +\]|^HANG' "$log"
+grep -E '^\[( +OK|  FAILED) +\]|^HANG|^CRASH' "$log"
 echo "== Figures"
 if grep -q '^FIGURE' "$log"; then
   sed -n 's/^FIGURE //p' "$log"

@@ -20,6 +20,7 @@
 #include "resources/resource_ids.h"
 #include "shell/data_paths.h"
 #include "shell/device_faults.h"
+#include "shell/instrument_safety.h"
 #include "shell/main_controls.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"
@@ -167,11 +168,12 @@ void drawRowsSoFar(int lastRow) {
   if (run.confocal) drawMap(mapBuffers, hConfocalWnd, -1, true);
 }
 
-// False when the stage failed on the way: a point read where the stage
-// stopped would be stored as if measured where the map says.
+// False when the stage failed on the way, or the make-safe round stopped it
+// (the program is ending): a point read where the stage stopped would be
+// stored as if measured where the map says.
 bool moveStageTo(StagePoint p) {
   moveAxesTo(stageX, stageY, p.xUm, p.yUm);
-  return !deviceFailed(FaultyDevice::stage);
+  return !deviceFailed(FaultyDevice::stage) && !outputsLatchedOff();
 }
 
 // The approach and the raster. Returns when the map is done, the operator

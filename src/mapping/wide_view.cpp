@@ -5,6 +5,7 @@
 #include "mapping/wide_view_plan.h"
 #include "motion/stage_axis.h"
 #include "shell/device_faults.h"
+#include "shell/instrument_safety.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"
 #include "shell/reporting.h"
@@ -44,8 +45,9 @@ int runWideView() {
 
   for (const WideViewTile& tile : wideViewTiles(start, w, h)) {
     moveAxesTo(stageX, stageY, tile.position.xUm, tile.position.yUm);
-    // A frame taken where the stage stopped would sit in another place's cell.
-    if (deviceFailed(FaultyDevice::stage)) break;
+    // A frame taken where the stage stopped (failed, or stopped by the
+    // make-safe round) would sit in another place's cell.
+    if (deviceFailed(FaultyDevice::stage) || outputsLatchedOff()) break;
     if (tile.settle) pumpMessages(wideViewSettleMs);
     camera.grab(1);
     showTile(hMainWnd, camera.frameBuffer, tile.column, tile.row, tilesPerSide);

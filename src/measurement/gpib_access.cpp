@@ -15,6 +15,7 @@ int ibstaCopy = 0;
 int iberrCopy = 0;
 int ibcntCopy = 0;
 long ibcntlCopy = 0;
+GpibRoundCalls gpibRoundCalls;
 
 namespace {
 
@@ -37,6 +38,7 @@ void noteBindFailure(DWORD systemError) {
 void freeGpibLibrary() {
   if (!gpibLibrary) return;
   gpibBound = false;
+  gpibRoundCalls = {};
   FreeLibrary(gpibLibrary);
   gpibLibrary = nullptr;
 }
@@ -61,6 +63,10 @@ bool bindGpibLibrary() {
   libraryIbsta = status;
   libraryIberr = error;
   libraryIbcnt = count;
+  GpibRoundCalls roundCalls;
+  bindEntryPoint(module, "ibconfig", roundCalls.ibconfig);
+  bindEntryPoint(module, "ibwrt", roundCalls.ibwrt);
+  gpibRoundCalls = roundCalls;
   gpibBound = true;
   static const bool freedAtExit = std::atexit(freeGpibLibrary) == 0;
   (void)freedAtExit;
@@ -231,4 +237,5 @@ void reportGpibError(const char* message) {
   std::fputs(report.c_str(), stdout);
   std::fflush(stdout);
   ibonl(gpibDevice, 0);
+  if (gpibDevice == gpibSourcemeterDevice) gpibSourcemeterDevice = -1;
 }

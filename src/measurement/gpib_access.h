@@ -100,7 +100,19 @@ extern int iberrCopy;
 extern int ibcntCopy;
 extern long ibcntlCopy;
 
+// The entry points the make-safe round calls, looked up when the driver is
+// bound: the round may run in a crash handler, where no lookup may happen
+// (it takes the loader's lock, which the crashed thread may hold). Null
+// while the driver is not bound, or when it lacks one.
+struct GpibRoundCalls {
+  unsigned long(GPIB_CALL* ibconfig)(int ud, int option, int v) = nullptr;
+  unsigned long(GPIB_CALL* ibwrt)(int ud, const void* buf, size_t cnt) = nullptr;
+};
+extern GpibRoundCalls gpibRoundCalls;
+
 // After a failed bus call: prints the message and the decoded status to
 // standard output (no console in normal use: diagnostic text only), then takes
-// the instrument (gpibDevice) offline, so it must be opened anew.
+// the instrument (gpibDevice) offline, so it must be opened anew. When that
+// was the sourcemeter, the make-safe round forgets its descriptor: the driver
+// may hand the number to another instrument later.
 void reportGpibError(const char* message);

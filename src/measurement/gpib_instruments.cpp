@@ -4,6 +4,7 @@
 #include "measurement/gpib_status.h"
 #include "measurement/reply_number.h"
 #include "shell/device_faults.h"
+#include "shell/instrument_safety.h"
 
 #include <windows.h>
 
@@ -74,6 +75,8 @@ void gpibWrite(const char* text) {
 }
 
 void configureGpibSourcemeter(float biasV, float limitA) {
+  // Once the program is ending the output is never switched on again.
+  if (outputsLatchedOff()) return;
   char command[80];
   gpibWrite(":SOUR:VOLT:RANG 1");
   std::snprintf(command, sizeof command, ":SOUR:VOLT %f", static_cast<double>(biasV));
@@ -111,10 +114,11 @@ void closeGpibSourcemeter() {
 
 void switchGpibSourcemeterOffNow() {
   const int device = gpibSourcemeterDevice;
-  if (device < 0 || !gpibBound) return;
+  const GpibRoundCalls calls = gpibRoundCalls;
+  if (device < 0 || !gpibBound || !calls.ibwrt) return;
   // An instrument that does not answer holds the write for the bus time-out.
-  ibconfig(device, gpibTimeoutOption, gpibTimeout1s);
+  if (calls.ibconfig) calls.ibconfig(device, gpibTimeoutOption, gpibTimeout1s);
   static constexpr char outputOff[] = ":OUTP OFF";
-  ibwrt(device, outputOff, sizeof outputOff - 1);
-  ibconfig(device, gpibTimeoutOption, gpibTimeout10s);
+  calls.ibwrt(device, outputOff, sizeof outputOff - 1);
+  if (calls.ibconfig) calls.ibconfig(device, gpibTimeoutOption, gpibTimeout10s);
 }

@@ -2,6 +2,7 @@
 
 #include "measurement/reply_number.h"
 #include "shell/device_faults.h"
+#include "shell/instrument_safety.h"
 
 #include <windows.h>
 #include <ole2.h>
@@ -93,13 +94,18 @@ void noteFailure() {
 }
 
 // A property that hands out another interface: false when the call fails or
-// yields none.
+// yields none, and the interface held before is kept (the output can still
+// be switched off through it).
 template <typename... Args>
 bool takeInterface(const ComHandle& object, int position, ComHandle& into, Args... args) {
   IUnknown* found = nullptr;
   const HRESULT result = callAt(object, position, args..., &found);
+  if (FAILED(result) || !found) {
+    if (found) found->Release();
+    return false;
+  }
   into.reset(found);
-  return SUCCEEDED(result) && found;
+  return true;
 }
 
 void releaseAll() {
@@ -131,6 +137,8 @@ bool createDriver() {
 }
 
 bool configure(float biasV, float limitA) {
+  // Once the program is ending the output is never switched on again.
+  if (outputsLatchedOff()) return false;
   ComHandle measure, measConfig, dataTrans;
   if (!takeInterface(usbDriver, 9, usbSource)) return false;
   if (!takeInterface(usbDriver, 12, measure) || !takeInterface(measure, 9, measConfig)) return false;
@@ -181,6 +189,7 @@ int openUsbSourcemeter(float biasV) {
 }
 
 void configureUsbSourcemeter(float biasV, float limitA) {
+  if (outputsLatchedOff()) return;
   lastFailure = S_OK;
   if (!configure(biasV, limitA)) noteFailure();
 }

@@ -2,6 +2,7 @@
 
 #include "motion/objective_table.h"
 #include "shell/device_faults.h"
+#include "shell/instrument_safety.h"
 #include "shell/message_pump.h"
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 ArduinoLink arduinoLink;
@@ -38,6 +40,33 @@ bool sendText(const std::string& text) {
 
 bool sendMotorCommand(MotorCommand command, int axis, int argument = 0) {
   return sendText(motorCommand(command, axis, argument));
+}
+
+// A light output's command. Once the outputs are latched off only switching
+// off goes out. While a move waits for its replies the command is held (the
+// last one per output) and sent right after the move.
+void sendLightCommand(const std::string& text, bool switchesOn) {
+  if (switchesOn && outputsLatchedOff()) return;
+  if (!link.inTransaction) {
+    sendText(text);
+    return;
+  }
+  const std::string output = text.substr(0, text.rfind(' ') + 1);  // "G 5 "
+  int slot = 0;
+  while (slot < link.pendingCount && std::string_view(link.pendingLines[slot]).rfind(output, 0) != 0) ++slot;
+  if (slot == static_cast<int>(std::size(link.pendingLines))) return;
+  copyText(link.pendingLines[slot], text);
+  link.pendingCount = std::max(link.pendingCount, slot + 1);
+}
+
+void sendHeldLightCommands() {
+  const int count = link.pendingCount;
+  link.pendingCount = 0;
+  for (int k = 0; k < count; ++k) {
+    const std::string_view line = link.pendingLines[k];
+    const bool switchesOn = line.substr(line.rfind(' ') + 1) != "0";
+    if (!(switchesOn && outputsLatchedOff())) sendLine(link.pendingLines[k]);
+  }
 }
 
 int steps(int axis, double um) { return stepsFromUm(link.direction[axis], um); }
@@ -233,7 +262,7 @@ void zeroMotor(int axis) {
 }
 
 bool startMotorMove(int axis, double targetUm) {
-  if (!isMotorAxis(axis)) return false;
+  if (!isMotorAxis(axis) || outputsLatchedOff()) return false;
   if (link.offline && std::isfinite(targetUm)) {
     link.positionUm[axis] = targetUm;
     return true;
@@ -324,10 +353,13 @@ bool moveMotorTo(int axis, double targetUm) {
   if (!startMotorMove(axis, targetUm)) return false;
   const double timeMs = 100 + distance * 1000 / std::max(link.speedUm[axis], 1);
   link.moving[axis] = 1;
+  link.inTransaction = 1;
   const int arrived = waitMotorArrival(axis, steps(axis, targetUm),
                                        static_cast<int>(std::min(timeMs, static_cast<double>(INT_MAX))));
   if (arrived) link.positionUm[axis] = targetUm;
   link.moving[axis] = 0;
+  link.inTransaction = 0;
+  sendHeldLightCommands();
   return arrived != 0;
 }
 
@@ -347,9 +379,23 @@ void darkenLightsNow() {
   }
 }
 
-void setAnalogOutput(int pin, int level) { sendText(analogOutputCommand(pin, level)); }
+void setAnalogOutput(int pin, int level) { sendLightCommand(analogOutputCommand(pin, level), level != 0); }
 
-void setDigitalOutput(int pin, int value) { sendText(digitalOutputCommand(pin, value)); }
+void setDigitalOutput(int pin, int value) { sendLightCommand(digitalOutputCommand(pin, value), value != 0); }
+
+void showLightsDarkened() {
+  LightSources& light = lightSources;
+  light.laserPrevious = light.laserOn;
+  light.laserOn = 0;
+  light.laserLevelShown = 0.0;
+  light.illuminationPrevious = light.illuminationState;
+  light.illuminationState = 0;
+  light.illuminationLevelPrevious = light.illuminationLevelState;
+  light.illuminationLevelState = 0;
+  tickRadio(laserOnButton, laserOffButton, laserOffButton);
+  tickRadio(illuminationOnButton, illuminationOffButton, illuminationOffButton);
+  showLaserLevel(0.0);
+}
 
 namespace {
 
@@ -359,12 +405,13 @@ namespace {
 template <typename Apply>
 int switchLamp(int mode, int& state, int& previous, Apply apply) {
   const int before = state;
+  if (mode == 1 && outputsLatchedOff()) return before;
   int target;
   if (mode == 0 || mode == 1) {
     previous = state;
     state = mode;
     target = mode;
-  } else if (mode == 2) {
+  } else if (mode == 2 && !(previous && outputsLatchedOff())) {
     target = previous;
   } else {
     return before;
@@ -393,7 +440,7 @@ int setIlluminationLevel(int mode) {
 int setLaser(int mode) {
   LightSources& light = lightSources;
   if (mode == 2) mode = light.laserPrevious;
-  if (mode != 0 && mode != 1) return light.laserOn;
+  if ((mode != 0 && mode != 1) || (mode == 1 && outputsLatchedOff())) return light.laserOn;
   light.laserPrevious = light.laserOn;
   tickRadio(laserOnButton, laserOffButton, mode ? laserOnButton : laserOffButton);
   setLaserLevel(mode ? light.laserLevel : 0.0);

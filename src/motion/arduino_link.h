@@ -30,6 +30,12 @@ struct ArduinoLink {
   unsigned char moving[motorAxisCount] = {};  // 1 while a move of that axis is waited for
   char ioText[100] = {};                    // the last line sent (without line feed) or reply taken
   ReplySplitter replies;                    // completes lines cut at a read boundary
+  // A move is waiting for its replies: light commands asked meanwhile (an
+  // "Off" from the window, while the pump serves it) wait for its end, so
+  // that no bytes come between the move's, and go out right after it.
+  unsigned char inTransaction = 0;
+  char pendingLines[4][16] = {};            // the last level asked per light output, in order
+  int pendingCount = 0;
 };
 
 extern ArduinoLink arduinoLink;
@@ -96,6 +102,9 @@ int setLaser(int mode);              // laser at 0 V / `laserLevel`
 // write bounded by the port's write time-out. For the make-safe round, which
 // may run from a crash handler.
 void darkenLightsNow();
+// After a make-safe round, on the window's thread: the remembered states and
+// the radio buttons show both light sources off, as the round left them.
+void showLightsDarkened();
 
 // Sends the laser control voltage and shows it with the power it gives. A
 // level equal to the last one sent is skipped, except the first after each

@@ -6,6 +6,7 @@
 #include "motion/objective_plan.h"
 #include "motion/objective_table.h"
 #include "motion/stage_axis.h"
+#include "shell/instrument_safety.h"
 #include "shell/jog_pad.h"
 #include "shell/program_state.h"
 #include "shell/reporting.h"
@@ -26,7 +27,9 @@ constexpr int turretEnablePin = 4;
 
 int selectObjective(int index) {
   if (!isObjectiveIndex(index)) return 0;
-  if (deviceBusy) return 0;
+  // Once the program is ending the turret stays, and so does the objective
+  // on record.
+  if (deviceBusy || outputsLatchedOff()) return 0;
   deviceBusy = 1;
 
   CheckRadioButton(hMainWnd, firstObjectiveRadio, firstObjectiveRadio + objectiveCount - 1,

@@ -3,6 +3,7 @@
 #include "motion/stage_math.h"
 #include "motion/ximc_library.h"
 #include "shell/device_faults.h"
+#include "shell/instrument_safety.h"
 #include "shell/message_pump.h"
 #include "shell/reporting.h"
 
@@ -231,6 +232,8 @@ void setAxisSpeedExact(StageAxis& axis, int stepsPerSecond, int microstepsPerSec
 }
 
 bool startAxisMove(StageAxis& axis, double targetUm) {
+  // Once the program is ending nothing moves again.
+  if (outputsLatchedOff()) return false;
   const XimcLibrary* lib = controllerOf(axis);
   if (!lib) {
     axis.positionUm = targetUm;
@@ -271,7 +274,9 @@ int waitAxisArrival(StageAxis& axis, double targetUm, int timeoutMs) {
       outcome = decided;
       break;
     }
-    if (pumpMessages(arrivalPollMs) == pumpClicked) {
+    // The operator's click, or the make-safe round (which stopped the
+    // axes), ends the wait short of the target as it should.
+    if (pumpMessages(arrivalPollMs) == pumpClicked || outputsLatchedOff()) {
       showInfo("stop requested");
       clicked = true;
       break;
@@ -325,6 +330,8 @@ void moveZBy(double distanceUm) { moveAxisBy(stageZ, distanceUm); }
 void moveZTo(double targetUm) { moveAxisTo(stageZ, targetUm); }
 
 bool moveAxesTo(StageAxis& a, StageAxis& b, double targetA, double targetB, int speed) {
+  // Nothing would start: no arrival to wait for.
+  if (outputsLatchedOff()) return false;
   const bool aConnected = controllerOf(a) != nullptr;
   const bool bConnected = controllerOf(b) != nullptr;
   if (!aConnected || !bConnected) {
@@ -388,6 +395,13 @@ bool moveAxesTo(StageAxis& a, StageAxis& b, double targetA, double targetB, int 
     if (pumpMessages(xyPollMs) == pumpClicked) {
       ended = true;  // stopped by a click; X and Y run on to their targets
       break;
+    }
+    // The make-safe round stopped both where they are: no target reached,
+    // and no fault of theirs.
+    if (outputsLatchedOff()) {
+      readAxisPosition(a);
+      readAxisPosition(b);
+      return false;
     }
   } while (msSince(start) < limitMs);
 

@@ -54,10 +54,7 @@ void startCurrentMeter() {
 // The sourcemeters are left with their output off.
 void closeCurrentMeter() {
   if (currentEquipment == 3) closeGpibSourcemeter();
-  if (currentEquipment == 4) {
-    configureUsbSourcemeter(0.0f, currentLimit);
-    closeUsbSourcemeter();
-  }
+  if (currentEquipment == 4) closeUsbSourcemeter();
 }
 
 // Each device starts on its own; a failure is reported and start-up goes on
@@ -101,15 +98,19 @@ int runMessageLoop(HINSTANCE instance) {
   return static_cast<int>(msg.wParam);
 }
 
-void shutDownLightsAndSave() {
+}  // namespace
+
+void shutDownDevices() {
   saveConfigFile();
-  setIlluminationLevel(0);
-  setLaser(0);
+  // The instruments harmless before anything is closed, each step bounded
+  // and watched: a device that hangs while it closes can no longer leave an
+  // output on. The round also switches off a sourcemeter that was replaced
+  // by another meter in the Configuration dialog, which the closing below
+  // leaves alone.
+  makeInstrumentsSafe();
+  showLightsDarkened();
   videoControl(0);
   KillTimer(hMainWnd, videoTimerId);
-}
-
-void closeDevices() {
   camera.shutDown();
   closeArduino();
   closeStageAxis(stageX);
@@ -117,8 +118,6 @@ void closeDevices() {
   closeStageAxis(stageZ);
   closeCurrentMeter();
 }
-
-}  // namespace
 
 void installInstrumentSafety() {
   static bool installed = false;
@@ -154,13 +153,8 @@ int runNerinStation(HINSTANCE instance, int showCommand) {
   }
   startUp();
   const int exitCode = runMessageLoop(instance);
-  shutDownLightsAndSave();
+  shutDownDevices();
   Gdiplus::GdiplusShutdown(gdiplusToken);
-  closeDevices();
-  // Finds nothing left open after a normal shutdown, except a sourcemeter
-  // that was replaced by another meter in the Configuration dialog: the
-  // shutdown closes only the meter chosen last.
-  makeInstrumentsSafe();
   endFineTimer();
   return exitCode;
 }

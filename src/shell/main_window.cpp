@@ -41,24 +41,30 @@ bool closeWhenIdle = false;
 bool operationUnderWay() { return pumpActive || scanRunning || deviceBusy; }
 
 // Closing the window in the middle of a run or a device sequence does not
-// pull the window from under it: a run ends at its next stop check and
-// saves what it has, as after a confirmed stop, and the window goes when
-// control is back in the main loop.
+// pull the window from under it: a run ends at its next wait and saves what
+// it has, as after a confirmed stop, and the window goes when control is
+// back in the main loop.
 void closeMainWindow(HWND window) {
   if (!operationUnderWay()) {
     DestroyWindow(window);
     return;
   }
   closeWhenIdle = true;
-  if (scanRunning) stopRequested = 1;
+  if (scanRunning) {
+    stopRequested = 1;
+    programEnding = 1;
+  }
 }
 
 // Windows is logging off or shutting down and may end the process as soon
-// as this returns: the instruments are made safe and the settings kept now.
-// A run under way stops (its rows so far are in the scan journal already)
-// and the program exits after it if it is given the time.
+// as this returns: the instruments are made safe (from now on nothing
+// drives an output again) and the settings kept now. A run under way ends
+// at its next wait (its rows so far are in the scan journal already) and
+// the program exits after it if it is given the time.
 void endSession() {
   makeInstrumentsSafe();
+  showLightsDarkened();
+  programEnding = 1;
   saveConfigFile();
   if (scanRunning) closeMainWindow(hMainWnd);
 }
@@ -200,13 +206,19 @@ void runCommand(HWND window, int id) {
     case IDC_VIDEO_OFF:
       videoControl(0);
       break;
+    // Off is never refused: during a run or a device sequence too (a run
+    // may switch the laser on again at its next step, as it would anyway).
     case illuminationOnButton:
+      if (devicesFree()) setIllumination(1);
+      break;
     case illuminationOffButton:
-      if (devicesFree()) setIllumination(id == illuminationOnButton ? 1 : 0);
+      setIllumination(0);
       break;
     case laserOnButton:
+      if (devicesFree()) setLaser(1);
+      break;
     case laserOffButton:
-      if (devicesFree()) setLaser(id == laserOnButton ? 1 : 0);
+      setLaser(0);
       break;
     case IDC_LASER_LEVEL:
       if (devicesFree()) applyTypedLaserLevel();

@@ -40,6 +40,15 @@ DWORD millisecondsUntil(std::int64_t deadline) {
   return ms > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(ms);
 }
 
+// Once the program is ending, the run under way stops at this wait as
+// after a confirmed stop; once per run, so that what it does on the way out
+// (the stage's return, its saving) waits as usual.
+bool runMustEnd() {
+  if (!programEnding || !scanRunning || stopRequested) return false;
+  stopRequested = 1;
+  return true;
+}
+
 bool asksStop(const MSG& msg) {
   return scanRunning && (msg.message == WM_LBUTTONDOWN || LOWORD(msg.wParam) == IDC_STOP_REQUEST);
 }
@@ -98,6 +107,10 @@ int pumpMessages(unsigned durationMs) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
       }
+    }
+    if (!ended && runMustEnd()) {
+      result = pumpStopConfirmed;
+      ended = true;
     }
     if (ended) break;
     // Sleep until a message arrives or the last millisecond begins, instead

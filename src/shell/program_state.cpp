@@ -18,6 +18,7 @@ int deviceBusy = 0;
 int scanRunning = 0;
 int stopRequested = 0;
 int wideViewShown = 0;
+int programEnding = 0;
 
 int idleTicks = 0;
 unsigned char areaDragActive = 0;

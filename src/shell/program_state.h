@@ -28,6 +28,10 @@ extern int deviceBusy;      // a stage or meter sequence is under way
 extern int scanRunning;     // a long run is under way
 extern int stopRequested;   // the operator confirmed the stop question
 extern int wideViewShown;   // the camera area shows the wide-view mosaic
+// The program is to end (the session ends, or the main window was closed
+// during a run): a run under way, or one started after, ends at its next
+// wait as after a confirmed stop (the message pump sets stopRequested).
+extern int programEnding;
 
 // Neither a device sequence nor a long run is under way, so a handler may
 // start one: its commands cannot interleave with a move waiting in the pump.

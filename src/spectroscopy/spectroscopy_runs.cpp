@@ -43,8 +43,13 @@ void showBack(HWND edit, const std::string& shown) {
   if (!shown.empty()) SetWindowTextA(edit, shown.c_str());
 }
 
-// The points in order until all are measured (true) or the operator
-// confirms the stop (false).
+// A wait of a run, ended by a confirmed stop: the operator's, or the one
+// the pump makes when the program is ending (also one that came in a wait
+// of the sourcemeter's own, which does not answer it).
+bool stoppedDuring(int pumpResult) { return pumpResult == pumpStopConfirmed || stopRequested; }
+
+// The points in order until all are measured (true) or a stop is confirmed
+// (false).
 bool sweep(SpectroscopyRecord& record, float step) {
   const int count = ivPointCount(record);
   for (int k = 0; k < count; ++k) {
@@ -52,7 +57,7 @@ bool sweep(SpectroscopyRecord& record, float step) {
     record.pointIndex = k;
     record.voltages[i] = ivSweepVoltage(k, record.voltageRange, step, record.pointsPerBranch);
     configureUsbSourcemeter(record.voltages[i], currentLimit);
-    if (pumpMessages(10) == pumpStopConfirmed) return false;
+    if (stoppedDuring(pumpMessages(10))) return false;
     record.currents[i] = amperesToMicroamperes(readUsbSourcemeter());
     std::snprintf(record.text, sizeof record.text, "%s", ivPointText(record.voltages[i], record.currents[i]).c_str());
     showInfo(record.text);
@@ -140,7 +145,7 @@ void runTimeEvolution(SpectroscopyRecord& record) {
       readCurrent,
       setLaser,
       stopwatch,
-      pumpMessages,
+      [](unsigned ms) { return stoppedDuring(pumpMessages(ms)) ? pumpStopConfirmed : pumpElapsed; },
       [&windows](const SpectroscopyRecord& r) {
         drawCurve(windows.timeWindow, r.times.data(), r.currents.data(), 0, r.pointIndex);
       },

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -136,6 +137,51 @@ TEST_F(GpibWithFake, AFailedReadIsReportedAndReadsZero) {
   EXPECT_EQ(out.rfind("ibrd Error\nIbsta() = 0xc000  < ERR TIMO >\nIberr() = 6 EABO <Operation aborted>\n", 0), 0u)
       << out;
   EXPECT_EQ(fake().calls(), "ibwrt 7 6 \":READ?\"\nibrd 7 100\nibonl 7 0\n");
+
+  // The driver hands the descriptor to the next instrument opened: the
+  // make-safe round must not switch "its" output off.
+  ASSERT_EQ(openGpibMultimeter(22), 1);
+  fake().reset();
+  switchGpibSourcemeterOffNow();
+  EXPECT_EQ(fake().calls(), "");
+}
+
+// The round may run in a crash handler while the crashed thread holds the
+// loader's lock: it calls only what was looked up when the driver was bound.
+TEST_F(GpibWithFake, TheMakeSafeStepNeedsNoLookupAndSetsAShortTimeOutAroundTheOutputOff) {
+  ASSERT_EQ(openGpibSourcemeter(18), 1);
+  fake().reset();
+  using LockLoader = LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*);
+  using UnlockLoader = LONG(WINAPI*)(ULONG, ULONG_PTR);
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  const auto lockLoader = reinterpret_cast<LockLoader>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrLockLoaderLock")));
+  const auto unlockLoader = reinterpret_cast<UnlockLoader>(reinterpret_cast<void*>(GetProcAddress(ntdll, "LdrUnlockLoaderLock")));
+  ASSERT_TRUE(lockLoader && unlockLoader);
+  const HANDLE locked = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const HANDLE unlock = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread round([&] {
+    WaitForSingleObject(go, INFINITE);
+    switchGpibSourcemeterOffNow();
+    SetEvent(done);
+  });
+  std::thread holder([&] {
+    ULONG_PTR cookie = 0;
+    lockLoader(0, nullptr, &cookie);
+    SetEvent(locked);
+    WaitForSingleObject(unlock, INFINITE);
+    unlockLoader(0, cookie);
+  });
+  ASSERT_EQ(WaitForSingleObject(locked, 10000), WAIT_OBJECT_0);
+  SetEvent(go);
+  EXPECT_EQ(WaitForSingleObject(done, 10000), WAIT_OBJECT_0) << "the step waited for the loader's lock";
+  SetEvent(unlock);
+  holder.join();
+  round.join();
+  for (HANDLE event : {locked, unlock, go, done}) CloseHandle(event);
+  EXPECT_EQ(fake().calls(), "ibconfig 7 3 11\nibwrt 7 9 \":OUTP OFF\"\nibconfig 7 3 13\n");
+  closeGpibSourcemeter();
 }
 
 // The decoding of every status bit and error code is pinned by the core's

@@ -5,12 +5,14 @@
 #include "fake_keithley_control.h"
 #include "measurement/current_reading.h"
 #include "measurement/usb_sourcemeter.h"
+#include "shell/instrument_safety.h"
 #include "shell/program_state.h"
 #include "stdout_capture.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -121,6 +123,40 @@ TEST_F(UsbSourcemeter, ClosingSwitchesTheOutputOffClosesTheSessionAndLetsGoOfThe
   EXPECT_EQ(fake().calls(), configureCalls("0", "0.0001") + "Output.12(0)\nDriver.8\n");
   EXPECT_EQ(fake().references(), 0) << "every interface released";
   EXPECT_EQ(readUsbSourcemeter(), 0.0f) << "a read after closing reads nothing";
+}
+
+// A configuration that fails where the driver hands out the output keeps
+// the one held before: the make-safe round and the exit switch it off.
+TEST_F(UsbSourcemeter, AFailedConfigurationKeepsTheOutputItHadForSwitchingOff) {
+  for (const int mode : {fakeCallFails, fakeNoInterface}) {
+    ASSERT_EQ(open(0.0f), 1);
+    fake().setMode("Source.17", mode);
+    configureUsbSourcemeter(0.5f, 0.0001f);
+    fake().reset();
+    switchUsbSourcemeterOffNow();
+    closeUsbSourcemeter();
+    EXPECT_EQ(fake().calls(), "Output.12(0)\nOutput.12(0)\nDriver.8\n") << "mode " << mode;
+  }
+}
+
+// A step that hangs before it: the watchdog's own thread, which enters COM
+// as the driver needs, switches the output off.
+TEST_F(UsbSourcemeter, TheWatchdogSwitchesTheOutputOffFromItsOwnThread) {
+  static const HANDLE takenOver = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  static const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_EQ(open(0.0f), 1);
+  fake().reset();
+  clearSafeSteps();
+  startSafetyWatchdog([] { SetEvent(takenOver); });
+  addSafeStep([] { WaitForSingleObject(release, 30000); }, 100);
+  addSafeStep(switchUsbSourcemeterOffNow, 3000);
+  std::thread round(makeInstrumentsSafe);
+  EXPECT_EQ(WaitForSingleObject(takenOver, 10000), WAIT_OBJECT_0);
+  EXPECT_EQ(fake().calls(), "Output.12(0)\n");
+  SetEvent(release);
+  round.join();
+  clearSafeSteps();
+  liftOutputLatch();
 }
 
 TEST_F(UsbSourcemeter, AFailureAtAnyStepOfTheConnectionGivesZero) {

@@ -5,6 +5,7 @@
 
 #include "arduino_emulator_client.h"
 #include "motion/objective_table.h"
+#include "shell/instrument_safety.h"
 #include "shell/ui_handles.h"
 #include "ui_driver.h"
 
@@ -161,6 +162,44 @@ TEST_F(ArduinoLinkTest, TheLetterAloneEndsTheWaitAtTheTarget) {
   EXPECT_DOUBLE_EQ(arduinoLink.upperLimitUm[3], 1e6);
   EXPECT_DOUBLE_EQ(arduinoLink.lowerLimitUm[3], -1e6);
   expectSentBeforeMarker("o1228\n");
+}
+
+// "Off" asked while a move waits for its replies (the window's button,
+// served by the wait's message pump) goes out right after the move, never
+// between its bytes, and is never dropped.
+bool offAskedMidMove = false;
+
+TEST_F(ArduinoLinkTest, LightsSwitchedOffDuringAMoveGoOutRightAfterIt) {
+  connect();
+  setLaser(1);
+  setIllumination(1);
+  setMotorSpeed(3, 100);  // about 2 s for the move
+  expectSentBeforeMarker("G 5 51\nD 6 5\nO640\n");
+  SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    offAskedMidMove = arduinoLink.moving[3] != 0;
+    setLaser(0);
+    setIllumination(0);
+    sendLine("mid-move");
+  });
+  EXPECT_TRUE(moveMotorTo(3, 192));
+  EXPECT_TRUE(offAskedMidMove);
+  EXPECT_TRUE(ticked(laserOffButton));
+  expectSentBeforeMarker("o1228\nmid-move\nG 5 0\nD 6 0\n");
+}
+
+TEST_F(ArduinoLinkTest, OnceTheProgramIsEndingOnlySwitchingOffReachesTheBoard) {
+  connect();
+  setLaser(1);
+  makeInstrumentsSafe();  // no steps listed in this program: the latch alone
+  setLaserLevel(2.0);
+  setDigitalOutput(4, 5);  // the turret's enable
+  setIllumination(1);
+  EXPECT_FALSE(moveMotorTo(3, 192));
+  setLaser(0);
+  setIllumination(0);
+  liftOutputLatch();
+  expectSentBeforeMarker("G 5 51\nG 5 0\nD 6 0\n");
 }
 
 TEST_F(ArduinoLinkTest, LimitSwitchRepliesNarrowTheTravel) {

@@ -1,8 +1,9 @@
 // Each device failing at a chosen call in the middle of each run it takes
-// part in: the run ends or goes on as it should, within its bound and with
-// the message pump answering, every reading taken before the failure is in
-// the saved file, the operator is told which device failed, and the stage,
-// the bias and the laser are left as safe as the failed device allows.
+// part in (also with a stop confirmed after it): the run ends or goes on as
+// it should, within its bound and with the message pump answering, every
+// reading taken before the failure is in the saved file, the operator is
+// told which device failed, and the stage, the bias and the laser are left
+// as safe as the failed device allows. And each failing at the exit.
 
 #include "run_harness.h"
 
@@ -23,6 +24,7 @@ struct FaultCase {
   const char* at;  // the call the fault comes at (the stage: its axis)
   int atCall;      // the how-manieth of those calls, counted from the run's start
   bool quick;      // also in every test run, not only in the whole matrix
+  Call stopAt = {Source::stage, nullptr, 0};  // a confirmed stop after the fault, in the same run
 };
 
 constexpr long visaTimeout = static_cast<long>(0xBFFF0015);  // a failing HRESULT
@@ -63,6 +65,12 @@ const FaultCase cases[] = {
     {"TimeEvolutionGpib", Run::timeEvolution, Fault::gpib, "ibrd", 30, false},
     {"TimeEvolutionGpibFirstReading", Run::timeEvolution, Fault::gpib, "ibrd", 1, false},
     {"TimeEvolutionUsb", Run::timeEvolution, Fault::usb, "Data.4", 30, false},
+    // A fault, then a stop confirmed later in the same run.
+    {"MapScanGpibThenStop", Run::mapScan, Fault::gpib, "ibrd", 5, false, {Source::stage, "command_move", 14}},
+    {"WideViewCameraThenStop", Run::wideView, Fault::camera, "", 4, false, {Source::stage, "command_move", 9}},
+    {"IvSweepUsbThenStop", Run::ivSweep, Fault::usb, "Data.4", 7, true, {Source::usb, "Driver.9", 12}},
+    {"TimeEvolutionBoardThenStop", Run::timeEvolution, Fault::board, "G 5", 2, false,
+     {Source::meter, "phase 2 sample 5", 1}},
 };
 
 const char* titleOf(Fault fault) {
@@ -83,6 +91,7 @@ RunPlan planFor(const FaultCase& c) {
   RunPlan plan;
   plan.run = c.run;
   plan.usbMeter = c.fault == Fault::usb;
+  if (c.stopAt.prefix) plan.stopAt = &c.stopAt;
   if (c.fault == Fault::camera) plan.stallBoundMs = cameraTimeoutMs;
   plan.armFault = [&c] {
     switch (c.fault) {
@@ -107,7 +116,7 @@ TEST_P(DeviceFault, RunEndsInTimeKeepsItsDataAndTellsTheOperator) {
   tally.longestStallMs = std::max(tally.longestStallMs, record.longestStallMs);
 
   expectResponsive(plan, record);
-  EXPECT_FALSE(record.stopAsked);
+  EXPECT_EQ(record.stopAsked, plan.stopAt != nullptr);
   tally.lostPoints += expectDataSaved(plan, record);
 
   // The operator is told, once, of the device that failed, and of no other.
@@ -127,6 +136,54 @@ TEST_P(DeviceFault, RunEndsInTimeKeepsItsDataAndTellsTheOperator) {
 
 INSTANTIATE_TEST_SUITE_P(Matrix, DeviceFault, ::testing::ValuesIn(selectedCases(cases)),
                          [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+
+// A device failing while the program exits, with the meter chosen: the
+// exit ends, and the make-safe round at its start leaves every other device
+// harmless. A driver that hangs in the round is left to the watchdog, which
+// does the rest.
+struct ExitCase {
+  const char* name;
+  int equipment;
+  Fault fault;  // the stage's faults come only with moves: none at exit
+  const char* at;
+  int atCall;
+  bool quick;
+};
+
+const ExitCase exitCases[] = {
+    {"GpibOutputOffFails", 3, Fault::gpib, "ibwrt", 1, false},
+    {"UsbOutputOffFails", 4, Fault::usb, "Output.12", 1, false},
+    {"BoardUnplugged", 3, Fault::board, "G 5", 1, false},
+    {"GpibHangsInTheMakeSafeRound", 3, Fault::gpib, nullptr, 0, true},
+};
+
+using ExitFault = CaseTest<ExitCase, exitTally>;
+
+TEST_P(ExitFault, TheExitEndsAndEveryOtherDeviceIsLeftHarmless) {
+  const ExitCase& c = GetParam();
+  static const Call hang = {Source::gpib, "ibwrt 7 9 \":OUTP OFF\"", 1};
+  const ExitRecord exit = exitOnce(
+      c.equipment,
+      [&c] {
+        if (c.at) planFor({c.name, Run::mapScan, c.fault, c.at, c.atCall, false}).armFault();
+      },
+      c.at ? nullptr : &hang);
+  EXPECT_EQ(exit.takenOver, !c.at) << "the watchdog took the round over";
+  std::string stopped;
+  bool gpibOff = false, usbOff = false;
+  for (const Event& e : exit.calls.events) {
+    if (e.call.rfind("command_stop", 0) == 0) stopped += e.call + "\n";
+    gpibOff = gpibOff || e.call == "ibwrt 7 9 \":OUTP OFF\"";
+    usbOff = usbOff || e.call == "Output.12(0)";
+  }
+  EXPECT_EQ(stopped, "command_stop 11\ncommand_stop 12\ncommand_stop 13\n");
+  EXPECT_TRUE(gpibOff);
+  EXPECT_TRUE(usbOff);
+  if (c.fault != Fault::board) expectLightsDark();
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, ExitFault, ::testing::ValuesIn(selectedCases(exitCases)),
+                         [](const ::testing::TestParamInfo<ExitCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace reliability

@@ -15,8 +15,10 @@
 #include "program_run.h"
 #include "resources/resource_ids.h"
 #include "scan_test_settings.h"
+#include "shell/app.h"
 #include "shell/data_paths.h"
 #include "shell/device_faults.h"
+#include "shell/instrument_safety.h"
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
 #include "spectroscopy/spectroscopy_runs.h"
@@ -29,9 +31,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <iterator>
 #include <mutex>
 #include <thread>
@@ -69,22 +73,70 @@ int readsSinceMove = 0;   // map scan: the first reading at a row start settles
 double lastVoltage = 0.0;  // I-V: the sourcemeter's output, uA through 1 MOhm
 int phase = -1, phaseSample = 0, lastLaser = -1;  // time evolution
 double gridX0 = 0.0, gridY0 = 0.0;
+// The exit's driver that hangs: the call it hangs in, and what lets it go.
+const Call* holdAt = nullptr;
+int holdCount = 0;
+const HANDLE holdRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+std::atomic<bool> takenOver{false};
 
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-void onCall(Source source, std::string call) {
-  std::lock_guard<std::mutex> hold(recordLock);
-  const long at = ++ticks;
-  if (!recording) return;
-  if (source == Source::stage && startsWith(call, "command_move")) readsSinceMove = 0;
-  if (source == Source::usb && startsWith(call, "Source.26(1, ")) lastVoltage = std::atof(call.c_str() + 13);
-  if (source == Source::camera) call += " z=" + std::to_string(fakeXimc().position(zDevice));
-  recording->events.push_back({at, source, call});
-  const Call* stop = running.stopAt;
-  if (stop && stop->source == source && startsWith(call, stop->prefix) && ++triggerCount == stop->occurrence) {
-    // The operator clicks, as anywhere in the window during a run.
-    PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300));
+bool matches(const Call* chosen, Source source, const std::string& call, int& count) {
+  return chosen && chosen->source == source && startsWith(call, chosen->prefix) && ++count == chosen->occurrence;
+}
+
+// Closes the main window, or ends the session, when the run's wait takes the
+// message posted to it at the chosen call: the moment it is handled is on
+// the clock.
+LRESULT CALLBACK operatorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_APP) return DefWindowProcW(window, message, wParam, lParam);
+  {
+    std::lock_guard<std::mutex> hold(recordLock);
+    if (recording) recording->stopAt = ++ticks;
   }
+  if (static_cast<Ending>(wParam) == Ending::sessionEnd) {
+    SendMessageW(hMainWnd, WM_ENDSESSION, TRUE, 0);
+  } else {
+    SendMessageW(hMainWnd, WM_CLOSE, 0, 0);
+  }
+  return 0;
+}
+
+HWND operatorWindow() {
+  static const HWND window = [] {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = operatorProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ReliabilityOperator";
+    RegisterClassW(&wc);
+    return CreateWindowW(L"ReliabilityOperator", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  }();
+  return window;
+}
+
+void onCall(Source source, std::string call) {
+  bool hang = false;
+  {
+    std::lock_guard<std::mutex> hold(recordLock);
+    const long at = ++ticks;
+    if (!recording) return;
+    if (source == Source::stage && startsWith(call, "command_move")) readsSinceMove = 0;
+    if (source == Source::usb && startsWith(call, "Source.26(1, ")) lastVoltage = std::atof(call.c_str() + 13);
+    if (source == Source::camera) call += " z=" + std::to_string(fakeXimc().position(zDevice));
+    recording->events.push_back({at, source, call});
+    if (matches(running.stopAt, source, call, triggerCount)) {
+      if (running.ending == Ending::stop) {
+        // The operator clicks, as anywhere in the window during a run.
+        PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300));
+      } else {
+        PostMessageW(operatorWindow(), WM_APP, static_cast<WPARAM>(running.ending), 0);
+      }
+    }
+    hang = matches(holdAt, source, call, holdCount);
+  }
+  // The driver does not come back (holding its own lock, as the fakes call
+  // here under theirs).
+  if (hang) WaitForSingleObject(holdRelease, 30000);
 }
 
 void stageCall(const char* call) { onCall(Source::stage, call); }
@@ -181,15 +233,46 @@ class PumpProbe {
   std::thread thread_;
 };
 
+Tally* activeTally = nullptr;
+
+const char* caseName() {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  return test ? test->name() : "?";
+}
+
+// A case that ends the program (a hang, a crash) counts, and the figures are
+// printed before it goes.
+[[noreturn]] void endCounted(int Tally::*what, UINT exitCode) {
+  if (activeTally) {
+    ++(activeTally->*what);
+    ++activeTally->cases;
+  }
+  printFigures();
+  TerminateProcess(GetCurrentProcess(), exitCode);
+  for (;;) Sleep(INFINITE);
+}
+
+void crashed(const char* how, UINT exitCode) {
+  std::printf("CRASH: %s in %s\n", how, caseName());
+  endCounted(&Tally::crashes, exitCode);
+}
+
+LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* info) {
+  const UINT code = info && info->ExceptionRecord ? info->ExceptionRecord->ExceptionCode : 1;
+  char how[48];
+  std::snprintf(how, sizeof how, "exception 0x%08X", code);
+  crashed(how, code);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
 // Ends the program when the run has not returned within its bound: a hang.
 class Watchdog {
  public:
-  explicit Watchdog(Run run)
-      : done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_([this, run] {
+  explicit Watchdog(const char* what)
+      : done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_([this, what] {
           if (WaitForSingleObject(done_, runBoundMs) == WAIT_OBJECT_0) return;
-          std::printf("HANG: the %s did not return within %lu ms\n", runName(run), runBoundMs);
-          std::fflush(stdout);
-          TerminateProcess(GetCurrentProcess(), 3);
+          std::printf("HANG: the %s did not return within %lu ms in %s\n", what, runBoundMs, caseName());
+          endCounted(&Tally::hangs, 3);
         }) {}
   ~Watchdog() {
     SetEvent(done_);
@@ -279,11 +362,27 @@ bool prepareDevices(std::string& why) {
     why = "the fake sourcemeter driver did not load";
   if (!why.empty()) return false;
 
+  // The program's make-safe steps, for the session's end and the exit; a
+  // watchdog that takes over reports here instead of ending the program.
+  // Crashes end the program as counted cases.
+  static const bool installed = [] {
+    installInstrumentSafety();
+    startSafetyWatchdog([] {
+      takenOver = true;
+      SetEvent(holdRelease);
+    });
+    SetUnhandledExceptionFilter(onUnhandledException);
+    std::set_terminate([] { crashed("std::terminate", 3); });
+    std::signal(SIGABRT, [](int) { crashed("abort", 3); });
+    return true;
+  }();
+  (void)installed;
+  liftOutputLatch();
   ensureTestMainWindow();
   SetWindowPos(hMainWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
   videoControl(0);
   drain();
-  deviceBusy = scanRunning = stopRequested = wideViewShown = 0;
+  deviceBusy = scanRunning = stopRequested = wideViewShown = programEnding = 0;
   clearDeviceFaults();
 
   for (StageAxis* axis : {&stageX, &stageY, &stageZ}) {
@@ -398,13 +497,21 @@ RunRecord runOnce(const RunPlan& plan) {
       return IDOK;
     });
     PumpProbe probe(record.longestStallMs);
-    Watchdog watchdog(plan.run);
+    Watchdog watchdog(runName(plan.run));
     click(window, start);  // the whole run happens in here
   }
   record.tookMs = GetTickCount64() - began;
   {
     std::lock_guard<std::mutex> hold(recordLock);
     recording = nullptr;
+  }
+  if (plan.ending != Ending::stop) {
+    // Back in the main loop the closed window goes (prepareDevices makes
+    // the next case a new one).
+    MSG idle = {};
+    idle.hwnd = hMainWnd;
+    dispatchProgramMessage(nullptr, idle);
+    record.windowGone = !IsWindow(hMainWnd);
   }
   // A click the run did not take any more is not the next case's.
   MSG stray;
@@ -423,9 +530,9 @@ RunRecord runOnce(const RunPlan& plan) {
 int expectDataSaved(const RunPlan& plan, const RunRecord& record) {
   int lost = 0;
   const std::vector<Served>& served = record.served;
-  // After a stop a time evolution drops the sample it read last (the stop
-  // came in its wait).
-  const bool dropsLast = plan.run == Run::timeEvolution && record.stopAsked && !served.empty();
+  // After a stop (or the end of the program) a time evolution drops the
+  // sample it read last (the end came in its wait).
+  const bool dropsLast = plan.run == Run::timeEvolution && record.stopAt >= 0 && !served.empty();
   switch (plan.run) {
     case Run::mapScan: {
       const auto table = numbers(L"Nerin.txt", 0);
@@ -506,6 +613,56 @@ void expectLaser(int level) {
   EXPECT_EQ(laser, std::to_string(level)) << "the laser pin of the board: " << state;
 }
 
+void expectLightsDark() {
+  EXPECT_NE(board().state().find(" analog=5:0,6:0"), std::string::npos) << "laser and lamp dark: " << board().state();
+}
+
+void expectOutputsOffAfter(const RunRecord& record, long at) {
+  expectLightsDark();
+  bool gpibOff = false, usbOff = false;
+  for (const Event& e : record.events) {
+    if (e.at <= at) continue;
+    gpibOff = gpibOff || e.call == "ibwrt 7 9 \":OUTP OFF\"";
+    usbOff = usbOff || e.call == "Output.12(0)";
+    const bool drives = startsWith(e.call, "command_move") || e.call.find(":OUTP ON") != std::string::npos ||
+                        e.call.find(":SOUR:VOLT ") != std::string::npos || e.call == "Output.12(1)" ||
+                        startsWith(e.call, "Source.26");
+    EXPECT_FALSE(drives) << e.call << " after the make-safe round";
+  }
+  EXPECT_TRUE(gpibOff) << "the GPIB sourcemeter's output switched off";
+  EXPECT_TRUE(usbOff) << "the USB sourcemeter's output switched off";
+}
+
+ExitRecord exitOnce(int equipment, const std::function<void()>& armFault, const Call* hold) {
+  ExitRecord result;
+  currentEquipment = equipment;
+  setLaser(1);  // as a run may leave it
+  drain();
+  {
+    std::lock_guard<std::mutex> lock(recordLock);
+    running = RunPlan{};
+    recording = &result.calls;
+    holdAt = hold;
+    holdCount = 0;
+  }
+  ResetEvent(holdRelease);
+  takenOver = false;
+  if (armFault) armFault();
+  {
+    Watchdog watchdog("exit");
+    shutDownDevices();
+  }
+  {
+    std::lock_guard<std::mutex> lock(recordLock);
+    recording = nullptr;
+    holdAt = nullptr;
+  }
+  SetEvent(holdRelease);
+  result.takenOver = takenOver;
+  drain();
+  return result;
+}
+
 void expectResponsive(const RunPlan& plan, const RunRecord& record) {
   EXPECT_LE(record.longestStallMs, stallBoundMs + plan.stallBoundMs) << "the message pump stalled";
   // About twice what each tiny run takes when all goes well.
@@ -522,25 +679,30 @@ void boardUnplugged(const char* atCommand, int count) {
 }
 
 Tally& faultTally() {
-  static Tally tally;
+  static Tally tally{"device faults"};
   return tally;
 }
 Tally& stopTally() {
-  static Tally tally;
+  static Tally tally{"stops"};
+  return tally;
+}
+Tally& endingTally() {
+  static Tally tally{"closing and session end"};
+  return tally;
+}
+Tally& exitTally() {
+  static Tally tally{"device faults at exit"};
   return tally;
 }
 
+void countCaseIn(Tally& tally) { activeTally = &tally; }
+
 void printFigures() {
-  const Tally& f = faultTally();
-  const Tally& s = stopTally();
-  if (f.cases) {
-    std::printf("FIGURE device faults: %d fault x run cases tried, %d as designed; %d hangs, %d lost points, "
-                "0 crashes; longest pump stall %llu ms\n",
-                f.cases, f.asDesigned, f.hangs, f.lostPoints, f.longestStallMs);
-  }
-  if (s.cases) {
-    std::printf("FIGURE stops: %d stops tried, %d as designed; %d lost points, 0 crashes; longest pump stall %llu ms\n",
-                s.cases, s.asDesigned, s.lostPoints, s.longestStallMs);
+  for (const Tally* t : {&faultTally(), &stopTally(), &endingTally(), &exitTally()}) {
+    if (!t->cases) continue;
+    std::printf("FIGURE %s: %d cases tried, %d as designed; %d hangs, %d crashes, %d lost points; "
+                "longest pump stall %llu ms\n",
+                t->name, t->cases, t->asDesigned, t->hangs, t->crashes, t->lostPoints, t->longestStallMs);
   }
   std::fflush(stdout);
 }

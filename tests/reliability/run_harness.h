@@ -58,10 +58,16 @@ struct Event {
   std::string call;
 };
 
+// How the run is ended at the chosen call: the operator clicks and answers
+// the stop question with Yes, closes the main window, or the session ends
+// (Windows logs off).
+enum class Ending { stop, closeWindow, sessionEnd };
+
 // What happened in one run.
 struct RunRecord {
   bool stopAsked = false;       // the stop question came (and was answered Yes)
-  long stopAt = -1;             // on the clock
+  long stopAt = -1;             // on the clock: the answer, or the window handling the close or the session's end
+  bool windowGone = false;      // the main window went once the run was over
   ULONGLONG tookMs = 0;
   ULONGLONG longestStallMs = 0;  // the longest the message pump did not answer
   std::vector<Box> boxes;        // every message box but the stop question
@@ -74,6 +80,7 @@ struct RunPlan {
   Run run = Run::mapScan;
   bool usbMeter = false;  // the map scan and the time evolution read the USB sourcemeter instead of GPIB
   const Call* stopAt = nullptr;
+  Ending ending = Ending::stop;
   std::function<void()> armFault;  // called just before the run starts
   ULONGLONG stallBoundMs = 0;      // more than the usual bound (the camera's time-out)
 };
@@ -85,6 +92,16 @@ void releaseDevices();
 // Runs one tiny run as planned and returns what happened. A run that does
 // not return within its bound ends the program with "HANG".
 RunRecord runOnce(const RunPlan& plan);
+// The program's exit after its message loop (lights off, devices closed,
+// the make-safe round), with the meter chosen and the fault armed; a device
+// call held from the chosen one on (a driver that hangs) is let go once the
+// watchdog has taken the round over. Everything the devices were asked is on
+// the record, and whether the watchdog took over.
+struct ExitRecord {
+  RunRecord calls;
+  bool takenOver = false;
+};
+ExitRecord exitOnce(int equipment, const std::function<void()>& armFault, const Call* holdAt);
 
 // Checks shared by the fault and the stop cases, as gtest expectations.
 // Every reading served is in the run's file where it belongs and nothing
@@ -95,6 +112,12 @@ void expectStageBack(const RunPlan& plan, const RunRecord& record);
 // The last bias the program sent to the meter in use (NaN: none).
 double lastBiasSent();
 void expectLaser(int level);
+// Laser and lamp at level 0 on the board.
+void expectLightsDark();
+// The make-safe round ran after the clock showed `at` and nothing drove an
+// output after it: laser and lamp dark on the board, both sourcemeters'
+// outputs off and neither switched on again, no stage move.
+void expectOutputsOffAfter(const RunRecord& record, long at);
 // The pump answered throughout, and the run ended in about the time it
 // takes when all goes well.
 void expectResponsive(const RunPlan& plan, const RunRecord& record);
@@ -106,17 +129,24 @@ void usbFails(const char* call, int atCall, long result);
 void cameraStops(int atGrab);
 void boardUnplugged(const char* atCommand, int count);
 
-// The figures of the whole program run, printed at its end.
+// The figures of the whole program run, printed at its end, and also when a
+// hang or a crash ends it early.
 struct Tally {
+  const char* name;
   int cases = 0;
   int asDesigned = 0;
-  int hangs = 0;  // runs over their bound; such a run ends the program
+  int hangs = 0;    // runs over their bound; such a run ends the program
+  int crashes = 0;  // the program ended by an exception, terminate or abort
   int lostPoints = 0;
   ULONGLONG longestStallMs = 0;
 };
 Tally& faultTally();
 Tally& stopTally();
+Tally& endingTally();
+Tally& exitTally();
 void printFigures();
+// The tally of the case under way, for a hang or a crash to be counted in.
+void countCaseIn(Tally& tally);
 
 // True for the whole matrix (NERIN_RELIABILITY=full), false for the
 // representative cases every test run takes.
@@ -137,6 +167,7 @@ template <class Case, Tally& (*tallyOf)()>
 class CaseTest : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
+    countCaseIn(tallyOf());
     std::string why;
     ASSERT_TRUE(prepareDevices(why)) << why;
   }

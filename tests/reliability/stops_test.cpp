@@ -1,12 +1,15 @@
 // A stop confirmed at moments spread over each run: the run keeps and saves
 // what it measured before, takes nothing more than its design allows after
 // the stop, returns the stage where it returns it, and leaves the bias and
-// the laser as it leaves them.
+// the laser as it leaves them. Closing the main window ends a run the same
+// way; the end of the session too, and then nothing is switched on or moved
+// again.
 
 #include "run_harness.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <iterator>
 #include <string>
@@ -121,8 +124,60 @@ std::vector<StopCase> allCases() {
 
 // Readings the run may still take after the stop was confirmed: a map point
 // whose move was under way is still measured; a sweep or a time evolution
-// reads nothing more.
-size_t readingsAllowedAfterStop(Run run) { return run == Run::mapScan ? 1 : 0; }
+// reads nothing more. Once the session has ended, the make-safe round has
+// stopped that move too.
+size_t readingsAllowedAfterStop(Run run, Ending ending) {
+  return run == Run::mapScan && ending != Ending::sessionEnd ? 1 : 0;
+}
+
+// What every ended run keeps: its data, and the pump answering; none reads
+// more than it may after the end.
+void expectEndedInTime(const RunPlan& plan, const RunRecord& record, Tally& tally) {
+  tally.longestStallMs = std::max(tally.longestStallMs, record.longestStallMs);
+  EXPECT_TRUE(record.boxes.empty()) << record.boxes[0].title << ": " << record.boxes[0].text;
+  expectResponsive(plan, record);
+  tally.lostPoints += expectDataSaved(plan, record);
+  size_t after = 0;
+  for (const Served& s : record.served) after += s.at > record.stopAt ? 1 : 0;
+  EXPECT_LE(after, readingsAllowedAfterStop(plan.run, plan.ending)) << "readings after the end";
+}
+
+size_t grabsAfter(const RunRecord& record) {
+  size_t grabs = 0;
+  for (const Event& e : record.events) grabs += e.source == Source::camera && e.at > record.stopAt ? 1 : 0;
+  return grabs;
+}
+
+// The stage, the bias and the laser as a confirmed stop leaves them.
+void expectLeftAsAfterAStop(const RunPlan& plan, const RunRecord& record) {
+  const Call& at = *plan.stopAt;
+  expectStageBack(plan, record);
+  switch (plan.run) {
+    case Run::mapScan:
+      EXPECT_EQ(lastBiasSent(), 0.0) << "bias off";
+      expectLaser(0);  // back in Sample view
+      break;
+    case Run::autofocus:
+      expectLaser(51);  // "Focus" switched it on
+      break;
+    case Run::wideView:
+      EXPECT_LE(grabsAfter(record), 1u) << "tiles taken after the stop";
+      break;
+    case Run::ivSweep: {
+      // The bias stays at the voltage of the point being set when the stop came.
+      const int k = at.occurrence - 1;
+      EXPECT_NEAR(lastBiasSent(), k < 5 ? 0.1 * k : k < 15 ? 0.5 - 0.1 * (k - 5) : -0.5 + 0.1 * (k - 15), 1e-6);
+      EXPECT_EQ(static_cast<int>(record.served.size()), k) << "points read before the stop";
+      break;
+    }
+    case Run::timeEvolution:
+      // Stopped in an on phase the laser stays on.
+      expectLaser(std::string(at.prefix).rfind("phase 0", 0) == 0 || std::string(at.prefix).rfind("phase 2", 0) == 0
+                      ? 51
+                      : 0);
+      break;
+  }
+}
 
 using Stop = CaseTest<StopCase, stopTally>;
 
@@ -132,50 +187,75 @@ TEST_P(Stop, KeepsWhatWasMeasuredAndLeavesTheDevicesAsDesigned) {
   plan.run = c.run;
   plan.stopAt = &c.at;
   const RunRecord record = runOnce(plan);
-  Tally& tally = stopTally();
-  tally.longestStallMs = std::max(tally.longestStallMs, record.longestStallMs);
-
   ASSERT_TRUE(record.stopAsked) << "the stop question never came";
-  EXPECT_TRUE(record.boxes.empty()) << record.boxes[0].title << ": " << record.boxes[0].text;
-  expectResponsive(plan, record);
-  tally.lostPoints += expectDataSaved(plan, record);
-  size_t after = 0;
-  for (const Served& s : record.served) after += s.at > record.stopAt ? 1 : 0;
-  EXPECT_LE(after, readingsAllowedAfterStop(c.run)) << "readings after the stop";
-  expectStageBack(plan, record);
-
-  switch (c.run) {
-    case Run::mapScan:
-      EXPECT_EQ(lastBiasSent(), 0.0) << "bias off";
-      expectLaser(0);  // back in Sample view
-      break;
-    case Run::autofocus:
-      expectLaser(51);  // "Focus" switched it on
-      break;
-    case Run::wideView: {
-      size_t grabs = 0;
-      for (const Event& e : record.events) grabs += e.source == Source::camera && e.at > record.stopAt ? 1 : 0;
-      EXPECT_LE(grabs, 1u) << "tiles taken after the stop";
-      break;
-    }
-    case Run::ivSweep: {
-      // The bias stays at the voltage of the point being set when the stop came.
-      const int k = c.at.occurrence - 1;
-      EXPECT_NEAR(lastBiasSent(), k < 5 ? 0.1 * k : k < 15 ? 0.5 - 0.1 * (k - 5) : -0.5 + 0.1 * (k - 15), 1e-6);
-      EXPECT_EQ(static_cast<int>(record.served.size()), k) << "points read before the stop";
-      break;
-    }
-    case Run::timeEvolution:
-      // Stopped in an on phase the laser stays on.
-      expectLaser(std::string(c.at.prefix).rfind("phase 0", 0) == 0 || std::string(c.at.prefix).rfind("phase 2", 0) == 0
-                      ? 51
-                      : 0);
-      break;
-  }
+  expectEndedInTime(plan, record, stopTally());
+  expectLeftAsAfterAStop(plan, record);
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, Stop, ::testing::ValuesIn(selectedCases(allCases())),
                          [](const ::testing::TestParamInfo<StopCase>& info) { return info.param.name; });
+
+// Closing the main window, or the end of the session, at one moment of each
+// run (the map scan also while its stage moves).
+struct EndingCase {
+  const char* name;
+  Run run;
+  Call at;
+  Ending ending;
+  bool quick;
+};
+
+std::vector<EndingCase> endingCases() {
+  const struct {
+    const char* name;
+    Run run;
+    Call at;
+  } moments[] = {
+      {"MapScanMidRowOne", Run::mapScan, {Source::meter, "point 1 1", 1}},
+      {"MapScanRowTwoMove", Run::mapScan, {Source::stage, "command_move", 15}},
+      {"AutofocusSampleFour", Run::autofocus, {Source::camera, "grab F", 7}},
+      {"WideViewTileThreeMove", Run::wideView, {Source::stage, "command_move", 6}},
+      {"IvSweepDown9", Run::ivSweep, {Source::usb, "Source.26(1, ", 10}},
+      {"TimeEvolutionOn1Mid", Run::timeEvolution, {Source::meter, "phase 0 sample 10", 1}},
+  };
+  const std::string quick[] = {"SessionEndMapScanMidRowOne", "CloseIvSweepDown9", "SessionEndTimeEvolutionOn1Mid"};
+  std::vector<EndingCase> cases;
+  for (const auto& m : moments) {
+    for (const Ending ending : {Ending::closeWindow, Ending::sessionEnd}) {
+      const std::string name = (ending == Ending::closeWindow ? "Close" : "SessionEnd") + std::string(m.name);
+      cases.push_back({kept(name), m.run, m.at, ending, std::find(std::begin(quick), std::end(quick), name) != std::end(quick)});
+    }
+  }
+  return cases;
+}
+
+using Ended = CaseTest<EndingCase, endingTally>;
+
+// The run ends at its next wait and saves as after a confirmed stop; the
+// main window goes once it is over. After the session's end nothing is
+// switched on or moved again.
+TEST_P(Ended, TheRunEndsAtItsNextWaitSavesAndTheWindowGoes) {
+  const EndingCase& c = GetParam();
+  RunPlan plan;
+  plan.run = c.run;
+  plan.stopAt = &c.at;
+  plan.ending = c.ending;
+  const RunRecord record = runOnce(plan);
+  ASSERT_GE(record.stopAt, 0) << "the window never handled it";
+  EXPECT_FALSE(record.stopAsked);
+  expectEndedInTime(plan, record, endingTally());
+  EXPECT_TRUE(record.windowGone);
+  if (c.ending == Ending::sessionEnd) {
+    expectOutputsOffAfter(record, record.stopAt);
+    // Not where the make-safe round stopped the stage.
+    if (c.run == Run::wideView) EXPECT_EQ(grabsAfter(record), 0u) << "tiles taken after the end";
+  } else {
+    expectLeftAsAfterAStop(plan, record);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Matrix, Ended, ::testing::ValuesIn(selectedCases(endingCases())),
+                         [](const ::testing::TestParamInfo<EndingCase>& info) { return info.param.name; });
 
 class Figures : public ::testing::Environment {
  public:

@@ -18,6 +18,7 @@
 #include "resources/resource_ids.h"
 #include "shell/app.h"
 #include "shell/data_paths.h"
+#include "shell/instrument_safety.h"
 #include "shell/jog_pad.h"
 #include "shell/main_window.h"
 #include "shell/program_state.h"
@@ -79,7 +80,8 @@ class MainWindow : public ::testing::Test {
     scanState.sampleView = 1;
     scanState.laserSpotX = scanState.laserSpotY = 0;
     SetForegroundWindow(hMainWnd);
-    deviceBusy = scanRunning = 0;
+    deviceBusy = scanRunning = programEnding = 0;
+    liftOutputLatch();
     scanSpeed = 500;
     currentEquipment = 0;
     objectiveSettings = ObjectiveTable{};
@@ -143,21 +145,43 @@ TEST_F(MainWindow, FieldsTakeTheLimitedNumberOnEnter) {
   EXPECT_EQ(lightSources.laserLevel, 5.0);
 }
 
-TEST_F(MainWindow, EndOfTheSessionMakesTheInstrumentsSafeAndKeepsTheSettings) {
+TEST_F(MainWindow, EndOfTheSessionMakesTheInstrumentsSafeForGoodAndKeepsTheSettings) {
   installInstrumentSafety();
   fakeGpib().reset();
   ASSERT_EQ(openGpibSourcemeter(18), 1);
+  currentEquipment = 3;
   fakeGpib().reset();
   click(laserOnButton);
-  ASSERT_TRUE(board().waitForReceived("G 5 51\n")) << board().lastReceived;
+  click(illuminationOnButton);
+  ASSERT_TRUE(board().waitForReceived("G 5 51\nD 6 5\n")) << board().lastReceived;
   _wremove(dataPaths.configFile);
   SendMessageW(hMainWnd, WM_ENDSESSION, TRUE, 0);
   // The laser before the lamp, then the sourcemeter, then every axis.
-  EXPECT_TRUE(board().waitForReceived("G 5 51\nG 5 0\nG 6 0\n")) << board().lastReceived;
-  EXPECT_EQ(fakeGpib().calls(), "ibwrt 7 9 \":OUTP OFF\"\n");
+  EXPECT_TRUE(board().waitForReceived("G 5 51\nD 6 5\nG 5 0\nG 6 0\n")) << board().lastReceived;
+  EXPECT_EQ(fakeGpib().calls(), "ibconfig 7 3 11\nibwrt 7 9 \":OUTP OFF\"\nibconfig 7 3 13\n");
   EXPECT_EQ(stage().calls(), "command_stop 11\ncommand_stop 12\ncommand_stop 13\n");
   EXPECT_NE(testfiles::readBytes(dataPaths.configFile), "<missing>");
   EXPECT_TRUE(IsWindow(hMainWnd)) << "without a run the window waits for Windows to end the program";
+  // The buttons show the lights as the board has them now, and nothing the
+  // operator does switches an output on or moves anything again.
+  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, laserOffButton), BST_CHECKED);
+  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, illuminationOffButton), BST_CHECKED);
+  ASSERT_TRUE(board().clear());
+  for (int id : {laserOnButton, illuminationOnButton, IDC_LASER_VIEW, IDC_Z_UP, IDC_TURRET_FORWARD,
+                 IDC_OBJECTIVE_FIRST + 4}) {
+    click(id);
+  }
+  typeInto(hXEdit, "300");
+  typeInto(hBiasEdit, "1");
+  ui::pressKey(VK_LEFT);
+  drain();
+  ASSERT_TRUE(sendLine("marker"));
+  // The Laser view dims the lamp; the turret's fine step only zeroes its count.
+  EXPECT_TRUE(board().waitForReceived("G 6 0\ny\nmarker\n")) << board().lastReceived;
+  EXPECT_EQ(count(stage().calls(), "command_move"), 0) << stage().calls();
+  EXPECT_EQ(count(fakeGpib().calls(), ":SOUR:VOLT"), 0) << fakeGpib().calls();
+  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, laserOffButton), BST_CHECKED);
+  EXPECT_EQ(objectiveSettings.current, 3);
   closeGpibSourcemeter();
 }
 
@@ -409,7 +433,7 @@ TEST_F(MainWindow, NothingMovesOrSwitchesWhileADeviceSequenceIsUnderWay) {
     typeInto(hXEdit, "300");
     typeInto(hZEdit, "-20");
     for (int id : {IDC_Z_UP, IDC_Z_DOWN_FINE, IDC_READ_POSITIONS, IDC_TURRET_FORWARD, laserOnButton,
-                   illuminationOffButton, IDC_OBJECTIVE_FIRST + 1, IDC_LASER_VIEW, IDC_CAMERA_AUTO}) {
+                   illuminationOnButton, IDC_OBJECTIVE_FIRST + 1, IDC_LASER_VIEW, IDC_CAMERA_AUTO}) {
       click(id);
     }
     const JogPad pad;
@@ -424,6 +448,19 @@ TEST_F(MainWindow, NothingMovesOrSwitchesWhileADeviceSequenceIsUnderWay) {
   EXPECT_EQ(stageX.positionUm, 0.0);
   EXPECT_EQ(scanState.sampleView, 1);
   EXPECT_EQ(objectiveSettings.current, 3);
+
+  // "Off" is never refused: the board hears it at once.
+  click(laserOnButton);
+  click(illuminationOnButton);
+  for (int* guard : {&deviceBusy, &scanRunning}) {
+    *guard = 1;
+    click(laserOffButton);
+    click(illuminationOffButton);
+    *guard = 0;
+    click(laserOnButton);
+  }
+  EXPECT_TRUE(board().waitForReceived("G 5 51\nD 6 5\nG 5 0\nD 6 0\nG 5 51\nG 5 0\nD 6 0\nG 5 51\n"))
+      << board().lastReceived;
 }
 
 }  // namespace

@@ -175,4 +175,18 @@ TEST_F(MessagePump, QuitMessageTakenDuringAWaitIsKeptForTheMainLoopAndEndsARun) 
   scanRunning = stopRequested = 0;
 }
 
+TEST_F(MessagePump, OnceTheProgramIsEndingARunsNextWaitEndsItAsAConfirmedStopOnce) {
+  // Also a run that began after (it cleared the stop flag at its start); a
+  // handler dispatched meanwhile, and the run's own way out, wait as usual.
+  programEnding = 1;
+  scanRunning = 1;
+  stopRequested = 0;
+  PostMessageW(probeWindow(), kProbe, 0, 0);
+  EXPECT_EQ(pumpMessages(5000), pumpStopConfirmed);
+  EXPECT_EQ(stopRequested, 1);
+  EXPECT_EQ(probeCount, 1);
+  EXPECT_EQ(pumpMessages(50), pumpElapsed);
+  programEnding = scanRunning = stopRequested = 0;
+}
+
 }  // namespace

@@ -141,7 +141,7 @@ class SafeExit : public ::testing::Test {
     EXPECT_EQ(sent.substr(sent.size() - 12), "G 5 0\nG 6 0\n") << sent;
     EXPECT_TRUE(contains(board.state(), "analog=5:0,6:0")) << board.state();
     const std::string meter = meterLog.text();
-    EXPECT_EQ(meter.substr(meter.rfind("ibwrt")), "ibwrt 7 9 \":OUTP OFF\"\n");
+    EXPECT_EQ(meter.substr(meter.rfind("ibconfig 7 3 11")), "ibconfig 7 3 11\nibwrt 7 9 \":OUTP OFF\"\nibconfig 7 3 13\n");
     const std::string stage = stageLog.text();
     EXPECT_TRUE(contains(stage.substr(stage.rfind("command_move")),
                          "command_stop 11\ncommand_stop 12\ncommand_stop 13\n"))

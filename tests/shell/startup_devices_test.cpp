@@ -3,8 +3,8 @@
 // configured COM port, a (fake) sourcemeter driver registered. Start-up must
 // connect them without a word to the operator, switch the laser off and the
 // lamp on, and apply the confirmed objective without moving anything; the
-// normal exit must dim the lamp, release the port and every controller, and
-// leave the sourcemeters with their output off.
+// normal exit must darken laser and lamp, release the port and every
+// controller, and leave the sourcemeters with their output off.
 
 #include "arduino_emulator_client.h"
 #include "fake_keithley_control.h"
@@ -75,8 +75,8 @@ TEST(StartupWithDevices, ConfirmingAnyObjectiveMovesNothingAndExitReleasesEveryD
     ASSERT_TRUE(program.waitForExit(kTimeout));
     EXPECT_EQ(program.exitCode(), 0u);
 
-    // The lamp dimmed at exit; no turret, stage or focus command at any time.
-    EXPECT_TRUE(board.waitForReceived(startupBytes + "G 6 0\n", kTimeout)) << board.lastReceived;
+    // Laser and lamp dark at exit; no turret, stage or focus command at any time.
+    EXPECT_TRUE(board.waitForReceived(startupBytes + "G 5 0\nG 6 0\n", kTimeout)) << board.lastReceived;
     const std::string calls = callLog.text();
     EXPECT_FALSE(contains(calls, "command_move")) << calls;
     for (const char* closed : {"close_device 11\n", "close_device 12\n", "close_device 13\n"})
@@ -116,7 +116,9 @@ TEST(StartupWithDevices, TheSavedSourcemeterIsOpenedAtStartAndLeftAtZeroWithItsO
   {
     FakeLogFile log("FAKE_GPIB_LOG");
     runWithMeter(board, 3);
-    EXPECT_EQ(log.text(), "ibdev 0 18 0 13 1 0\nibclr 7\nibwrt 7 9 \":OUTP OFF\"\nibonl 7 0\n");
+    // Output off first thing at exit, then again as the meter closes.
+    EXPECT_EQ(log.text(), "ibdev 0 18 0 13 1 0\nibclr 7\nibconfig 7 3 11\nibwrt 7 9 \":OUTP OFF\"\nibconfig 7 3 13\n"
+                          "ibwrt 7 9 \":OUTP OFF\"\nibonl 7 0\n");
   }
   ASSERT_TRUE(registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)));
   FakeLogFile log("FAKE_USB_LOG");
@@ -124,10 +126,10 @@ TEST(StartupWithDevices, TheSavedSourcemeterIsOpenedAtStartAndLeftAtZeroWithItsO
   unregisterFakeKeithley();
   const std::string calls = log.text();
   EXPECT_EQ(calls.rfind("CreateInstance\nDriver.6(", 0), 0u) << calls;
-  // Connected at 0 V with the driver's initial limit; at exit 0 V with the
-  // program's limit, then output off and the session closed.
+  // Connected at 0 V with the driver's initial limit; at exit output off
+  // (never on again), then again as the session closes.
   EXPECT_NE(calls.find("Source.26(1, 0)\nSource.39(1e-05)\nOutput.12(1)\n"), std::string::npos) << calls;
-  const std::string exitCalls = "Source.26(1, 0)\nSource.39(0.0001)\nOutput.12(1)\nOutput.12(0)\nDriver.8\n";
+  const std::string exitCalls = "Output.12(1)\nOutput.12(0)\nOutput.12(0)\nDriver.8\n";
   ASSERT_GE(calls.size(), exitCalls.size()) << calls;
   EXPECT_EQ(calls.substr(calls.size() - exitCalls.size()), exitCalls) << calls;
 }

@@ -139,6 +139,13 @@ FAKE_EXPORT unsigned long NI488CC ibwrt(int ud, const void* buf, size_t cnt) {
   return statusWord;
 }
 
+FAKE_EXPORT unsigned long NI488CC ibconfig(int ud, int option, int v) {
+  Guard guard;
+  calls.add("ibconfig %d %d %d", ud, option, v);
+  finish("ibconfig", cmpl, 0);
+  return statusWord;
+}
+
 FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
   Guard guard;
   calls.add("ibrd %d %u", ud, static_cast<unsigned>(cnt));

@@ -99,8 +99,20 @@ FakeObject driver, identity, source, output, measure, measConfig, data, acquire,
 FakeObject* const allObjects[] = {&driver, &identity, &source, &output, &measure,
                                   &measConfig, &data, &acquire, &directIo, &dataTrans};
 
+// The driver works through COM itself: on a thread that has not entered
+// COM every call fails, as the real one's would.
+bool threadInCom() {
+  const HRESULT entered = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (entered == S_OK) CoUninitialize();
+  return entered == S_FALSE || entered == RPC_E_CHANGED_MODE;
+}
+
 // Logs a call and gives its scripted result.
 HRESULT called(FakeObject* self, int position, const std::string& arguments = "") {
+  if (!threadInCom()) {
+    calls.add("%s.%d%s without COM", self->name, position, arguments.c_str());
+    return CO_E_NOTINITIALIZED;
+  }
   calls.add("%s.%d%s", self->name, position, arguments.c_str());
   if (instrumentFault.failingFrom(std::string(self->name) + "." + std::to_string(position))) {
     return instrumentFailure;
