@@ -77,6 +77,7 @@ int Camera::init() {
     return 0;
   }
   connected = 1;
+  noteDeviceConnected(FaultyDevice::camera);
   return 1;
 }
 

@@ -72,6 +72,8 @@ void startRecord(double x0, double y0, double z0, StagePoint corner) {
   record.stageAtStartUm[1] = y0;
   record.stageAtStartUm[2] = z0;
   record.hasScan = true;
+  // The scan switches the laser on for its measurement.
+  record.settings.laserOn = true;
   const ScanState& plan = run.plan;
   record.scan = {plan.mapWidth, plan.mapHeight, plan.stepUm, {}, corner.xUm, corner.yUm, plan.expectedMinutes};
   std::copy(plan.selectionCopy, plan.selectionCopy + 4, record.scan.areaPx);
@@ -309,10 +311,10 @@ bool runMapScan() {
   scanArea(corner);
   showPendingReading();
 
-  run.record.outcome = stopRequested ? RunOutcome::stoppedByOperator : RunOutcome::completed;
+  const RunOutcome asRun = stopRequested ? RunOutcome::stoppedByOperator : RunOutcome::completed;
   moveAxesTo(stageX, stageY, x0, y0);
   moveZTo(savedZ);
-  run.record.ended = localTimeNow();
+  finishRecord(run.record, asRun);
   deviceBusy = 0;
   refreshPositionFields();
   showInfo("Mapping finished");

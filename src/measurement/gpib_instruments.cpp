@@ -37,6 +37,7 @@ int openGpibDevice(int primaryAddress) {
   if (failed("ibdev Error")) return 0;
   ibclr(gpibDevice);
   if (failed("ibclr Error")) return 0;
+  noteDeviceConnected(FaultyDevice::gpib);
   return 1;
 }
 

@@ -139,6 +139,7 @@ TEST_P(Stop, KeepsWhatWasMeasuredAndLeavesTheDevicesAsDesigned) {
   EXPECT_TRUE(record.boxes.empty()) << record.boxes[0].title << ": " << record.boxes[0].text;
   expectResponsive(plan, record);
   tally.lostPoints += expectDataSaved(plan, record);
+  expectRecord(plan, nullptr);
   size_t after = 0;
   for (const Served& s : record.served) after += s.at > record.stopAt ? 1 : 0;
   EXPECT_LE(after, readingsAllowedAfterStop(c.run)) << "readings after the stop";
