@@ -123,3 +123,24 @@ std::string resultRecordText(const ResultRecord& record) {
     return {};
   }
 }
+
+std::string recoveredRecordText(const std::string& scanRecord, const RecoveredScan& scan) {
+  try {
+    Json j = Json::parse(scanRecord, nullptr, false);
+    if (j.is_discarded() || !j.is_object()) {
+      j = Json::object();
+      j["program"] = "Nerin Station";
+      j["version"] = programVersion;
+      j["result"] = "map scan";
+      j["settings"] = {{"biasVoltageV", scan.biasVoltageV}, {"scanStepUm", scan.stepUm}};
+      j["scan"] = {{"widthPoints", scan.widthPoints}, {"heightPoints", scan.heightPoints}, {"stepUm", scan.stepUm}};
+    }
+    j["ended"] = isoTimeText(scan.ended);
+    j["outcome"] = outcomeText(RunOutcome::failed);
+    j["recoveredFrom"] = scan.journal;
+    j["files"] = scan.files;
+    return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  } catch (...) {
+    return {};
+  }
+}

@@ -100,3 +100,20 @@ struct ResultRecord {
 // The record as JSON text, keys in a fixed order, ending in a line feed.
 // Empty when it could not be built (no memory).
 std::string resultRecordText(const ResultRecord& record);
+
+// What start-up knows of a map scan that did not finish, from its journal.
+struct RecoveredScan {
+  std::string journal;  // the journal's file name
+  LocalTime ended;      // when the journal took its last row
+  int widthPoints = 0;
+  int heightPoints = 0;
+  double stepUm = 0.0;
+  double biasVoltageV = 0.0;
+  std::vector<std::string> files;  // the tables (and MapInfo) made from it
+};
+
+// The record of the files recovered from a journal: the record the scan
+// left beside its journal as it started, or, when that is missing or
+// broken, what the journal itself tells; the outcome "failed" in either
+// case, the journal named under "recoveredFrom". Empty as above.
+std::string recoveredRecordText(const std::string& scanRecord, const RecoveredScan& scan);

@@ -21,11 +21,13 @@ std::wstring freePath(const MapBuffers& map, const char* prefix) {
 
 }  // namespace
 
-std::vector<std::wstring> saveMaps(MapBuffers& map, bool withConfocal) {
+std::vector<std::wstring> saveMaps(MapBuffers& map, bool withConfocal, bool* tableWritten) {
   std::vector<std::wstring> written;
   for (int t = 0; t < mapTableCount(withConfocal); ++t) {
     const std::wstring path = freePath(map, mapTables[t].prefix);
-    if (writeMapTable(map, path, map.*mapTables[t].values)) written.push_back(path);
+    const bool done = writeMapTable(map, path, map.*mapTables[t].values);
+    if (done) written.push_back(path);
+    if (tableWritten) tableWritten[t] = done;
   }
   return written;
 }
