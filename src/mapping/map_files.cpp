@@ -56,6 +56,11 @@ std::wstring writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltag
 }
 
 void saveMapsCommand() {
+  if (!devicesFree()) return;
+  if (!mapScanned()) {
+    MessageBoxA(hMainWnd, "No map has been scanned yet, so there is nothing to save.", "Notice", MB_OK);
+    return;
+  }
   makeMeasurementFolder(dataPaths, false);
   writeRecordsBeside(saveMaps(mapBuffers, confocalEnabled != 0), mapScanRecord());
 }

@@ -23,4 +23,6 @@ std::wstring writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltag
 
 // "Save Maps" (32833): into this run's measurement folder, made if there is
 // none, each table with the record of the scan that measured the maps.
+// Nothing during a run; with no map scanned yet (or the last scan refused
+// for want of memory) the operator is told and nothing is written.
 void saveMapsCommand();

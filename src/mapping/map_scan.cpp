@@ -327,6 +327,8 @@ bool runMapScan() {
   return true;
 }
 
+bool mapScanned() { return !run.record.result.empty() && mapBuffers.width > 0 && mapBuffers.height > 0; }
+
 ResultRecord mapScanRecord() { return run.record.result.empty() ? recordNow("map tables") : run.record; }
 
 void measurePoint(int x, int y, long long pointsDone) {
