@@ -25,7 +25,7 @@ function(nerin_wine_test name)
     return()
   endif()
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;WRAPPER" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/data_folders.cpp)
   target_link_libraries(${name} PRIVATE nerin_win nerin_core nerin_ui_driver GTest::gtest_main ${ARG_LIBS})
   # One ctest entry per program: every Wine start costs about a second, so the
   # program runs its cases in one process and GoogleTest reports each of them.
@@ -50,7 +50,7 @@ function(nerin_board_test name)
   endif()
   cmake_parse_arguments(ARG "" "COM" "SOURCES" ${ARGN})
   find_program(NERIN_PYTHON3 NAMES python3 REQUIRED)
-  add_executable(${name} ${ARG_SOURCES})
+  add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/data_folders.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/motion)
   target_link_libraries(${name} PRIVATE nerin_win nerin_core nerin_ui_driver GTest::gtest_main ws2_32)
   add_test(NAME ${name}
