@@ -55,6 +55,12 @@ bool saveNewPicture(HBITMAP bitmap, const std::wstring& name) {
   return false;
 }
 
+// A picture that was not saved is said so, as plainly as a saved one would
+// be missed.
+void tellNotSaved(const char* text = "Try save it again, please.") {
+  MessageBoxA(hMainWnd, text, "Error in saving image", MB_OK);
+}
+
 void statusWithCount(const char* format, int count) {
   std::snprintf(camera.statusText, sizeof camera.statusText, format, count);
   showInfo(camera.statusText);
@@ -174,16 +180,19 @@ void saveCameraImageCommand() {
 }
 
 int saveCameraImage(Camera& source, HWND window, const std::uint8_t* pixels, int drawArea, const int area[4]) {
-  if (!pixels) return 0;
+  const auto notSaved = [] {
+    tellNotSaved();
+    return 0;
+  };
   SaveBitmap save;
-  if (!save.prepare(window, source.frameWidth, source.frameHeight)) return 0;
+  if (!pixels || !save.prepare(window, source.frameWidth, source.frameHeight)) return notSaved();
   WindowDC windowDC(window);
   const BITMAPINFO header = bottomUpHeader(source.frameWidth, source.frameHeight);
   int result = SetDIBits(windowDC.get(), save.bitmap.get(), 0, source.frameHeight, pixels, &header, DIB_RGB_COLORS);
   if (!result) {
     showInfo("SetDIBits has failed");
     Sleep(500);
-    return 0;
+    return notSaved();
   }
   HDC memory = save.memoryDC->get();
   {
@@ -191,7 +200,7 @@ int saveCameraImage(Camera& source, HWND window, const std::uint8_t* pixels, int
     drawScaleBar(memory, 1.0);
     if (drawArea) drawScanArea(memory, area);
   }
-  saveCameraImageBitmap(save.bitmap.get());
+  if (!saveCameraImageBitmap(save.bitmap.get())) return notSaved();
   // The window then shows what was saved: no spot circle until the next tick.
   Selection selected(memory, save.bitmap.get());
   result = BitBlt(windowDC.get(), 0, 0, 1232, source.frameHeight, memory, 0, 0, SRCCOPY);
@@ -213,11 +222,17 @@ int saveWindowImage(DataPaths& paths, HWND window) {
       Sleep(100);
     }
   }
+  bool saved = false;
   if (copied) {
     const ResultRecord record = recordNow("window image");
     makeMeasurementFolder(paths, false);
     const std::wstring name = uniqueFileName(std::wstring(paths.measurementFolder) + L"\\optic", L"jpg");
-    if (saveNewPicture(save.bitmap.get(), name)) writeRecordsBeside({name}, record);
+    saved = saveNewPicture(save.bitmap.get(), name);
+    if (saved) writeRecordsBeside({name}, record);
+  }
+  if (!saved) {
+    tellNotSaved();
+    return 0;
   }
   // The copy goes back onto the window, as the picture that was saved.
   WindowDC windowDC(window);
@@ -230,6 +245,10 @@ int saveWindowImage(DataPaths& paths, HWND window) {
 int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4],
                      std::wstring* saved) {
   if (saved) saved->clear();
+  const auto notSaved = [] {
+    tellNotSaved("The picture of the camera view with the scan area could not be saved.");
+    return 0;
+  };
   int failures = 0;
   for (;;) {
     WindowDC windowDC(window);
@@ -244,12 +263,12 @@ int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* p
     if (!bitmap.get()) {
       showInfo("CreateCompatibleBitmap Failed");
       Sleep(100);
-      if (++failures >= snapshotCreateAttempts) return 0;
+      if (++failures >= snapshotCreateAttempts) return notSaved();
       continue;
     }
     if (!memoryDC.get()) {
       showInfo("CreateCompatibleDC has failed");
-      if (++failures >= snapshotCreateAttempts) return 0;
+      if (++failures >= snapshotCreateAttempts) return notSaved();
       continue;
     }
     {
@@ -257,13 +276,14 @@ int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* p
       if (!BitBlt(memoryDC.get(), 0, 0, width, height, windowDC.get(), 0, 0, SRCCOPY)) {
         statusWithCount("BitBlt to window has failed, error count: %d", failures);
         Sleep(100);
-        if (++failures >= snapshotCopyAttempts) return 0;
+        if (++failures >= snapshotCopyAttempts) return notSaved();
         continue;
       }
       drawScanArea(memoryDC.get(), area);
     }
     const std::wstring name = countedName(paths, widenAscii(prefix).c_str(), viewSnapshotCount);
-    if (saveNewPicture(bitmap.get(), name) && saved) *saved = name;
+    if (!saveNewPicture(bitmap.get(), name)) return notSaved();
+    if (saved) *saved = name;
     return 1;
   }
 }
@@ -300,6 +320,6 @@ int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix, std::w
   }
   // Also when the file could not be written: the map picture would
   // otherwise be missing without a word.
-  if (!saved) MessageBoxA(hMainWnd, "Try save it again, please.", "Error in saving image", MB_OK);
+  if (!saved) tellNotSaved();
   return 1;
 }
