@@ -387,21 +387,30 @@ TEST_F(MapScan, BelowFiftyXNeitherAnAreaIsTakenNorAScanStarted) {
   EXPECT_EQ(dataPaths.measurementFolderMade, 0);
 }
 
-// Presses OK on the box the command brings and returns what it said.
-std::string answered(const wchar_t* title, int id, UINT message = WM_COMMAND) {
-  ui::DialogAnswerer ok(title, {IDOK}, kTimeout);
-  if (message == WM_COMMAND) SendMessageW(hMainWnd, message, id, 0);
-  else SendMessageW(GetDlgItem(hMainWnd, id), message, 0, 0);
-  EXPECT_TRUE(ok.finish());
-  return ui::narrow(ok.text());
+// Presses OK on every box the command brings; what they said ("title:
+// text" each).
+std::string answered(int id, UINT message = WM_COMMAND) {
+  std::string told;
+  {
+    ui::BoxAnswerer boxes([&told](const std::string& title, const std::string& text) {
+      told += title + ": " + text;
+      return IDOK;
+    });
+    if (message == WM_COMMAND) {
+      SendMessageW(hMainWnd, message, id, 0);
+    } else {
+      SendMessageW(GetDlgItem(hMainWnd, id), message, 0, 0);
+    }
+  }
+  return told;
 }
 
 TEST_F(MapScan, SavesNeverReplaceATableAndAFailedOneMakesTheNextSaveUseANewFolder) {
   confocalEnabled = 0;
   // A grid too large for the memory is refused, and leaves no map to save.
   scanState.mapWidth = scanState.mapHeight = 1 << 20;
-  EXPECT_EQ(answered(L"Warning", IDC_START, BM_CLICK), "A map of 1048576 x 1048576 points does not fit into memory.\n");
-  EXPECT_EQ(answered(L"Notice", IDM_SAVE_MAPS), "No map has been scanned yet, so there is nothing to save.\n");
+  EXPECT_EQ(answered(IDC_START, BM_CLICK), "Warning: A map of 1048576 x 1048576 points does not fit into memory.\n");
+  EXPECT_EQ(answered(IDM_SAVE_MAPS), "Notice: No map has been scanned yet, so there is nothing to save.\n");
   EXPECT_EQ(dataPaths.measurementFolderMade, 0) << "nothing written";
 
   scanAreaOf(2, 1, 0.0, 0.0);
@@ -415,7 +424,7 @@ TEST_F(MapScan, SavesNeverReplaceATableAndAFailedOneMakesTheNextSaveUseANewFolde
   EXPECT_EQ(testfiles::recordsBesideResults(dataPaths.measurementFolder).size(), 6u);
   // A folder where the next table would go: it cannot be written.
   ASSERT_TRUE(CreateDirectoryW(folderFile(L"Nerin(2).txt").c_str(), nullptr));
-  EXPECT_EQ(answered(L"Image save Process", IDM_SAVE_MAPS), "File saving error. New folder will be made.\n");
+  EXPECT_EQ(answered(IDM_SAVE_MAPS), "Image save Process: File saving error. New folder will be made.\n");
   EXPECT_EQ(dataPaths.measurementFolderMade, 0);
 }
 
@@ -425,7 +434,7 @@ TEST_F(MapScan, TheTablesWrittenLoseTheirJournalsAndOneNotWrittenKeepsIt) {
   atPoint = [](int) {
     for (const wchar_t* name : {L"MapInfo.txt", L"ConfocalG.txt"}) CreateDirectoryW(folderFile(name).c_str(), nullptr);
   };
-  EXPECT_EQ(answered(L"Image save Process", IDC_START, BM_CLICK), "File saving error. New folder will be made.\n");
+  EXPECT_EQ(answered(IDC_START, BM_CLICK), "Image save Process: File saving error. New folder will be made.\n");
   EXPECT_EQ(testfiles::namesMatching(folderFile(L"*.journal")), std::vector<std::wstring>{L"ConfocalG.journal"});
 }
 
