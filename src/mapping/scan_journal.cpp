@@ -104,6 +104,7 @@ Recovery recoverJournal(const std::wstring& folder, const std::wstring& name) {
   std::vector<std::wstring> made;
   const auto undo = [&made] {
     for (const std::wstring& file : made) {
+      if (file.empty()) continue;  // not made
       DeleteFileW((file + recordExtension).c_str());
       DeleteFileW(file.c_str());
     }
