@@ -179,20 +179,21 @@ void saveCameraImageCommand() {
   saveCameraImage(camera, hMainWnd, camera.frameBuffer, 1, scanState.selectionCopy);
 }
 
-int saveCameraImage(Camera& source, HWND window, const std::uint8_t* pixels, int drawArea, const int area[4]) {
-  const auto notSaved = [] {
-    tellNotSaved();
-    return 0;
-  };
+namespace {
+
+// The camera image drawn, saved and, once saved, shown; the result of the
+// last GDI step.
+int drawAndSaveCameraImage(Camera& source, HWND window, const std::uint8_t* pixels, int drawArea, const int area[4],
+                           bool& saved) {
   SaveBitmap save;
-  if (!pixels || !save.prepare(window, source.frameWidth, source.frameHeight)) return notSaved();
+  if (!pixels || !save.prepare(window, source.frameWidth, source.frameHeight)) return 0;
   WindowDC windowDC(window);
   const BITMAPINFO header = bottomUpHeader(source.frameWidth, source.frameHeight);
   int result = SetDIBits(windowDC.get(), save.bitmap.get(), 0, source.frameHeight, pixels, &header, DIB_RGB_COLORS);
   if (!result) {
     showInfo("SetDIBits has failed");
     Sleep(500);
-    return notSaved();
+    return 0;
   }
   HDC memory = save.memoryDC->get();
   {
@@ -200,12 +201,22 @@ int saveCameraImage(Camera& source, HWND window, const std::uint8_t* pixels, int
     drawScaleBar(memory, 1.0);
     if (drawArea) drawScanArea(memory, area);
   }
-  if (!saveCameraImageBitmap(save.bitmap.get())) return notSaved();
+  saved = saveCameraImageBitmap(save.bitmap.get());
+  if (!saved) return 0;
   // The window then shows what was saved: no spot circle until the next tick.
   Selection selected(memory, save.bitmap.get());
   result = BitBlt(windowDC.get(), 0, 0, 1232, source.frameHeight, memory, 0, 0, SRCCOPY);
   if (!result) showInfo("BitBlt to window has failed.");
   return result;
+}
+
+}  // namespace
+
+int saveCameraImage(Camera& source, HWND window, const std::uint8_t* pixels, int drawArea, const int area[4]) {
+  bool saved = false;
+  const int result = drawAndSaveCameraImage(source, window, pixels, drawArea, area, saved);
+  if (!saved) tellNotSaved();
+  return saved ? result : 0;
 }
 
 int saveWindowImage(DataPaths& paths, HWND window) {
@@ -242,13 +253,10 @@ int saveWindowImage(DataPaths& paths, HWND window) {
   return result;
 }
 
-int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4],
-                     std::wstring* saved) {
-  if (saved) saved->clear();
-  const auto notSaved = [] {
-    tellNotSaved("The picture of the camera view with the scan area could not be saved.");
-    return 0;
-  };
+namespace {
+
+// The view snapshot's file, empty when it was not saved.
+std::wstring takeViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4]) {
   int failures = 0;
   for (;;) {
     WindowDC windowDC(window);
@@ -263,12 +271,12 @@ int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* p
     if (!bitmap.get()) {
       showInfo("CreateCompatibleBitmap Failed");
       Sleep(100);
-      if (++failures >= snapshotCreateAttempts) return notSaved();
+      if (++failures >= snapshotCreateAttempts) return {};
       continue;
     }
     if (!memoryDC.get()) {
       showInfo("CreateCompatibleDC has failed");
-      if (++failures >= snapshotCreateAttempts) return notSaved();
+      if (++failures >= snapshotCreateAttempts) return {};
       continue;
     }
     {
@@ -276,16 +284,25 @@ int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* p
       if (!BitBlt(memoryDC.get(), 0, 0, width, height, windowDC.get(), 0, 0, SRCCOPY)) {
         statusWithCount("BitBlt to window has failed, error count: %d", failures);
         Sleep(100);
-        if (++failures >= snapshotCopyAttempts) return notSaved();
+        if (++failures >= snapshotCopyAttempts) return {};
         continue;
       }
       drawScanArea(memoryDC.get(), area);
     }
     const std::wstring name = countedName(paths, widenAscii(prefix).c_str(), viewSnapshotCount);
-    if (!saveNewPicture(bitmap.get(), name)) return notSaved();
-    if (saved) *saved = name;
-    return 1;
+    return saveNewPicture(bitmap.get(), name) ? name : std::wstring();
   }
+}
+
+}  // namespace
+
+int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4],
+                     std::wstring* saved) {
+  const std::wstring name = takeViewSnapshot(paths, window, frameSize, prefix, area);
+  if (saved) *saved = name;
+  if (!name.empty()) return 1;
+  tellNotSaved("The picture of the camera view with the scan area could not be saved.");
+  return 0;
 }
 
 int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix, std::wstring* savedPath) {
