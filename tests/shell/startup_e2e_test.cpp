@@ -238,8 +238,7 @@ TEST_F(Startup, ASecondStartSaysSoBringsTheRunningWindowForwardAndTouchesNothing
   EXPECT_TRUE(ui::eventually([&] { return GetForegroundWindow() == main; }, 10000));
   EXPECT_EQ(ui::waitForWindow(L"Scanner Error", 0), nullptr) << "no device started";
   EXPECT_FALSE(fileExists(dataPaths.detailFolder));
-  EXPECT_EQ(readBytes(journal.c_str()), rows);
-  EXPECT_FALSE(fileExists((folder + L"\\Nerin.txt").c_str()));
+  EXPECT_EQ(readBytes(journal.c_str()), rows) << "no recovery";
   DestroyWindow(elsewhere);
   ASSERT_TRUE(program.closeAndWait(kTimeout));
   _wremove(journal.c_str());
