@@ -25,6 +25,7 @@
 #include "mapping/scan_journal.h"
 #include "mapping/scan_points.h"
 #include "measurement/current_reading.h"
+#include "shell/data_paths.h"
 #include "shell/main_controls.h"
 #include "shell/main_window.h"
 #include "shell/message_pump.h"
@@ -85,6 +86,7 @@ double medianMs(int runs, Work work) {
 int main(int argc, char** argv) {
   const int scans = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   const int drawings = argc > 2 ? std::max(1, std::atoi(argv[2])) : 200;
+  makeDataFolders();  // the scans save their maps there, as the program's do
   HINSTANCE instance = GetModuleHandleW(nullptr);
   registerWindowClasses(instance);
   if (!createMainWindow(instance, SW_SHOWNOACTIVATE)) return 2;

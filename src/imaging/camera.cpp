@@ -78,6 +78,7 @@ int Camera::init() {
     return 0;
   }
   connected = 1;
+  noteDeviceConnected(FaultyDevice::camera);
   return 1;
 }
 

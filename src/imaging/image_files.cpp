@@ -55,6 +55,12 @@ bool saveNewPicture(HBITMAP bitmap, const std::wstring& name) {
   return false;
 }
 
+// A picture that was not saved is said so, as plainly as a saved one would
+// be missed.
+void tellNotSaved(const char* text = "Try save it again, please.") {
+  MessageBoxA(hMainWnd, text, "Error in saving image", MB_OK);
+}
+
 void statusWithCount(const char* format, int count) {
   std::snprintf(camera.statusText, sizeof camera.statusText, format, count);
   showInfo(camera.statusText);
@@ -173,10 +179,14 @@ void saveCameraImageCommand() {
   saveCameraImage(camera, hMainWnd, camera.frameBuffer, 1, scanState.selectionCopy);
 }
 
-int saveCameraImage(Camera& source, HWND window, const std::uint8_t* pixels, int drawArea, const int area[4]) {
-  if (!pixels) return 0;
+namespace {
+
+// The camera image drawn, saved and, once saved, shown; the result of the
+// last GDI step.
+int drawAndSaveCameraImage(Camera& source, HWND window, const std::uint8_t* pixels, int drawArea, const int area[4],
+                           bool& saved) {
   SaveBitmap save;
-  if (!save.prepare(window, source.frameWidth, source.frameHeight)) return 0;
+  if (!pixels || !save.prepare(window, source.frameWidth, source.frameHeight)) return 0;
   WindowDC windowDC(window);
   const BITMAPINFO header = bottomUpHeader(source.frameWidth, source.frameHeight);
   int result = SetDIBits(windowDC.get(), save.bitmap.get(), 0, source.frameHeight, pixels, &header, DIB_RGB_COLORS);
@@ -191,12 +201,22 @@ int saveCameraImage(Camera& source, HWND window, const std::uint8_t* pixels, int
     drawScaleBar(memory, 1.0);
     if (drawArea) drawScanArea(memory, area);
   }
-  saveCameraImageBitmap(save.bitmap.get());
+  saved = saveCameraImageBitmap(save.bitmap.get());
+  if (!saved) return 0;
   // The window then shows what was saved: no spot circle until the next tick.
   Selection selected(memory, save.bitmap.get());
   result = BitBlt(windowDC.get(), 0, 0, 1232, source.frameHeight, memory, 0, 0, SRCCOPY);
   if (!result) showInfo("BitBlt to window has failed.");
   return result;
+}
+
+}  // namespace
+
+int saveCameraImage(Camera& source, HWND window, const std::uint8_t* pixels, int drawArea, const int area[4]) {
+  bool saved = false;
+  const int result = drawAndSaveCameraImage(source, window, pixels, drawArea, area, saved);
+  if (!saved) tellNotSaved();
+  return saved ? result : 0;
 }
 
 int saveWindowImage(DataPaths& paths, HWND window) {
@@ -213,11 +233,17 @@ int saveWindowImage(DataPaths& paths, HWND window) {
       Sleep(100);
     }
   }
+  bool saved = false;
   if (copied) {
     const ResultRecord record = recordNow("window image");
     makeMeasurementFolder(paths, false);
     const std::wstring name = uniqueFileName(std::wstring(paths.measurementFolder) + L"\\optic", L"jpg");
-    if (saveNewPicture(save.bitmap.get(), name)) writeRecordsBeside({name}, record);
+    saved = saveNewPicture(save.bitmap.get(), name);
+    if (saved) writeRecordsBeside({name}, record);
+  }
+  if (!saved) {
+    tellNotSaved();
+    return 0;
   }
   // The copy goes back onto the window, as the picture that was saved.
   WindowDC windowDC(window);
@@ -227,9 +253,10 @@ int saveWindowImage(DataPaths& paths, HWND window) {
   return result;
 }
 
-int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4],
-                     std::wstring* saved) {
-  if (saved) saved->clear();
+namespace {
+
+// The view snapshot's file, empty when it was not saved.
+std::wstring takeViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4]) {
   int failures = 0;
   for (;;) {
     WindowDC windowDC(window);
@@ -244,12 +271,12 @@ int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* p
     if (!bitmap.get()) {
       showInfo("CreateCompatibleBitmap Failed");
       Sleep(100);
-      if (++failures >= snapshotCreateAttempts) return 0;
+      if (++failures >= snapshotCreateAttempts) return {};
       continue;
     }
     if (!memoryDC.get()) {
       showInfo("CreateCompatibleDC has failed");
-      if (++failures >= snapshotCreateAttempts) return 0;
+      if (++failures >= snapshotCreateAttempts) return {};
       continue;
     }
     {
@@ -257,15 +284,25 @@ int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* p
       if (!BitBlt(memoryDC.get(), 0, 0, width, height, windowDC.get(), 0, 0, SRCCOPY)) {
         statusWithCount("BitBlt to window has failed, error count: %d", failures);
         Sleep(100);
-        if (++failures >= snapshotCopyAttempts) return 0;
+        if (++failures >= snapshotCopyAttempts) return {};
         continue;
       }
       drawScanArea(memoryDC.get(), area);
     }
     const std::wstring name = countedName(paths, widenAscii(prefix).c_str(), viewSnapshotCount);
-    if (saveNewPicture(bitmap.get(), name) && saved) *saved = name;
-    return 1;
+    return saveNewPicture(bitmap.get(), name) ? name : std::wstring();
   }
+}
+
+}  // namespace
+
+int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4],
+                     std::wstring* saved) {
+  const std::wstring name = takeViewSnapshot(paths, window, frameSize, prefix, area);
+  if (saved) *saved = name;
+  if (!name.empty()) return 1;
+  tellNotSaved("The picture of the camera view with the scan area could not be saved.");
+  return 0;
 }
 
 int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix, std::wstring* savedPath) {
@@ -300,6 +337,6 @@ int saveMapWindowImage(DataPaths& paths, HWND window, const char* prefix, std::w
   }
   // Also when the file could not be written: the map picture would
   // otherwise be missing without a word.
-  if (!saved) MessageBoxA(hMainWnd, "Try save it again, please.", "Error in saving image", MB_OK);
+  if (!saved) tellNotSaved();
   return 1;
 }

@@ -46,16 +46,17 @@ bool saveBitmapFile(HBITMAP bitmap, const wchar_t* fileName);
 void saveCameraImageCommand();
 // The frame with the scale bar (and, with drawArea, the scan area) into
 // "camera(n).jpg", and onto the window; no laser-spot circle. Returns the
-// result of the last GDI step.
+// result of the last GDI step. A picture not saved is reported ("Error in
+// saving image", as every picture save below) and not shown as saved: 0.
 int saveCameraImage(Camera& camera, HWND window, const std::uint8_t* pixels, int drawArea, const int area[4]);
 // A bitmap already drawn, saved as the next camera image, with its record.
 bool saveCameraImageBitmap(HBITMAP bitmap);
 // "Save Window Image" (menu 32804): the camera area of the window as shown,
-// into "optic.jpg", "optic_0.jpg", ..., with its record.
+// into "optic.jpg", "optic_0.jpg", ..., with its record; 0 when not saved.
 int saveWindowImage(DataPaths& paths, HWND window);
 // The window's picture area with the scan area drawn on it, as
 // "<prefix>(n).jpg"; frameSize takes the camera picture's size instead of
-// the client area's. Returns 1, or 0 when it gave up. The file's path goes
+// the client area's. Returns 1, or 0 when it was not saved. The file's path goes
 // to *saved (empty when none was written): the map scan records it.
 int saveViewSnapshot(DataPaths& paths, HWND window, int frameSize, const char* prefix, const int area[4],
                      std::wstring* saved = nullptr);

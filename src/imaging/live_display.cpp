@@ -33,6 +33,14 @@ constexpr COLORREF black = RGB(0, 0, 0);
 constexpr COLORREF white = RGB(255, 255, 255);
 constexpr COLORREF yellow = RGB(255, 255, 0);
 
+// A live picture replaces the wide-view mosaic, and with it the mosaic's
+// scale for clicks and scan areas.
+void leaveWideView() {
+  wideViewShown = 0;
+  scanState.viewScale = 1;
+  computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
+}
+
 void startVideo() {
   // Switching video on tries a camera that is not connected once more; a
   // video already on has had its try (a camera that stopped delivering holds
@@ -40,9 +48,7 @@ void startVideo() {
   if (!camera.connected && !videoRunning) camera.init();
   videoWasRunning = videoRunning;
   CheckRadioButton(hMainWnd, IDC_VIDEO_ON, IDC_VIDEO_OFF, IDC_VIDEO_ON);
-  wideViewShown = 0;
-  scanState.viewScale = 1;
-  computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
+  leaveWideView();
   SetTimer(hMainWnd, videoTimerId, videoTimerPeriodMs, nullptr);
   videoRunning = 1;
 }
@@ -153,6 +159,7 @@ int showFrame(HWND window, const std::uint8_t* pixels, int saveImage, int spotX,
         result = BitBlt(windowDC.get(), 0, 0, displayWidth, height, memoryDC.get(), (width - displayWidth) / 2, 0,
                         SRCCOPY);
         if (!result) showInfo("BitBlt to window has failed.");
+        if (result && window == hMainWnd && wideViewShown) leaveWideView();
         // GDI+ must not be handed a bitmap that is selected into a DC.
         selected.restore();
         if (saveImage) saveCameraImageBitmap(bitmap.get());

@@ -18,7 +18,14 @@ const char* nameOf(const char* const (&names)[N], int index) {
   return index >= 0 && static_cast<size_t>(index) < N ? names[index] : "unknown";
 }
 
-const char* deviceState(bool connected) { return connected ? "connected" : "simulated"; }
+const char* deviceState(DeviceState state) {
+  switch (state) {
+    case DeviceState::connected: return "connected";
+    case DeviceState::failed: return "failed";
+    case DeviceState::simulated: break;
+  }
+  return "simulated";
+}
 
 Json settingsJson(const RecordSettings& s) {
   Json j;
@@ -33,6 +40,7 @@ Json settingsJson(const RecordSettings& s) {
   j["laserSpotPx"] = {{"x", s.laserSpotXPx}, {"y", s.laserSpotYPx}};
   j["defocusUm"] = s.defocusUm;
   j["laserFocusOffsetUm"] = s.laserFocusOffsetUm;
+  j["laserOn"] = s.laserOn;
   j["laserLevelV"] = s.laserLevelV;
   j["cameraGain"] = s.cameraGain;
   j["cameraExposureUs"] = s.cameraExposureUs;
@@ -104,10 +112,33 @@ std::string resultRecordText(const ResultRecord& record) {
     j["outcome"] = outcomeText(record.outcome);
     j["settings"] = settingsJson(record.settings);
     j["devices"] = devicesJson(record.devices);
+    j["faults"] = Json::object();
+    for (const auto& [device, detail] : record.faults) j["faults"][device] = detail;
     j["stageAtStartUm"] = {{"x", record.stageAtStartUm[0]}, {"y", record.stageAtStartUm[1]},
                            {"z", record.stageAtStartUm[2]}};
     if (record.hasScan) j["scan"] = scanJson(record.scan);
     j["files"] = record.files;
+    return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  } catch (...) {
+    return {};
+  }
+}
+
+std::string recoveredRecordText(const std::string& scanRecord, const RecoveredScan& scan) {
+  try {
+    Json j = Json::parse(scanRecord, nullptr, false);
+    if (j.is_discarded() || !j.is_object()) {
+      j = Json::object();
+      j["program"] = "Nerin Station";
+      j["version"] = programVersion;
+      j["result"] = "map scan";
+      j["settings"] = {{"biasVoltageV", scan.biasVoltageV}, {"scanStepUm", scan.stepUm}};
+      j["scan"] = {{"widthPoints", scan.widthPoints}, {"heightPoints", scan.heightPoints}, {"stepUm", scan.stepUm}};
+    }
+    j["ended"] = isoTimeText(scan.ended);
+    j["outcome"] = outcomeText(RunOutcome::failed);
+    j["recoveredFrom"] = scan.journal;
+    j["files"] = scan.files;
     return j.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
   } catch (...) {
     return {};

@@ -45,7 +45,8 @@ struct RecordSettings {
   int laserSpotYPx = 0;        // counted upward from the bottom of the picture
   double defocusUm = 0.0;
   int laserFocusOffsetUm = 0;  // Dz of the mounted objective
-  double laserLevelV = 0.0;
+  bool laserOn = false;         // when the measuring began
+  double laserLevelV = 0.0;     // the level the laser has when on
   int cameraGain = 0;
   double cameraExposureUs = 0.0;
   bool confocalImage = false;
@@ -57,11 +58,17 @@ struct RecordSettings {
   std::vector<std::pair<std::string, double>> ofRun;
 };
 
+// "simulated": absent, the program stood in for it; "connected": it
+// answered at the run's start; "failed": it failed during the run, or in an
+// earlier one and was not connected again since, so its values are no
+// measurements.
+enum class DeviceState { simulated, connected, failed };
+
 struct RecordDevices {
-  bool stageX = false, stageY = false, stageZ = false;
-  bool arduino = false;
-  bool currentMeter = false;
-  bool camera = false;
+  DeviceState stageX = DeviceState::simulated, stageY = DeviceState::simulated, stageZ = DeviceState::simulated;
+  DeviceState arduino = DeviceState::simulated;
+  DeviceState currentMeter = DeviceState::simulated;
+  DeviceState camera = DeviceState::simulated;
 };
 
 struct RecordScan {
@@ -81,6 +88,9 @@ struct ResultRecord {
   RunOutcome outcome = RunOutcome::completed;
   RecordSettings settings;
   RecordDevices devices;
+  // What failed during the run, by device ("stage", "arduino",
+  // "currentMeter", "camera"): the detail the operator was told.
+  std::vector<std::pair<std::string, std::string>> faults;
   double stageAtStartUm[3] = {};  // X, Y, Z
   bool hasScan = false;
   RecordScan scan;
@@ -90,3 +100,20 @@ struct ResultRecord {
 // The record as JSON text, keys in a fixed order, ending in a line feed.
 // Empty when it could not be built (no memory).
 std::string resultRecordText(const ResultRecord& record);
+
+// What start-up knows of a map scan that did not finish, from its journal.
+struct RecoveredScan {
+  std::string journal;  // the journal's file name
+  LocalTime ended;      // when the journal took its last row
+  int widthPoints = 0;
+  int heightPoints = 0;
+  double stepUm = 0.0;
+  double biasVoltageV = 0.0;
+  std::vector<std::string> files;  // the tables (and MapInfo) made from it
+};
+
+// The record of the files recovered from a journal: the record the scan
+// left beside its journal as it started, or, when that is missing or
+// broken, what the journal itself tells; the outcome "failed" in either
+// case, the journal named under "recoveredFrom". Empty as above.
+std::string recoveredRecordText(const std::string& scanRecord, const RecoveredScan& scan);

@@ -21,11 +21,13 @@ std::wstring freePath(const MapBuffers& map, const char* prefix) {
 
 }  // namespace
 
-std::vector<std::wstring> saveMaps(MapBuffers& map, bool withConfocal) {
+std::vector<std::wstring> saveMaps(MapBuffers& map, bool withConfocal, bool* tableWritten) {
   std::vector<std::wstring> written;
   for (int t = 0; t < mapTableCount(withConfocal); ++t) {
     const std::wstring path = freePath(map, mapTables[t].prefix);
-    if (writeMapTable(map, path, map.*mapTables[t].values)) written.push_back(path);
+    const bool done = writeMapTable(map, path, map.*mapTables[t].values);
+    if (done) written.push_back(path);
+    if (tableWritten) tableWritten[t] = done;
   }
   return written;
 }
@@ -54,6 +56,11 @@ std::wstring writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltag
 }
 
 void saveMapsCommand() {
+  if (!devicesFree()) return;
+  if (!mapScanned()) {
+    MessageBoxA(hMainWnd, "No map has been scanned yet, so there is nothing to save.", "Notice", MB_OK);
+    return;
+  }
   makeMeasurementFolder(dataPaths, false);
   writeRecordsBeside(saveMaps(mapBuffers, confocalEnabled != 0), mapScanRecord());
 }

@@ -10,8 +10,9 @@
 
 // "Nerin", and with the confocal option also "ConfocalR", "ConfocalG",
 // "ConfocalB", into the map's measurement folder. The paths of the tables
-// written, for their records.
-std::vector<std::wstring> saveMaps(MapBuffers& map, bool withConfocal);
+// written, for their records; tableWritten[t], when given, says which
+// (in the order of mapTables).
+std::vector<std::wstring> saveMaps(MapBuffers& map, bool withConfocal, bool* tableWritten = nullptr);
 // One table at path. A table that cannot be written is reported ("File
 // saving error. New folder will be made."), and the next save makes a new
 // measurement folder; false then.
@@ -22,4 +23,6 @@ std::wstring writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltag
 
 // "Save Maps" (32833): into this run's measurement folder, made if there is
 // none, each table with the record of the scan that measured the maps.
+// Nothing during a run; with no map scanned yet (or the last scan refused
+// for want of memory) the operator is told and nothing is written.
 void saveMapsCommand();

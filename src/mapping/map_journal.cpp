@@ -103,6 +103,8 @@ bool readMapJournal(std::string_view text, MapJournal& journal) {
   journal.infoLine = header + "\n";
   journal.width = width;
   journal.height = height;
+  journal.stepUm = stepUm;
+  journal.biasVoltageV = biasVoltage;
   while (!text.empty() && static_cast<int>(journal.rows.size()) < height) {
     const std::string_view line = nextLine(text, complete);
     if (!complete || !isTableRow(line, width)) break;

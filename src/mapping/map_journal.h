@@ -38,6 +38,8 @@ struct MapJournal {
   std::string infoLine;           // the MapInfo line, with "\n"
   int width = 0;
   int height = 0;
+  double stepUm = 0.0;
+  double biasVoltageV = 0.0;
   std::vector<std::string> rows;  // complete rows, each with "\n"
 };
 

@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,8 @@ void startRecord(double x0, double y0, double z0, StagePoint corner) {
   record.stageAtStartUm[1] = y0;
   record.stageAtStartUm[2] = z0;
   record.hasScan = true;
+  // The scan switches the laser on for its measurement.
+  record.settings.laserOn = true;
   const ScanState& plan = run.plan;
   record.scan = {plan.mapWidth, plan.mapHeight, plan.stepUm, {}, corner.xUm, corner.yUm, plan.expectedMinutes};
   std::copy(plan.selectionCopy, plan.selectionCopy + 4, record.scan.areaPx);
@@ -218,14 +221,15 @@ void scanArea(StagePoint corner) {
   }
 }
 
-// True when the tables and MapInfo are written.
-bool saveResults() {
+// The tables, MapInfo and the map pictures, each with the scan's record;
+// which tables were written goes to tableWritten.
+void saveResults(bool* tableWritten) {
   // A map window closed during the scan comes back for its picture.
   if (!IsWindow(hMapWnd) || (run.confocal && !IsWindow(hConfocalWnd))) {
     ensureMapWindows();
     placeMapWindows();
   }
-  const std::vector<std::wstring> tables = saveMaps(mapBuffers, run.confocal);
+  const std::vector<std::wstring> tables = saveMaps(mapBuffers, run.confocal, tableWritten);
   for (const std::wstring& table : tables) keepFile(table);
   const std::wstring info = writeMapInfo(mapBuffers, run.plan.stepUm, run.biasV);
   keepFile(info);
@@ -239,7 +243,6 @@ bool saveResults() {
     keepFile(picture);
   }
   writeRecordsBeside(run.files, run.record);
-  return static_cast<int>(tables.size()) == mapTableCount(run.confocal) && !info.empty();
 }
 
 }  // namespace
@@ -301,7 +304,7 @@ bool runMapScan() {
   std::wstring snapshot;
   saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", plan.selectionCopy, &snapshot);
   keepFile(snapshot);
-  openScanJournal(journal, mapBuffers, run.confocal, plan.stepUm, run.biasV);
+  openScanJournal(journal, mapBuffers, run.confocal, plan.stepUm, run.biasV, run.record);
   setIlluminationLevel(0);
   setLaser(1);
   videoControl(0);
@@ -311,18 +314,22 @@ bool runMapScan() {
   scanArea(corner);
   showPendingReading();
 
-  run.record.outcome = stopRequested ? RunOutcome::stoppedByOperator : RunOutcome::completed;
+  const RunOutcome asRun = stopRequested ? RunOutcome::stoppedByOperator : RunOutcome::completed;
   moveAxesTo(stageX, stageY, x0, y0);
   moveZTo(savedZ);
-  run.record.ended = localTimeNow();
+  finishRecord(run.record, asRun);
   deviceBusy = 0;
   refreshPositionFields();
   showInfo("Mapping finished");
-  // Tables that could not be written leave the journal for the next start.
-  closeScanJournal(journal, saveResults());
+  // A table that could not be written leaves its journal for the next start.
+  bool tableWritten[std::size(mapTables)] = {};
+  saveResults(tableWritten);
+  closeScanJournal(journal, tableWritten);
   applyBiasToSourcemeter(0.0f);
   return true;
 }
+
+bool mapScanned() { return !run.record.result.empty() && mapBuffers.width > 0 && mapBuffers.height > 0; }
 
 ResultRecord mapScanRecord() { return run.record.result.empty() ? recordNow("map tables") : run.record; }
 

@@ -25,6 +25,9 @@ void startMapScan();
 // The scan itself. False, having done nothing, when a device sequence is
 // already under way.
 bool runMapScan();
+// True when the maps held are those of a scan (until the first scan, or
+// after one refused for want of memory, there is nothing to save).
+bool mapScanned();
 // The record of the scan that measured the maps now held (its settings,
 // times and outcome), for maps saved again later; before the first scan,
 // the settings in force now.

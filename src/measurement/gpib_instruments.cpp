@@ -4,6 +4,7 @@
 #include "measurement/gpib_status.h"
 #include "measurement/reply_number.h"
 #include "shell/device_faults.h"
+#include "shell/fixed_format.h"
 #include "shell/instrument_safety.h"
 
 #include <windows.h>
@@ -38,6 +39,7 @@ int openGpibDevice(int primaryAddress) {
   if (failed("ibdev Error")) return 0;
   ibclr(gpibDevice);
   if (failed("ibclr Error")) return 0;
+  noteDeviceConnected(FaultyDevice::gpib);
   return 1;
 }
 
@@ -81,8 +83,8 @@ void configureGpibSourcemeter(float biasV, float limitA) {
   gpibWrite(":SOUR:VOLT:RANG 1");
   std::snprintf(command, sizeof command, ":SOUR:VOLT %f", static_cast<double>(biasV));
   gpibWrite(command);
-  std::snprintf(command, sizeof command, ":SOUR:VOLT:ILIM %f", static_cast<double>(limitA));
-  gpibWrite(command);
+  // Every digit of the limit: "%f" would send one below 0.5 uA as 0.000000.
+  gpibWrite((":SOUR:VOLT:ILIM " + keptDigitsText(limitA)).c_str());
   gpibWrite(":SENSe:FUNCtion \"Current\"");
   gpibWrite(":SENSe:Curr:RANG 1E-6");
   gpibWrite(":COUN 1");

@@ -185,7 +185,9 @@ int openUsbSourcemeter(float biasV) {
   std::fflush(stdout);
   SysFreeString(manufacturer);
 
-  return configure(biasV, usbCurrentLimit) ? 1 : 0;
+  if (!configure(biasV, usbCurrentLimit)) return 0;
+  noteDeviceConnected(FaultyDevice::usbSourcemeter);
+  return 1;
 }
 
 void configureUsbSourcemeter(float biasV, float limitA) {

@@ -122,6 +122,7 @@ bool connectArduino(int port) {
     return false;
   }
   link.offline = 0;
+  noteDeviceConnected(FaultyDevice::arduino);
   link.replies.clear();
   // Whatever the board's laser output was before, the first level set on
   // this link is sent: the program puts the laser in a known state.

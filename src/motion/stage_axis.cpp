@@ -162,6 +162,7 @@ bool connectStage(int axisOrder, int speed) {
     any = true;
   }
   lib->free_enumerate_devices(devices);
+  if (any) noteDeviceConnected(FaultyDevice::stage);
   return any;
 }
 

@@ -26,6 +26,36 @@
 
 namespace {
 
+// The mark, for as long as the program runs, that it runs in this user
+// session: a second program would turn the running scan's live journals
+// into tables and talk to the same instruments.
+class InstanceMark {
+ public:
+  InstanceMark() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Nerin Station")) {
+    alone_ = !mutex_ || GetLastError() != ERROR_ALREADY_EXISTS;
+  }
+  ~InstanceMark() {
+    if (mutex_) CloseHandle(mutex_);
+  }
+  InstanceMark(const InstanceMark&) = delete;
+  InstanceMark& operator=(const InstanceMark&) = delete;
+  bool alone() const { return alone_; }
+
+ private:
+  HANDLE mutex_;
+  bool alone_ = true;
+};
+
+// The second start: no owner for the box (it would disable the running
+// program's window), then the running program comes to the front.
+void showRunningProgram() {
+  MessageBoxW(nullptr, L"Nerin Station is already running.", L"Notice", MB_OK | MB_SETFOREGROUND);
+  const HWND running = FindWindowW(L"NerinMain", mainWindowTitle);
+  if (!running) return;
+  if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+  SetForegroundWindow(running);
+}
+
 // The saved current meter (0 and 1 have none to open). One that does not
 // answer is reported, and the test source stands in for it.
 void startCurrentMeter() {
@@ -138,6 +168,13 @@ void installInstrumentSafety() {
 }
 
 int runNerinStation(HINSTANCE instance, int showCommand) {
+  // Before anything touches the data folder, a journal or a device.
+  const InstanceMark mark;
+  if (!mark.alone()) {
+    showRunningProgram();
+    return 0;
+  }
+  makeDataFolders();
   installInstrumentSafety();
   beginFineTimer();
   registerWindowClasses(instance);

@@ -10,6 +10,7 @@
 #include "resources/resource_ids.h"
 #include "shell/dialog_fields.h"
 #include "shell/edit_number.h"
+#include "shell/fixed_format.h"
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
 
@@ -66,7 +67,7 @@ void showSettings(HWND dialog) {
   check(dialog, IDC_CONFOCAL_IMAGE, confocalEnabled == 1);
   check(dialog, IDC_Z_CREEP, zCreepCorrection == 1);
   showField(dialog, IDC_BIAS_VOLTAGE, formatFixed(biasVoltage));
-  showField(dialog, IDC_CURRENT_LIMIT, formatFixedKeepingSmall(currentLimit));
+  showField(dialog, IDC_CURRENT_LIMIT, keptDigitsText(currentLimit, fieldChars));
   showField(dialog, IDC_CAMERA_APERTURE, formatInt(cameraAperture));
   showField(dialog, IDC_DEFOCUS, formatTenths(scanState.defocusUm));
   showPositions(dialog);
@@ -193,7 +194,7 @@ void applySettings(HWND dialog) {
   if (spotX || spotY) computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
 
   float value = 0.0f;
-  if (readFiniteFloat(fieldText(dialog, IDC_BIAS_VOLTAGE).c_str(), value)) {
+  if (readBiasField(fieldText(dialog, IDC_BIAS_VOLTAGE).c_str(), value)) {
     biasVoltage = value;
     SetWindowTextA(hBiasEdit, formatFixed(biasVoltage).c_str());
     // With the limit in force before this press: the new one is read next.

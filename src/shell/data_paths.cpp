@@ -11,8 +11,7 @@
 const wchar_t* const mainWindowTitle = L"Nerin Station";
 
 DataPaths::DataPaths() {
-  // CSIDL_DESKTOP (0), no owner window, no creation. An existing folder is
-  // fine, so the directory results are not checked.
+  // CSIDL_DESKTOP (0), no owner window, no creation.
   if (!SHGetSpecialFolderPathW(nullptr, baseFolder, CSIDL_DESKTOP, FALSE)) {
     baseFolder[0] = L'\0';
     desktopMissing = true;
@@ -26,14 +25,18 @@ DataPaths::DataPaths() {
     const DWORD length = GetFullPathNameW(dataFolder, 350, full, nullptr);
     if (length > 0 && length < 350) wcscpy(dataFolder, full);
   }
-  CreateDirectoryW(dataFolder, nullptr);
   _snwprintf(detailFolder, 349, L"%ls\\Data_Detail", dataFolder);
-  CreateDirectoryW(detailFolder, nullptr);
   _snwprintf(configFile, 399, L"%ls\\Config.txt", dataFolder);
   _snwprintf(objectiveFile, 399, L"%ls\\Objective.txt", dataFolder);
 }
 
 DataPaths dataPaths;
+
+void makeDataFolders() {
+  // A failure shows when a file cannot be written there.
+  CreateDirectoryW(dataPaths.dataFolder, nullptr);
+  CreateDirectoryW(dataPaths.detailFolder, nullptr);
+}
 
 void warnIfDataFolderIsNotOnDesktop() {
   if (!dataPaths.desktopMissing) return;

@@ -1,7 +1,9 @@
 #pragma once
 // Where the program keeps its files: "Nerin Station_Data" on the current
 // user's desktop, its "Data_Detail" subfolder, and the two settings files.
-// Filled by static construction before the entry point runs.
+// The paths are filled by static construction before the entry point runs;
+// the folders are made only by makeDataFolders, once the program knows it
+// is the only one running.
 
 #include <cwchar>
 
@@ -27,6 +29,9 @@ struct DataPaths {
 };
 
 extern DataPaths dataPaths;
+
+// Creates the data folder and its detail folder (an existing folder is fine).
+void makeDataFolders();
 
 // When the data folder is not on the desktop, tells the operator in a
 // "Warning" box owned by the main window where data and settings go, so that

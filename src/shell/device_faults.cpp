@@ -7,6 +7,7 @@ struct Note {
   std::string detail;
 };
 Note notes[faultyDeviceCount];
+bool outOfService[faultyDeviceCount] = {};
 
 struct DeviceTexts {
   const char* title;
@@ -34,6 +35,7 @@ constexpr DeviceTexts texts[faultyDeviceCount] = {
 }  // namespace
 
 void noteDeviceFault(FaultyDevice device, const std::string& detail) {
+  outOfService[static_cast<int>(device)] = true;
   Note& note = notes[static_cast<int>(device)];
   if (note.failed) return;
   note.failed = true;
@@ -41,6 +43,19 @@ void noteDeviceFault(FaultyDevice device, const std::string& detail) {
 }
 
 bool deviceFailed(FaultyDevice device) { return notes[static_cast<int>(device)].failed; }
+
+std::string deviceFaultDetail(FaultyDevice device) { return notes[static_cast<int>(device)].detail; }
+
+bool anyDeviceFailed() {
+  for (const Note& note : notes) {
+    if (note.failed) return true;
+  }
+  return false;
+}
+
+void noteDeviceConnected(FaultyDevice device) { outOfService[static_cast<int>(device)] = false; }
+
+bool deviceOutOfService(FaultyDevice device) { return outOfService[static_cast<int>(device)]; }
 
 void clearDeviceFaults() {
   for (Note& note : notes) note = Note{};

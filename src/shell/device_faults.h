@@ -19,7 +19,16 @@ inline constexpr int faultyDeviceCount = 5;
 // failures of the same device mostly follow from the first.
 void noteDeviceFault(FaultyDevice device, const std::string& detail);
 bool deviceFailed(FaultyDevice device);
+// The detail of a failure noted since the last clear; empty when none.
+std::string deviceFaultDetail(FaultyDevice device);
+bool anyDeviceFailed();
 void clearDeviceFaults();
+
+// A device that failed stays out of service, whatever runs come after,
+// until it is connected again: the records of later runs must not call it
+// connected. The device layers note every successful connection.
+void noteDeviceConnected(FaultyDevice device);
+bool deviceOutOfService(FaultyDevice device);
 
 // What the operator is shown: one message per failed device, in the order of
 // FaultyDevice, with the title of that device's errors.

@@ -2,7 +2,10 @@
 
 #include "motion/objective_table.h"
 #include "shell/clamp.h"
+#include "shell/edit_field_values.h"
 #include "shell/edit_number.h"
+
+#include <algorithm>
 
 #include <cmath>
 #include <cstdio>
@@ -34,17 +37,12 @@ std::string formatFixed(double value) { return formatted("%f", value); }
 std::string formatTenths(double value) { return formatted("%.1f", value); }
 std::string formatShortest(double value) { return formatted("%g", value); }
 
-std::string formatFixedKeepingSmall(double value) {
-  if (value == 0.0 || std::fabs(value) >= 0.0000005) return formatFixed(value);
-  // "%g" of 1.23456e-07 takes 11 characters; the field would read back the
-  // first 10, "1.23456e-0", which is 1.23456: a limit ten million times the
-  // one set. Fewer digits keep the exponent inside the field.
-  std::string text;
-  for (const char* format : {"%.6g", "%.5g", "%.4g", "%.3g", "%.2g", "%.1g"}) {
-    text = formatted(format, value);
-    if (text.size() <= static_cast<std::size_t>(dialogFieldChars)) break;
-  }
-  return text;
+bool readBiasField(const char* text, float& biasV) {
+  float read = 0.0f;
+  if (!readFiniteFloat(text, read)) return false;
+  // A slip such as "50" must not reach the sourcemeter as 50 V.
+  biasV = static_cast<float>(std::clamp(static_cast<double>(read), minBiasV, maxBiasV));
+  return true;
 }
 
 bool readLaserSpotField(const char* text, int limit, int& spot) {

@@ -25,11 +25,9 @@ std::string formatInt(int value);          // "%d"
 std::string formatFixed(double value);     // "%f"
 std::string formatTenths(double value);    // "%.1f"
 std::string formatShortest(double value);  // "%g"
-// "%f", except for a value that "%f" would show as zero although it is not
-// (a current limit below half a microampere): "%g" then, with as many
-// significant digits as fit dialogFieldChars, so that the field shows the
-// setting and reads back to it.
-std::string formatFixedKeepingSmall(double value);
+
+// The bias typed in the dialog, limited as in the main window's bias field.
+bool readBiasField(const char* text, float& biasV);
 
 // The laser spot in camera pixels, limited to [0, limit] (the picture's width
 // or height); false and unchanged when the text does not read.

@@ -6,6 +6,11 @@
 #include <optional>
 #include <string>
 
+// The range of a bias typed into the main window's field or the
+// Configuration dialog, V.
+constexpr double minBiasV = -10.1;
+constexpr double maxBiasV = 10.0;
+
 // A field is read into a buffer of 10 characters: at most 9 and the end.
 constexpr int editFieldTextCapacity = 10;
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #if defined(__x86_64__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -116,4 +117,40 @@ char* writeFixed6List(char* out, const float* values, int count) {
     out = writeOne(out, values[i]) + 1;  // past the comma writeOne left
   }
   return out;
+}
+
+namespace {
+
+// "%.<digits>g" or "%.<digits - 1>e" with a short exponent: "1.5e-06"
+// becomes "1.5e-6".
+std::string shortText(const char* format, float value, int digits) {
+  char text[48];
+  std::snprintf(text, sizeof text, format, digits, static_cast<double>(value));
+  std::string shown = text;
+  const std::size_t e = shown.find('e');
+  if (e == std::string::npos) return shown;
+  std::size_t first = e + 1;
+  if (shown[first] == '+') shown.erase(first, 1);
+  if (shown[first] == '-') ++first;
+  while (first + 1 < shown.size() && shown[first] == '0') shown.erase(first, 1);
+  return shown;
+}
+
+bool readsBackAs(const std::string& text, float value) { return std::strtof(text.c_str(), nullptr) == value; }
+
+}  // namespace
+
+std::string keptDigitsText(float value, std::size_t maxChars) {
+  char fixed[400];
+  std::snprintf(fixed, sizeof fixed, "%f", static_cast<double>(value));
+  if (std::strlen(fixed) <= maxChars && readsBackAs(fixed, value)) return fixed;
+  std::string closest;
+  for (int digits = 1; digits <= 9; ++digits) {
+    for (const std::string& shown : {shortText("%.*g", value, digits), shortText("%.*e", value, digits - 1)}) {
+      if (shown.size() > maxChars) continue;
+      if (readsBackAs(shown, value)) return shown;
+      closest = shown;
+    }
+  }
+  return closest.empty() ? fixed : closest;
 }

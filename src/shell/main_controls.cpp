@@ -197,7 +197,7 @@ void enterZ(HWND field, const char* text) {
 }
 
 void enterBias(HWND field, const char* text) {
-  biasVoltage = static_cast<float>(floatFieldOr(text, biasVoltage, -10.1, 10.0));
+  biasVoltage = static_cast<float>(floatFieldOr(text, biasVoltage, minBiasV, maxBiasV));
   setText(field, "%.1f", biasVoltage);
   // A run that is measuring keeps its bias; the new one applies from the next.
   if (devicesFree()) applyBiasToSourcemeter(biasVoltage);

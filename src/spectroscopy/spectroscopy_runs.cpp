@@ -80,11 +80,6 @@ ResultRecord startRecord(const char* result, std::vector<std::pair<std::string, 
   return record;
 }
 
-void endRecord(ResultRecord& record, RunOutcome outcome) {
-  record.ended = localTimeNow();
-  record.outcome = outcome;
-}
-
 // A file that cannot be created, or not written whole, is reported: the
 // operator must not believe the measurement was kept.
 void saveSpectrum(const SpectroscopyRecord& record, const char* stem, int& counter, SpectrumWriter write,
@@ -122,7 +117,7 @@ void runIvCurve(SpectroscopyRecord& record) {
     }
   }
   drawRunText(record, hIvWnd, ivFinishedText);
-  endRecord(ivRun, outcome);
+  finishRecord(ivRun, outcome);
   scanRunning = 0;
 }
 
@@ -152,9 +147,9 @@ void runTimeEvolution(SpectroscopyRecord& record) {
   };
   const TimeEvolutionEnd end = runTimeEvolutionCycles(record, devices);
   drawRunText(record, windows.timeWindow, timeEvoCompletedText);
-  endRecord(timeEvoRun, end == TimeEvolutionEnd::completed ? RunOutcome::completed
-                        : end == TimeEvolutionEnd::stopped ? RunOutcome::stoppedByOperator
-                                                           : RunOutcome::failed);
+  finishRecord(timeEvoRun, end == TimeEvolutionEnd::completed ? RunOutcome::completed
+                           : end == TimeEvolutionEnd::stopped ? RunOutcome::stoppedByOperator
+                                                              : RunOutcome::failed);
   scanRunning = 0;
 }
 

@@ -1,8 +1,9 @@
 // The Configuration dialog's numeric fields and the changer's step editor,
 // each read from at most 10 characters (the defocus from 30) through the
 // dialogs' own helpers: the laser spot limited to the picture, the defocus to
-// [-30, 30] um and the changer travels to [189, 195], each shown again; the
-// bias and the current limit taken as typed and shown. Whatever is typed, a
+// [-30, 30] um, the changer travels to [189, 195] and the bias to the main
+// window's range, each shown again; the current limit taken as typed and
+// shown with its digits. Whatever is typed, a
 // value stays in its range, and a shown value read again (as pressing "Set"
 // once more does) gives the same setting. Every field is tried on every input.
 
@@ -10,7 +11,9 @@
 #include "shell/scan_geometry.h"
 #include "motion/objective_table.h"
 #include "shell/dialog_fields.h"
+#include "shell/edit_field_values.h"
 #include "shell/edit_number.h"
+#include "shell/fixed_format.h"
 
 #include <cmath>
 
@@ -50,25 +53,28 @@ void checkChangerStep(const std::string& typed) {
           "the shown travel reads back");
 }
 
-// Bias and current limit: any finite number, shown with "%f" (the limit with
-// "%g" where "%f" would show zero). "Set" pressed again reads the shown text
-// and must take the setting back, as closely as the text shows it. A value of
-// ten integer digits or more fits the field in no format; no bias or limit
-// comes near one.
+// Bias and current limit, shown as the dialog shows them and read again,
+// as pressing "Set" once more does: the bias within the main window's range
+// and back as closely as "%f" shows it, the limit back exactly when ten
+// characters can hold it (and as closely as they can otherwise).
 float readBack(const std::string& shown) {
   float again = 0.0f;
   require(readFiniteFloat(field(shown, dialogFieldChars).c_str(), again), "a shown bias or limit reads");
   return again;
 }
 
-void checkTakenAsTyped(const std::string& typed) {
-  float value = 0.0f;
-  if (!readFiniteFloat(field(typed).c_str(), value) || std::fabs(value) >= 1e9f) return;
-  const float fixedError = 5e-7f + std::fabs(value) * 1e-6f;
-  require(std::fabs(readBack(formatFixed(value)) - value) <= fixedError, "the shown bias reads back");
-  const bool small = value != 0.0f && std::fabs(value) < 5e-7f;
-  require(std::fabs(readBack(formatFixedKeepingSmall(value)) - value) <= (small ? std::fabs(value) * 5e-4f : fixedError),
-          "the shown current limit reads back");
+void checkBiasAndLimit(const std::string& typed) {
+  float bias = 0.0f;
+  if (readBiasField(field(typed).c_str(), bias)) {
+    require(bias >= static_cast<float>(minBiasV) && bias <= static_cast<float>(maxBiasV), "the bias within range");
+    require(std::fabs(readBack(formatFixed(bias)) - bias) <= 5e-7f + std::fabs(bias) * 1e-6f,
+            "the shown bias reads back");
+  }
+  float limit = 0.0f;
+  if (!readFiniteFloat(field(typed).c_str(), limit) || std::fabs(limit) >= 1e9f) return;
+  const std::string shown = keptDigitsText(limit, dialogFieldChars);
+  require(shown.size() <= static_cast<std::size_t>(dialogFieldChars), "the limit fits its field");
+  require(std::fabs(readBack(shown) - limit) <= std::fabs(limit) * 5e-4f, "the shown current limit reads back");
 }
 
 }  // namespace
@@ -78,6 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   checkLaserSpot(typed);
   checkDefocus(typed);
   checkChangerStep(typed);
-  checkTakenAsTyped(typed);
+  checkBiasAndLimit(typed);
   return 0;
 }

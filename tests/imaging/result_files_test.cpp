@@ -2,9 +2,9 @@
 // over one run of the program and three restarts within the same minute
 // (the dated folder has minutes only, so all four runs write into one
 // folder while every name counter starts again at 0), leave as many files
-// as were written. A folder that cannot be written (read-only_folder.sh
-// prepares one around this program) gets the design's messages and keeps
-// every byte it held.
+// as were written. A folder that cannot be made, and one that cannot be
+// written (read_only_folder.sh prepares one around this program), get the
+// messages that tell the operator, and the latter keeps every byte it held.
 
 #include "imaging/camera.h"
 #include "imaging/image_files.h"
@@ -43,8 +43,9 @@ HWND mapWindow() {
 
 // MapInfo, the view snapshot and the map-window pictures get their records
 // from the map scan that saves them; here as there.
+void recorded(const std::vector<std::wstring>& paths) { writeRecordsBeside(paths, recordNow("map scan")); }
 void recorded(const std::wstring& path) {
-  if (!path.empty()) writeRecordsBeside({path}, recordNow("map scan"));
+  if (!path.empty()) recorded(std::vector<std::wstring>{path});
 }
 std::wstring saved;
 
@@ -54,7 +55,7 @@ const struct Kind {
   const wchar_t* pattern;
   int files;
 } kinds[] = {
-    {[] { saveMapsCommand(); }, L"Nerin*.txt", savesPerKind},
+    {[] { recorded(saveMaps(mapBuffers, true)); }, L"Nerin*.txt", savesPerKind},
     {[] {}, L"Confocal?*.txt", 3 * savesPerKind},  // the same saves, with the confocal option
     {[] { recorded(writeMapInfo(mapBuffers, 1.0, 0.0f)); }, L"MapInfo*.txt", savesPerKind},
     {[] { saveIvCurve(spectroscopy); }, L"I-V(*).txt", savesPerKind},
@@ -136,6 +137,51 @@ TEST_F(ResultFiles, AHundredSavesOfEachKindOverFourRunsInOneMinuteReplaceNothing
   EXPECT_EQ(testfiles::readBytes((folder + L"\\TimeEvo(101).txt").c_str()).rfind("Time(sec)", 0), 0u);
 }
 
+// Every save into the folder dataPaths names, each failing: what the
+// operator is told, save by save; the map tables last, since a failed table
+// sends the next save to a new folder.
+void expectEveryFailureTold() {
+  const char* again = "Try save it again, please.\n";
+  const struct {
+    std::function<void()> save;
+    const wchar_t* title;  // null: nothing is reported
+    const char* text;
+  } saves[] = {
+      {[] { saveIvCurve(spectroscopy); }, L"I-V save Process", "File saving error\n"},
+      {[] { saveTimeEvolution(spectroscopy); }, L"I-V save Process", "File saving error\n"},
+      {[] { saveCameraImageCommand(); }, L"Error in saving image", again},
+      {[] { saveWindowImage(dataPaths, hMainWnd); }, L"Error in saving image", again},
+      {[] { saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", area); }, L"Error in saving image",
+       "The picture of the camera view with the scan area could not be saved.\n"},
+      {[] { saveMapWindowImage(dataPaths, mapWindow(), "Nerin"); }, L"Error in saving image", again},
+      {[] { writeMapInfo(mapBuffers, 1.0, 0.0f); }, nullptr, ""},
+      {[] { saveMaps(mapBuffers, false); }, L"Image save Process", "File saving error. New folder will be made.\n"},
+  };
+  for (const auto& s : saves) {
+    if (!s.title) {
+      s.save();
+      continue;
+    }
+    ui::DialogAnswerer ok(s.title, {IDOK}, 30000);
+    s.save();
+    // Served while the answerer looks for a box that may never come.
+    mainwindow::pumpUntil([&] { return ok.answered(); });
+    EXPECT_TRUE(ok.finish()) << ui::narrow(s.title);
+    EXPECT_EQ(ui::narrow(ok.text()), s.text);
+  }
+  EXPECT_EQ(dataPaths.measurementFolderMade, 0) << "the next save makes a new folder";
+}
+
+TEST_F(ResultFiles, AFolderThatCannotBeMadeGetsTheMessages) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  // A file where the folder would be.
+  const std::wstring stamp = L"f" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(testfiles::writeBytes((temp + stamp).c_str(), "not a folder"));
+  useFolder(temp, stamp.c_str());
+  expectEveryFailureTold();
+}
+
 TEST_F(ResultFiles, AFolderThatCannotBeWrittenGetsTheMessagesAndKeepsWhatItHolds) {
   const char* unwritable = std::getenv("NERIN_READ_ONLY_FOLDER");
   if (!unwritable || !*unwritable) GTEST_SKIP() << "no read-only folder could be made (run under read_only_folder.sh)";
@@ -151,37 +197,7 @@ TEST_F(ResultFiles, AFolderThatCannotBeWrittenGetsTheMessagesAndKeepsWhatItHolds
   };
   const auto before = contents();
   ASSERT_FALSE(before.empty()) << "the folder should hold earlier results";
-
-  // What the operator is told, save by save; the map tables last, since a
-  // failed table sends the next save to a new folder.
-  const struct {
-    std::function<void()> save;
-    const wchar_t* title;  // null: the design reports nothing
-    const char* text;
-  } saves[] = {
-      {[] { saveIvCurve(spectroscopy); }, L"I-V save Process", "File saving error\n"},
-      {[] { saveTimeEvolution(spectroscopy); }, L"I-V save Process", "File saving error\n"},
-      {[] { saveCameraImageCommand(); }, nullptr, ""},
-      {[] { saveWindowImage(dataPaths, hMainWnd); }, nullptr, ""},
-      {[] { saveViewSnapshot(dataPaths, hMainWnd, 1, "optics", area); }, nullptr, ""},
-      {[] { saveMapWindowImage(dataPaths, mapWindow(), "Nerin"); }, L"Error in saving image",
-       "Try save it again, please.\n"},
-      {[] { writeMapInfo(mapBuffers, 1.0, 0.0f); }, nullptr, ""},
-      {[] { saveMapsCommand(); }, L"Image save Process", "File saving error. New folder will be made.\n"},
-  };
-  for (const auto& s : saves) {
-    if (!s.title) {
-      s.save();
-      continue;
-    }
-    ui::DialogAnswerer ok(s.title, {IDOK}, 30000);
-    s.save();
-    // Served while the answerer looks for a box that may never come.
-    mainwindow::pumpUntil([&] { return ok.answered(); });
-    EXPECT_TRUE(ok.finish()) << ui::narrow(s.title);
-    EXPECT_EQ(ui::narrow(ok.text()), s.text);
-  }
-  EXPECT_EQ(dataPaths.measurementFolderMade, 0) << "the next save makes a new folder";
+  expectEveryFailureTold();
   EXPECT_EQ(contents(), before);
 }
 

@@ -26,7 +26,10 @@ TEST(ResultRecord, ParsesBackWithTheRunItsSettingsDevicesGeometryAndFiles) {
   r.settings.standaAxisOrder = 2;
   r.settings.confocalImage = true;
   r.settings.ofRun = {{"ivRangeV", 1.5}};
-  r.devices.stageY = true;
+  r.settings.laserOn = true;
+  r.devices.stageY = DeviceState::connected;
+  r.devices.currentMeter = DeviceState::failed;
+  r.faults = {{"currentMeter", "ibrd Error, Iberr() = 6"}};
   r.stageAtStartUm[0] = -12.5;
   r.hasScan = true;
   r.scan.widthPoints = 4;
@@ -49,8 +52,11 @@ TEST(ResultRecord, ParsesBackWithTheRunItsSettingsDevicesGeometryAndFiles) {
   EXPECT_EQ(s["standaAxisOrder"], "YXZ");
   EXPECT_EQ(s["confocalImage"], true);
   EXPECT_EQ(s["ivRangeV"], 1.5);
+  EXPECT_EQ(s["laserOn"], true);
   EXPECT_EQ(j["devices"]["stageX"], "simulated");
   EXPECT_EQ(j["devices"]["stageY"], "connected");
+  EXPECT_EQ(j["devices"]["currentMeter"], "failed");
+  EXPECT_EQ(j["faults"], json({{"currentMeter", "ibrd Error, Iberr() = 6"}}));
   EXPECT_EQ(j["stageAtStartUm"]["x"], -12.5);
   EXPECT_EQ(j["scan"]["widthPoints"], 4);
   EXPECT_EQ(j["scan"]["areaPx"][2], 739);

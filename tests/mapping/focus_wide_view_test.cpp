@@ -242,6 +242,15 @@ TEST_F(WideView, VisitsNinePositionsInASerpentineIntoTheirCellsAndReturns) {
     ASSERT_TRUE(toCentre.finish());
   }
   EXPECT_NEAR(stageX.positionUm, start.x + 3 * 250 * w50 / 1232, 0.01);
+
+  // The picture taken there replaced the mosaic: the next click moves as on
+  // live video.
+  {
+    ui::DialogAnswerer toCentre(L"Position: (866,514), Blue intensity:60", {IDYES}, kTimeout);
+    SendMessageW(hMainWnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(866, 514));
+    ASSERT_TRUE(toCentre.finish());
+  }
+  EXPECT_NEAR(stageX.positionUm, start.x + 4 * 250 * w50 / 1232, 0.01);
 }
 
 TEST_F(WideView, AStopDuringTheFirstTileLeavesTheOtherCellsAndStillReturns) {

@@ -34,6 +34,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -52,9 +53,14 @@ struct Grid {
   int width = 0;
 };
 Grid grid;
-// The reading at this point (i + j * width) also clicks into the main window,
-// as an operator who wants to stop would.
-std::atomic<int> clickAtPoint{-1};
+// What the operator does at the reading of a map point (its index i + j *
+// width): for example click into the main window, to stop.
+std::function<void(int)> atPoint;
+void clickAt(int point) {
+  atPoint = [point](int k) {
+    if (k == point) PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300));
+  };
+}
 
 float currentAt(int i, int j) { return 0.25f + static_cast<float>(i) + 10.0f * static_cast<float>(j); }
 int redAt(int i, int) { return 10 + i; }
@@ -80,10 +86,7 @@ int readingAtStagePosition(char* buffer, int size) {
   if (gridPoint(i, j)) {
     uA = currentAt(i, j);
     fakePylon().setColour(redAt(i, j), greenAt(i, j), greenAt(i, j), blueAt(i, j));
-    if (clickAtPoint == i + j * grid.width) {
-      clickAtPoint = -1;
-      PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300));
-    }
+    if (atPoint) atPoint(i + j * grid.width);
   }
   return std::snprintf(buffer, static_cast<size_t>(size), "%.6E\n", static_cast<double>(uA) * 1e-6);
 }
@@ -233,7 +236,7 @@ class MapScan : public ::testing::Test {
     currentEquipment = 3;
     gpibAddress = 18;
     deviceBusy = scanRunning = stopRequested = 0;
-    clickAtPoint = -1;
+    atPoint = nullptr;
     scantest::useScanSettings();
     scantest::useFreshDataFolder(L"map_scan");
     drain();
@@ -330,7 +333,7 @@ TEST_F(MapScan, DraggedAreaIsScannedPointByPointIntoTablesAndPicturesAndTheStage
 
 TEST_F(MapScan, StopConfirmedInRowThreeLeavesTheRestAtZeroAndSavesEverything) {
   scanAreaOf(4, 5, 0.0, 0.0);
-  clickAtPoint = 1 + 3 * 4;  // the second point of row 3
+  clickAt(1 + 3 * 4);  // the second point of row 3
   ui::DialogAnswerer yes(L"Warning", {IDYES}, kTimeout);
   SendMessageW(GetDlgItem(hMainWnd, IDC_START), BM_CLICK, 0, 0);
   ASSERT_TRUE(yes.finish());
@@ -349,7 +352,13 @@ TEST_F(MapScan, StopConfirmedInRowThreeLeavesTheRestAtZeroAndSavesEverything) {
 TEST_F(MapScan, NoToTheStopQuestionLetsTheScanFinish) {
   confocalEnabled = 0;
   scanAreaOf(3, 2, 10.0, 20.0);
-  clickAtPoint = 1;
+  clickAt(1);
+  // Save Maps during the run is refused as every other command: no table
+  // beside the scan's own.
+  atPoint = [click = atPoint](int k) {
+    click(k);
+    if (k == 2) PostMessageW(hMainWnd, WM_COMMAND, IDM_SAVE_MAPS, 0);
+  };
   ui::DialogAnswerer no(L"Warning", {IDNO}, kTimeout);
   SendMessageW(GetDlgItem(hMainWnd, IDC_START), BM_CLICK, 0, 0);
   ASSERT_TRUE(no.finish());
@@ -378,22 +387,55 @@ TEST_F(MapScan, BelowFiftyXNeitherAnAreaIsTakenNorAScanStarted) {
   EXPECT_EQ(dataPaths.measurementFolderMade, 0);
 }
 
+// Presses OK on every box the command brings; what they said ("title:
+// text" each).
+std::string answered(int id, UINT message = WM_COMMAND) {
+  std::string told;
+  {
+    ui::BoxAnswerer boxes([&told](const std::string& title, const std::string& text) {
+      told += title + ": " + text;
+      return IDOK;
+    });
+    if (message == WM_COMMAND) {
+      SendMessageW(hMainWnd, message, id, 0);
+    } else {
+      SendMessageW(GetDlgItem(hMainWnd, id), message, 0, 0);
+    }
+  }
+  return told;
+}
+
 TEST_F(MapScan, SavesNeverReplaceATableAndAFailedOneMakesTheNextSaveUseANewFolder) {
   confocalEnabled = 0;
-  ASSERT_TRUE(mapBuffers.allocate(2, 1));
+  // A grid too large for the memory is refused, and leaves no map to save.
+  scanState.mapWidth = scanState.mapHeight = 1 << 20;
+  EXPECT_EQ(answered(IDC_START, BM_CLICK), "Warning: A map of 1048576 x 1048576 points does not fit into memory.\n");
+  EXPECT_EQ(answered(IDM_SAVE_MAPS), "Notice: No map has been scanned yet, so there is nothing to save.\n");
+  EXPECT_EQ(dataPaths.measurementFolderMade, 0) << "nothing written";
+
+  scanAreaOf(2, 1, 0.0, 0.0);
+  SendMessageW(GetDlgItem(hMainWnd, IDC_START), BM_CLICK, 0, 0);
   mapBuffers.intensity[1] = -0.25f;
-  for (int save = 0; save < 3; ++save) SendMessageW(hMainWnd, WM_COMMAND, IDM_SAVE_MAPS, 0);
-  for (const wchar_t* name : {L"Nerin.txt", L"Nerin(0).txt", L"Nerin(1).txt"}) {
-    EXPECT_EQ(testfiles::readBytes(folderFile(name).c_str()), "0.000000,-0.250000,\r\n") << ui::narrow(name);
+  for (int save = 0; save < 2; ++save) SendMessageW(hMainWnd, WM_COMMAND, IDM_SAVE_MAPS, 0);
+  EXPECT_EQ(testfiles::readBytes(folderFile(L"Nerin.txt").c_str()), "0.250000,1.250000,\r\n");
+  for (const wchar_t* name : {L"Nerin(0).txt", L"Nerin(1).txt"}) {
+    EXPECT_EQ(testfiles::readBytes(folderFile(name).c_str()), "0.250000,-0.250000,\r\n") << ui::narrow(name);
   }
-  EXPECT_EQ(testfiles::recordsBesideResults(dataPaths.measurementFolder).size(), 3u);
+  EXPECT_EQ(testfiles::recordsBesideResults(dataPaths.measurementFolder).size(), 6u);
   // A folder where the next table would go: it cannot be written.
   ASSERT_TRUE(CreateDirectoryW(folderFile(L"Nerin(2).txt").c_str(), nullptr));
-  ui::DialogAnswerer ok(L"Image save Process", {IDOK}, kTimeout);
-  SendMessageW(hMainWnd, WM_COMMAND, IDM_SAVE_MAPS, 0);
-  ASSERT_TRUE(ok.finish());
-  EXPECT_EQ(ui::narrow(ok.text()), "File saving error. New folder will be made.\n");
+  EXPECT_EQ(answered(IDM_SAVE_MAPS), "Image save Process: File saving error. New folder will be made.\n");
   EXPECT_EQ(dataPaths.measurementFolderMade, 0);
+}
+
+TEST_F(MapScan, TheTablesWrittenLoseTheirJournalsAndOneNotWrittenKeepsIt) {
+  scanAreaOf(2, 1, 0.0, 0.0);
+  // Folders where MapInfo and the green table would go: they cannot be written.
+  atPoint = [](int) {
+    for (const wchar_t* name : {L"MapInfo.txt", L"ConfocalG.txt"}) CreateDirectoryW(folderFile(name).c_str(), nullptr);
+  };
+  EXPECT_EQ(answered(IDC_START, BM_CLICK), "Image save Process: File saving error. New folder will be made.\n");
+  EXPECT_EQ(testfiles::namesMatching(folderFile(L"*.journal")), std::vector<std::wstring>{L"ConfocalG.journal"});
 }
 
 }  // namespace

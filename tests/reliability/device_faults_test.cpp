@@ -85,6 +85,18 @@ const char* titleOf(Fault fault) {
   return "?";
 }
 
+const char* recordNameOf(Fault fault) {
+  switch (fault) {
+    case Fault::stageErrors:
+    case Fault::stageFrozen: return "stage";
+    case Fault::gpib:
+    case Fault::usb: return "currentMeter";
+    case Fault::camera: return "camera";
+    case Fault::board: return "arduino";
+  }
+  return "?";
+}
+
 int axisOf(const char* name) { return name[0] == 'X' ? 0 : name[0] == 'Y' ? 1 : 2; }
 
 RunPlan planFor(const FaultCase& c) {
@@ -118,6 +130,7 @@ TEST_P(DeviceFault, RunEndsInTimeKeepsItsDataAndTellsTheOperator) {
   expectResponsive(plan, record);
   EXPECT_EQ(record.stopAsked, plan.stopAt != nullptr);
   tally.lostPoints += expectDataSaved(plan, record);
+  expectRecord(plan, recordNameOf(c.fault));
 
   // The operator is told, once, of the device that failed, and of no other.
   std::vector<std::string> told;

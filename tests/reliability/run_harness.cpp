@@ -6,6 +6,7 @@
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
 #include "imaging/camera.h"
+#include "imaging/result_record_files.h"
 #include "imaging/live_display.h"
 #include "measurement/gpib_instruments.h"
 #include "measurement/usb_sourcemeter.h"
@@ -13,6 +14,7 @@
 #include "motion/objective_table.h"
 #include "motion/stage_axis.h"
 #include "program_run.h"
+#include "result_records.h"
 #include "resources/resource_ids.h"
 #include "scan_test_settings.h"
 #include "shell/app.h"
@@ -577,6 +579,28 @@ int expectDataSaved(const RunPlan& plan, const RunRecord& record) {
       EXPECT_TRUE(served.empty()) << runName(plan.run) << " read the meter";
   }
   return lost;
+}
+
+void expectRecord(const RunPlan& plan, const char* failedDevice) {
+  const wchar_t* file = plan.run == Run::mapScan ? L"Nerin.txt"
+                        : plan.run == Run::ivSweep ? L"I-V(0).txt"
+                        : plan.run == Run::timeEvolution ? L"TimeEvo(0).txt"
+                                                         : nullptr;
+  const std::string failed = failedDevice ? failedDevice : "";
+  const auto expectDevices = [&](const nlohmann::json& record, const char* which) {
+    for (const auto& [device, state] : record["devices"].items()) {
+      const bool named = !failed.empty() && device.rfind(failed, 0) == 0 && state != "simulated";
+      EXPECT_EQ(state == "failed", named) << which << ": " << device << " " << state;
+    }
+  };
+  if (file) {
+    const nlohmann::json record = testfiles::recordBeside(resultFile(file));
+    if (record.is_discarded()) return;
+    EXPECT_EQ(record["outcome"] == "failed", !failed.empty()) << record["outcome"];
+    EXPECT_EQ(record["faults"].contains(failed), !failed.empty()) << record["faults"];
+    expectDevices(record, "the run's record");
+  }
+  expectDevices(nlohmann::json::parse(resultRecordText(recordNow("next run"))), "the next run's record");
 }
 
 void expectStageBack(const RunPlan& plan, const RunRecord& record) {

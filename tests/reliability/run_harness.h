@@ -107,6 +107,12 @@ ExitRecord exitOnce(int equipment, const std::function<void()>& armFault, const 
 // Every reading served is in the run's file where it belongs and nothing
 // else is; returns the readings not found (lost points).
 int expectDataSaved(const RunPlan& plan, const RunRecord& record);
+// The record beside the run's file (map scan, I-V, time evolution) and the
+// record a run started next would have: with a failed device ("stage",
+// "arduino", "currentMeter", "camera") the run failed, names that device
+// and no other, and the device is still failed at the next start; without,
+// nothing failed.
+void expectRecord(const RunPlan& plan, const char* failedDevice);
 // The stage where the run leaves it, bias and laser as the run leaves them.
 void expectStageBack(const RunPlan& plan, const RunRecord& record);
 // The last bias the program sent to the meter in use (NaN: none).

@@ -190,6 +190,7 @@ TEST_P(Stop, KeepsWhatWasMeasuredAndLeavesTheDevicesAsDesigned) {
   ASSERT_TRUE(record.stopAsked) << "the stop question never came";
   expectEndedInTime(plan, record, stopTally());
   expectLeftAsAfterAStop(plan, record);
+  expectRecord(plan, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, Stop, ::testing::ValuesIn(selectedCases(allCases())),
@@ -244,6 +245,7 @@ TEST_P(Ended, TheRunEndsAtItsNextWaitSavesAndTheWindowGoes) {
   ASSERT_GE(record.stopAt, 0) << "the window never handled it";
   EXPECT_FALSE(record.stopAsked);
   expectEndedInTime(plan, record, endingTally());
+  expectRecord(plan, nullptr);
   EXPECT_TRUE(record.windowGone);
   if (c.ending == Ending::sessionEnd) {
     expectOutputsOffAfter(record, record.stopAt);

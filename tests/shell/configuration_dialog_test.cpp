@@ -132,6 +132,7 @@ TEST_F(ConfigurationDialog, OpensWithTheSettingsAndSetAppliesThemWithoutConnecti
   standaConfig = 4;
   arduinoLink.offline = 1;
   biasVoltage = 1.5f;
+  currentLimit = 1.5e-6f;  // "%f" would show (and Set take back) 2 uA
   scanState.laserSpotX = 600;
   scanState.laserSpotY = 420;
   scanState.defocusUm = -2.25;
@@ -146,7 +147,7 @@ TEST_F(ConfigurationDialog, OpensWithTheSettingsAndSetAppliesThemWithoutConnecti
     EXPECT_EQ(chosenEntry(dialog, IDC_AXIS_ORDER_LIST), 4);
     const std::pair<int, const char*> opening[] = {
         {IDC_GPIB_ADDRESS, "18"},       {IDC_COM_PORT, "12"},         {IDC_BIAS_VOLTAGE, "1.500000"},
-        {IDC_CURRENT_LIMIT, "0.000100"}, {IDC_CAMERA_APERTURE, "5"},   {IDC_DEFOCUS, "-2.2"},
+        {IDC_CURRENT_LIMIT, "1.5e-6"},   {IDC_CAMERA_APERTURE, "5"},   {IDC_DEFOCUS, "-2.2"},
         {IDC_POSITION_X, "12.3"},        {IDC_POSITION_Y, "0.0"},      {IDC_STEP_MOTION, "10.0"},
         {IDC_LASER_SPOT_X, "600"},       {IDC_LASER_SPOT_Y, "420"},
     };
@@ -162,7 +163,7 @@ TEST_F(ConfigurationDialog, OpensWithTheSettingsAndSetAppliesThemWithoutConnecti
     EXPECT_EQ(confocalEnabled, 0);
     EXPECT_EQ(zCreepCorrection, 1);
 
-    type(dialog, IDC_BIAS_VOLTAGE, "0.5");
+    type(dialog, IDC_BIAS_VOLTAGE, "50");  // a slip: the bias field's upper limit
     type(dialog, IDC_CURRENT_LIMIT, "0.0002");
     type(dialog, IDC_CAMERA_APERTURE, "7");
     type(dialog, IDC_LASER_SPOT_X, "2000");
@@ -177,11 +178,11 @@ TEST_F(ConfigurationDialog, OpensWithTheSettingsAndSetAppliesThemWithoutConnecti
 
   // The bias went to the sourcemeter with the limit in force before the press.
   EXPECT_EQ(fakeGpib().calls(),
-            "ibwrt 7 17 \":SOUR:VOLT:RANG 1\"\nibwrt 7 19 \":SOUR:VOLT 0.500000\"\n"
-            "ibwrt 7 24 \":SOUR:VOLT:ILIM 0.000100\"\nibwrt 7 25 \":SENSe:FUNCtion \\\"Current\\\"\"\n"
+            "ibwrt 7 17 \":SOUR:VOLT:RANG 1\"\nibwrt 7 20 \":SOUR:VOLT 10.000000\"\n"
+            "ibwrt 7 22 \":SOUR:VOLT:ILIM 1.5e-6\"\nibwrt 7 25 \":SENSe:FUNCtion \\\"Current\\\"\"\n"
             "ibwrt 7 21 \":SENSe:Curr:RANG 1E-6\"\nibwrt 7 7 \":COUN 1\"\nibwrt 7 8 \":OUTP ON\"\n");
-  EXPECT_EQ(textOf(hBiasEdit), "0.500000");
-  EXPECT_EQ(biasVoltage, 0.5f);
+  EXPECT_EQ(textOf(hBiasEdit), "10.000000");
+  EXPECT_EQ(biasVoltage, 10.0f);
   EXPECT_EQ(currentLimit, 0.0002f);
   EXPECT_EQ(cameraAperture, 7);
   EXPECT_EQ(scanState.laserSpotX, 1232);

@@ -1,6 +1,10 @@
 #include "shell/dialog_fields.h"
+#include "shell/edit_field_values.h"
+#include "shell/fixed_format.h"
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 namespace {
 
@@ -12,14 +16,12 @@ TEST(DialogFields, InfinitiesDoNotRead) {
   }
 }
 
-TEST(DialogFields, ACurrentLimitBelowWhatSixDecimalsShowIsNotShownAsZero) {
-  EXPECT_EQ(formatFixedKeepingSmall(1e-4), "0.000100");
-  EXPECT_EQ(formatFixedKeepingSmall(0.0), "0.000000");
-  EXPECT_EQ(formatFixedKeepingSmall(static_cast<float>(1e-7)), "1e-07");
-  // Six digits would take 11 characters, and the 10 the field reads back
-  // ("1.23456e-0") would make the limit 1.23456 A.
-  EXPECT_EQ(formatFixedKeepingSmall(static_cast<float>(1.23456e-7)), "1.2346e-07");
-  EXPECT_EQ(formatFixedKeepingSmall(static_cast<float>(-1.23456e-7)), "-1.235e-07");
+TEST(DialogFields, ACurrentLimitKeepsEveryDigitWithinTheField) {
+  const std::pair<float, const char*> shown[] = {
+      {1e-4f, "0.000100"}, {0.0f, "0.000000"}, {1.5e-6f, "1.5e-6"}, {1.23456e-4f, "1.23456e-4"},
+      {-1.23456e-7f, "-1.2346e-7"},  // seven digits would not fit the 10 characters read back
+  };
+  for (const auto& [limit, text] : shown) EXPECT_EQ(keptDigitsText(limit, dialogFieldChars), text) << limit;
 }
 
 // The upper limits and the changer steps are checked through the dialogs
@@ -31,6 +33,9 @@ TEST(DialogFields, LaserSpotAndDefocusAreLimitedFromBelowToo) {
   double defocus = 1.0;
   EXPECT_TRUE(readDefocusField("-45", defocus));
   EXPECT_EQ(defocus, -maxDefocusUm);
+  float bias = 0.0f;
+  EXPECT_TRUE(readBiasField("-50", bias));
+  EXPECT_EQ(bias, static_cast<float>(minBiasV));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "mapping/map_journal.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
+#include "result_records.h"
 #include "shell/data_paths.h"
 #include "test_files.h"
 #include "ui_driver.h"
@@ -179,7 +180,10 @@ TEST_F(SafeExit, ACrashInTheControllerLibraryLeavesEverythingSafeAndTheNextStart
   for (int row = 0; row < kHeight; ++row) EXPECT_EQ(recovered[row], row < 3 ? completed[row] : zeros) << row;
   EXPECT_EQ(fileText(folder, L"MapInfo.txt"), "Map width:12, height:10, step:1.4 um, bias voltage:0.000000\r\n");
   EXPECT_EQ(lines(fileText(folder, L"ConfocalB.txt")).size(), static_cast<size_t>(kHeight));
-  EXPECT_TRUE(testfiles::namesMatching(folder + L"\\*.journal").empty());
+  const nlohmann::json record = testfiles::recordBeside(folder + L"\\Nerin.txt");
+  EXPECT_EQ(record["outcome"], "failed");
+  EXPECT_EQ(record["settings"]["currentEquipment"], "GPIB Sourcemeter") << "the record the scan left";
+  EXPECT_TRUE(testfiles::namesMatching(folder + L"\\*.journal*").empty());
   ASSERT_TRUE(program.closeAndWait(kTimeout));
 }
 

@@ -210,6 +210,42 @@ TEST_F(Startup, WithoutADesktopTheOperatorIsToldWhereDataAndSettingsGo) {
   RemoveDirectoryW(startFolder);
 }
 
+// A second start while the program runs touches nothing: no folder, no
+// journal, no device; it says so, and the running window comes forward.
+TEST_F(Startup, ASecondStartSaysSoBringsTheRunningWindowForwardAndTouchesNothing) {
+  ASSERT_TRUE(RemoveDirectoryW(dataPaths.detailFolder));
+  ASSERT_TRUE(program.start());
+  HWND main = program.waitForMainWindow(kTimeout);
+  ASSERT_NE(main, nullptr);
+  acknowledgeMissingDevices();
+  EXPECT_TRUE(fileExists(dataPaths.detailFolder)) << "the program makes its data folders";
+  ASSERT_TRUE(RemoveDirectoryW(dataPaths.detailFolder));
+  const std::wstring folder = std::wstring(dataPaths.dataFolder) + L"\\251205_14-58";
+  const std::wstring journal = folder + L"\\Nerin.journal";
+  const char* rows = "Map width:1, height:1, step:1.0 um, bias voltage:0.000000\r\n1.000000,\r\n";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  writeBytes(journal.c_str(), rows);
+  const HWND elsewhere = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                         nullptr, nullptr, nullptr);
+  SetForegroundWindow(elsewhere);
+  ASSERT_TRUE(ui::eventually([&] { return GetForegroundWindow() == elsewhere; }, 10000));
+
+  ui::ProgramRun second(NERIN_PROGRAM_PATH);
+  ASSERT_TRUE(second.start());
+  EXPECT_EQ(acknowledge(L"Notice"), "Nerin Station is already running.\n");
+  ASSERT_TRUE(second.waitForExit(kTimeout));
+  EXPECT_EQ(second.exitCode(), 0u);
+  EXPECT_TRUE(ui::eventually([&] { return GetForegroundWindow() == main; }, 10000));
+  EXPECT_EQ(ui::waitForWindow(L"Scanner Error", 0), nullptr) << "no device started";
+  EXPECT_FALSE(fileExists(dataPaths.detailFolder));
+  EXPECT_EQ(readBytes(journal.c_str()), rows) << "no recovery";
+  DestroyWindow(elsewhere);
+  ASSERT_TRUE(program.closeAndWait(kTimeout));
+  _wremove(journal.c_str());
+  RemoveDirectoryW(folder.c_str());
+  CreateDirectoryW(dataPaths.detailFolder, nullptr);
+}
+
 using ui::pixelOf;
 
 // One line per control of the main window, in creation order: id, class,
@@ -285,7 +321,6 @@ TEST_F(Startup, WithoutSettingsFilesTheWindowShowsItsControlsAndExitWritesTheDef
   ASSERT_TRUE(program.start());
   HWND main = program.waitForMainWindow(kTimeout);
   ASSERT_NE(main, nullptr);
-  EXPECT_TRUE(fileExists(dataPaths.detailFolder)) << "the data folders exist once the program runs";
   acknowledgeMissingDevices();
 
   const std::string layout = describeControls(main);
