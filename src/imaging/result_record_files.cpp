@@ -143,6 +143,12 @@ bool writeRecordsBeside(const std::vector<std::wstring>& paths, ResultRecord rec
   return writeRecordTextBeside(paths, resultRecordText(record));
 }
 
+namespace {
+RecordsWrittenHook recordsWrittenHook = nullptr;
+}  // namespace
+
+void setRecordsWrittenHook(RecordsWrittenHook hook) { recordsWrittenHook = hook; }
+
 bool writeRecordTextBeside(const std::vector<std::wstring>& paths, const std::string& text) {
   bool all = true;
   for (const std::wstring& path : paths) {
@@ -151,5 +157,6 @@ bool writeRecordTextBeside(const std::vector<std::wstring>& paths, const std::st
     const std::string line = "The record of " + recordFileName(path) + " could not be written.";
     showInfo(line.c_str());
   }
+  if (recordsWrittenHook) recordsWrittenHook(paths, text);
   return all;
 }

@@ -32,5 +32,10 @@ void finishRecord(ResultRecord& record, RunOutcome asRun);
 bool writeRecordsBeside(const std::vector<std::wstring>& paths, ResultRecord record);
 // The record text, already naming the files, beside each of them, as above.
 bool writeRecordTextBeside(const std::vector<std::wstring>& paths, const std::string& text);
+// Told of the files whose records were just written, with the record's
+// text (the remote control lists what the run it started left). Null tells
+// nobody.
+using RecordsWrittenHook = void (*)(const std::vector<std::wstring>& paths, const std::string& text);
+void setRecordsWrittenHook(RecordsWrittenHook hook);
 // A file's name after its folder, in UTF-8, as records name files.
 std::string recordFileName(const std::wstring& path);

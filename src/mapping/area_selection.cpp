@@ -17,19 +17,19 @@ bool onPicture(int x, int y) { return x <= imageWidthPx && y <= imageHeightPx; }
 
 void drawBand() { drawRubberBand(hMainWnd, dragStart.x, dragStart.y, dragEnd.x, dragEnd.y); }
 
-void takeArea() {
+}  // namespace
+
+void takeScanArea(int x1, int y1, int x2, int y2) {
   int* selection = scanState.selection;
-  selection[0] = dragStart.x;
-  selection[1] = dragStart.y;
-  selection[2] = dragEnd.x;
-  selection[3] = dragEnd.y;
+  selection[0] = x1;
+  selection[1] = y1;
+  selection[2] = x2;
+  selection[3] = y2;
   computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
   SetWindowTextA(hTimeEdit, expectedMinutesText(scanState.expectedMinutes).c_str());
   showInfo("New scan area was selected.");
   drawScanArea(hMainWnd, selection[0], selection[1], selection[2], selection[3]);
 }
-
-}  // namespace
 
 void beginAreaDrag(int x, int y) {
   // A run owns the picture; clicks on it are the pump's stop requests.
@@ -56,7 +56,7 @@ void finishAreaDrag() {
       const std::string title = areaQuestionTitle(dragStart.x, dragStart.y, dragEnd.x, dragEnd.y, fieldOfViewUm,
                                                   wideViewShown ? scanState.viewScale : 1);
       if (MessageBoxA(hMainWnd, "Do you want to set it for next scan area", title.c_str(), MB_YESNO) == IDYES) {
-        takeArea();
+        takeScanArea(dragStart.x, dragStart.y, dragEnd.x, dragEnd.y);
       } else {
         drawBand();
       }

@@ -11,3 +11,7 @@ void beginAreaDrag(int x, int y);
 void dragAreaTo(int x, int y);
 // Left button up while a drag is active.
 void finishAreaDrag();
+// The rectangle from (x1, y1) to (x2, y2) becomes the area of the next
+// scan, as a drag the operator confirmed makes it: the scan geometry, the
+// estimate in "Time/estimated", the green rectangle on the picture.
+void takeScanArea(int x1, int y1, int x2, int y2);

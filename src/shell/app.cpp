@@ -1,5 +1,6 @@
 #include "shell/app.h"
 
+#include "console/remote/remote_control.h"
 #include "imaging/camera.h"
 #include "imaging/live_display.h"
 #include "shell/scan_geometry.h"
@@ -189,7 +190,10 @@ int runNerinStation(HINSTANCE instance, int showCommand) {
     return 0;
   }
   startUp();
+  startRemoteControl();
   const int exitCode = runMessageLoop(instance);
+  // Before the make-safe round: no request can come in while it runs.
+  stopRemoteControl();
   shutDownDevices();
   Gdiplus::GdiplusShutdown(gdiplusToken);
   endFineTimer();

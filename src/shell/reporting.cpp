@@ -23,11 +23,18 @@ bool showInfo(const char* text) {
 
 void showProgress(const char* text) { setTextIfChanged(hProgressEdit, text); }
 
+namespace {
+FaultReportHook faultReportHook = nullptr;
+}  // namespace
+
+void setFaultReportHook(FaultReportHook hook) { faultReportHook = hook; }
+
 void reportDeviceFaults() {
   // Cleared first: what fails while a message is open (live video reads the
   // meter) belongs to no run.
   const std::vector<DeviceFaultMessage> messages = deviceFaultMessages();
   clearDeviceFaults();
+  if (faultReportHook) faultReportHook(messages);
   for (const DeviceFaultMessage& message : messages) {
     MessageBoxA(hMainWnd, message.text.c_str(), message.title, MB_OK | MB_ICONWARNING);
   }

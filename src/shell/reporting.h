@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 // Writes the text into a box unless it shows it already: the boxes are
 // written at every point of a map scan, and each write repaints.
@@ -24,6 +25,12 @@ bool refreshPositionFields();
 // Tells the operator what failed since the notes of shell/device_faults.h
 // were cleared, one message box per failed device, and clears the notes.
 void reportDeviceFaults();
+// Told what a run reports as it ends (every run ends with the report,
+// failures or none), before the first message box: the remote control
+// learns here that its run is over. Null tells nobody.
+struct DeviceFaultMessage;
+using FaultReportHook = void (*)(const std::vector<DeviceFaultMessage>& messages);
+void setFaultReportHook(FaultReportHook hook);
 // Rewrites one of the X, Y, Z position fields with its axis' position,
 // whatever the field holds (what the operator typed is dropped).
 void showPositionField(HWND field);
