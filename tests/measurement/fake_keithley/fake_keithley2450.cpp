@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <map>
@@ -47,7 +48,13 @@ using fakes::Guard;
 fakes::CallLog calls("FAKE_USB_LOG");
 std::map<std::string, int> modes;  // "Source.26" -> Mode; "Driver.root" refuses the root interface
 std::wstring reading = L"+0.000000E+00";
-double resistanceOhms = 0.0;  // above 0: readings follow the source voltage through this resistor
+// Above 0: readings follow the source voltage through this resistor. A
+// whole program started by an end-to-end test, which cannot call
+// fake_usb_set_resistance, is given it in FAKE_USB_RESISTANCE_OHMS.
+double resistanceOhms = [] {
+  const char* ohms = std::getenv("FAKE_USB_RESISTANCE_OHMS");
+  return ohms ? std::atof(ohms) : 0.0;
+}();
 const std::wstring manufacturer = L"KEITHLEY INSTRUMENTS";
 // Writes the text of the next fetched reading, in the calling thread; null:
 // the set reading.
