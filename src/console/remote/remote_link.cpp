@@ -1,3 +1,7 @@
+// WSAAsyncSelect is what brings the socket events onto the window thread;
+// Visual Studio would warn that it is old.
+#define _WINSOCK_DEPRECATED_NO_WARNINGS
+
 #include "console/remote/remote_link.h"
 
 #include "console/remote/remote_protocol.h"

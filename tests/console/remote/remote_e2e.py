@@ -58,11 +58,16 @@ def unix_path(windows_path):
 # ---- the program ----
 
 class Program:
+    """The program, once its start-up is through: the lamp goes on last,
+    right before the remote control starts."""
+
     def __init__(self, options, *args):
         self.wintool = options.wintool
+        board("CLEAR")
         log = open(os.path.join(os.environ["NERIN_TEST_ROOT"], "program.log"), "ab")
         self.process = subprocess.Popen(["wine", options.program, *args], stdout=log, stderr=log)
-        if subprocess.call(["wine", self.wintool, "ready", "60000"], stdout=subprocess.DEVNULL) != 0:
+        if (subprocess.call(["wine", self.wintool, "ready", "60000"], stdout=subprocess.DEVNULL) != 0
+                or not eventually(lambda: "D\\x206\\x205\\n" in board("RECEIVED"), 60)):
             raise RuntimeError("the program did not come up")
 
     def close(self):
@@ -284,12 +289,15 @@ def main():
     os.environ.update(FAKE_XIMC_DEVICES="3", FAKE_USB_RESISTANCE_OHMS="1000000")
 
     program = Program(options)
-    check(listening_sockets() == [], "without --remote nothing listens")
+    listening = listening_sockets()
+    check(listening == [], f"without --remote nothing listens {listening}")
     check(program.close() == 0, "and the program ends normally")
 
     port = free_port()
     program = Program(options, f"--remote={port}")
-    check(listening_sockets() == [("127.0.0.1", port)], f"with --remote={port} one socket listens, on 127.0.0.1")
+    eventually(lambda: listening_sockets() == [("127.0.0.1", port)])
+    listening = listening_sockets()
+    check(listening == [("127.0.0.1", port)], f"with --remote={port} one socket listens, on 127.0.0.1 {listening}")
     for scenario in SCENARIOS:
         print(f"-- {scenario.__name__}: {scenario.__doc__}", flush=True)
         try:

@@ -117,7 +117,8 @@ TEST(RemoteProtocol, OnlyTheExactKeyOpensTheConnection) {
   EXPECT_EQ(key, "001fa0ff000000000000000000000000");
   EXPECT_TRUE(keyLineMatches(R"({"key": ")" + key + "\"}", key));
   const std::vector<std::string> wrongLines = {
-      R"({"key": "001fa0ff00000000000000000000000"})",  // one digit short
+      R"({"key": "001fa0ff00000000000000000000000"})",   // one digit short
+      R"({"key": "001fa0ff000000000000000000000001"})",  // one digit different
       R"({"key": ")" + key + "0\"}",
       R"({"key": ""})",
       R"({"key": 1})",
