@@ -23,7 +23,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "..", "clients", "python"))
-from nerin_station import Station, StationError  # noqa: E402
+from nerin_station import Station, StationError, read_table  # noqa: E402
 
 EXAMPLE = os.path.join(HERE, "..", "..", "..", "clients", "python", "examples", "bias_series.py")
 DATA = os.path.join(os.environ["HOME"], "Nerin Station_Data")
@@ -159,10 +159,10 @@ def bias_series(port):
         record = json.load(open(unix_path(record_path)))
         check(record["settings"]["biasVoltageV"] == volts and record["outcome"] == "completed",
               f"the record of the {volts} V map carries its bias")
-        table = [line.split(",") for line in open(unix_path(record_path[:-5])).read().splitlines()]
+        table = read_table(unix_path(record_path[:-5]))
         grid = record["scan"]
-        check(len(table) == grid["heightPoints"] and all(len(r) == grid["widthPoints"] + 1 for r in table)
-              and all(abs(float(v) - volts) < 1e-6 for row in table for v in row[:-1]),
+        check(len(table) == grid["heightPoints"] and all(len(r) == grid["widthPoints"] for r in table)
+              and all(abs(v - volts) < 1e-6 for row in table for v in row),
               f"the {volts} V table holds the meter's readings at {volts} V")
 
 
@@ -253,9 +253,9 @@ def during_a_run(port):
         check(end["outcome"] == "stopped by the operator" and end["kind"] == "map_scan",
               "a stop from the client ends the scan as the operator's Yes")
         check(any(e["event"] == "run_ended" for e in again.events), "the run's end is pushed as an event")
-        table = [row.split(",")[:-1] for row in open(unix_path(end["record"][:-5])).read().splitlines()]
-        check(len(table) == 26 and all(len(r) == 39 for r in table) and float(table[0][0]) > 0
-              and float(table[-1][-1]) == 0, "the stopped map is saved whole, the rest zeros")
+        table = read_table(unix_path(end["record"][:-5]))
+        check(len(table) == 26 and all(len(r) == 39 for r in table) and table[0][0] > 0 and table[-1][-1] == 0,
+              "the stopped map is saved whole, the rest zeros")
         after = again.status()["position"]
         check(all(abs(after[a] - before[a]) < 0.01 for a in "xyz"), "and the stage is back where the scan began")
 
