@@ -29,7 +29,7 @@ EXAMPLE = os.path.join(HERE, "..", "..", "..", "clients", "python", "examples", 
 DATA = os.path.join(os.environ["HOME"], "Nerin Station_Data")
 KEY_FILE = os.path.join(DATA, "remote.key")
 SMALL_AREA = (500, 400, 550, 440)     # 4 x 3 points with the 50X objective and 1 um steps
-LARGE_AREA = (300, 300, 900, 700)     # 39 x 26 points: long enough to be stopped
+LARGE_AREA = (100, 100, 1100, 900)    # 65 x 52 points: at 5 ms a point at least, still running when stopped
 failures = []
 
 
@@ -218,7 +218,7 @@ def iv_points(port):
 def during_a_run(port):
     """A long scan: refusals, the other clients, a stop from a client."""
     station = Station(port=port, key_file=KEY_FILE)
-    station.set_area(*LARGE_AREA)
+    grid = station.set_area(*LARGE_AREA)
     before = station.status()["position"]
     station.start_scan(wait=False)
     check(station.status()["run"]["kind"] == "map_scan", "status answers during the run")
@@ -254,8 +254,8 @@ def during_a_run(port):
               "a stop from the client ends the scan as the operator's Yes")
         check(any(e["event"] == "run_ended" for e in again.events), "the run's end is pushed as an event")
         table = read_table(unix_path(end["record"][:-5]))
-        check(len(table) == 26 and all(len(r) == 39 for r in table) and table[0][0] > 0 and table[-1][-1] == 0,
-              "the stopped map is saved whole, the rest zeros")
+        check(len(table) == grid["rows"] and all(len(r) == grid["columns"] for r in table) and table[0][0] > 0
+              and table[-1][-1] == 0, "the stopped map is saved whole, the rest zeros")
         after = again.status()["position"]
         check(all(abs(after[a] - before[a]) < 0.01 for a in "xyz"), "and the stage is back where the scan began")
 
