@@ -18,17 +18,17 @@ using Json = nlohmann::json;
 
 enum class FieldKind { number, whole, flag };
 
-struct FieldSpec {
+struct FieldRule {
   const char* name;
   FieldKind kind;
   double low, high;
   void (*store)(RemoteRequest&, double);
 };
 
-struct CommandSpec {
+struct CommandRule {
   const char* name;
   RemoteCommand command;
-  std::vector<FieldSpec> fields;
+  std::vector<FieldRule> fields;
   std::vector<const char*> required;  // fields that must be given
   bool needsOne = false;              // at least one field must be given
 };
@@ -43,8 +43,8 @@ void storeAxis(RemoteRequest& r, int axis, double v, bool relative) {
   r.relative = r.relative || relative;
 }
 
-const std::vector<CommandSpec>& commandSpecs() {
-  static const std::vector<CommandSpec> specs = {
+const std::vector<CommandRule>& commandRules() {
+  static const std::vector<CommandRule> rules = {
       {"status", RemoteCommand::status, {}, {}},
       {"move",
        RemoteCommand::move,
@@ -125,7 +125,7 @@ const std::vector<CommandSpec>& commandSpecs() {
        {"timeout_s"}},
       {"last_files", RemoteCommand::lastFiles, {}, {}},
   };
-  return specs;
+  return rules;
 }
 
 std::string inQuotes(std::string_view text) {
@@ -143,20 +143,20 @@ std::string number(double v) {
 }
 
 // The value of one field, or why it does not do.
-std::optional<double> fieldValue(const FieldSpec& spec, const Json& value, std::string& error) {
-  const std::string name = inQuotes(spec.name);
-  if (spec.kind == FieldKind::flag) {
+std::optional<double> fieldValue(const FieldRule& rule, const Json& value, std::string& error) {
+  const std::string name = inQuotes(rule.name);
+  if (rule.kind == FieldKind::flag) {
     if (value.is_boolean()) return value.get<bool>() ? 1.0 : 0.0;
     error = name + " must be true or false";
     return std::nullopt;
   }
-  const bool whole = spec.kind == FieldKind::whole;
+  const bool whole = rule.kind == FieldKind::whole;
   const char* what = whole ? " must be a whole number from " : " must be a number from ";
-  error = name + what + number(spec.low) + " to " + number(spec.high);
+  error = name + what + number(rule.low) + " to " + number(rule.high);
   if (!value.is_number()) return std::nullopt;
   const double v = value.get<double>();
   // Written so that NaN fails too.
-  if (!(v >= spec.low && v <= spec.high)) return std::nullopt;
+  if (!(v >= rule.low && v <= rule.high)) return std::nullopt;
   if (whole && v != std::floor(v)) return std::nullopt;
   error.clear();
   return v;
@@ -289,28 +289,28 @@ ParsedRequest parseRemoteRequest(std::string_view line) {
       return parsed;
     }
     const std::string& name = j["cmd"].get_ref<const std::string&>();
-    const auto& specs = commandSpecs();
-    const auto spec = std::find_if(specs.begin(), specs.end(), [&](const CommandSpec& s) { return name == s.name; });
-    if (spec == specs.end()) {
+    const auto& rules = commandRules();
+    const auto rule = std::find_if(rules.begin(), rules.end(), [&](const CommandRule& s) { return name == s.name; });
+    if (rule == rules.end()) {
       parsed.error = "unknown command " + inQuotes(name);
       return parsed;
     }
     RemoteRequest request;
     request.id = *parsed.id;
-    request.command = spec->command;
-    request.shown = spec->name;
+    request.command = rule->command;
+    request.shown = rule->name;
     int given = 0;
     bool absolute = false;
     for (const auto& item : j.items()) {
       const std::string& key = item.key();
       if (key == "id" || key == "cmd") continue;
-      if (std::none_of(spec->fields.begin(), spec->fields.end(), [&](const FieldSpec& f) { return key == f.name; })) {
-        parsed.error = spec->name + std::string(" takes no field ") + inQuotes(key);
+      if (std::none_of(rule->fields.begin(), rule->fields.end(), [&](const FieldRule& f) { return key == f.name; })) {
+        parsed.error = rule->name + std::string(" takes no field ") + inQuotes(key);
         return parsed;
       }
     }
     // In the command's own order, which is also how the console shows them.
-    for (const FieldSpec& field : spec->fields) {
+    for (const FieldRule& field : rule->fields) {
       if (!j.contains(field.name)) continue;
       const Json& value = j[field.name];
       const std::optional<double> v = fieldValue(field, value, parsed.error);
@@ -325,16 +325,16 @@ ParsedRequest parseRemoteRequest(std::string_view line) {
       parsed.error = "move takes either x, y, z or dx, dy, dz";
       return parsed;
     }
-    for (const char* required : spec->required) {
+    for (const char* required : rule->required) {
       if (!j.contains(required)) {
-        parsed.error = spec->name + std::string(" needs ") + inQuotes(required);
+        parsed.error = rule->name + std::string(" needs ") + inQuotes(required);
         return parsed;
       }
     }
-    if (spec->needsOne && given == 0) {
+    if (rule->needsOne && given == 0) {
       std::string names;
-      for (const FieldSpec& f : spec->fields) names += (names.empty() ? "" : ", ") + inQuotes(f.name);
-      parsed.error = spec->name + std::string(" needs one of ") + names;
+      for (const FieldRule& f : rule->fields) names += (names.empty() ? "" : ", ") + inQuotes(f.name);
+      parsed.error = rule->name + std::string(" needs one of ") + names;
       return parsed;
     }
     parsed.error = magnificationError(request);
