@@ -96,18 +96,23 @@ void refuse(const RemoteRequest& r, const std::string& why) {
   sendRemoteLine(remoteError(r.id, why));
 }
 
-bool runUnderWay() { return run.phase != RunPhase::none || scanRunning; }
+// A run of the remote control's is over once its end was told, also while
+// its command still shows the operator what failed.
+bool ourRunUnderWay() { return run.phase == RunPhase::posted || (run.phase == RunPhase::running && !run.ended); }
+
+bool runUnderWay() { return ourRunUnderWay() || scanRunning; }
 
 // Why the console could not take a command that drives a device now, as a
 // click could not; empty when it can.
 std::string busyReason() {
   if (outputsLatchedOff() || programEnding) return "the program is ending";
-  if (runUnderWay() || run.commandUnderWay) return "a run is under way";
+  if (runUnderWay()) return "a run is under way";
   if (deviceBusy || pumpActive) return "the console is busy with a device";
   if (areaDragActive) return "the operator is selecting an area";
   // A dialog or a message box of the console is open: the operator could
   // click nothing in the main window either.
   if (!hMainWnd || !IsWindowEnabled(hMainWnd)) return "a dialog or message is open on the console";
+  if (run.commandUnderWay) return "the last run is still ending";
   return {};
 }
 
@@ -144,7 +149,7 @@ RemoteJson areaFields() {
 
 RemoteJson runFields() {
   if (!runUnderWay()) return nullptr;
-  const char* kind = run.phase != RunPhase::none ? remoteRunName(run.request.command) : "console";
+  const char* kind = ourRunUnderWay() ? remoteRunName(run.request.command) : "console";
   return {{"kind", kind}, {"progress", windowText(hProgressEdit)}};
 }
 
@@ -377,7 +382,7 @@ void wait(const RemoteRequest& r) {
     return;
   }
   const auto ms = static_cast<ULONGLONG>(*r.value * 1000.0);
-  waits.push_back({r.id, GetTickCount64() + ms, runsEnded, run.phase == RunPhase::none});
+  waits.push_back({r.id, GetTickCount64() + ms, runsEnded, !ourRunUnderWay()});
   SetTimer(remoteLinkWindow(), waitTimer, waitTimerPeriodMs, nullptr);
 }
 
