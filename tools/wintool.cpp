@@ -9,6 +9,8 @@
 //                                window's close button would
 //   wintool command <id>         sends the main window the command <id>, as
 //                                its menu item or button would
+//   wintool info                 prints what the main window's "Information"
+//                                box says
 // Exit code 0 on success, 1 on time-out.
 
 #include <windows.h>
@@ -18,6 +20,8 @@
 #include <string>
 
 namespace {
+
+constexpr int informationBoxId = 2103;
 
 struct Found {
   DWORD processId;
@@ -116,17 +120,39 @@ int command(int id) {
   return 0;
 }
 
+BOOL CALLBACK findInformationBox(HWND child, LPARAM context) {
+  wchar_t cls[64];
+  GetClassNameW(child, cls, 64);
+  // The one edit box among the labels that share its id.
+  if (_wcsicmp(cls, L"Edit") != 0 || GetDlgCtrlID(child) != informationBoxId) return TRUE;
+  *reinterpret_cast<HWND*>(context) = child;
+  return FALSE;
+}
+
+int info() {
+  HWND main = waitForMain(10000, nullptr);
+  HWND box = nullptr;
+  if (main) EnumChildWindows(main, findInformationBox, reinterpret_cast<LPARAM>(&box));
+  if (!box) return 1;
+  wchar_t text[512] = {};
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(box, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 5000, &copied);
+  std::wprintf(L"%ls\n", text);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::fwprintf(stderr, L"usage: wintool ready|close [timeout-ms] | command <id>\n");
+    std::fwprintf(stderr, L"usage: wintool ready|close [timeout-ms] | command <id> | info\n");
     return 2;
   }
   const DWORD timeoutMs = argc > 2 ? static_cast<DWORD>(_wtoi(argv[2])) : 60000;
   if (wcscmp(argv[1], L"ready") == 0) return ready(timeoutMs);
   if (wcscmp(argv[1], L"close") == 0) return close(timeoutMs);
   if (wcscmp(argv[1], L"command") == 0 && argc > 2) return command(_wtoi(argv[2]));
+  if (wcscmp(argv[1], L"info") == 0) return info();
   std::fwprintf(stderr, L"unknown command %ls\n", argv[1]);
   return 2;
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The remote control end to end: the whole program under Wine, beside the
-fake stage library, with the fake USB sourcemeter registered (its readings
-those of a 1 MOhm resistor: uA equal to the volts sourced) and the Arduino
-emulated, driven from Linux over the loopback interface by the Python client.
+fake stage library and camera runtime, with the fake USB sourcemeter
+registered (its readings those of a 1 MOhm resistor: uA equal to the volts
+sourced) and the Arduino emulated, driven from Linux over the loopback
+interface by the Python client.
 
     remote_e2e.py --program DIR/NerinStation.exe --wintool wintool.exe --keithley fake_keithley2450.dll
 
@@ -69,6 +70,17 @@ class Program:
         if (subprocess.call(["wine", self.wintool, "ready", "60000"], stdout=subprocess.DEVNULL) != 0
                 or not eventually(lambda: "D\\x206\\x205\\n" in board("RECEIVED"), 60)):
             raise RuntimeError("the program did not come up")
+
+    def info(self):
+        """What the Information line says."""
+        out = subprocess.run(["wine", self.wintool, "info"], capture_output=True, text=True)
+        return out.stdout.strip()
+
+    def shows(self, text):
+        if eventually(lambda: self.info() == text, 20):
+            return True
+        print(f"     the Information line says {self.info()!r}")
+        return False
 
     def close(self):
         subprocess.call(["wine", self.wintool, "close", "30000"])
@@ -147,7 +159,7 @@ def read_line(s):
 
 # ---- the scenarios ----
 
-def bias_series(port):
+def bias_series(port, program):
     """Three maps at three biases: three records with the biases, tables of the meter's readings."""
     out = subprocess.run([sys.executable, EXAMPLE, *map(str, SMALL_AREA), "0.1", "0.2", "0.3",
                           "--port", str(port), "--key-file", KEY_FILE],
@@ -166,7 +178,7 @@ def bias_series(port):
               f"the {volts} V table holds the meter's readings at {volts} V")
 
 
-def refused_requests(port):
+def refused_requests(port, program):
     """Malformed requests get their error, and the connection goes on."""
     station = Station(port=port, key_file=KEY_FILE)
     rows = [
@@ -188,7 +200,7 @@ def refused_requests(port):
     station.close()
 
 
-def time_evolution(port):
+def time_evolution(port, program):
     """A run through its window's fields: the file it wrote and its record are told."""
     with Station(port=port, key_file=KEY_FILE) as station:
         end = station.time_evolution(on=1, off=0, repeat=1)
@@ -199,7 +211,7 @@ def time_evolution(port):
     check(last["record"] == end["record"], "last_files names the same record")
 
 
-def iv_points(port):
+def iv_points(port, program):
     """I-V curves at a list of points, each file holding the meter's readings."""
     with Station(port=port, key_file=KEY_FILE) as station:
         for x, y in [(20, 0), (20, 15)]:
@@ -215,10 +227,12 @@ def iv_points(port):
                   f"the I-V curve at ({x}, {y}) um holds the meter's readings, its record where it was taken")
 
 
-def during_a_run(port):
+def during_a_run(port, program):
     """A long scan: refusals, the other clients, a stop from a client."""
     station = Station(port=port, key_file=KEY_FILE)
     grid = station.set_area(*LARGE_AREA)
+    check(program.info() == "Remote: set_area left=100 top=100 right=1100 bottom=900: Area: 64.1 um x 51.3 um",
+          "the area taken is shown with its size instead of the drag's question")
     before = station.status()["position"]
     station.start_scan(wait=False)
     check(station.status()["run"]["kind"] == "map_scan", "status answers during the run")
@@ -260,11 +274,14 @@ def during_a_run(port):
         check(all(abs(after[a] - before[a]) < 0.01 for a in "xyz"), "and the stage is back where the scan began")
 
 
-def unaffected(port):
-    """The program takes requests as before."""
+def unaffected(port, program):
+    """The program takes requests as before, and the console shows them."""
     with Station(port=port, key_file=KEY_FILE) as station:
+        check(program.shows("Remote control: a script is connected"), "the console shows a script is connected")
         x = station.status()["position"]["x"]
         check(abs(station.move(dx=10)["position"]["x"] - (x + 10)) < 0.01, "a move after all of it is carried out")
+        check(program.shows("Remote: move dx=10"), "and shown in the Information line")
+    check(program.shows("Remote control: the script has disconnected"), "the console shows the script went")
 
 
 SCENARIOS = [bias_series, refused_requests, time_evolution, iv_points, during_a_run, unaffected]
@@ -286,7 +303,7 @@ def main():
         f.write("REGEDIT4\n\n[HKEY_CLASSES_ROOT\\CLSID\\{7DF737AA-A0C5-4A81-B6A8-D38A6EE52DF8}\\InprocServer32]\n"
                 '@="Z:%s"\n"ThreadingModel"="Apartment"\n' % options.keithley.replace("/", "\\\\"))
     subprocess.check_call(["wine", "reg", "import", registration], stderr=subprocess.DEVNULL)
-    os.environ.update(FAKE_XIMC_DEVICES="3", FAKE_USB_RESISTANCE_OHMS="1000000")
+    os.environ.update(FAKE_XIMC_DEVICES="3", FAKE_USB_RESISTANCE_OHMS="1000000", FAKE_PYLON_CAMERA="1")
 
     program = Program(options)
     listening = listening_sockets()
@@ -298,10 +315,11 @@ def main():
     eventually(lambda: listening_sockets() == [("127.0.0.1", port)])
     listening = listening_sockets()
     check(listening == [("127.0.0.1", port)], f"with --remote={port} one socket listens, on 127.0.0.1 {listening}")
+    check(program.shows(f"Remote control on 127.0.0.1:{port}"), "and the Information line says so")
     for scenario in SCENARIOS:
         print(f"-- {scenario.__name__}: {scenario.__doc__}", flush=True)
         try:
-            scenario(port)
+            scenario(port, program)
         except (StationError, OSError, KeyError, ValueError, TypeError) as e:
             check(False, f"{scenario.__name__} ran through ({e!r})")
     station = Station(port=port, key_file=KEY_FILE)

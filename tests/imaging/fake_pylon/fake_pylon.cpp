@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -67,8 +68,16 @@ struct State {
   fakes::ChosenCall framesStop;  // frames stop from this grab on
 };
 
+void defaultFeatures(State& s, int regionKind, int sfncMajor);
+
+// A whole program started by an end-to-end test, which cannot call
+// fake_pylon_reset, finds its camera ready with FAKE_PYLON_CAMERA set.
 State& state() {
-  static State s;
+  static State s = [] {
+    State fresh;
+    if (std::getenv("FAKE_PYLON_CAMERA")) defaultFeatures(fresh, 0, 0);
+    return fresh;
+  }();
   return s;
 }
 
