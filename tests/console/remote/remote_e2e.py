@@ -8,9 +8,9 @@ interface by the Python client.
     remote_e2e.py --program DIR/NerinStation.exe --wintool wintool.exe --keithley fake_keithley2450.dll
 
 Run inside tests/harness/with-wine.sh, under tests/motion/arduino_emulator.py.
-One program start without --remote (nothing may listen), then one with it
-for every scenario below, in order; each row names what it checks. Exits
-non-zero when any check fails.
+One program start without --remote (nothing may listen), one with it for
+every scenario below, in order (each row names what it checks), and one
+whose camera fails. Exits non-zero when any check fails.
 """
 
 import argparse
@@ -287,6 +287,29 @@ def unaffected(port, program):
 SCENARIOS = [bias_series, refused_requests, time_evolution, iv_points, during_a_run, unaffected]
 
 
+def device_fault(options):
+    """A device that fails in a run (the camera refuses its set-up): the
+    script is told at once, while the console tells the operator."""
+    del os.environ["FAKE_PYLON_CAMERA"]
+    port = free_port()
+    program = Program(options, f"--remote={port}")
+    with Station(port=port, key_file=KEY_FILE) as station:
+        station.set_area(*SMALL_AREA)
+        # Told before the operator has answered the message.
+        end = station.start_scan(timeout_s=60)
+        check(end["outcome"] == "failed" and end["faults"][0].startswith("Camera Error: "),
+              f"the run that met a failure ends \"failed\", naming it ({end['faults']})")
+        try:
+            station.set_bias(0.1)
+            check(False, "nothing is done while the operator's message is open")
+        except StationError as e:
+            check(str(e) == "a dialog or message is open on the console",
+                  f"nothing is done while the operator's message is open ({e})")
+        subprocess.call(["wine", options.wintool, "ready", "10000"], stdout=subprocess.DEVNULL)
+        check(station.set_bias(0.1)["volts"] == 0.1, "and the console takes commands again once it is answered")
+    check(program.close() == 0, "the program ends normally")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -327,6 +350,7 @@ def main():
     check(closed_without_a_word(station._socket, 10), "and closes the connection")
     state = board("STATE")
     check(re.search(r"analog=.*\b5:0\b", state) and re.search(r"\b6:0\b", state), f"laser and lamp dark ({state})")
+    device_fault(options)
     print(f"{len(failures)} check(s) failed" if failures else "all checks passed")
     return 1 if failures else 0
 
