@@ -15,6 +15,7 @@
 #include "shell/instrument_safety.h"
 #include "shell/main_window.h"
 #include "shell/message_pump.h"
+#include "shell/objective_dialogs.h"
 #include "shell/program_state.h"
 #include "shell/settings_files.h"
 #include "shell/ui_handles.h"

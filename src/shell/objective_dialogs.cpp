@@ -1,11 +1,16 @@
 #include "shell/objective_dialogs.h"
 
+#include "motion/objective_changer.h"
 #include "motion/objective_table.h"
 #include "resources/resource_ids.h"
 #include "shell/dialog_fields.h"
+#include "shell/settings_files.h"
 #include "shell/ui_handles.h"
 
 #include <windows.h>
+
+#include <algorithm>
+#include <iterator>
 
 int chosenObjective = 0;
 
@@ -90,3 +95,23 @@ void runObjectiveSelectionDialog() { runModalDialog(IDD_OBJECTIVE_SELECTION, obj
 void runObjectiveStepDialog() { runModalDialog(IDD_OBJECTIVE_STEPS, objectiveStepProc); }
 
 int runAboutDialog() { return static_cast<int>(runModalDialog(IDD_ABOUT, aboutProc)); }
+
+void loadObjectiveFile() {
+  // A first line that does not parse asks about the objective the table
+  // already holds (50X at start).
+  int index = objectiveSettings.current;
+  double steps[changerStepCount];
+  std::copy(std::begin(objectiveSettings.changerSteps), std::end(objectiveSettings.changerSteps), steps);
+  if (!readObjectiveFile(index, steps)) return;
+
+  if (MessageBoxA(hMainWnd, objectiveQuestion(index), "Confirmation", MB_YESNO) == IDYES) {
+    // Every index outside 0..3 was asked as 100X, so that is what the
+    // operator confirmed; the table is never indexed outside 0..4.
+    const int confirmed = isObjectiveIndex(index) ? index : objectiveCount - 1;
+    objectiveSettings.current = objectiveSettings.previous = confirmed;
+  } else {
+    runObjectiveSelectionDialog();
+  }
+  selectObjective(objectiveSettings.current);
+  std::copy(steps, steps + changerStepCount, objectiveSettings.changerSteps);
+}

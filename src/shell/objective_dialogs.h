@@ -1,8 +1,13 @@
 #pragma once
-// The small modal dialogs of the shell: the objective selection asked at
-// start-up when the operator does not confirm the objective named in
-// Objective.txt, the editor of the turret travels between neighbouring
+// The small modal dialogs of the console: the objective named in
+// Objective.txt confirmed at start-up, or chosen in the selection dialog
+// when the operator does not confirm it, the editor of the turret travels between neighbouring
 // objectives, and the About box of the Help menu.
+
+// Reads Objective.txt, asks the operator to confirm the mounted objective
+// (or choose it in the selection dialog), applies it and takes the changer
+// steps. Nothing is asked when there is no file.
+void loadObjectiveFile();
 
 // Index last clicked in the selection dialog (0 = 5X .. 4 = 100X); it
 // survives between showings.

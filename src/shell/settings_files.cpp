@@ -1,9 +1,7 @@
 #include "shell/settings_files.h"
 
-#include "motion/objective_changer.h"
 #include "motion/objective_table.h"
 #include "shell/data_paths.h"
-#include "shell/objective_dialogs.h"
 #include "shell/program_state.h"
 #include "shell/ui_handles.h"
 
@@ -75,28 +73,14 @@ void loadConfigFile() {
 
 void saveConfigFile() { writeText(dataPaths.configFile, formatConfig(currentConfigValues())); }
 
-void loadObjectiveFile() {
+bool readObjectiveFile(int& index, double steps[changerStepCount]) {
   std::FILE* file = openFile(dataPaths.objectiveFile, L"r");
-  if (!file) return;
-
+  if (!file) return false;
   char line[200];
-  // A first line that does not parse asks about the objective the table
-  // already holds (50X at start).
-  int index = objectiveSettings.current;
   if (std::fgets(line, sizeof line, file)) parseObjectiveIndexLine(line, index);
-
-  if (MessageBoxA(hMainWnd, objectiveQuestion(index), "Confirmation", MB_YESNO) == IDYES) {
-    // Every index outside 0..3 was asked as 100X, so that is what the
-    // operator confirmed; the table is never indexed outside 0..4.
-    const int confirmed = isObjectiveIndex(index) ? index : objectiveCount - 1;
-    objectiveSettings.current = objectiveSettings.previous = confirmed;
-  } else {
-    runObjectiveSelectionDialog();
-  }
-  selectObjective(objectiveSettings.current);
-
-  if (std::fgets(line, sizeof line, file)) parseChangerStepsLine(line, objectiveSettings.changerSteps);
+  if (std::fgets(line, sizeof line, file)) parseChangerStepsLine(line, steps);
   std::fclose(file);
+  return true;
 }
 
 void saveObjectiveFile() {

@@ -2,6 +2,7 @@
 // Config.txt and Objective.txt in the data folder: read once at start,
 // Config.txt written back at a normal exit.
 
+#include "motion/objective_table.h"
 #include "shell/settings_format.h"
 
 // The settings as they stand in the program state, and back.
@@ -13,8 +14,9 @@ void applyConfigValues(const ConfigValues& values);
 void loadConfigFile();
 // Writes the three lines of Config.txt; nothing happens when it cannot be opened.
 void saveConfigFile();
-// Reads Objective.txt, asks the operator to confirm the mounted objective
-// (or choose it in the selection dialog) and takes the changer steps.
-void loadObjectiveFile();
+// Reads Objective.txt: the objective its first line names into index and
+// the changer steps of its second line into steps, each left as it was when
+// its line does not read. False, with nothing read, when there is no file.
+bool readObjectiveFile(int& index, double steps[changerStepCount]);
 // Writes Objective.txt for the mounted objective and the changer steps.
 void saveObjectiveFile();
