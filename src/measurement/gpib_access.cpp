@@ -1,6 +1,5 @@
 #include "measurement/gpib_access.h"
 
-#include "measurement/gpib_instruments.h"
 #include "measurement/gpib_status.h"
 #include "shell/vendor_library.h"
 
@@ -229,13 +228,4 @@ unsigned long GPIB_CALL Iberr() {
 unsigned long GPIB_CALL Ibcnt() {
   static StatusFunction perThread = nullptr;
   return readStatus(ibcntCopy, libraryIbcnt, perThread, "ThreadIbcnt");
-}
-
-void reportGpibError(const char* message) {
-  const std::string report =
-      formatGpibReport(message, Ibsta(), static_cast<long>(static_cast<int>(Iberr())), Ibcnt());
-  std::fputs(report.c_str(), stdout);
-  std::fflush(stdout);
-  ibonl(gpibDevice, 0);
-  if (gpibDevice == gpibSourcemeterDevice) gpibSourcemeterDevice = -1;
 }

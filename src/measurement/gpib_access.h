@@ -109,10 +109,3 @@ struct GpibRoundCalls {
   unsigned long(GPIB_CALL* ibwrt)(int ud, const void* buf, size_t cnt) = nullptr;
 };
 extern GpibRoundCalls gpibRoundCalls;
-
-// After a failed bus call: prints the message and the decoded status to
-// standard output (no console in normal use: diagnostic text only), then takes
-// the instrument (gpibDevice) offline, so it must be opened anew. When that
-// was the sourcemeter, the make-safe round forgets its descriptor: the driver
-// may hand the number to another instrument later.
-void reportGpibError(const char* message);

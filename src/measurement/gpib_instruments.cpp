@@ -124,3 +124,12 @@ void switchGpibSourcemeterOffNow() {
   calls.ibwrt(device, outputOff, sizeof outputOff - 1);
   if (calls.ibconfig) calls.ibconfig(device, gpibTimeoutOption, gpibTimeout10s);
 }
+
+void reportGpibError(const char* message) {
+  const std::string report =
+      formatGpibReport(message, Ibsta(), static_cast<long>(static_cast<int>(Iberr())), Ibcnt());
+  std::fputs(report.c_str(), stdout);
+  std::fflush(stdout);
+  ibonl(gpibDevice, 0);
+  if (gpibDevice == gpibSourcemeterDevice) gpibSourcemeterDevice = -1;
+}

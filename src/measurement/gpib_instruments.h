@@ -36,3 +36,10 @@ void switchGpibSourcemeterOffNow();
 // Sends one command (without its terminating zero), reports a failure, then
 // gives the meter 10 ms.
 void gpibWrite(const char* text);
+
+// After a failed bus call: prints the message and the decoded status to
+// standard output (no console in normal use: diagnostic text only), then takes
+// the instrument (gpibDevice) offline, so it must be opened anew. When that
+// was the sourcemeter, the make-safe round forgets its descriptor: the driver
+// may hand the number to another instrument later.
+void reportGpibError(const char* message);
