@@ -7,12 +7,6 @@
 
 #include <string>
 
-// The drop-down lists, in the order of their indices: the current equipment
-// (currentEquipment) and the axis order of the stage (standaConfig).
-inline constexpr const char* equipmentNames[] = {"Arduino", "NI-DAQ", "GPIB Multimeter", "GPIB Sourcemeter",
-                                                 "USB Sourcemeter"};
-inline constexpr const char* axisOrderNames[] = {"XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX"};
-
 // A number read as readEditFloat reads it, but only a finite one: an
 // infinity is no setting the instruments could take.
 bool readFiniteFloat(const char* text, float& value);

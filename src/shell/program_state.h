@@ -19,6 +19,12 @@ extern int confocalEnabled;    // record R, G, B per map point
 extern int zCreepCorrection;   // "Z creep correction"
 extern int cameraAperture;     // px, half-size of the window averaged around the laser spot
 
+// The names of currentEquipment and standaConfig, in the order of their
+// indices, as the Configuration dialog lists them and the records write them.
+inline constexpr const char* equipmentNames[] = {"Arduino", "NI-DAQ", "GPIB Multimeter", "GPIB Sourcemeter",
+                                                 "USB Sourcemeter"};
+inline constexpr const char* axisOrderNames[] = {"XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX"};
+
 // Camera geometry: the width of the picture in um for the mounted objective.
 extern double fieldOfViewUm;
 extern double fieldOfViewHeightUm;
