@@ -26,7 +26,6 @@
 #include "mapping/scan_points.h"
 #include "measurement/current_reading.h"
 #include "shell/data_paths.h"
-#include "shell/main_controls.h"
 #include "shell/main_window.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"

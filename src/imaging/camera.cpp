@@ -2,12 +2,10 @@
 
 #include "imaging/basler_camera.h"
 #include "imaging/camera_frame.h"
-#include "imaging/live_display.h"
 #include "imaging/mindvision_camera.h"
 #include "shell/clamp.h"
 #include "shell/device_faults.h"
 #include "shell/edit_field_values.h"
-#include "shell/message_pump.h"
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
 
@@ -152,19 +150,6 @@ void showNumber(HWND field, int value) {
 }
 
 }  // namespace
-
-void cameraAutoSetting() {
-  camera.configure(CameraSetup::Auto);
-  camera.grab(1);
-  pumpMessages(50);
-  // What was stored for the manual set-up, not what the camera's automatic
-  // control has reached.
-  showNumber(hGainEdit, camera.gain);
-  showNumber(hExposureEdit, static_cast<int>(camera.exposureUs));
-  pumpMessages(50);
-  showCamera(camera, hMainWnd);
-  SetFocus(hMainWnd);
-}
 
 void applyGain(const char* typed) {
   const std::optional<int> value = guardedIntField(typed, 1, 36);

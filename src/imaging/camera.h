@@ -70,9 +70,6 @@ class Camera {
 
 extern Camera camera;
 
-// "Auto" button and "Camera auto setting": the automatic set-up, a grab, and
-// the stored gain and exposure written back into their fields.
-void cameraAutoSetting();
 // Enter in the "Gain" field: the typed number limited to 1 .. 36, stored,
 // shown, and applied with the manual set-up and a grab. Text that is not a
 // number leaves the stored value, which the field shows again.

@@ -3,7 +3,8 @@
 #include "imaging/camera.h"
 #include "imaging/gdi_objects.h"
 #include "imaging/image_names.h"
-#include "imaging/live_display.h"
+#include "imaging/overlays.h"
+#include "imaging/result_files.h"
 #include "imaging/result_record_files.h"
 #include "shell/program_state.h"
 #include "shell/reporting.h"
@@ -11,9 +12,6 @@
 
 #include <objidl.h>  // GDI+ needs it and WIN32_LEAN_AND_MEAN leaves it out
 #include <gdiplus.h>
-
-#include <fcntl.h>
-#include <io.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -36,11 +34,6 @@ constexpr int snapshotCopyAttempts = 10;
 std::wstring countedName(DataPaths& paths, const wchar_t* prefix, int& counter) {
   makeMeasurementFolder(paths, false);
   return nextCountedFileName(paths.measurementFolder, prefix, counter, resultNameTaken);
-}
-
-HANDLE createNewFile(const std::wstring& path) {
-  if (path.empty()) return INVALID_HANDLE_VALUE;
-  return CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // GDI+ writes by name and would replace a file: the name is first taken
@@ -90,51 +83,6 @@ struct SaveBitmap {
 };
 
 }  // namespace
-
-void makeMeasurementFolder(DataPaths& paths, bool force) {
-  if (force || !paths.measurementFolderMade) {
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    const std::wstring stamp = folderStamp(now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute);
-    std::swprintf(paths.folderStamp, sizeof paths.folderStamp / sizeof paths.folderStamp[0], L"%ls",
-                  stamp.c_str());
-  }
-  std::swprintf(paths.measurementFolder, sizeof paths.measurementFolder / sizeof paths.measurementFolder[0],
-                L"%ls\\%ls", paths.dataFolder, paths.folderStamp);
-  CreateDirectoryW(paths.measurementFolder, nullptr);
-  paths.measurementFolderMade = 1;
-}
-
-bool fileExists(const wchar_t* path) {
-  std::FILE* probe = _wfopen(path, L"r");
-  if (!probe) return false;
-  std::fclose(probe);
-  return true;
-}
-
-bool resultNameTaken(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  const bool unreadableFile =
-      attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-  return fileExists(path.c_str()) || unreadableFile || fileExists((path + L".json").c_str());
-}
-
-std::FILE* createNewTextFile(const std::wstring& path) {
-  const HANDLE handle = createNewFile(path);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
-  if (descriptor == -1) {
-    CloseHandle(handle);
-    return nullptr;
-  }
-  std::FILE* file = _fdopen(descriptor, "w");
-  if (!file) _close(descriptor);
-  return file;
-}
-
-std::wstring uniqueFileName(const std::wstring& base, const wchar_t* extension) {
-  return uniqueFileName(base, std::wstring(extension), resultNameTaken);
-}
 
 bool findEncoderClsid(const wchar_t* mimeType, CLSID* clsid) {
   UINT count = 0;

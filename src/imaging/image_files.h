@@ -1,14 +1,13 @@
 #pragma once
-// The dated measurement folders and the picture files: camera images,
-// snapshots of the camera view with the scan area, images of the main and
-// the map windows. Every picture is PNG data, whatever its ".jpg" name says.
-// Existing pictures are never overwritten.
+// The picture files: camera images, snapshots of the camera view with the
+// scan area, images of the main and the map windows, saved into the dated
+// measurement folder (imaging/result_files.h). Every picture is PNG data,
+// whatever its ".jpg" name says. Existing pictures are never overwritten.
 
 #include "shell/data_paths.h"
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
 class Camera;
@@ -19,23 +18,6 @@ extern int cameraImageCount;
 extern int viewSnapshotCount;
 extern int windowImageCount;
 
-// Forms measurementFolder from the time now when forced or when none was made
-// in this run yet, and creates it (an existing folder is fine).
-void makeMeasurementFolder(DataPaths& paths, bool force);
-
-// "base.ext", or the first free "base_0.ext", "base_1.ext", ...
-std::wstring uniqueFileName(const std::wstring& base, const wchar_t* extension);
-// True when the file can be opened for reading.
-bool fileExists(const wchar_t* path);
-// True when a result may not take this name: a file of that name is there
-// (readable or not), or the record a result of that name would have, left
-// behind without its result.
-bool resultNameTaken(const std::wstring& path);
-// Creates the file, which must not exist yet, and opens it for writing in
-// text mode; null when it exists or cannot be created. A result file is
-// opened only this way, so that none is ever replaced, not even one that
-// appeared after its name was chosen.
-std::FILE* createNewTextFile(const std::wstring& path);
 // The class identifier of the GDI+ encoder of this MIME type; false if none.
 bool findEncoderClsid(const wchar_t* mimeType, CLSID* clsid);
 // Writes the bitmap (not selected into any DC) as PNG; false on failure.

@@ -3,6 +3,7 @@
 #include "imaging/camera.h"
 #include "imaging/gdi_objects.h"
 #include "imaging/image_files.h"
+#include "imaging/overlays.h"
 #include "imaging/scale_bar.h"
 #include "shell/scan_geometry.h"
 #include "measurement/current_reading.h"
@@ -25,13 +26,6 @@ namespace {
 
 constexpr int idleTickLimit = 100000;  // about 2 h 47 min without input at 100 ms
 constexpr int displayWidth = 1232;     // the camera area of the main window
-
-constexpr COLORREF red = RGB(255, 0, 0);
-constexpr COLORREF green = RGB(0, 255, 0);
-constexpr COLORREF blue = RGB(0, 0, 255);
-constexpr COLORREF black = RGB(0, 0, 0);
-constexpr COLORREF white = RGB(255, 255, 255);
-constexpr COLORREF yellow = RGB(255, 255, 0);
 
 // A live picture replaces the wide-view mosaic, and with it the mosaic's
 // scale for clicks and scan areas.
@@ -60,24 +54,10 @@ void stopVideo() {
   videoRunning = 0;
 }
 
-void hollowEllipse(HDC dc, int x, int y, int radius, COLORREF colour) {
-  if (!dc || radius <= 0) return;  // radius 0: no circle at all
-  Pen pen(CreatePen(PS_SOLID, 1, colour));
-  Selection penSelected(dc, pen.get());
-  Selection brushSelected(dc, GetStockObject(NULL_BRUSH));
-  Ellipse(dc, x - radius, y - radius, x + radius, y + radius);
-}
-
-// Text with a one-pixel outline: the outline colour at the four shifts,
-// then the text itself on top.
-void outlinedText(HDC dc, int x, int y, const char* text, const LabelOffset outline[4], COLORREF outlineColour,
-                  COLORREF textColour) {
-  const int length = static_cast<int>(std::strlen(text));
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, outlineColour);
-  for (int i = 0; i < 4; ++i) TextOutA(dc, x + outline[i].dx, y + outline[i].dy, text, length);
-  SetTextColor(dc, textColour);
-  TextOutA(dc, x, y, text, length);
+void showNumber(HWND field, int value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%d", value);
+  SetWindowTextA(field, text);
 }
 
 }  // namespace
@@ -221,67 +201,15 @@ int showTile(HWND window, const std::uint8_t* pixels, int column, int row, int t
   return 1;
 }
 
-void drawScaleBar(HDC dc, double scale) {
-  const LiveScaleBar bar = liveScaleBar(camera.scaleBarFieldUm, scale, camera.frameWidth, camera.frameHeight);
-  {
-    Pen pen(CreatePen(PS_SOLID, 1, blue));
-    camera.scaleBarPen = pen.get();
-    Selection selected(dc, pen.get());
-    Rectangle(dc, bar.left, bar.top, bar.right, bar.bottom);
-  }
-  camera.scaleBarPen = nullptr;
-  std::snprintf(camera.statusText, sizeof camera.statusText, "%d um", bar.lengthUm);
-  outlinedText(dc, bar.labelX, bar.labelY, camera.statusText, liveLabelOutline, black, white);
+void cameraAutoSetting() {
+  camera.configure(CameraSetup::Auto);
+  camera.grab(1);
+  pumpMessages(50);
+  // What was stored for the manual set-up, not what the camera's automatic
+  // control has reached.
+  showNumber(hGainEdit, camera.gain);
+  showNumber(hExposureEdit, static_cast<int>(camera.exposureUs));
+  pumpMessages(50);
+  showCamera(camera, hMainWnd);
+  SetFocus(hMainWnd);
 }
-
-void drawWideScaleBar(HDC dc) {
-  const WideScaleBar bar = wideScaleBar(imageWidthPx, imageHeightPx, fieldOfViewUm, wideViewShown != 0);
-  Pen pen(CreatePen(PS_SOLID, 1, black));
-  Brush brush(CreateSolidBrush(yellow));
-  {
-    Selection penSelected(dc, pen.get());
-    Selection brushSelected(dc, brush.get());
-    Rectangle(dc, bar.left, bar.top, bar.right, bar.bottom);
-  }
-  char label[32];
-  std::snprintf(label, sizeof label, "%d um", bar.labelUm);
-  outlinedText(dc, bar.labelX, bar.labelY, label, wideLabelOutline, black, yellow);
-}
-
-void drawSpot(HDC dc, int x, int y, int radius) { hollowEllipse(dc, x, y, radius, red); }
-
-void drawSpot(HWND window, int x, int y, int radius) {
-  WindowDC dc(window);
-  hollowEllipse(dc.get(), x, y, radius, red);
-}
-
-void drawMarker(HWND window, int x, int y, int radius, COLORREF colour) {
-  WindowDC dc(window);
-  hollowEllipse(dc.get(), x, y, radius, colour);
-}
-
-void drawRubberBand(HWND window, int x1, int y1, int x2, int y2) {
-  WindowDC dc(window);
-  if (!dc.get()) return;
-  const int previousMode = SetROP2(dc.get(), R2_NOT);
-  {
-    Selection brushSelected(dc.get(), GetStockObject(NULL_BRUSH));
-    Rectangle(dc.get(), x1, y1, x2, y2);
-  }
-  SetROP2(dc.get(), previousMode);
-}
-
-void drawScanArea(HDC dc, int x1, int y1, int x2, int y2) {
-  if (!dc) return;
-  Pen pen(CreatePen(PS_SOLID, 0, green));
-  Selection penSelected(dc, pen.get());
-  Selection brushSelected(dc, GetStockObject(NULL_BRUSH));
-  Rectangle(dc, x1, y1, x2, y2);
-}
-
-void drawScanArea(HWND window, int x1, int y1, int x2, int y2) {
-  WindowDC dc(window);
-  drawScanArea(dc.get(), x1, y1, x2, y2);
-}
-
-void drawScanArea(HDC dc, const int corners[4]) { drawScanArea(dc, corners[0], corners[1], corners[2], corners[3]); }

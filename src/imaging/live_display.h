@@ -1,10 +1,9 @@
 #pragma once
-// Live video and the marks drawn on the camera picture: the frame buffer put
-// on the main window with the scale bar and the laser-spot circle on every
-// tick of the 100 ms timer, the scan-area rectangle, the rubber band of an
-// area being dragged, click markers, and the tiles of the wide-view mosaic.
-// All drawing goes straight into the window outside WM_PAINT; the next tick
-// or redraw restores whatever covered it.
+// Live video: the frame buffer put on the main window with the scale bar and
+// the laser-spot circle (imaging/overlays.h) on every tick of the 100 ms
+// timer, and the tiles of the wide-view mosaic. All drawing goes straight
+// into the window outside WM_PAINT; the next tick or redraw restores
+// whatever covered it.
 
 #include <windows.h>
 
@@ -38,13 +37,7 @@ int showCamera(Camera& camera, HWND window);
 // A frame reduced to 1/n into cell (column, row) of an n x n mosaic.
 int showTile(HWND window, const std::uint8_t* pixels, int column, int row, int tilesPerSide);
 
-void drawScaleBar(HDC dc, double scale);
-void drawWideScaleBar(HDC dc);
-void drawSpot(HDC dc, int x, int y, int radius);
-void drawSpot(HWND window, int x, int y, int radius);
-void drawMarker(HWND window, int x, int y, int radius, COLORREF colour);
-// Inverts the rectangle's outline: the same call twice restores the picture.
-void drawRubberBand(HWND window, int x1, int y1, int x2, int y2);
-void drawScanArea(HDC dc, int x1, int y1, int x2, int y2);
-void drawScanArea(HWND window, int x1, int y1, int x2, int y2);
-void drawScanArea(HDC dc, const int corners[4]);
+// "Auto" button and "Camera auto setting": the automatic set-up, a grab, the
+// stored gain and exposure written back into their fields, and the picture
+// shown.
+void cameraAutoSetting();

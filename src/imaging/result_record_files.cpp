@@ -1,7 +1,7 @@
 #include "imaging/result_record_files.h"
 
 #include "imaging/camera.h"
-#include "imaging/image_files.h"
+#include "imaging/result_files.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_table.h"
 #include "motion/stage_axis.h"

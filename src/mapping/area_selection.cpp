@@ -1,6 +1,6 @@
 #include "mapping/area_selection.h"
 
-#include "imaging/live_display.h"
+#include "imaging/overlays.h"
 #include "mapping/scan_area.h"
 #include "motion/objective_table.h"
 #include "shell/program_state.h"

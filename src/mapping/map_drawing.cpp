@@ -2,8 +2,6 @@
 
 #include "imaging/gdi_objects.h"
 #include "mapping/map_render.h"
-#include "mapping/map_scan.h"
-#include "shell/main_controls.h"
 #include "shell/program_state.h"
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
@@ -119,30 +117,23 @@ void drawIntensityView(MapBuffers& map, HWND window, int lastRow, bool topFirst)
   drawScaleLabels(map, window, "uA");
 }
 
-namespace {
-
-// Shown, and whatever showing it erases erased, before the map goes on it.
-void showMapWindow(HWND window) {
-  ShowWindow(window, SW_SHOW);
-  UpdateWindow(window);
-}
-
-}  // namespace
-
-void showNerinView() {
-  ensureMapWindows();
-  showMapWindow(hMapWnd);
-  drawIntensityView(mapBuffers, hMapWnd, -1, false);
-  SetFocus(hMainWnd);
-}
-
-void showConfocalImage(int channel) {
-  if (channel == confocalAll && !confocalEnabled) {
-    SetFocus(hMainWnd);
-    return;
+void ensureMapWindows() {
+  // Tool windows owned by the main window: they stay above it and never
+  // show on the taskbar.
+  constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  const auto create = [](const wchar_t* windowClass, const wchar_t* title, int y, int width, int height) {
+    return CreateWindowExW(WS_EX_TOOLWINDOW, windowClass, title, style, 1450, y, width, height, hMainWnd, nullptr,
+                           hInstance, nullptr);
+  };
+  const int width = scanState.mapViewWidth + 100;
+  const int height = scanState.mapViewHeight + 45;
+  if (!IsWindow(hMapWnd)) {
+    hMapWnd = create(L"Nerin", L"Nerin View", 100, width, height);
+    UpdateWindow(hMapWnd);
   }
-  ensureMapWindows();
-  showMapWindow(hConfocalWnd);
-  drawMap(mapBuffers, hConfocalWnd, -1, true, false, channel);
-  SetFocus(hMainWnd);
+  if (!IsWindow(hConfocalWnd)) {
+    // Overlaps the lower part of the map window.
+    hConfocalWnd = create(L"CFI", L"Confocal Image", scanState.mapViewHeight + 35, width, height);
+    UpdateWindow(hConfocalWnd);
+  }
 }

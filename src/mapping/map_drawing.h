@@ -30,9 +30,6 @@ void drawScaleLabels(const MapBuffers& map, HWND window, const char* unit);
 // The intensity map with its bar and labels: what "Nerin View" shows.
 void drawIntensityView(MapBuffers& map, HWND window, int lastRow, bool topFirst);
 
-// "Show Nerin View" (131) and the "Nerin map" button.
-void showNerinView();
-// "Show Confocal Image" (2104, the "Confocal" button: all channels, only
-// with the confocal option) and the red, green and blue commands
-// (32839..32841: channel 1..3).
-void showConfocalImage(int channel);
+// The "Nerin View" and "Confocal Image" windows, created (hidden) when they
+// do not exist, with the map size in force; showing them is the caller's.
+void ensureMapWindows();

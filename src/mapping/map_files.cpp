@@ -1,11 +1,8 @@
 #include "mapping/map_files.h"
 
-#include "imaging/image_files.h"
-#include "imaging/result_record_files.h"
+#include "imaging/result_files.h"
 #include "mapping/map_export.h"
-#include "mapping/map_scan.h"
 #include "shell/data_paths.h"
-#include "shell/program_state.h"
 #include "shell/ui_handles.h"
 
 #include <windows.h>
@@ -53,14 +50,4 @@ std::wstring writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltag
   if (!file) return {};
   const bool written = std::fputs(mapInfoText(map, stepUm, biasVoltage).c_str(), file) >= 0;
   return std::fclose(file) == 0 && written ? path : std::wstring();
-}
-
-void saveMapsCommand() {
-  if (!devicesFree()) return;
-  if (!mapScanned()) {
-    MessageBoxA(hMainWnd, "No map has been scanned yet, so there is nothing to save.", "Notice", MB_OK);
-    return;
-  }
-  makeMeasurementFolder(dataPaths, false);
-  writeRecordsBeside(saveMaps(mapBuffers, confocalEnabled != 0), mapScanRecord());
 }

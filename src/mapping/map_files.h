@@ -20,9 +20,3 @@ bool writeMapTable(const MapBuffers& map, const std::wstring& path, const std::v
 // "MapInfo": the map size, the step and the bias voltage. A file that cannot
 // be written is not reported. Its path, empty when it was not written.
 std::wstring writeMapInfo(const MapBuffers& map, double stepUm, float biasVoltage);
-
-// "Save Maps" (32833): into this run's measurement folder, made if there is
-// none, each table with the record of the scan that measured the maps.
-// Nothing during a run; with no map scanned yet (or the last scan refused
-// for want of memory) the operator is told and nothing is written.
-void saveMapsCommand();

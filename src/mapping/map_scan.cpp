@@ -3,7 +3,9 @@
 #include "imaging/camera.h"
 #include "imaging/gdi_objects.h"
 #include "imaging/image_files.h"
+#include "imaging/result_files.h"
 #include "imaging/live_display.h"
+#include "imaging/overlays.h"
 #include "imaging/result_record_files.h"
 #include "mapping/autofocus.h"
 #include "mapping/map_drawing.h"
@@ -21,12 +23,11 @@
 #include "shell/data_paths.h"
 #include "shell/device_faults.h"
 #include "shell/instrument_safety.h"
-#include "shell/main_controls.h"
 #include "shell/message_pump.h"
 #include "shell/program_state.h"
 #include "shell/reporting.h"
 #include "shell/ui_handles.h"
-#include "shell/view_actions.h"
+#include "imaging/view_mode.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "mapping/scan_journal.h"
 
-#include "imaging/image_files.h"
+#include "imaging/result_files.h"
 #include "imaging/result_record_files.h"
 #include "mapping/map_export.h"
 #include "mapping/map_journal.h"

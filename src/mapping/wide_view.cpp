@@ -2,6 +2,7 @@
 
 #include "imaging/camera.h"
 #include "imaging/live_display.h"
+#include "imaging/overlays.h"
 #include "mapping/wide_view_plan.h"
 #include "motion/stage_axis.h"
 #include "shell/device_faults.h"

@@ -313,21 +313,6 @@ void createMainControls(HWND mainWindow) {
 
 void createLightControls(HWND mainWindow) { createControls(mainWindow, lightControls, std::size(lightControls)); }
 
-void ensureMapWindows() {
-  const int width = scanState.mapViewWidth + 100;
-  const int height = scanState.mapViewHeight + 45;
-  if (!IsWindow(hMapWnd)) {
-    hMapWnd = createChildWindow(L"Nerin", L"Nerin View", childWindowStyle, 1450, 100, width, height);
-    UpdateWindow(hMapWnd);
-  }
-  if (!IsWindow(hConfocalWnd)) {
-    // Overlaps the lower part of the map window.
-    hConfocalWnd = createChildWindow(L"CFI", L"Confocal Image", childWindowStyle, 1450,
-                                     scanState.mapViewHeight + 35, width, height);
-    UpdateWindow(hConfocalWnd);
-  }
-}
-
 void ensureIvWindow(const SpectroscopyRecord& record, SpectroscopyWindows& windows) {
   if (IsWindow(hIvWnd)) return;
   hIvWnd = createChildWindow(L"IV", L"IV Curve", childWindowStyle, 100, 100, 500, 435);

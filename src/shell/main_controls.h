@@ -14,9 +14,6 @@ void createMainControls(HWND mainWindow);
 // The "illum." and "laser" controls, right after the main column.
 void createLightControls(HWND mainWindow);
 
-// The "Nerin View" and "Confocal Image" windows, created (hidden) when they
-// do not exist, with the map size in force; showing them is the caller's.
-void ensureMapWindows();
 // The "IV Curve" window and its controls, created and shown when it does not
 // exist; an existing window keeps what its fields hold.
 void ensureIvWindow(const SpectroscopyRecord& record, SpectroscopyWindows& windows);

@@ -3,10 +3,11 @@
 #include "imaging/camera.h"
 #include "imaging/image_files.h"
 #include "imaging/live_display.h"
+#include "imaging/view_mode.h"
 #include "mapping/area_selection.h"
 #include "mapping/autofocus.h"
 #include "mapping/map_drawing.h"
-#include "mapping/map_files.h"
+#include "mapping/map_commands.h"
 #include "mapping/map_scan.h"
 #include "mapping/wide_view.h"
 #include "motion/arduino_link.h"
@@ -27,7 +28,7 @@
 #include "shell/settings_files.h"
 #include "shell/ui_handles.h"
 #include "shell/view_actions.h"
-#include "spectroscopy/plot_window.h"
+#include "spectroscopy/spectroscopy_runs.h"
 #include "spectroscopy/spectroscopy_windows.h"
 
 #include <windowsx.h>

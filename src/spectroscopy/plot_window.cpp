@@ -1,14 +1,9 @@
 #include "spectroscopy/plot_window.h"
 
 #include "imaging/gdi_objects.h"
-#include "imaging/live_display.h"
-#include "resources/resource_ids.h"
-#include "shell/device_faults.h"
-#include "shell/program_state.h"
 #include "shell/reporting.h"
 #include "spectroscopy/curve_plot.h"
-#include "spectroscopy/spectroscopy_runs.h"
-#include "spectroscopy/spectroscopy_windows.h"
+#include "spectroscopy/spectroscopy_record.h"
 
 #include <cstdio>
 
@@ -20,50 +15,7 @@ void drawText(HDC dc, const PlacedText& text) {
   TextOutA(dc, text.x, text.y, text.text.c_str(), static_cast<int>(text.text.size()));
 }
 
-// The runs share one record, so a Start that reaches a window in the middle
-// of a run (from the keyboard, or the other window's button) must not begin
-// a second one on it.
-void startRun(int id) {
-  if (id != IDC_IV_START && id != IDC_TIME_EVOLUTION_START) return;
-  if (!devicesFree()) return;
-  clearDeviceFaults();
-  if (id == IDC_IV_START) {
-    runIvCurve(spectroscopy);
-    saveIvCurve(spectroscopy);
-  } else {
-    runTimeEvolution(spectroscopy);
-    saveTimeEvolution(spectroscopy);
-  }
-  videoControl(2);
-  reportDeviceFaults();
-}
-
-// Validates the window without drawing: the plot is not kept.
-void paintNothing(HWND window) {
-  PAINTSTRUCT ps;
-  BeginPaint(window, &ps);
-  EndPaint(window, &ps);
-}
-
 }  // namespace
-
-LRESULT CALLBACK plotWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_COMMAND:
-      startRun(LOWORD(wParam));
-      paintNothing(window);
-      break;
-    case WM_RBUTTONDOWN:
-      InvalidateRect(window, nullptr, TRUE);
-      break;
-    case WM_PAINT:
-      paintNothing(window);
-      break;
-    default:
-      break;
-  }
-  return DefWindowProcW(window, message, wParam, lParam);
-}
 
 void drawPlotFrame(HDC dc, int x0, int y0, int width, int height) {
   Pen black(CreatePen(PS_SOLID, 0, RGB(0, 0, 0)));

@@ -1,6 +1,5 @@
 #pragma once
-// The child plot windows ("IV", "Nerin", "CFI"): their window procedure and
-// the line plot with autoscaled axes that the I-V sweep and the time
+// The line plot with autoscaled axes that the I-V sweep and the time
 // evolution draw into the "IV" windows while they run.
 
 #include <windows.h>
@@ -10,14 +9,6 @@ struct SpectroscopyRecord;
 // Pen colour of the next curve: set, blue (and cleared); clear, red (and
 // set). Starts set, so curves alternate blue, red, blue from program start.
 extern int plotPenToggle;
-
-// Start of the I-V window (32823) runs and saves a sweep, Start of the
-// time-evolution window (32824) a time evolution, each followed by the live
-// video restored; a Start that arrives while a run or device sequence is
-// under way is ignored. A right click clears the window to its background.
-// The windows keep no plot: a repaint leaves them blank until the next
-// curve. Every message then goes on to DefWindowProcW.
-LRESULT CALLBACK plotWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Draws points first .. count - 1 of xs, ys as a connected line into the
 // 400 x 300 plot area at (10, 10), which it clears and frames first, with

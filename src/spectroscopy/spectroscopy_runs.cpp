@@ -1,10 +1,13 @@
 #include "spectroscopy/spectroscopy_runs.h"
 
-#include "imaging/image_files.h"
+#include "imaging/result_files.h"
 #include "imaging/result_record_files.h"
 #include "measurement/current_reading.h"
 #include "measurement/current_units.h"
 #include "measurement/usb_sourcemeter.h"
+#include "imaging/live_display.h"
+#include "resources/resource_ids.h"
+#include "shell/device_faults.h"
 #include "motion/arduino_link.h"
 #include "shell/data_paths.h"
 #include "shell/message_pump.h"
@@ -156,4 +159,51 @@ void runTimeEvolution(SpectroscopyRecord& record) {
 void saveTimeEvolution(SpectroscopyRecord& record) {
   saveSpectrum(record, timeEvoFileStem, timeEvoFileCounter, writeTimeEvolutionText,
                runOrNow(timeEvoRun, "time evolution"));
+}
+
+namespace {
+
+// The runs share one record, so a Start that reaches a window in the middle
+// of a run (from the keyboard, or the other window's button) must not begin
+// a second one on it.
+void startRun(int id) {
+  if (id != IDC_IV_START && id != IDC_TIME_EVOLUTION_START) return;
+  if (!devicesFree()) return;
+  clearDeviceFaults();
+  if (id == IDC_IV_START) {
+    runIvCurve(spectroscopy);
+    saveIvCurve(spectroscopy);
+  } else {
+    runTimeEvolution(spectroscopy);
+    saveTimeEvolution(spectroscopy);
+  }
+  videoControl(2);
+  reportDeviceFaults();
+}
+
+// Validates the window without drawing: the plot is not kept.
+void paintNothing(HWND window) {
+  PAINTSTRUCT ps;
+  BeginPaint(window, &ps);
+  EndPaint(window, &ps);
+}
+
+}  // namespace
+
+LRESULT CALLBACK plotWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      startRun(LOWORD(wParam));
+      paintNothing(window);
+      break;
+    case WM_RBUTTONDOWN:
+      InvalidateRect(window, nullptr, TRUE);
+      break;
+    case WM_PAINT:
+      paintNothing(window);
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -4,6 +4,8 @@
 // over laser on/off cycles, each plotted live in its window and saved as a
 // two-column text file in the dated measurement folder.
 
+#include <windows.h>
+
 struct SpectroscopyRecord;
 
 // Numbers of the next "I-V(%d).txt" and "TimeEvo(%d).txt" of this run of
@@ -30,3 +32,12 @@ void saveIvCurve(SpectroscopyRecord& record);
 void runTimeEvolution(SpectroscopyRecord& record);
 // The stored samples into the next "TimeEvo(%d).txt".
 void saveTimeEvolution(SpectroscopyRecord& record);
+
+// The window procedure of the child plot windows ("IV", "Nerin", "CFI").
+// Start of the I-V window (32823) runs and saves a sweep, Start of the
+// time-evolution window (32824) a time evolution, each followed by the live
+// video restored; a Start that arrives while a run or device sequence is
+// under way is ignored. A right click clears the window to its background.
+// The windows keep no plot: a repaint leaves them blank until the next
+// curve. Every message then goes on to DefWindowProcW.
+LRESULT CALLBACK plotWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -5,6 +5,7 @@
 #include "fake_pylon/fake_pylon_control.h"
 #include "imaging/camera.h"
 #include "imaging/camera_frame.h"
+#include "imaging/live_display.h"
 #include "imaging_fixture.h"
 
 #include <cstring>

@@ -8,6 +8,7 @@
 
 #include "imaging/camera.h"
 #include "imaging/image_files.h"
+#include "imaging/result_files.h"
 #include "imaging/result_record_files.h"
 #include "imaging_fixture.h"
 #include "main_window_loop.h"

@@ -2,6 +2,7 @@
 // without settings files; the written Config.txt is checked byte for byte.
 
 #include "imaging/image_files.h"
+#include "imaging/result_files.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
 #include "test_files.h"
