@@ -25,11 +25,11 @@
 #include "mapping/scan_journal.h"
 #include "mapping/scan_points.h"
 #include "measurement/current_reading.h"
-#include "shell/data_paths.h"
+#include "services/data_paths.h"
+#include "services/message_pump.h"
+#include "services/program_state.h"
+#include "services/ui_handles.h"
 #include "shell/main_window.h"
-#include "shell/message_pump.h"
-#include "shell/program_state.h"
-#include "shell/ui_handles.h"
 
 #include "win_bench.h"
 

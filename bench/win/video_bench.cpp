@@ -12,9 +12,9 @@
 #include "imaging/camera_frame.h"
 #include "imaging/live_display.h"
 #include "measurement/current_reading.h"
+#include "services/program_state.h"
+#include "services/ui_handles.h"
 #include "shell/main_window.h"
-#include "shell/program_state.h"
-#include "shell/ui_handles.h"
 
 #include "win_bench.h"
 

@@ -2,7 +2,7 @@
 
 #include "imaging/camera_frame.h"
 #include "imaging/pylon_runtime.h"
-#include "shell/reporting.h"
+#include "services/reporting.h"
 
 #include <windows.h>
 

@@ -3,11 +3,11 @@
 #include "imaging/basler_camera.h"
 #include "imaging/camera_frame.h"
 #include "imaging/mindvision_camera.h"
-#include "shell/clamp.h"
-#include "shell/device_faults.h"
-#include "shell/edit_field_values.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/clamp.h"
+#include "services/device_faults.h"
+#include "services/edit_field_values.h"
+#include "services/reporting.h"
+#include "services/ui_handles.h"
 
 #include <cmath>
 #include <cstdio>

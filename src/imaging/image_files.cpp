@@ -6,9 +6,9 @@
 #include "imaging/overlays.h"
 #include "imaging/result_files.h"
 #include "imaging/result_record_files.h"
-#include "shell/program_state.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/program_state.h"
+#include "services/reporting.h"
+#include "services/ui_handles.h"
 
 #include <objidl.h>  // GDI+ needs it and WIN32_LEAN_AND_MEAN leaves it out
 #include <gdiplus.h>

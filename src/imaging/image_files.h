@@ -4,7 +4,7 @@
 // measurement folder (imaging/result_files.h). Every picture is PNG data,
 // whatever its ".jpg" name says. Existing pictures are never overwritten.
 
-#include "shell/data_paths.h"
+#include "services/data_paths.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // Names of the measurement folders and picture files. Portable: the file
 // system is reached only through the existence test the caller passes.
 
-#include "shell/free_file_name.h"
+#include "services/free_file_name.h"
 
 #include <string>
 

@@ -5,14 +5,14 @@
 #include "imaging/image_files.h"
 #include "imaging/overlays.h"
 #include "imaging/scale_bar.h"
-#include "shell/scan_geometry.h"
 #include "measurement/current_reading.h"
 #include "motion/arduino_link.h"
 #include "resources/resource_ids.h"
-#include "shell/message_pump.h"
-#include "shell/program_state.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/message_pump.h"
+#include "services/program_state.h"
+#include "services/reporting.h"
+#include "services/scan_geometry.h"
+#include "services/ui_handles.h"
 
 #include <cstdio>
 #include <cstring>

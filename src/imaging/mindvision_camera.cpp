@@ -1,8 +1,8 @@
 #include "imaging/mindvision_camera.h"
 
 #include "imaging/camera_frame.h"
-#include "shell/ui_handles.h"
-#include "shell/vendor_library.h"
+#include "services/ui_handles.h"
+#include "services/vendor_library.h"
 
 #include <climits>
 #include <cstring>

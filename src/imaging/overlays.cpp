@@ -3,8 +3,8 @@
 #include "imaging/camera.h"
 #include "imaging/gdi_objects.h"
 #include "imaging/scale_bar.h"
-#include "shell/program_state.h"
-#include "shell/scan_geometry.h"
+#include "services/program_state.h"
+#include "services/scan_geometry.h"
 
 #include <cstdio>
 #include <cstring>

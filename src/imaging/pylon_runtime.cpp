@@ -1,6 +1,6 @@
 #include "imaging/pylon_runtime.h"
 
-#include "shell/vendor_library.h"
+#include "services/vendor_library.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 // under a name whose file and record are both free, so that no saved result
 // is ever replaced.
 
-#include "shell/data_paths.h"
+#include "services/data_paths.h"
 
 #include <windows.h>
 

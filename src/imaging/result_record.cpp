@@ -1,7 +1,7 @@
 #include "imaging/result_record.h"
 
-#include "motion/objective_table.h"
-#include "shell/program_state.h"
+#include "services/objective_table.h"
+#include "services/program_state.h"
 
 #include <nlohmann/json.hpp>
 

@@ -3,11 +3,11 @@
 #include "imaging/camera.h"
 #include "imaging/result_files.h"
 #include "motion/arduino_link.h"
-#include "motion/objective_table.h"
 #include "motion/stage_axis.h"
-#include "shell/device_faults.h"
-#include "shell/program_state.h"
-#include "shell/reporting.h"
+#include "services/device_faults.h"
+#include "services/objective_table.h"
+#include "services/program_state.h"
+#include "services/reporting.h"
 
 #include <windows.h>
 

@@ -5,10 +5,10 @@
 #include "motion/arduino_link.h"
 #include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
-#include "shell/message_pump.h"
-#include "shell/program_state.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/message_pump.h"
+#include "services/program_state.h"
+#include "services/reporting.h"
+#include "services/ui_handles.h"
 
 #include <windows.h>
 

@@ -2,10 +2,10 @@
 
 #include "imaging/overlays.h"
 #include "mapping/scan_area.h"
-#include "motion/objective_table.h"
-#include "shell/program_state.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/objective_table.h"
+#include "services/program_state.h"
+#include "services/reporting.h"
+#include "services/ui_handles.h"
 
 #include <windows.h>
 

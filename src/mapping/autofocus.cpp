@@ -5,11 +5,11 @@
 #include "imaging/overlays.h"
 #include "motion/arduino_link.h"
 #include "motion/stage_axis.h"
-#include "shell/device_faults.h"
-#include "shell/message_pump.h"
-#include "shell/program_state.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/device_faults.h"
+#include "services/message_pump.h"
+#include "services/program_state.h"
+#include "services/reporting.h"
+#include "services/ui_handles.h"
 
 #include <windows.h>
 

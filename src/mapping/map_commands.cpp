@@ -5,9 +5,9 @@
 #include "mapping/map_drawing.h"
 #include "mapping/map_files.h"
 #include "mapping/map_scan.h"
-#include "shell/data_paths.h"
-#include "shell/program_state.h"
-#include "shell/ui_handles.h"
+#include "services/data_paths.h"
+#include "services/program_state.h"
+#include "services/ui_handles.h"
 
 #include <windows.h>
 

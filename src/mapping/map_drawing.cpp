@@ -2,9 +2,9 @@
 
 #include "imaging/gdi_objects.h"
 #include "mapping/map_render.h"
-#include "shell/program_state.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/program_state.h"
+#include "services/reporting.h"
+#include "services/ui_handles.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "mapping/map_export.h"
 
-#include "shell/fixed_format.h"
+#include "services/fixed_format.h"
 
 #include <algorithm>
 #include <cstddef>

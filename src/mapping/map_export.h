@@ -6,7 +6,7 @@
 // the writers below with the open file. Portable: no Win32 here.
 
 #include "mapping/map_buffers.h"
-#include "shell/free_file_name.h"
+#include "services/free_file_name.h"
 
 #include <cstdio>
 #include <string>

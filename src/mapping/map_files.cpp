@@ -2,8 +2,8 @@
 
 #include "imaging/result_files.h"
 #include "mapping/map_export.h"
-#include "shell/data_paths.h"
-#include "shell/ui_handles.h"
+#include "services/data_paths.h"
+#include "services/ui_handles.h"
 
 #include <windows.h>
 

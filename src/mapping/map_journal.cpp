@@ -1,7 +1,7 @@
 #include "mapping/map_journal.h"
 
 #include "mapping/map_export.h"
-#include "shell/fixed_format.h"
+#include "services/fixed_format.h"
 
 #include <cstdio>
 #include <cwchar>

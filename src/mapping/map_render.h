@@ -7,7 +7,7 @@
 // this file says. Portable: no Win32 here.
 
 #include "mapping/map_buffers.h"
-#include "shell/placed_text.h"
+#include "services/placed_text.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "mapping/scan_area.h"
 
-#include "shell/scan_geometry.h"
+#include "services/scan_geometry.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -4,8 +4,8 @@
 #include "imaging/result_record_files.h"
 #include "mapping/map_export.h"
 #include "mapping/map_journal.h"
-#include "shell/data_paths.h"
-#include "shell/ui_handles.h"
+#include "services/data_paths.h"
+#include "services/ui_handles.h"
 
 #include <cstdio>
 #include <optional>

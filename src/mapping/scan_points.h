@@ -4,7 +4,7 @@
 // colour the camera sees at the laser spot. The window side moves, reads and
 // draws; these say where and what. Portable: no Win32 here.
 
-#include "shell/scan_geometry.h"
+#include "services/scan_geometry.h"
 
 #include <cstdint>
 #include <string>

@@ -5,12 +5,12 @@
 #include "imaging/overlays.h"
 #include "mapping/wide_view_plan.h"
 #include "motion/stage_axis.h"
-#include "shell/device_faults.h"
-#include "shell/instrument_safety.h"
-#include "shell/message_pump.h"
-#include "shell/program_state.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/device_faults.h"
+#include "services/instrument_safety.h"
+#include "services/message_pump.h"
+#include "services/program_state.h"
+#include "services/reporting.h"
+#include "services/ui_handles.h"
 
 #include <windows.h>
 

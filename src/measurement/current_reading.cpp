@@ -4,7 +4,7 @@
 #include "measurement/gpib_instruments.h"
 #include "measurement/test_current.h"
 #include "measurement/usb_sourcemeter.h"
-#include "shell/program_state.h"
+#include "services/program_state.h"
 
 namespace {
 TestCurrentSource testSource;

@@ -1,7 +1,7 @@
 #include "measurement/gpib_access.h"
 
 #include "measurement/gpib_status.h"
-#include "shell/vendor_library.h"
+#include "services/vendor_library.h"
 
 #include <cstdio>
 #include <cstdlib>

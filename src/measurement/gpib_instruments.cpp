@@ -3,9 +3,9 @@
 #include "measurement/gpib_access.h"
 #include "measurement/gpib_status.h"
 #include "measurement/reply_number.h"
-#include "shell/device_faults.h"
-#include "shell/fixed_format.h"
-#include "shell/instrument_safety.h"
+#include "services/device_faults.h"
+#include "services/fixed_format.h"
+#include "services/instrument_safety.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #include "measurement/usb_sourcemeter.h"
 
 #include "measurement/reply_number.h"
-#include "shell/device_faults.h"
-#include "shell/instrument_safety.h"
+#include "services/device_faults.h"
+#include "services/instrument_safety.h"
 
 #include <windows.h>
 #include <ole2.h>

@@ -1,11 +1,11 @@
 #include "motion/arduino_link.h"
 
-#include "motion/objective_table.h"
-#include "shell/device_faults.h"
-#include "shell/instrument_safety.h"
-#include "shell/message_pump.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/device_faults.h"
+#include "services/instrument_safety.h"
+#include "services/message_pump.h"
+#include "services/objective_table.h"
+#include "services/reporting.h"
+#include "services/ui_handles.h"
 
 #include <algorithm>
 #include <climits>

@@ -4,14 +4,14 @@
 #include "imaging/live_display.h"
 #include "motion/arduino_link.h"
 #include "motion/objective_plan.h"
-#include "motion/objective_table.h"
 #include "motion/stage_axis.h"
-#include "shell/instrument_safety.h"
+#include "services/instrument_safety.h"
+#include "services/objective_table.h"
+#include "services/program_state.h"
+#include "services/reporting.h"
+#include "services/settings_files.h"
+#include "services/ui_handles.h"
 #include "shell/jog_pad.h"
-#include "shell/program_state.h"
-#include "shell/reporting.h"
-#include "shell/settings_files.h"
-#include "shell/ui_handles.h"
 
 #include <windows.h>
 

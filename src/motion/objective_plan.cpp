@@ -1,6 +1,6 @@
 #include "motion/objective_plan.h"
 
-#include "motion/objective_table.h"
+#include "services/objective_table.h"
 
 int jogStepForObjective(int index) {
   static const int steps[objectiveCount] = {200, 100, 50, 20, 10};

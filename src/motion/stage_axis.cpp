@@ -2,10 +2,10 @@
 
 #include "motion/stage_math.h"
 #include "motion/ximc_library.h"
-#include "shell/device_faults.h"
-#include "shell/instrument_safety.h"
-#include "shell/message_pump.h"
-#include "shell/reporting.h"
+#include "services/device_faults.h"
+#include "services/instrument_safety.h"
+#include "services/message_pump.h"
+#include "services/reporting.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "motion/ximc_library.h"
 
-#include "shell/vendor_library.h"
+#include "services/vendor_library.h"
 
 #include <windows.h>
 

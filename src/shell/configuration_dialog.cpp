@@ -1,18 +1,18 @@
 #include "shell/configuration_dialog.h"
 
 #include "imaging/camera.h"
-#include "shell/scan_geometry.h"
 #include "measurement/current_reading.h"
 #include "measurement/gpib_instruments.h"
 #include "measurement/usb_sourcemeter.h"
 #include "motion/arduino_link.h"
 #include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
+#include "services/edit_number.h"
+#include "services/fixed_format.h"
+#include "services/program_state.h"
+#include "services/scan_geometry.h"
+#include "services/ui_handles.h"
 #include "shell/dialog_fields.h"
-#include "shell/edit_number.h"
-#include "shell/fixed_format.h"
-#include "shell/program_state.h"
-#include "shell/ui_handles.h"
 
 #include <iterator>
 #include <string>

@@ -1,9 +1,9 @@
 #include "shell/dialog_fields.h"
 
-#include "motion/objective_table.h"
-#include "shell/clamp.h"
-#include "shell/edit_field_values.h"
-#include "shell/edit_number.h"
+#include "services/clamp.h"
+#include "services/edit_field_values.h"
+#include "services/edit_number.h"
+#include "services/objective_table.h"
 
 #include <algorithm>
 

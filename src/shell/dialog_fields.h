@@ -1,7 +1,7 @@
 #pragma once
 // The numeric fields of the Configuration dialog and the objective-changer
 // step editor: how a typed text is read (as C "%d" and "%f" read it, through
-// shell/edit_number.h: "12.7" reads 12 as an integer), limited and shown
+// services/edit_number.h: "12.7" reads 12 as an integer), limited and shown
 // again. A field that does not read leaves its setting unchanged. Portable:
 // the dialogs themselves are Win32.
 

@@ -1,6 +1,6 @@
 #include "shell/image_click.h"
 
-#include "shell/scan_geometry.h"
+#include "services/scan_geometry.h"
 
 #include <algorithm>
 

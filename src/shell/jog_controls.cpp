@@ -2,10 +2,10 @@
 
 #include "imaging/live_display.h"
 #include "motion/stage_axis.h"
-#include "shell/message_pump.h"
-#include "shell/program_state.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/message_pump.h"
+#include "services/program_state.h"
+#include "services/reporting.h"
+#include "services/ui_handles.h"
 
 namespace {
 

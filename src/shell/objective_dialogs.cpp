@@ -1,11 +1,11 @@
 #include "shell/objective_dialogs.h"
 
 #include "motion/objective_changer.h"
-#include "motion/objective_table.h"
 #include "resources/resource_ids.h"
+#include "services/objective_table.h"
+#include "services/settings_files.h"
+#include "services/ui_handles.h"
 #include "shell/dialog_fields.h"
-#include "shell/settings_files.h"
-#include "shell/ui_handles.h"
 
 #include <windows.h>
 

@@ -6,7 +6,7 @@
 // TextOutA, whole texts with their trailing blanks, which wipe out the rest
 // of a longer older label. Portable: no Win32 here.
 
-#include "shell/placed_text.h"
+#include "services/placed_text.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "spectroscopy/iv_sweep.h"
 
-#include "shell/edit_number.h"
+#include "services/edit_number.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "spectroscopy/plot_window.h"
 
 #include "imaging/gdi_objects.h"
-#include "shell/reporting.h"
+#include "services/reporting.h"
 #include "spectroscopy/curve_plot.h"
 #include "spectroscopy/spectroscopy_record.h"
 

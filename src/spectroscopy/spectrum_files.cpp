@@ -1,6 +1,6 @@
 #include "spectroscopy/spectrum_files.h"
 
-#include "shell/fixed_format.h"
+#include "services/fixed_format.h"
 #include "spectroscopy/iv_sweep.h"
 
 #include <algorithm>

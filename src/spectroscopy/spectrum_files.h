@@ -4,7 +4,7 @@
 // in text mode ("w"), so the '\n' line ends written here become CR LF on
 // disk, and calls the writer with the open file. Portable: no Win32 here.
 
-#include "shell/free_file_name.h"
+#include "services/free_file_name.h"
 #include "spectroscopy/spectroscopy_record.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "spectroscopy/time_evolution.h"
 
-#include "shell/edit_number.h"
+#include "services/edit_number.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,12 +8,12 @@
 // once more does) gives the same setting. Every field is tried on every input.
 
 #include "fuzz_check.h"
-#include "shell/scan_geometry.h"
-#include "motion/objective_table.h"
+#include "services/edit_field_values.h"
+#include "services/edit_number.h"
+#include "services/fixed_format.h"
+#include "services/objective_table.h"
+#include "services/scan_geometry.h"
 #include "shell/dialog_fields.h"
-#include "shell/edit_field_values.h"
-#include "shell/edit_number.h"
-#include "shell/fixed_format.h"
 
 #include <cmath>
 

@@ -5,8 +5,8 @@
 
 #include "fuzz_check.h"
 #include "motion/objective_plan.h"
-#include "motion/objective_table.h"
-#include "shell/settings_format.h"
+#include "services/objective_table.h"
+#include "services/settings_format.h"
 
 #include <algorithm>
 #include <cmath>

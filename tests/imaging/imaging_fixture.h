@@ -3,7 +3,7 @@
 // the fields the camera writes, GDI+ for the picture files, and ways to read
 // back what reached the screen or a file.
 
-#include "shell/ui_handles.h"
+#include "services/ui_handles.h"
 #include "ui_driver.h"
 #include "win_test_main_window.h"
 

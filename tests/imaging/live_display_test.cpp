@@ -5,14 +5,14 @@
 #include "fake_pylon/fake_pylon_control.h"
 #include "imaging/camera.h"
 #include "imaging/image_files.h"
-#include "imaging/result_files.h"
 #include "imaging/live_display.h"
 #include "imaging/overlays.h"
+#include "imaging/result_files.h"
 #include "imaging_fixture.h"
 #include "motion/arduino_link.h"
 #include "result_records.h"
-#include "shell/data_paths.h"
-#include "shell/program_state.h"
+#include "services/data_paths.h"
+#include "services/program_state.h"
 
 #include <cstdio>
 #include <string>

@@ -10,10 +10,10 @@
 #include "imaging/live_display.h"
 #include "imaging_fixture.h"
 #include "resources/resource_ids.h"
+#include "services/data_paths.h"
+#include "services/message_pump.h"
+#include "services/program_state.h"
 #include "shell/configuration_dialog.h"
-#include "shell/data_paths.h"
-#include "shell/message_pump.h"
-#include "shell/program_state.h"
 
 #include <cstring>
 #include <mutex>

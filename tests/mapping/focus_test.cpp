@@ -1,6 +1,6 @@
 #include "mapping/focus.h"
 
-#include "shell/scan_geometry.h"
+#include "services/scan_geometry.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "mapping/scan_journal.h"
 #include "result_records.h"
 #include "scan_test_settings.h"
-#include "shell/data_paths.h"
+#include "services/data_paths.h"
 #include "test_files.h"
 #include "ui_driver.h"
 

@@ -6,7 +6,7 @@
 #include "measurement/gpib_access.h"
 #include "measurement/gpib_instruments.h"
 #include "measurement/gpib_status.h"
-#include "shell/program_state.h"
+#include "services/program_state.h"
 #include "stdout_capture.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 #include "fake_keithley_control.h"
 #include "measurement/current_reading.h"
 #include "measurement/usb_sourcemeter.h"
-#include "shell/instrument_safety.h"
-#include "shell/program_state.h"
+#include "services/instrument_safety.h"
+#include "services/program_state.h"
 #include "stdout_capture.h"
 
 #include <gtest/gtest.h>

@@ -4,9 +4,9 @@
 #include "motion/arduino_link.h"
 
 #include "arduino_emulator_client.h"
-#include "motion/objective_table.h"
-#include "shell/instrument_safety.h"
-#include "shell/ui_handles.h"
+#include "services/instrument_safety.h"
+#include "services/objective_table.h"
+#include "services/ui_handles.h"
 #include "ui_driver.h"
 
 #include <gtest/gtest.h>

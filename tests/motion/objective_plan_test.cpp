@@ -1,5 +1,5 @@
 #include "motion/objective_plan.h"
-#include "motion/objective_table.h"
+#include "services/objective_table.h"
 
 #include <gtest/gtest.h>
 

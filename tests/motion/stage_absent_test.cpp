@@ -4,7 +4,7 @@
 
 #include "motion/stage_axis.h"
 #include "program_run.h"
-#include "shell/vendor_library.h"
+#include "services/vendor_library.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
+#include "services/edit_field_values.h"
+#include "services/fixed_format.h"
 #include "shell/dialog_fields.h"
-#include "shell/edit_field_values.h"
-#include "shell/fixed_format.h"
 
 #include <gtest/gtest.h>
 

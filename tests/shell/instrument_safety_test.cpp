@@ -1,7 +1,7 @@
 // The make-safe round with steps of the test's own: what the device sides
 // provide is tested with their devices (main window and end-to-end tests).
 
-#include "shell/instrument_safety.h"
+#include "services/instrument_safety.h"
 
 #include "ui_driver.h"
 

@@ -1,4 +1,4 @@
-#include "shell/edit_field_values.h"
+#include "services/edit_field_values.h"
 #include "shell/image_click.h"
 #include "shell/jog_pad.h"
 

@@ -4,8 +4,8 @@
 // everything it set off, before they look.
 
 #include "resources/resource_ids.h"
+#include "services/ui_handles.h"
 #include "shell/main_window.h"
-#include "shell/ui_handles.h"
 #include "ui_driver.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
-#include "shell/message_pump.h"
+#include "services/message_pump.h"
 
-#include "shell/program_state.h"
+#include "services/program_state.h"
 #include "ui_driver.h"
 #include "win_test_main_window.h"
 

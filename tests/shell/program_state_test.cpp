@@ -1,8 +1,8 @@
 // What the program starts with, before Config.txt is read. Each test case
 // runs in a process of its own, so nothing has changed the state yet.
 
-#include "motion/objective_table.h"
-#include "shell/program_state.h"
+#include "services/objective_table.h"
+#include "services/program_state.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/report_format.h"
+#include "services/report_format.h"
 
 #include <gtest/gtest.h>
 

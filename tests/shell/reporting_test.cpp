@@ -1,7 +1,7 @@
-#include "shell/reporting.h"
+#include "services/reporting.h"
 
 #include "motion/stage_axis.h"
-#include "shell/program_state.h"
+#include "services/program_state.h"
 #include "ui_driver.h"
 #include "win_test_main_window.h"
 

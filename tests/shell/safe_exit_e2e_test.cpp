@@ -11,7 +11,7 @@
 #include "program_run.h"
 #include "resources/resource_ids.h"
 #include "result_records.h"
-#include "shell/data_paths.h"
+#include "services/data_paths.h"
 #include "test_files.h"
 #include "ui_driver.h"
 

@@ -1,4 +1,4 @@
-#include "shell/settings_format.h"
+#include "services/settings_format.h"
 
 #include <gtest/gtest.h>
 

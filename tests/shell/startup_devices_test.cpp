@@ -10,7 +10,7 @@
 #include "fake_keithley_control.h"
 #include "fake_log_file.h"
 #include "program_run.h"
-#include "shell/data_paths.h"
+#include "services/data_paths.h"
 #include "test_files.h"
 #include "ui_driver.h"
 

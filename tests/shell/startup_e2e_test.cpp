@@ -5,8 +5,8 @@
 #include "imaging/result_files.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
+#include "services/data_paths.h"
 #include "test_files.h"
-#include "shell/data_paths.h"
 #include "ui_driver.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The fast "%f" against the C library's own, and the edit readers.
-#include "shell/edit_number.h"
-#include "shell/fixed_format.h"
+#include "services/edit_number.h"
+#include "services/fixed_format.h"
 
 #include <gtest/gtest.h>
 

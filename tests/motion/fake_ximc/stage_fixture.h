@@ -5,8 +5,8 @@
 
 #include "fake_ximc_control.h"
 #include "motion/stage_axis.h"
-#include "shell/program_state.h"
-#include "shell/ui_handles.h"
+#include "services/program_state.h"
+#include "services/ui_handles.h"
 #include "win_test_main_window.h"
 
 #include <gtest/gtest.h>

@@ -3,9 +3,9 @@
 // run-state flags and the scan state. One thread uses all of it; the guards
 // deviceBusy and scanRunning keep handlers that the message pump dispatches
 // from starting a second device sequence in the middle of one.
-// Portable: the window handles live in shell/ui_handles.h.
+// Portable: the window handles live in services/ui_handles.h.
 
-#include "shell/scan_geometry.h"
+#include "services/scan_geometry.h"
 
 // Operator-visible settings (Config.txt and the Configuration dialog).
 extern int currentEquipment;   // 0 Arduino (test values), 1 NI-DAQ, 2 GPIB multimeter, 3 GPIB sourcemeter, 4 USB sourcemeter

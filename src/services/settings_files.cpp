@@ -1,9 +1,9 @@
-#include "shell/settings_files.h"
+#include "services/settings_files.h"
 
-#include "motion/objective_table.h"
-#include "shell/data_paths.h"
-#include "shell/program_state.h"
-#include "shell/ui_handles.h"
+#include "services/data_paths.h"
+#include "services/objective_table.h"
+#include "services/program_state.h"
+#include "services/ui_handles.h"
 
 #include <windows.h>
 

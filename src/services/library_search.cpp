@@ -1,4 +1,4 @@
-#include "shell/library_search.h"
+#include "services/library_search.h"
 
 namespace {
 

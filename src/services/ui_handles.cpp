@@ -1,4 +1,4 @@
-#include "shell/ui_handles.h"
+#include "services/ui_handles.h"
 
 HINSTANCE hInstance = nullptr;
 HWND hMainWnd = nullptr;

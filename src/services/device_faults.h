@@ -6,7 +6,7 @@
 // does not arrive), the command that starts a run clears the notes, runs ask
 // whether a device they cannot go on without has failed, and the command
 // reports the notes once the data are saved and the devices are left as safe
-// as they can be (reportDeviceFaults, shell/reporting.h).
+// as they can be (reportDeviceFaults, services/reporting.h).
 // Portable: no Win32 here.
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "shell/free_file_name.h"
+#include "services/free_file_name.h"
 
 #include <climits>
 

@@ -1,9 +1,9 @@
-#include "shell/message_pump.h"
+#include "services/message_pump.h"
 
 #include "resources/resource_ids.h"
-#include "shell/program_state.h"
-#include "shell/pump_clock.h"
-#include "shell/ui_handles.h"
+#include "services/program_state.h"
+#include "services/pump_clock.h"
+#include "services/ui_handles.h"
 
 #include <windows.h>
 #include <mmsystem.h>

@@ -1,4 +1,4 @@
-#include "shell/instrument_safety.h"
+#include "services/instrument_safety.h"
 
 #include <windows.h>
 #include <objbase.h>

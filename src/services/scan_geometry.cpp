@@ -1,4 +1,4 @@
-#include "shell/scan_geometry.h"
+#include "services/scan_geometry.h"
 
 #include <algorithm>
 #include <cmath>

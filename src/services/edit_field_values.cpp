@@ -1,7 +1,7 @@
-#include "shell/edit_field_values.h"
+#include "services/edit_field_values.h"
 
-#include "shell/clamp.h"
-#include "shell/edit_number.h"
+#include "services/clamp.h"
+#include "services/edit_number.h"
 
 #include <cstdio>
 

@@ -1,9 +1,9 @@
-#include "shell/reporting.h"
+#include "services/reporting.h"
 
-#include "shell/device_faults.h"
-#include "shell/program_state.h"
-#include "shell/report_format.h"
-#include "shell/ui_handles.h"
+#include "services/device_faults.h"
+#include "services/program_state.h"
+#include "services/report_format.h"
+#include "services/ui_handles.h"
 
 #include <cstdio>
 #include <cstring>

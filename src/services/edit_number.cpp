@@ -1,4 +1,4 @@
-#include "shell/edit_number.h"
+#include "services/edit_number.h"
 
 #include <cerrno>
 #include <climits>

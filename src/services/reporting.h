@@ -21,7 +21,7 @@ void showPositionsOf(const double* xUm, const double* yUm, const double* zUm);
 // Rewrites the X, Y, Z position fields whose axis moved since last shown,
 // then gives the keyboard focus to the main window.
 bool refreshPositionFields();
-// Tells the operator what failed since the notes of shell/device_faults.h
+// Tells the operator what failed since the notes of services/device_faults.h
 // were cleared, one message box per failed device, and clears the notes.
 void reportDeviceFaults();
 // Rewrites one of the X, Y, Z position fields with its axis' position,

@@ -1,4 +1,4 @@
-#include "shell/fixed_format.h"
+#include "services/fixed_format.h"
 
 #include <array>
 #include <cmath>

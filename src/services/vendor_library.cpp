@@ -1,6 +1,6 @@
-#include "shell/vendor_library.h"
+#include "services/vendor_library.h"
 
-#include "shell/library_search.h"
+#include "services/library_search.h"
 
 #include <string>
 #include <vector>

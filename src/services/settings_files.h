@@ -2,8 +2,8 @@
 // Config.txt and Objective.txt in the data folder: read once at start,
 // Config.txt written back at a normal exit.
 
-#include "motion/objective_table.h"
-#include "shell/settings_format.h"
+#include "services/objective_table.h"
+#include "services/settings_format.h"
 
 // The settings as they stand in the program state, and back.
 ConfigValues currentConfigValues();

@@ -1,4 +1,4 @@
-#include "shell/pump_clock.h"
+#include "services/pump_clock.h"
 
 #include <cmath>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "shell/program_state.h"
+#include "services/program_state.h"
 
 int currentEquipment = 4;
 int standaConfig = 0;

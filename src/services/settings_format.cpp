@@ -1,6 +1,6 @@
-#include "shell/settings_format.h"
+#include "services/settings_format.h"
 
-#include "shell/clamp.h"
+#include "services/clamp.h"
 
 #include <cstdarg>
 

@@ -1,4 +1,4 @@
-#include "shell/device_faults.h"
+#include "services/device_faults.h"
 
 namespace {
 

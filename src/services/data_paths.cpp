@@ -1,6 +1,6 @@
-#include "shell/data_paths.h"
+#include "services/data_paths.h"
 
-#include "shell/ui_handles.h"
+#include "services/ui_handles.h"
 
 #include <windows.h>
 #include <shlobj.h>
