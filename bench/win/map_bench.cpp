@@ -16,7 +16,8 @@
 // Prints figures and, for each target, "ok" or "OVER"; exit code 1 when a
 // target is missed. Not a test: timings depend on the machine.
 
-#include "imaging/camera.h"
+#include "devices/camera/camera.h"
+#include "devices/measurement/current_reading.h"
 #include "imaging/gdi_objects.h"
 #include "imaging/live_display.h"
 #include "mapping/map_drawing.h"
@@ -24,7 +25,6 @@
 #include "mapping/map_scan.h"
 #include "mapping/scan_journal.h"
 #include "mapping/scan_points.h"
-#include "measurement/current_reading.h"
 #include "services/data_paths.h"
 #include "services/message_pump.h"
 #include "services/program_state.h"

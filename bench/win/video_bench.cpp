@@ -8,10 +8,10 @@
 // Prints figures and, for each target, "ok" or "OVER"; exit code 1 when a
 // target is missed. Not a test: timings depend on the machine.
 
-#include "imaging/camera.h"
-#include "imaging/camera_frame.h"
+#include "devices/camera/camera.h"
+#include "devices/camera/camera_frame.h"
+#include "devices/measurement/current_reading.h"
 #include "imaging/live_display.h"
-#include "measurement/current_reading.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"
 #include "shell/main_window.h"

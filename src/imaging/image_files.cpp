@@ -1,6 +1,6 @@
 #include "imaging/image_files.h"
 
-#include "imaging/camera.h"
+#include "devices/camera/camera.h"
 #include "imaging/gdi_objects.h"
 #include "imaging/image_names.h"
 #include "imaging/overlays.h"

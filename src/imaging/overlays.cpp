@@ -1,6 +1,6 @@
 #include "imaging/overlays.h"
 
-#include "imaging/camera.h"
+#include "devices/camera/camera.h"
 #include "imaging/gdi_objects.h"
 #include "imaging/scale_bar.h"
 #include "services/program_state.h"

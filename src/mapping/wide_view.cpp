@@ -1,10 +1,10 @@
 #include "mapping/wide_view.h"
 
-#include "imaging/camera.h"
+#include "devices/camera/camera.h"
+#include "devices/motion/stage_axis.h"
 #include "imaging/live_display.h"
 #include "imaging/overlays.h"
 #include "mapping/wide_view_plan.h"
-#include "motion/stage_axis.h"
 #include "services/device_faults.h"
 #include "services/instrument_safety.h"
 #include "services/message_pump.h"

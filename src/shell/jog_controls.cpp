@@ -1,7 +1,7 @@
 #include "shell/jog_controls.h"
 
+#include "devices/motion/stage_axis.h"
 #include "imaging/live_display.h"
-#include "motion/stage_axis.h"
 #include "services/message_pump.h"
 #include "services/program_state.h"
 #include "services/reporting.h"

@@ -1,10 +1,10 @@
 #include "shell/view_actions.h"
 
-#include "imaging/camera.h"
+#include "devices/camera/camera.h"
+#include "devices/motion/arduino_link.h"
+#include "devices/motion/stage_axis.h"
 #include "imaging/live_display.h"
 #include "imaging/overlays.h"
-#include "motion/arduino_link.h"
-#include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
 #include "services/message_pump.h"
 #include "services/program_state.h"

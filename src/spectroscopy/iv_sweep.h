@@ -3,7 +3,7 @@
 // voltages of the three branches (0 up to +range, +range down to -range,
 // -range back toward 0) and the texts the sweep shows. The window side sends
 // each voltage to the sourcemeter, reads the current (amperesToMicroamperes
-// of measurement/current_units.h) and draws.
+// of devices/measurement/current_units.h) and draws.
 // Portable: no Win32 here.
 
 #include "spectroscopy/spectroscopy_record.h"

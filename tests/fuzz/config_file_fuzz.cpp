@@ -3,8 +3,8 @@
 // axis order), and the file the exit writes back, which must read back to
 // itself.
 
+#include "devices/motion/stage_math.h"
 #include "fuzz_check.h"
-#include "motion/stage_math.h"
 #include "services/objective_table.h"
 #include "services/scan_geometry.h"
 #include "services/settings_format.h"

@@ -1,8 +1,8 @@
 // No camera runtime anywhere: the camera is simulated by the drifting test
 // pattern, and start-up's camera steps do not stop the program.
 
-#include "imaging/camera.h"
-#include "imaging/camera_frame.h"
+#include "devices/camera/camera.h"
+#include "devices/camera/camera_frame.h"
 #include "imaging/live_display.h"
 #include "imaging_fixture.h"
 

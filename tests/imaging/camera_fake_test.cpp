@@ -2,9 +2,9 @@
 // connection, the automatic and manual set-ups as feature writes, and what
 // each kind of grab outcome leaves in the frame buffer.
 
+#include "devices/camera/camera.h"
+#include "devices/camera/camera_frame.h"
 #include "fake_pylon/fake_pylon_control.h"
-#include "imaging/camera.h"
-#include "imaging/camera_frame.h"
 #include "imaging/live_display.h"
 #include "imaging_fixture.h"
 

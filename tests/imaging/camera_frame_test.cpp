@@ -1,4 +1,4 @@
-#include "imaging/camera_frame.h"
+#include "devices/camera/camera_frame.h"
 
 #include <gtest/gtest.h>
 

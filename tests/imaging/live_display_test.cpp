@@ -2,14 +2,14 @@
 // picture files; the camera is the fake pylon runtime's, serving a uniform
 // frame of a known colour.
 
+#include "devices/camera/camera.h"
+#include "devices/motion/arduino_link.h"
 #include "fake_pylon/fake_pylon_control.h"
-#include "imaging/camera.h"
 #include "imaging/image_files.h"
 #include "imaging/live_display.h"
 #include "imaging/overlays.h"
 #include "imaging/result_files.h"
 #include "imaging_fixture.h"
-#include "motion/arduino_link.h"
 #include "result_records.h"
 #include "services/data_paths.h"
 #include "services/program_state.h"

@@ -3,9 +3,9 @@
 // the screen and the saved picture, each failure's message box (answered by
 // pressing its button), and what the camera gives back.
 
+#include "devices/camera/camera.h"
+#include "devices/camera/camera_frame.h"
 #include "fake_mindvision/fake_mindvision_control.h"
-#include "imaging/camera.h"
-#include "imaging/camera_frame.h"
 #include "imaging/image_files.h"
 #include "imaging/live_display.h"
 #include "imaging_fixture.h"

@@ -6,7 +6,7 @@
 // written (read_only_folder.sh prepares one around this program), get the
 // messages that tell the operator, and the latter keeps every byte it held.
 
-#include "imaging/camera.h"
+#include "devices/camera/camera.h"
 #include "imaging/image_files.h"
 #include "imaging/result_files.h"
 #include "imaging/result_record_files.h"

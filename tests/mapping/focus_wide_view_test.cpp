@@ -3,15 +3,15 @@
 // camera fake looks at the stage fake: for autofocus it shows a bright spot
 // that is sharpest at one Z, for the wide view a colour per X, Y position.
 
+#include "devices/camera/camera.h"
+#include "devices/motion/arduino_link.h"
+#include "devices/motion/stage_axis.h"
+#include "devices/motion/stage_math.h"
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
-#include "imaging/camera.h"
 #include "imaging/live_display.h"
 #include "imaging_fixture.h"
 #include "mapping/autofocus.h"
-#include "motion/arduino_link.h"
-#include "motion/stage_axis.h"
-#include "motion/stage_math.h"
 #include "resources/resource_ids.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"

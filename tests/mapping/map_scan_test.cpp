@@ -5,16 +5,16 @@
 // the stage stands, and the fake camera runtime shows a colour that does too,
 // so every value in the files says at which position it was measured.
 
+#include "devices/camera/camera.h"
+#include "devices/measurement/gpib_instruments.h"
+#include "devices/motion/arduino_link.h"
+#include "devices/motion/stage_axis.h"
 #include "fake_gpib_control.h"
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
-#include "imaging/camera.h"
 #include "imaging/live_display.h"
 #include "main_window_loop.h"
 #include "mapping/map_scan.h"
-#include "measurement/gpib_instruments.h"
-#include "motion/arduino_link.h"
-#include "motion/stage_axis.h"
 #include "resources/resource_ids.h"
 #include "result_records.h"
 #include "scan_test_settings.h"

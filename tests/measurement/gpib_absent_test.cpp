@@ -2,10 +2,10 @@
 // ni4882.dll beside the test program or in System32): everything fails fast,
 // reports what it can, reads 0 and never writes outside its buffers.
 
-#include "measurement/current_reading.h"
-#include "measurement/gpib_access.h"
-#include "measurement/gpib_instruments.h"
-#include "measurement/gpib_status.h"
+#include "devices/measurement/current_reading.h"
+#include "devices/measurement/gpib_access.h"
+#include "devices/measurement/gpib_instruments.h"
+#include "devices/measurement/gpib_status.h"
 #include "services/program_state.h"
 #include "stdout_capture.h"
 

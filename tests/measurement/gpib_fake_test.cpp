@@ -2,11 +2,11 @@
 // test program: the exact bytes on the bus, readings through readCurrent, and
 // the reports that failures print.
 
+#include "devices/measurement/current_reading.h"
+#include "devices/measurement/gpib_access.h"
+#include "devices/measurement/gpib_instruments.h"
+#include "devices/measurement/gpib_status.h"
 #include "fake_gpib_control.h"
-#include "measurement/current_reading.h"
-#include "measurement/gpib_access.h"
-#include "measurement/gpib_instruments.h"
-#include "measurement/gpib_status.h"
 #include "services/program_state.h"
 #include "stdout_capture.h"
 

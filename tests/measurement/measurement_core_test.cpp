@@ -1,6 +1,6 @@
-#include "measurement/gpib_status.h"
-#include "measurement/reply_number.h"
-#include "measurement/test_current.h"
+#include "devices/measurement/gpib_status.h"
+#include "devices/measurement/reply_number.h"
+#include "devices/measurement/test_current.h"
 
 #include <gtest/gtest.h>
 

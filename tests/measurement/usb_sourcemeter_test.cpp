@@ -2,9 +2,9 @@
 // driver's class id in the test Wine prefix: the calls at their positions with
 // their values, readings, and a failure at every step of the connection.
 
+#include "devices/measurement/current_reading.h"
+#include "devices/measurement/usb_sourcemeter.h"
 #include "fake_keithley_control.h"
-#include "measurement/current_reading.h"
-#include "measurement/usb_sourcemeter.h"
 #include "services/instrument_safety.h"
 #include "services/program_state.h"
 #include "stdout_capture.h"

@@ -1,7 +1,7 @@
 // The serial link against the emulated board (arduino_emulator.py), which runs
 // this program with the board on a pseudo-terminal behind a COM port.
 
-#include "motion/arduino_link.h"
+#include "devices/motion/arduino_link.h"
 
 #include "arduino_emulator_client.h"
 #include "services/instrument_safety.h"

@@ -1,4 +1,4 @@
-#include "motion/arduino_protocol.h"
+#include "devices/motion/arduino_protocol.h"
 
 #include <gtest/gtest.h>
 

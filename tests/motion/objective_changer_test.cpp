@@ -4,10 +4,10 @@
 #include "motion/objective_changer.h"
 
 #include "arduino_emulator_client.h"
-#include "imaging/camera.h"
+#include "devices/camera/camera.h"
+#include "devices/motion/arduino_link.h"
+#include "devices/motion/stage_axis.h"
 #include "imaging/live_display.h"
-#include "motion/arduino_link.h"
-#include "motion/stage_axis.h"
 #include "services/data_paths.h"
 #include "services/objective_table.h"
 #include "services/program_state.h"

@@ -2,7 +2,7 @@
 // stage and every axis is simulated. Built twice: beside no libximc.dll at
 // all, and beside one that lacks an entry point the program needs.
 
-#include "motion/stage_axis.h"
+#include "devices/motion/stage_axis.h"
 #include "program_run.h"
 #include "services/vendor_library.h"
 

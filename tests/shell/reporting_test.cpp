@@ -1,6 +1,6 @@
 #include "services/reporting.h"
 
-#include "motion/stage_axis.h"
+#include "devices/motion/stage_axis.h"
 #include "services/program_state.h"
 #include "ui_driver.h"
 #include "win_test_main_window.h"

@@ -5,9 +5,9 @@
 // this program); the files they write and the plot's pixels.
 
 #include "arduino_emulator_client.h"
+#include "devices/measurement/usb_sourcemeter.h"
+#include "devices/motion/arduino_link.h"
 #include "fake_keithley_control.h"
-#include "measurement/usb_sourcemeter.h"
-#include "motion/arduino_link.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
 #include "result_records.h"

@@ -6,10 +6,10 @@
 // out of focus as the stage's Z moves, or a colour for each X, Y position.
 // The fake_pylon_* exports let a test configure it and read the log.
 
+#include "devices/camera/pylon_runtime.h"
 #include "fake_chosen_call.h"
 #include "fake_controls.h"
 #include "fake_library.h"
-#include "imaging/pylon_runtime.h"
 
 #include <windows.h>
 

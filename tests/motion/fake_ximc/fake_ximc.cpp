@@ -3,10 +3,10 @@
 // real time, limit switches at chosen positions, and a log of the calls.
 // The fake_ximc_* exports let a test configure it and read what was asked.
 
+#include "devices/motion/ximc_types.h"
 #include "fake_chosen_call.h"
 #include "fake_crash.h"
 #include "fake_library.h"
-#include "motion/ximc_types.h"
 
 #include <windows.h>
 

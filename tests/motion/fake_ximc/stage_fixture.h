@@ -3,8 +3,8 @@
 // window (for the Information box and the position fields), the three axes
 // closed and back at their start state, and the fake reset.
 
+#include "devices/motion/stage_axis.h"
 #include "fake_ximc_control.h"
-#include "motion/stage_axis.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"
 #include "win_test_main_window.h"

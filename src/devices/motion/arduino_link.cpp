@@ -1,4 +1,4 @@
-#include "motion/arduino_link.h"
+#include "devices/motion/arduino_link.h"
 
 #include "services/device_faults.h"
 #include "services/instrument_safety.h"

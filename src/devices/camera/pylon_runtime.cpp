@@ -1,4 +1,4 @@
-#include "imaging/pylon_runtime.h"
+#include "devices/camera/pylon_runtime.h"
 
 #include "services/vendor_library.h"
 

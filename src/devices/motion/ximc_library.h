@@ -3,7 +3,7 @@
 // starts and works (with simulated axes) on a computer without it. The stage
 // axes are its only user.
 
-#include "motion/ximc_types.h"
+#include "devices/motion/ximc_types.h"
 
 #define XIMC_CALL __stdcall
 

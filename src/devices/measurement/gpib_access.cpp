@@ -1,6 +1,6 @@
-#include "measurement/gpib_access.h"
+#include "devices/measurement/gpib_access.h"
 
-#include "measurement/gpib_status.h"
+#include "devices/measurement/gpib_status.h"
 #include "services/vendor_library.h"
 
 #include <cstdio>

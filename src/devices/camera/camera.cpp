@@ -1,8 +1,8 @@
-#include "imaging/camera.h"
+#include "devices/camera/camera.h"
 
-#include "imaging/basler_camera.h"
-#include "imaging/camera_frame.h"
-#include "imaging/mindvision_camera.h"
+#include "devices/camera/basler_camera.h"
+#include "devices/camera/camera_frame.h"
+#include "devices/camera/mindvision_camera.h"
 #include "services/clamp.h"
 #include "services/device_faults.h"
 #include "services/edit_field_values.h"

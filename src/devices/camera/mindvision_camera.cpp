@@ -1,6 +1,6 @@
-#include "imaging/mindvision_camera.h"
+#include "devices/camera/mindvision_camera.h"
 
-#include "imaging/camera_frame.h"
+#include "devices/camera/camera_frame.h"
 #include "services/ui_handles.h"
 #include "services/vendor_library.h"
 

@@ -1,6 +1,6 @@
-#include "measurement/usb_sourcemeter.h"
+#include "devices/measurement/usb_sourcemeter.h"
 
-#include "measurement/reply_number.h"
+#include "devices/measurement/reply_number.h"
 #include "services/device_faults.h"
 #include "services/instrument_safety.h"
 

@@ -1,7 +1,7 @@
-#include "imaging/basler_camera.h"
+#include "devices/camera/basler_camera.h"
 
-#include "imaging/camera_frame.h"
-#include "imaging/pylon_runtime.h"
+#include "devices/camera/camera_frame.h"
+#include "devices/camera/pylon_runtime.h"
 #include "services/reporting.h"
 
 #include <windows.h>

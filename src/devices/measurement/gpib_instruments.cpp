@@ -1,8 +1,8 @@
-#include "measurement/gpib_instruments.h"
+#include "devices/measurement/gpib_instruments.h"
 
-#include "measurement/gpib_access.h"
-#include "measurement/gpib_status.h"
-#include "measurement/reply_number.h"
+#include "devices/measurement/gpib_access.h"
+#include "devices/measurement/gpib_status.h"
+#include "devices/measurement/reply_number.h"
 #include "services/device_faults.h"
 #include "services/fixed_format.h"
 #include "services/instrument_safety.h"

@@ -1,9 +1,9 @@
-#include "measurement/current_reading.h"
+#include "devices/measurement/current_reading.h"
 
-#include "measurement/current_units.h"
-#include "measurement/gpib_instruments.h"
-#include "measurement/test_current.h"
-#include "measurement/usb_sourcemeter.h"
+#include "devices/measurement/current_units.h"
+#include "devices/measurement/gpib_instruments.h"
+#include "devices/measurement/test_current.h"
+#include "devices/measurement/usb_sourcemeter.h"
 #include "services/program_state.h"
 
 namespace {

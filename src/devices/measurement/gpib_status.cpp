@@ -1,4 +1,4 @@
-#include "measurement/gpib_status.h"
+#include "devices/measurement/gpib_status.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
-#include "motion/stage_axis.h"
+#include "devices/motion/stage_axis.h"
 
-#include "motion/stage_math.h"
-#include "motion/ximc_library.h"
+#include "devices/motion/stage_math.h"
+#include "devices/motion/ximc_library.h"
 #include "services/device_faults.h"
 #include "services/instrument_safety.h"
 #include "services/message_pump.h"

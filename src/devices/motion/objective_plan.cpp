@@ -1,4 +1,4 @@
-#include "motion/objective_plan.h"
+#include "devices/motion/objective_plan.h"
 
 #include "services/objective_table.h"
 

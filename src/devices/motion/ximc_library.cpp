@@ -1,4 +1,4 @@
-#include "motion/ximc_library.h"
+#include "devices/motion/ximc_library.h"
 
 #include "services/vendor_library.h"
 

@@ -4,7 +4,7 @@
 // setting clamps, the light level of a control voltage, and the reading of
 // replies (splitting the bytes of one read into lines, taking a number or an
 // arrival letter from a line). Portable; the port itself is in
-// motion/arduino_link.*.
+// devices/motion/arduino_link.*.
 
 #include <cstddef>
 #include <string>

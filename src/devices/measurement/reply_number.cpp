@@ -1,4 +1,4 @@
-#include "measurement/reply_number.h"
+#include "devices/measurement/reply_number.h"
 
 #include <cstdlib>
 

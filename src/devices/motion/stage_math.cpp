@@ -1,4 +1,4 @@
-#include "motion/stage_math.h"
+#include "devices/motion/stage_math.h"
 
 #include <climits>
 #include <cmath>

@@ -10,7 +10,7 @@
 
 #include <windows.h>
 
-#include "motion/arduino_protocol.h"
+#include "devices/motion/arduino_protocol.h"
 
 #include <string>
 

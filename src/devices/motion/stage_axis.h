@@ -2,9 +2,9 @@
 // The three Standa stage axes (X, Y and the focus axis Z) in micrometres.
 // A not-connected axis is simulated: moves set positionUm at once.
 // This header is portable; the operations are implemented on the Win32 side
-// (motion/stage_axis.cpp) because they wait through the message pump.
+// (devices/motion/stage_axis.cpp) because they wait through the message pump.
 
-#include "motion/ximc_types.h"
+#include "devices/motion/ximc_types.h"
 
 struct StageAxis {
   int deviceNumber = 0;                      // 0 not connected; 1, 2, 3 connected as X, Y, Z
