@@ -18,8 +18,6 @@
 
 #include "devices/camera/camera.h"
 #include "devices/measurement/current_reading.h"
-#include "imaging/gdi_objects.h"
-#include "imaging/live_display.h"
 #include "mapping/map_drawing.h"
 #include "mapping/map_render.h"
 #include "mapping/map_scan.h"
@@ -30,6 +28,8 @@
 #include "services/program_state.h"
 #include "services/ui_handles.h"
 #include "shell/main_window.h"
+#include "views/gdi_objects.h"
+#include "views/live_display.h"
 
 #include "win_bench.h"
 

@@ -11,10 +11,10 @@
 #include "devices/camera/camera.h"
 #include "devices/camera/camera_frame.h"
 #include "devices/measurement/current_reading.h"
-#include "imaging/live_display.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"
 #include "shell/main_window.h"
+#include "views/live_display.h"
 
 #include "win_bench.h"
 

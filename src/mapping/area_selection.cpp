@@ -1,11 +1,11 @@
 #include "mapping/area_selection.h"
 
-#include "imaging/overlays.h"
 #include "mapping/scan_area.h"
 #include "services/objective_table.h"
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "services/ui_handles.h"
+#include "views/overlays.h"
 
 #include <windows.h>
 

@@ -3,13 +3,13 @@
 #include "devices/camera/camera.h"
 #include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
-#include "imaging/live_display.h"
-#include "imaging/overlays.h"
 #include "services/device_faults.h"
 #include "services/message_pump.h"
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "services/ui_handles.h"
+#include "views/live_display.h"
+#include "views/overlays.h"
 
 #include <windows.h>
 

@@ -1,10 +1,10 @@
 #include "mapping/map_commands.h"
 
-#include "imaging/result_files.h"
-#include "imaging/result_record_files.h"
 #include "mapping/map_drawing.h"
 #include "mapping/map_files.h"
 #include "mapping/map_scan.h"
+#include "results/result_files.h"
+#include "results/result_record_files.h"
 #include "services/data_paths.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"

@@ -1,10 +1,10 @@
 #include "mapping/map_drawing.h"
 
-#include "imaging/gdi_objects.h"
 #include "mapping/map_render.h"
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "services/ui_handles.h"
+#include "views/gdi_objects.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "mapping/map_files.h"
 
-#include "imaging/result_files.h"
 #include "mapping/map_export.h"
+#include "results/result_files.h"
 #include "services/data_paths.h"
 #include "services/ui_handles.h"
 

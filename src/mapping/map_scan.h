@@ -6,9 +6,9 @@
 // are finished; at the end, or after a confirmed stop, the stage goes back,
 // and the maps and the window pictures are saved into a new dated folder.
 
-#include "imaging/result_record.h"
 #include "mapping/map_buffers.h"
 #include "mapping/z_creep.h"
+#include "results/result_record.h"
 
 #include <windows.h>
 

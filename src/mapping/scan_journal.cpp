@@ -1,9 +1,9 @@
 #include "mapping/scan_journal.h"
 
-#include "imaging/result_files.h"
-#include "imaging/result_record_files.h"
 #include "mapping/map_export.h"
 #include "mapping/map_journal.h"
+#include "results/result_files.h"
+#include "results/result_record_files.h"
 #include "services/data_paths.h"
 #include "services/ui_handles.h"
 

@@ -6,8 +6,8 @@
 // cut or Windows shutting down leaves them behind, and the next start-up
 // turns them into the tables.
 
-#include "imaging/result_record.h"
 #include "mapping/map_buffers.h"
+#include "results/result_record.h"
 
 #include <windows.h>
 

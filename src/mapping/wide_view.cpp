@@ -2,8 +2,6 @@
 
 #include "devices/camera/camera.h"
 #include "devices/motion/stage_axis.h"
-#include "imaging/live_display.h"
-#include "imaging/overlays.h"
 #include "mapping/wide_view_plan.h"
 #include "services/device_faults.h"
 #include "services/instrument_safety.h"
@@ -11,6 +9,8 @@
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "services/ui_handles.h"
+#include "views/live_display.h"
+#include "views/overlays.h"
 
 #include <windows.h>
 

@@ -4,14 +4,14 @@
 #include "devices/motion/arduino_link.h"
 #include "devices/motion/objective_plan.h"
 #include "devices/motion/stage_axis.h"
-#include "imaging/live_display.h"
 #include "services/instrument_safety.h"
 #include "services/objective_table.h"
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "services/settings_files.h"
 #include "services/ui_handles.h"
-#include "shell/jog_pad.h"
+#include "views/jog_pad.h"
+#include "views/live_display.h"
 
 #include <windows.h>
 

@@ -19,7 +19,7 @@ struct DataPaths {
   // drive the program was started from instead.
   bool desktopMissing = false;
   // The dated measurement folder "dataFolder\folderStamp" of this run, made
-  // by the first save (imaging/image_files.h); measurementFolderMade goes
+  // by the first save (makeMeasurementFolder); measurementFolderMade goes
   // back to 0 when a new one is wanted.
   wchar_t measurementFolder[400] = {};
   wchar_t folderStamp[16] = {};

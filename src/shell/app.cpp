@@ -5,7 +5,6 @@
 #include "devices/measurement/usb_sourcemeter.h"
 #include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
-#include "imaging/live_display.h"
 #include "mapping/scan_journal.h"
 #include "motion/objective_changer.h"
 #include "resources/resource_ids.h"
@@ -19,6 +18,7 @@
 #include "services/ui_handles.h"
 #include "shell/main_window.h"
 #include "shell/objective_dialogs.h"
+#include "views/live_display.h"
 
 #include <objidl.h>  // GDI+ needs it and WIN32_LEAN_AND_MEAN leaves it out
 #include <gdiplus.h>

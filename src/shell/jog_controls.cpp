@@ -1,11 +1,11 @@
 #include "shell/jog_controls.h"
 
 #include "devices/motion/stage_axis.h"
-#include "imaging/live_display.h"
 #include "services/message_pump.h"
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "services/ui_handles.h"
+#include "views/live_display.h"
 
 namespace {
 

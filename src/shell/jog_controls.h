@@ -3,7 +3,7 @@
 // jog pad drawn below the camera picture, whose buttons move the stage for
 // as long as the left mouse button is held on them.
 
-#include "shell/jog_pad.h"
+#include "views/jog_pad.h"
 
 #include <windows.h>
 

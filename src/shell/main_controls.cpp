@@ -4,7 +4,6 @@
 #include "devices/measurement/current_reading.h"
 #include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
-#include "imaging/live_display.h"
 #include "resources/resource_ids.h"
 #include "services/edit_field_values.h"
 #include "services/message_pump.h"
@@ -14,6 +13,7 @@
 #include "services/scan_geometry.h"
 #include "services/ui_handles.h"
 #include "spectroscopy/spectroscopy_windows.h"
+#include "views/live_display.h"
 
 #include <cstdio>
 #include <iterator>

@@ -3,9 +3,6 @@
 #include "devices/camera/camera.h"
 #include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
-#include "imaging/image_files.h"
-#include "imaging/live_display.h"
-#include "imaging/view_mode.h"
 #include "mapping/area_selection.h"
 #include "mapping/autofocus.h"
 #include "mapping/map_commands.h"
@@ -30,6 +27,9 @@
 #include "shell/view_actions.h"
 #include "spectroscopy/spectroscopy_runs.h"
 #include "spectroscopy/spectroscopy_windows.h"
+#include "views/image_files.h"
+#include "views/live_display.h"
+#include "views/view_mode.h"
 
 #include <windowsx.h>
 

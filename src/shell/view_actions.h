@@ -2,7 +2,7 @@
 // What the operator does on the camera picture beyond the scan area:
 // right-click a point to make it the laser spot or to bring it under the
 // centre or the spot. (The switch between Sample and Laser view is
-// imaging/view_mode.h.)
+// views/view_mode.h.)
 
 // Laser view: asks whether the clicked point (client pixels) becomes the
 // laser spot.

@@ -1,9 +1,9 @@
 #include "spectroscopy/plot_window.h"
 
-#include "imaging/gdi_objects.h"
 #include "services/reporting.h"
 #include "spectroscopy/curve_plot.h"
 #include "spectroscopy/spectroscopy_record.h"
+#include "views/gdi_objects.h"
 
 #include <cstdio>
 

@@ -4,10 +4,9 @@
 #include "devices/measurement/current_units.h"
 #include "devices/measurement/usb_sourcemeter.h"
 #include "devices/motion/arduino_link.h"
-#include "imaging/live_display.h"
-#include "imaging/result_files.h"
-#include "imaging/result_record_files.h"
 #include "resources/resource_ids.h"
+#include "results/result_files.h"
+#include "results/result_record_files.h"
 #include "services/data_paths.h"
 #include "services/device_faults.h"
 #include "services/message_pump.h"
@@ -19,6 +18,7 @@
 #include "spectroscopy/spectroscopy_windows.h"
 #include "spectroscopy/spectrum_files.h"
 #include "spectroscopy/time_evolution.h"
+#include "views/live_display.h"
 
 #include <cstdio>
 #include <string>

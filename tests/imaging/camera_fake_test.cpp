@@ -5,8 +5,8 @@
 #include "devices/camera/camera.h"
 #include "devices/camera/camera_frame.h"
 #include "fake_pylon/fake_pylon_control.h"
-#include "imaging/live_display.h"
 #include "imaging_fixture.h"
+#include "views/live_display.h"
 
 #include <cstring>
 #include <vector>

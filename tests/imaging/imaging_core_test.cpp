@@ -1,5 +1,5 @@
-#include "imaging/image_names.h"
-#include "imaging/scale_bar.h"
+#include "results/image_names.h"
+#include "views/scale_bar.h"
 
 #include <gtest/gtest.h>
 

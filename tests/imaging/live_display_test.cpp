@@ -5,14 +5,14 @@
 #include "devices/camera/camera.h"
 #include "devices/motion/arduino_link.h"
 #include "fake_pylon/fake_pylon_control.h"
-#include "imaging/image_files.h"
-#include "imaging/live_display.h"
-#include "imaging/overlays.h"
-#include "imaging/result_files.h"
 #include "imaging_fixture.h"
 #include "result_records.h"
+#include "results/result_files.h"
 #include "services/data_paths.h"
 #include "services/program_state.h"
+#include "views/image_files.h"
+#include "views/live_display.h"
+#include "views/overlays.h"
 
 #include <cstdio>
 #include <string>

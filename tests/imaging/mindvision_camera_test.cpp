@@ -6,14 +6,14 @@
 #include "devices/camera/camera.h"
 #include "devices/camera/camera_frame.h"
 #include "fake_mindvision/fake_mindvision_control.h"
-#include "imaging/image_files.h"
-#include "imaging/live_display.h"
 #include "imaging_fixture.h"
 #include "resources/resource_ids.h"
 #include "services/data_paths.h"
 #include "services/message_pump.h"
 #include "services/program_state.h"
 #include "shell/configuration_dialog.h"
+#include "views/image_files.h"
+#include "views/live_display.h"
 
 #include <cstring>
 #include <mutex>

@@ -7,20 +7,20 @@
 // messages that tell the operator, and the latter keeps every byte it held.
 
 #include "devices/camera/camera.h"
-#include "imaging/image_files.h"
-#include "imaging/result_files.h"
-#include "imaging/result_record_files.h"
 #include "imaging_fixture.h"
 #include "main_window_loop.h"
 #include "mapping/map_files.h"
 #include "mapping/map_scan.h"
 #include "program_run.h"
 #include "result_records.h"
+#include "results/result_files.h"
+#include "results/result_record_files.h"
 #include "services/data_paths.h"
 #include "services/program_state.h"
 #include "spectroscopy/spectroscopy_runs.h"
 #include "spectroscopy/spectroscopy_windows.h"
 #include "ui_driver.h"
+#include "views/image_files.h"
 
 #include <cstdlib>
 #include <functional>

@@ -1,6 +1,6 @@
 // The record beside a result, as the engineer reading it will parse it.
 
-#include "imaging/result_record.h"
+#include "results/result_record.h"
 
 #include <nlohmann/json.hpp>
 

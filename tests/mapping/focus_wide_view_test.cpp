@@ -9,7 +9,6 @@
 #include "devices/motion/stage_math.h"
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
-#include "imaging/live_display.h"
 #include "imaging_fixture.h"
 #include "mapping/autofocus.h"
 #include "resources/resource_ids.h"
@@ -17,6 +16,7 @@
 #include "services/ui_handles.h"
 #include "stage_fixture.h"
 #include "ui_driver.h"
+#include "views/live_display.h"
 
 #include <gtest/gtest.h>
 

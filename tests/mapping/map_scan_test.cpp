@@ -12,7 +12,6 @@
 #include "fake_gpib_control.h"
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
-#include "imaging/live_display.h"
 #include "main_window_loop.h"
 #include "mapping/map_scan.h"
 #include "resources/resource_ids.h"
@@ -25,6 +24,7 @@
 #include "shell/main_window.h"
 #include "test_files.h"
 #include "ui_driver.h"
+#include "views/live_display.h"
 #include "win_test_main_window.h"
 
 #include <gtest/gtest.h>

@@ -7,15 +7,15 @@
 #include "devices/camera/camera.h"
 #include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
-#include "imaging/live_display.h"
 #include "services/data_paths.h"
 #include "services/objective_table.h"
 #include "services/program_state.h"
 #include "services/settings_files.h"
 #include "services/ui_handles.h"
-#include "shell/jog_pad.h"
 #include "test_files.h"
 #include "ui_driver.h"
+#include "views/jog_pad.h"
+#include "views/live_display.h"
 
 #include <gtest/gtest.h>
 

@@ -10,11 +10,10 @@
 #include "fake_keithley_control.h"
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
-#include "imaging/live_display.h"
-#include "imaging/result_record_files.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
 #include "result_records.h"
+#include "results/result_record_files.h"
 #include "scan_test_settings.h"
 #include "services/data_paths.h"
 #include "services/device_faults.h"
@@ -27,6 +26,7 @@
 #include "spectroscopy/spectroscopy_windows.h"
 #include "test_files.h"
 #include "ui_driver.h"
+#include "views/live_display.h"
 #include "win_test_main_window.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "services/edit_field_values.h"
 #include "shell/image_click.h"
-#include "shell/jog_pad.h"
+#include "views/jog_pad.h"
 
 #include <gtest/gtest.h>
 

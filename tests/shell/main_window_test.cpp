@@ -12,7 +12,6 @@
 #include "fake_gpib_control.h"
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
-#include "imaging/live_display.h"
 #include "main_window_loop.h"
 #include "resources/resource_ids.h"
 #include "services/data_paths.h"
@@ -21,11 +20,12 @@
 #include "services/program_state.h"
 #include "services/ui_handles.h"
 #include "shell/app.h"
-#include "shell/jog_pad.h"
 #include "shell/main_window.h"
 #include "spectroscopy/spectroscopy_windows.h"
 #include "test_files.h"
 #include "ui_driver.h"
+#include "views/jog_pad.h"
+#include "views/live_display.h"
 #include "win_test_main_window.h"
 
 #include <gtest/gtest.h>

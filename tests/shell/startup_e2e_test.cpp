@@ -1,13 +1,13 @@
 // The whole program, started and closed as an operator would, with and
 // without settings files; the written Config.txt is checked byte for byte.
 
-#include "imaging/image_files.h"
-#include "imaging/result_files.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
+#include "results/result_files.h"
 #include "services/data_paths.h"
 #include "test_files.h"
 #include "ui_driver.h"
+#include "views/image_files.h"
 
 #include <gtest/gtest.h>
 

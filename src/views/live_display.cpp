@@ -1,18 +1,18 @@
-#include "imaging/live_display.h"
+#include "views/live_display.h"
 
 #include "devices/camera/camera.h"
 #include "devices/measurement/current_reading.h"
 #include "devices/motion/arduino_link.h"
-#include "imaging/gdi_objects.h"
-#include "imaging/image_files.h"
-#include "imaging/overlays.h"
-#include "imaging/scale_bar.h"
 #include "resources/resource_ids.h"
 #include "services/message_pump.h"
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "services/scan_geometry.h"
 #include "services/ui_handles.h"
+#include "views/gdi_objects.h"
+#include "views/image_files.h"
+#include "views/overlays.h"
+#include "views/scale_bar.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "imaging/scale_bar.h"
+#include "views/scale_bar.h"
 
 int scaleBarLengthUm(double fieldUm) {
   if (fieldUm > 3000) return 1000;

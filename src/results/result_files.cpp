@@ -1,6 +1,6 @@
-#include "imaging/result_files.h"
+#include "results/result_files.h"
 
-#include "imaging/image_names.h"
+#include "results/image_names.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -1,14 +1,14 @@
-#include "imaging/view_mode.h"
+#include "views/view_mode.h"
 
 #include "devices/camera/camera.h"
 #include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
-#include "imaging/live_display.h"
 #include "resources/resource_ids.h"
 #include "services/message_pump.h"
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "services/ui_handles.h"
+#include "views/live_display.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "imaging/result_record.h"
+#include "results/result_record.h"
 
 #include "services/objective_table.h"
 #include "services/program_state.h"

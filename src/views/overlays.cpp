@@ -1,10 +1,10 @@
-#include "imaging/overlays.h"
+#include "views/overlays.h"
 
 #include "devices/camera/camera.h"
-#include "imaging/gdi_objects.h"
-#include "imaging/scale_bar.h"
 #include "services/program_state.h"
 #include "services/scan_geometry.h"
+#include "views/gdi_objects.h"
+#include "views/scale_bar.h"
 
 #include <cstdio>
 #include <cstring>

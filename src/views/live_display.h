@@ -1,6 +1,6 @@
 #pragma once
 // Live video: the frame buffer put on the main window with the scale bar and
-// the laser-spot circle (imaging/overlays.h) on every tick of the 100 ms
+// the laser-spot circle (views/overlays.h) on every tick of the 100 ms
 // timer, and the tiles of the wide-view mosaic. All drawing goes straight
 // into the window outside WM_PAINT; the next tick or redraw restores
 // whatever covered it.

@@ -5,7 +5,7 @@
 // the stage stood at the start, the scan geometry where there is one, and
 // the names of the files the run left. The result files keep their own
 // formats; the record is for the engineer who reads them years later.
-// Portable: the window side fills the record in (imaging/result_record_files.h).
+// Portable: the window side fills the record in (results/result_record_files.h).
 
 #include <string>
 #include <utility>

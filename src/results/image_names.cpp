@@ -1,4 +1,4 @@
-#include "imaging/image_names.h"
+#include "results/image_names.h"
 
 #include <cwchar>
 

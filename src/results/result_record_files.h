@@ -3,7 +3,7 @@
 // when a run starts, and written as "<result file>.json" once its files
 // are written.
 
-#include "imaging/result_record.h"
+#include "results/result_record.h"
 
 #include <windows.h>
 

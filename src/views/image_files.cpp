@@ -1,14 +1,14 @@
-#include "imaging/image_files.h"
+#include "views/image_files.h"
 
 #include "devices/camera/camera.h"
-#include "imaging/gdi_objects.h"
-#include "imaging/image_names.h"
-#include "imaging/overlays.h"
-#include "imaging/result_files.h"
-#include "imaging/result_record_files.h"
+#include "results/image_names.h"
+#include "results/result_files.h"
+#include "results/result_record_files.h"
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "services/ui_handles.h"
+#include "views/gdi_objects.h"
+#include "views/overlays.h"
 
 #include <objidl.h>  // GDI+ needs it and WIN32_LEAN_AND_MEAN leaves it out
 #include <gdiplus.h>

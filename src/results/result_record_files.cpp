@@ -1,9 +1,9 @@
-#include "imaging/result_record_files.h"
+#include "results/result_record_files.h"
 
 #include "devices/camera/camera.h"
 #include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
-#include "imaging/result_files.h"
+#include "results/result_files.h"
 #include "services/device_faults.h"
 #include "services/objective_table.h"
 #include "services/program_state.h"

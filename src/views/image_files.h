@@ -1,7 +1,7 @@
 #pragma once
 // The picture files: camera images, snapshots of the camera view with the
 // scan area, images of the main and the map windows, saved into the dated
-// measurement folder (imaging/result_files.h). Every picture is PNG data,
+// measurement folder (results/result_files.h). Every picture is PNG data,
 // whatever its ".jpg" name says. Existing pictures are never overwritten.
 
 #include "services/data_paths.h"

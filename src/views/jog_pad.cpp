@@ -1,4 +1,4 @@
-#include "shell/jog_pad.h"
+#include "views/jog_pad.h"
 
 JogPad jogPad;
 
