@@ -1,7 +1,7 @@
 #pragma once
 // The five objectives of the turret (0..4 = 5X, 10X, 20X, 50X, 100X) and
 // their per-objective settings. Portable data; the change itself
-// (selectObjective) lives in motion/objective_changer.*.
+// (selectObjective) lives in runs/objective/objective_changer.*.
 
 constexpr int objectiveCount = 5;
 constexpr int changerStepCount = 4;

@@ -5,6 +5,7 @@
 #include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
 #include "resources/resource_ids.h"
+#include "runs/spectroscopy/spectroscopy_windows.h"
 #include "services/edit_field_values.h"
 #include "services/message_pump.h"
 #include "services/objective_table.h"
@@ -12,7 +13,6 @@
 #include "services/reporting.h"
 #include "services/scan_geometry.h"
 #include "services/ui_handles.h"
-#include "spectroscopy/spectroscopy_windows.h"
 #include "views/live_display.h"
 
 #include <cstdio>

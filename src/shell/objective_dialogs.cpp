@@ -1,7 +1,7 @@
 #include "shell/objective_dialogs.h"
 
-#include "motion/objective_changer.h"
 #include "resources/resource_ids.h"
+#include "runs/objective/objective_changer.h"
 #include "services/objective_table.h"
 #include "services/settings_files.h"
 #include "services/ui_handles.h"

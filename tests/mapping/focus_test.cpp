@@ -1,4 +1,4 @@
-#include "mapping/focus.h"
+#include "runs/mapping/focus.h"
 
 #include "services/scan_geometry.h"
 

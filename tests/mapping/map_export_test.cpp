@@ -1,4 +1,4 @@
-#include "mapping/map_export.h"
+#include "runs/mapping/map_export.h"
 
 #include "support/written_text.h"
 

@@ -1,6 +1,6 @@
-#include "mapping/map_journal.h"
+#include "runs/mapping/map_journal.h"
 
-#include "mapping/map_export.h"
+#include "runs/mapping/map_export.h"
 #include "support/written_text.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "mapping/map_render.h"
+#include "runs/mapping/map_render.h"
 
 #include <gtest/gtest.h>
 

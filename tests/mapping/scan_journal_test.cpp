@@ -2,8 +2,8 @@
 // data folder of its own: nothing is lost and nothing is made twice,
 // whatever the journal or the folder does.
 
-#include "mapping/scan_journal.h"
 #include "result_records.h"
+#include "runs/mapping/scan_journal.h"
 #include "scan_test_settings.h"
 #include "services/data_paths.h"
 #include "test_files.h"

@@ -1,7 +1,7 @@
-#include "mapping/scan_area.h"
-#include "mapping/scan_points.h"
-#include "mapping/wide_view_plan.h"
-#include "mapping/z_creep.h"
+#include "runs/mapping/scan_area.h"
+#include "runs/mapping/scan_points.h"
+#include "runs/mapping/wide_view_plan.h"
+#include "runs/mapping/z_creep.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Objective changes against the emulated board (arduino_emulator.py runs this
 // program with the board behind a COM port); the stage is simulated.
 
-#include "motion/objective_changer.h"
+#include "runs/objective/objective_changer.h"
 
 #include "arduino_emulator_client.h"
 #include "devices/camera/camera.h"

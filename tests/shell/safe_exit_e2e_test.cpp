@@ -7,10 +7,10 @@
 
 #include "arduino_emulator_client.h"
 #include "fake_log_file.h"
-#include "mapping/map_journal.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
 #include "result_records.h"
+#include "runs/mapping/map_journal.h"
 #include "services/data_paths.h"
 #include "test_files.h"
 #include "ui_driver.h"

@@ -1,6 +1,6 @@
-#include "spectroscopy/curve_plot.h"
-#include "spectroscopy/iv_sweep.h"
-#include "spectroscopy/spectrum_files.h"
+#include "runs/spectroscopy/curve_plot.h"
+#include "runs/spectroscopy/iv_sweep.h"
+#include "runs/spectroscopy/spectrum_files.h"
 
 #include "support/written_text.h"
 

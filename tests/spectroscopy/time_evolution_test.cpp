@@ -1,4 +1,4 @@
-#include "spectroscopy/time_evolution.h"
+#include "runs/spectroscopy/time_evolution.h"
 
 #include <gtest/gtest.h>
 
