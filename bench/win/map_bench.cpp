@@ -16,6 +16,7 @@
 // Prints figures and, for each target, "ok" or "OVER"; exit code 1 when a
 // target is missed. Not a test: timings depend on the machine.
 
+#include "console/main_window.h"
 #include "devices/camera/camera.h"
 #include "devices/measurement/current_reading.h"
 #include "runs/mapping/map_drawing.h"
@@ -27,7 +28,6 @@
 #include "services/message_pump.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"
-#include "shell/main_window.h"
 #include "views/gdi_objects.h"
 #include "views/live_display.h"
 

@@ -8,12 +8,12 @@
 // Prints figures and, for each target, "ok" or "OVER"; exit code 1 when a
 // target is missed. Not a test: timings depend on the machine.
 
+#include "console/main_window.h"
 #include "devices/camera/camera.h"
 #include "devices/camera/camera_frame.h"
 #include "devices/measurement/current_reading.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"
-#include "shell/main_window.h"
 #include "views/live_display.h"
 
 #include "win_bench.h"

@@ -3,6 +3,7 @@
 // the screen and the saved picture, each failure's message box (answered by
 // pressing its button), and what the camera gives back.
 
+#include "console/configuration_dialog.h"
 #include "devices/camera/camera.h"
 #include "devices/camera/camera_frame.h"
 #include "fake_mindvision/fake_mindvision_control.h"
@@ -11,7 +12,6 @@
 #include "services/data_paths.h"
 #include "services/message_pump.h"
 #include "services/program_state.h"
-#include "shell/configuration_dialog.h"
 #include "views/image_files.h"
 #include "views/live_display.h"
 

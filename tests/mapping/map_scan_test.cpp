@@ -5,6 +5,7 @@
 // the stage stands, and the fake camera runtime shows a colour that does too,
 // so every value in the files says at which position it was measured.
 
+#include "console/main_window.h"
 #include "devices/camera/camera.h"
 #include "devices/measurement/gpib_instruments.h"
 #include "devices/motion/arduino_link.h"
@@ -21,7 +22,6 @@
 #include "services/objective_table.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"
-#include "shell/main_window.h"
 #include "test_files.h"
 #include "ui_driver.h"
 #include "views/live_display.h"

@@ -1,6 +1,7 @@
 #include "run_harness.h"
 
 #include "arduino_emulator_client.h"
+#include "console/app.h"
 #include "devices/camera/camera.h"
 #include "devices/measurement/gpib_instruments.h"
 #include "devices/measurement/usb_sourcemeter.h"
@@ -23,7 +24,6 @@
 #include "services/objective_table.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"
-#include "shell/app.h"
 #include "test_files.h"
 #include "ui_driver.h"
 #include "views/live_display.h"

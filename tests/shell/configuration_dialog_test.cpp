@@ -5,9 +5,11 @@
 // emulated behind a COM port (arduino_emulator.py runs this program). No
 // sourcemeter driver is registered: the USB sourcemeter is absent.
 
-#include "shell/configuration_dialog.h"
+#include "console/configuration_dialog.h"
 
 #include "arduino_emulator_client.h"
+#include "console/dialog_fields.h"
+#include "console/objective_dialogs.h"
 #include "devices/camera/camera.h"
 #include "devices/measurement/gpib_instruments.h"
 #include "devices/motion/arduino_link.h"
@@ -17,8 +19,6 @@
 #include "runs/objective/objective_changer.h"
 #include "services/data_paths.h"
 #include "services/objective_table.h"
-#include "shell/dialog_fields.h"
-#include "shell/objective_dialogs.h"
 #include "stage_fixture.h"
 #include "test_files.h"
 #include "ui_driver.h"

@@ -1,6 +1,6 @@
+#include "console/dialog_fields.h"
 #include "services/edit_field_values.h"
 #include "services/fixed_format.h"
-#include "shell/dialog_fields.h"
 
 #include <gtest/gtest.h>
 

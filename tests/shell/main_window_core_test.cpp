@@ -1,5 +1,5 @@
+#include "console/image_click.h"
 #include "services/edit_field_values.h"
-#include "shell/image_click.h"
 #include "views/jog_pad.h"
 
 #include <gtest/gtest.h>

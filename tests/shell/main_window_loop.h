@@ -3,9 +3,9 @@
 // window with input from the system's queue: what they sent is handled, with
 // everything it set off, before they look.
 
+#include "console/main_window.h"
 #include "resources/resource_ids.h"
 #include "services/ui_handles.h"
-#include "shell/main_window.h"
 #include "ui_driver.h"
 
 #include <windows.h>

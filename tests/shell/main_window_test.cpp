@@ -5,6 +5,8 @@
 // the emulated board behind a COM port (arduino_emulator.py runs the test).
 
 #include "arduino_emulator_client.h"
+#include "console/app.h"
+#include "console/main_window.h"
 #include "devices/camera/camera.h"
 #include "devices/measurement/gpib_instruments.h"
 #include "devices/motion/arduino_link.h"
@@ -20,8 +22,6 @@
 #include "services/objective_table.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"
-#include "shell/app.h"
-#include "shell/main_window.h"
 #include "test_files.h"
 #include "ui_driver.h"
 #include "views/jog_pad.h"

@@ -1,4 +1,4 @@
-#include "shell/main_controls.h"
+#include "console/main_controls.h"
 
 #include "devices/camera/camera.h"
 #include "devices/measurement/current_reading.h"

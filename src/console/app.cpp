@@ -1,5 +1,7 @@
-#include "shell/app.h"
+#include "console/app.h"
 
+#include "console/main_window.h"
+#include "console/objective_dialogs.h"
 #include "devices/camera/camera.h"
 #include "devices/measurement/gpib_instruments.h"
 #include "devices/measurement/usb_sourcemeter.h"
@@ -16,8 +18,6 @@
 #include "services/scan_geometry.h"
 #include "services/settings_files.h"
 #include "services/ui_handles.h"
-#include "shell/main_window.h"
-#include "shell/objective_dialogs.h"
 #include "views/live_display.h"
 
 #include <objidl.h>  // GDI+ needs it and WIN32_LEAN_AND_MEAN leaves it out

@@ -1,4 +1,4 @@
-#include "shell/jog_controls.h"
+#include "console/jog_controls.h"
 
 #include "devices/motion/stage_axis.h"
 #include "services/message_pump.h"

@@ -1,4 +1,4 @@
-#include "shell/dialog_fields.h"
+#include "console/dialog_fields.h"
 
 #include "services/clamp.h"
 #include "services/edit_field_values.h"

@@ -1,11 +1,11 @@
-#include "shell/objective_dialogs.h"
+#include "console/objective_dialogs.h"
 
+#include "console/dialog_fields.h"
 #include "resources/resource_ids.h"
 #include "runs/objective/objective_changer.h"
 #include "services/objective_table.h"
 #include "services/settings_files.h"
 #include "services/ui_handles.h"
-#include "shell/dialog_fields.h"
 
 #include <windows.h>
 

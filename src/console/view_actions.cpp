@@ -1,5 +1,6 @@
-#include "shell/view_actions.h"
+#include "console/view_actions.h"
 
+#include "console/image_click.h"
 #include "devices/camera/camera.h"
 #include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
@@ -8,7 +9,6 @@
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "services/ui_handles.h"
-#include "shell/image_click.h"
 #include "views/live_display.h"
 #include "views/overlays.h"
 

@@ -1,5 +1,6 @@
-#include "shell/configuration_dialog.h"
+#include "console/configuration_dialog.h"
 
+#include "console/dialog_fields.h"
 #include "devices/camera/camera.h"
 #include "devices/measurement/current_reading.h"
 #include "devices/measurement/gpib_instruments.h"
@@ -12,7 +13,6 @@
 #include "services/program_state.h"
 #include "services/scan_geometry.h"
 #include "services/ui_handles.h"
-#include "shell/dialog_fields.h"
 
 #include <iterator>
 #include <string>

@@ -1,4 +1,4 @@
-#include "shell/image_click.h"
+#include "console/image_click.h"
 
 #include "services/scan_geometry.h"
 

@@ -1,4 +1,4 @@
-#include "shell/app.h"
+#include "console/app.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
   return runNerinStation(instance, showCommand);
