@@ -6,7 +6,7 @@ if(WIN32)
   # program that uses it (never beside the real program in bin/): the
   # program finds it there first, as it would the vendor's DLL.
   function(stage_fake_ximc target directory)
-    nerin_fake_library(${target} ${PROJECT_SOURCE_DIR}/tests/motion/fake_ximc/fake_ximc.cpp libximc.dll ${directory})
+    nerin_fake_library(${target} ${PROJECT_SOURCE_DIR}/tests/devices/motion/fake_ximc/fake_ximc.cpp libximc.dll ${directory})
   endfunction()
 
   set(STAGE_RESOURCES ${PROJECT_SOURCE_DIR}/src/resources/nerin_station.rc)
@@ -21,8 +21,7 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/stage_connect_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/stage_move_test.cpp
     ${STAGE_RESOURCES})
-  target_include_directories(stage_win_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/fake_ximc
-                             ${PROJECT_SOURCE_DIR}/tests/shell)
+  target_include_directories(stage_win_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/fake_ximc)
   set_target_properties(stage_win_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${STAGE_FAKE_DIR})
   add_dependencies(stage_win_tests fake_ximc)
 
