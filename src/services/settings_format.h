@@ -2,7 +2,7 @@
 // The two settings files, Config.txt and Objective.txt: their line formats,
 // parsed with C sscanf semantics (a conversion stops at the first mismatch;
 // the fields before it are taken, the rest keep their values) and written
-// with C printf formats. Portable: the files are opened by shell/settings_files.
+// with C printf formats. Portable: the files are opened by services/settings_files.
 
 #include <cstdio>
 #include <string>
