@@ -2,9 +2,7 @@
 
 #include "console/image_click.h"
 #include "devices/camera/camera.h"
-#include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
-#include "resources/resource_ids.h"
 #include "services/message_pump.h"
 #include "services/program_state.h"
 #include "services/reporting.h"

@@ -12,10 +12,8 @@
 #include "views/gdi_objects.h"
 #include "views/image_files.h"
 #include "views/overlays.h"
-#include "views/scale_bar.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 int videoRunning = 0;

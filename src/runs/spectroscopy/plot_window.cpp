@@ -2,7 +2,6 @@
 
 #include "runs/spectroscopy/curve_plot.h"
 #include "runs/spectroscopy/spectroscopy_record.h"
-#include "services/reporting.h"
 #include "views/gdi_objects.h"
 
 #include <cstdio>
