@@ -1,6 +1,6 @@
 // Writing the four tables of the largest map (949 x 792, wide view) against
 // one fwrite of the same bytes. Target: speed_vs_fwrite >= 0.5.
-#include "mapping/map_export.h"
+#include "runs/mapping/map_export.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // One f-factor on a full frame against merely reading the 200 x 200 x 3
 // bytes it weighs. Target: cost_vs_read <= 2.
-#include "mapping/focus.h"
-#include "shell/scan_geometry.h"
+#include "runs/mapping/focus.h"
+#include "services/scan_geometry.h"
 
 #include <benchmark/benchmark.h>
 

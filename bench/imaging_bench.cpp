@@ -1,7 +1,7 @@
 // The two ways a frame is filled on every live-video tick, against a memcpy
 // of the same 5,065,984 bytes interleaved in the same run. Targets:
 // Bayer conversion cost_vs_memcpy <= 1.5, test pattern cost_vs_memcpy <= 2.
-#include "imaging/camera_frame.h"
+#include "devices/camera/camera_frame.h"
 
 #include <benchmark/benchmark.h>
 

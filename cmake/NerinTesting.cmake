@@ -58,7 +58,7 @@ endfunction()
 
 #   nerin_board_test(<name> COM <n> SOURCES <sources...>)
 #       A Win32 test program that talks to the Arduino: ctest runs it under
-#       tests/motion/arduino_emulator.py, which puts the emulated board
+#       tests/devices/motion/arduino_emulator.py, which puts the emulated board
 #       behind COM<n> of the test Wine prefix.
 function(nerin_board_test name)
   if(NOT WIN32)
@@ -67,10 +67,10 @@ function(nerin_board_test name)
   cmake_parse_arguments(ARG "" "COM" "SOURCES" ${ARGN})
   find_program(NERIN_PYTHON3 NAMES python3 REQUIRED)
   add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/data_folders.cpp)
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/motion)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/devices/motion)
   target_link_libraries(${name} PRIVATE nerin_win nerin_core nerin_ui_driver GTest::gtest_main ws2_32)
   add_test(NAME ${name}
-           COMMAND ${NERIN_PYTHON3} ${PROJECT_SOURCE_DIR}/tests/motion/arduino_emulator.py --com ${ARG_COM}
+           COMMAND ${NERIN_PYTHON3} ${PROJECT_SOURCE_DIR}/tests/devices/motion/arduino_emulator.py --com ${ARG_COM}
                    -- ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
   set_tests_properties(${name} PROPERTIES LABELS wine TIMEOUT 300 RUN_SERIAL ON)
 endfunction()

@@ -27,7 +27,7 @@ fi
 
 program="$here/build/win/tests/reliability/with_fakes/reliability_win_tests.exe"
 NERIN_RELIABILITY=full tests/harness/with-wine.sh \
-  python3 tests/motion/arduino_emulator.py --com 27 -- \
+  python3 tests/devices/motion/arduino_emulator.py --com 27 -- \
   tests/harness/wine-run.sh "$program" --gtest_filter="${1:-*}" >"$log" 2>&1
 rc=$?
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test of Nerin Station on a Debian machine, installing what it
-# lacks: the portable core's unit tests natively (with AddressSanitizer and
+# lacks: first the layering of src/ (scripts/check-layers.sh), then the
+# portable core's unit tests natively (with AddressSanitizer and
 # UndefinedBehaviorSanitizer), a short run of every fuzz target (scripts/
 # fuzz.sh --short), then the Windows build's test programs (among them the
 # MindVision camera build's, against a fake SDK) and the end-to-end runs of
@@ -13,6 +14,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 bash scripts/ensure-packages.sh fuzz || { echo "could not install the build tools"; exit 1; }
 
 status=0
+
+echo "== Layering of src/: includes point down one ladder, no loops of files"
+bash scripts/check-layers.sh || status=1
 
 echo "== Native build and unit tests"
 if cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug; then

@@ -8,13 +8,13 @@
 // Prints figures and, for each target, "ok" or "OVER"; exit code 1 when a
 // target is missed. Not a test: timings depend on the machine.
 
-#include "imaging/camera.h"
-#include "imaging/camera_frame.h"
-#include "imaging/live_display.h"
-#include "measurement/current_reading.h"
-#include "shell/main_window.h"
-#include "shell/program_state.h"
-#include "shell/ui_handles.h"
+#include "console/main_window.h"
+#include "devices/camera/camera.h"
+#include "devices/camera/camera_frame.h"
+#include "devices/measurement/current_reading.h"
+#include "services/program_state.h"
+#include "services/ui_handles.h"
+#include "views/live_display.h"
 
 #include "win_bench.h"
 

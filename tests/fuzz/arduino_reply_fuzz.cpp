@@ -3,8 +3,8 @@
 // arrival letter of every axis. The input is a sequence of reads, each a
 // length byte (taken modulo chunk + 1) followed by that many bytes.
 
+#include "devices/motion/arduino_protocol.h"
 #include "fuzz_check.h"
-#include "motion/arduino_protocol.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -3,11 +3,11 @@
 // axis order), and the file the exit writes back, which must read back to
 // itself.
 
+#include "devices/motion/stage_math.h"
 #include "fuzz_check.h"
-#include "shell/scan_geometry.h"
-#include "motion/objective_table.h"
-#include "motion/stage_math.h"
-#include "shell/settings_format.h"
+#include "services/objective_table.h"
+#include "services/scan_geometry.h"
+#include "services/settings_format.h"
 
 #include <cstdio>
 

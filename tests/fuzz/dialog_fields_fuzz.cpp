@@ -7,13 +7,13 @@
 // value stays in its range, and a shown value read again (as pressing "Set"
 // once more does) gives the same setting. Every field is tried on every input.
 
+#include "console/dialog_fields.h"
 #include "fuzz_check.h"
-#include "shell/scan_geometry.h"
-#include "motion/objective_table.h"
-#include "shell/dialog_fields.h"
-#include "shell/edit_field_values.h"
-#include "shell/edit_number.h"
-#include "shell/fixed_format.h"
+#include "services/edit_field_values.h"
+#include "services/edit_number.h"
+#include "services/fixed_format.h"
+#include "services/objective_table.h"
+#include "services/scan_geometry.h"
 
 #include <cmath>
 

@@ -5,9 +5,9 @@
 // Every field is tried on every input.
 
 #include "fuzz_check.h"
-#include "motion/objective_table.h"
-#include "shell/edit_field_values.h"
-#include "shell/edit_number.h"
+#include "services/edit_field_values.h"
+#include "services/edit_number.h"
+#include "services/objective_table.h"
 
 #include <cerrno>
 #include <climits>

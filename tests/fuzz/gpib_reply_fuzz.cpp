@@ -4,8 +4,8 @@
 // the reply) and for the multimeter (it does not). The input is the count
 // (4 bytes) and the bytes received.
 
+#include "devices/measurement/reply_number.h"
 #include "fuzz_check.h"
-#include "measurement/reply_number.h"
 
 #include <algorithm>
 #include <cmath>

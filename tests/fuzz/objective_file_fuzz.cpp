@@ -3,10 +3,10 @@
 // line buffer; the changer plans made from what was read; and the file as
 // the program writes it back, which must read back to itself.
 
+#include "devices/motion/objective_plan.h"
 #include "fuzz_check.h"
-#include "motion/objective_plan.h"
-#include "motion/objective_table.h"
-#include "shell/settings_format.h"
+#include "services/objective_table.h"
+#include "services/settings_format.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,8 +6,8 @@
 // stay counts.
 
 #include "fuzz_check.h"
-#include "spectroscopy/iv_sweep.h"
-#include "spectroscopy/time_evolution.h"
+#include "runs/spectroscopy/iv_sweep.h"
+#include "runs/spectroscopy/time_evolution.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

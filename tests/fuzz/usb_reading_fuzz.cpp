@@ -2,8 +2,8 @@
 // (the input, two bytes each, low byte first), turned into 8-bit text and
 // parsed as the reading is (a vertical tab ends it).
 
+#include "devices/measurement/reply_number.h"
 #include "fuzz_check.h"
-#include "measurement/reply_number.h"
 
 #include <cmath>
 #include <vector>

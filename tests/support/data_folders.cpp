@@ -2,7 +2,7 @@
 // once it runs. A DataPaths of its own: the order in which the program's
 // objects are built is not known here.
 
-#include "shell/data_paths.h"
+#include "services/data_paths.h"
 
 #include <windows.h>
 

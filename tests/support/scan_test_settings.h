@@ -1,9 +1,9 @@
 #pragma once
 // What the tests that drive a map scan through the main window start from.
 
-#include "motion/objective_table.h"
-#include "shell/data_paths.h"
-#include "shell/program_state.h"
+#include "services/data_paths.h"
+#include "services/objective_table.h"
+#include "services/program_state.h"
 
 #include <windows.h>
 

@@ -4,9 +4,9 @@
 #include "console/remote/remote_key.h"
 #include "console/remote/remote_link.h"
 #include "console/remote/remote_protocol.h"
-#include "shell/data_paths.h"
-#include "shell/reporting.h"
-#include "shell/ui_handles.h"
+#include "services/data_paths.h"
+#include "services/reporting.h"
+#include "services/ui_handles.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,8 +1,8 @@
 #include "console/remote/remote_protocol.h"
 
-#include "mapping/scan_area.h"
-#include "shell/edit_field_values.h"
-#include "shell/scan_geometry.h"
+#include "runs/mapping/scan_area.h"
+#include "services/edit_field_values.h"
+#include "services/scan_geometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,7 +7,7 @@ interface by the Python client.
 
     remote_e2e.py --program DIR/NerinStation.exe --wintool wintool.exe --keithley fake_keithley2450.dll
 
-Run inside tests/harness/with-wine.sh, under tests/motion/arduino_emulator.py.
+Run inside tests/harness/with-wine.sh, under tests/devices/motion/arduino_emulator.py.
 One program start without --remote (nothing may listen), one with it for
 every scenario below, in order (each row names what it checks), and one
 whose camera fails. Exits non-zero when any check fails.

@@ -1,3 +1,0 @@
-#include "motion/objective_table.h"
-
-ObjectiveTable objectiveSettings;

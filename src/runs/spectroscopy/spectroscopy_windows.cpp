@@ -1,0 +1,4 @@
+#include "runs/spectroscopy/spectroscopy_windows.h"
+
+SpectroscopyRecord spectroscopy;
+SpectroscopyWindows spectroscopyWindows;

@@ -1,0 +1,3 @@
+#include "services/objective_table.h"
+
+ObjectiveTable objectiveSettings;

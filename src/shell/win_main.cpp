@@ -1,5 +1,0 @@
-#include "shell/app.h"
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-  return runNerinStation(instance, showCommand);
-}

@@ -1,4 +1,0 @@
-#include "spectroscopy/spectroscopy_windows.h"
-
-SpectroscopyRecord spectroscopy;
-SpectroscopyWindows spectroscopyWindows;

@@ -1,0 +1,419 @@
+// A stand-in for the Basler pylon C runtime: the entry points the camera
+// uses, by name, with one simulated camera that serves uniform Bayer frames
+// of a chosen colour, or failed frames, time-outs and refused calls as a test
+// scripts them, and a log of the calls and of every feature written. It can
+// also look at the fake stage library loaded beside it: a bright spot in and
+// out of focus as the stage's Z moves, or a colour for each X, Y position.
+// The fake_pylon_* exports let a test configure it and read the log.
+
+#include "devices/camera/pylon_runtime.h"
+#include "fake_chosen_call.h"
+#include "fake_controls.h"
+#include "fake_library.h"
+
+#include <windows.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+
+namespace {
+
+constexpr PylonResult failure = static_cast<PylonResult>(0xC3000001u);
+int deviceTag = 0;  // its address is the device handle
+PylonDevice const theDevice = &deviceTag;
+
+struct Feature {
+  bool writable = true;
+  bool readable = true;
+  long long value = 0;
+  long long minimum = 0;
+  long long maximum = 0;
+};
+
+enum SceneKind { uniformScene, focusSpotScene, stageColourScene };
+
+// A grey disc on black centred at picture pixel (x, yTop), brightest (255)
+// with the stage's Z at peak and darker as Z moves away:
+// 255 exp(-((z - peak) / width)^2), positions in the stage's 1/256 steps.
+struct FocusSpot {
+  int x = 0;
+  int yTop = 0;
+  int radiusPx = 0;
+  int zAxis = 2;
+  double peak = 0.0;
+  double width = 1.0;
+};
+
+struct State {
+  int cameras = 1;
+  int initialised = 0;
+  bool created = false;
+  bool open = false;
+  std::deque<char> script;  // per grab: 'F' frame, 'X' failed status, 'T' time-out, 'E' refused, 'S' wrong size
+  unsigned char red = 200, green1 = 100, green2 = 100, blue = 50;
+  SceneKind scene = uniformScene;
+  FocusSpot spot;
+  int xAxis = 0, yAxis = 1;  // the stage controllers whose position colours the stage-colour scene
+  std::map<std::string, Feature> features;
+  std::string failing;  // an entry point, or a feature whose writes are refused
+  unsigned lastTimeoutMs = 0;
+  int grabs = 0;
+  fakes::ChosenCall framesStop;  // frames stop from this grab on
+};
+
+void defaultFeatures(State& s, int regionKind, int sfncMajor);
+
+// A whole program started by an end-to-end test, which cannot call
+// fake_pylon_reset, finds its camera ready with FAKE_PYLON_CAMERA set.
+State& state() {
+  static State s = [] {
+    State fresh;
+    if (std::getenv("FAKE_PYLON_CAMERA")) defaultFeatures(fresh, 0, 0);
+    return fresh;
+  }();
+  return s;
+}
+
+fakes::CallLog calls("FAKE_PYLON_CALL_LOG");
+
+void defaultFeatures(State& s, int regionKind, int sfncMajor) {
+  s.features.clear();
+  for (const char* name : {"GainAuto", "ExposureAuto", "BalanceWhiteAuto", "Gain", "ExposureTime",
+                           "AutoTargetBrightness", "AutoTargetValue"}) {
+    s.features[name] = Feature{};
+  }
+  s.features["OffsetX"] = {true, true, 8, 0, 16};
+  s.features["OffsetY"] = {true, true, 8, 2, 16};
+  s.features["Width"] = {true, true, 640, 64, 2464};
+  s.features["Height"] = {true, true, 480, 64, 2056};
+  const char* prefix = regionKind == 1 ? "AutoFunctionROI" : regionKind == 2 ? "AutoFunctionAOI" : nullptr;
+  if (prefix) {
+    const std::string p = prefix;
+    s.features[p + "Selector"] = Feature{};
+    s.features[p + "OffsetX"] = {true, true, 4, 0, 8};
+    s.features[p + "OffsetY"] = {true, true, 4, 0, 8};
+    s.features[p + "Width"] = {true, true, 100, 16, 2464};
+    s.features[p + "Height"] = {true, true, 100, 16, 2056};
+    s.features[p + "UseBrightness"] = Feature{};
+    s.features[p + "UseWhiteBalance"] = Feature{};
+  }
+  if (sfncMajor > 0) s.features["DeviceSFNCVersionMajor"] = {false, true, sfncMajor, sfncMajor, sfncMajor};
+}
+
+bool refused(const char* entry) { return state().failing == entry; }
+
+Feature* feature(PylonDevice device, const char* name) {
+  if (device != theDevice || !state().open) return nullptr;
+  auto found = state().features.find(name);
+  return found == state().features.end() ? nullptr : &found->second;
+}
+
+// A feature write: logged when it succeeds.
+PylonResult write(PylonDevice device, const char* name, const std::string& value) {
+  Feature* f = feature(device, name);
+  if (!f || !f->writable || state().failing == name) return failure;
+  calls.add("%s=%s", name, value.c_str());
+  return 0;
+}
+
+PylonResult readInteger(PylonDevice device, const char* name, long long Feature::*field, std::int64_t* value) {
+  const Feature* f = feature(device, name);
+  if (!f || !f->readable) return failure;
+  *value = f->*field;
+  return 0;
+}
+
+// Position in 1/256 steps of a controller of the fake stage library in this
+// process; 0 without it. Looked up at every call: the stage may be loaded
+// after the camera.
+long long stagePosition(int index) {
+  long long (*position)(int) = nullptr;
+  if (HMODULE stage = GetModuleHandleA("libximc.dll")) fakes::bindControl(stage, "fake_ximc_position", position);
+  return position ? position(index) : 0;
+}
+
+unsigned char channel(long long value) {
+  return static_cast<unsigned char>(value < 0 ? 0 : value > 255 ? 255 : value);
+}
+
+void fillBayer(unsigned char* bytes, int width, int height, unsigned char red, unsigned char green1,
+               unsigned char green2, unsigned char blue) {
+  for (int row = 0; row < height; row += 2) {
+    unsigned char* upper = bytes + static_cast<std::size_t>(row) * width;
+    unsigned char* lower = upper + width;
+    for (int c = 0; c < width; c += 2) {
+      upper[c] = red;
+      upper[c + 1] = green1;
+      lower[c] = green2;
+      lower[c + 1] = blue;
+    }
+  }
+}
+
+void drawScene(const State& s, unsigned char* bytes, int width, int height) {
+  if (s.scene == stageColourScene) {
+    // One whole step of X is one step of red, of Y one of green.
+    const unsigned char red = channel(128 + stagePosition(s.xAxis) / 256);
+    const unsigned char green = channel(128 + stagePosition(s.yAxis) / 256);
+    fillBayer(bytes, width, height, red, green, green, 60);
+    return;
+  }
+  if (s.scene == uniformScene) {
+    fillBayer(bytes, width, height, s.red, s.green1, s.green2, s.blue);
+    return;
+  }
+  std::memset(bytes, 0, static_cast<std::size_t>(width) * height);
+  const FocusSpot& f = s.spot;
+  const double off = (static_cast<double>(stagePosition(f.zAxis)) - f.peak) / f.width;
+  const unsigned char grey = channel(static_cast<long long>(255.0 * std::exp(-off * off)));
+  for (int dy = -f.radiusPx; dy <= f.radiusPx; ++dy) {
+    for (int dx = -f.radiusPx; dx <= f.radiusPx; ++dx) {
+      const int x = f.x + dx, y = f.yTop + dy;
+      if (dx * dx + dy * dy > f.radiusPx * f.radiusPx || x < 0 || y < 0 || 2 * x >= width || 2 * y >= height) continue;
+      unsigned char* cell = bytes + static_cast<std::size_t>(2 * y) * width + 2 * x;
+      cell[0] = cell[1] = cell[width] = cell[width + 1] = grey;
+    }
+  }
+}
+
+}  // namespace
+
+// ---- the runtime's entry points ----
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonInitialize() {
+  ++state().initialised;
+  calls.add("PylonInitialize");
+  return refused("PylonInitialize") ? failure : 0;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonTerminate() {
+  --state().initialised;
+  calls.add("PylonTerminate");
+  return 0;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonEnumerateDevices(std::size_t* count) {
+  *count = static_cast<std::size_t>(state().cameras);
+  return state().initialised > 0 ? 0 : failure;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonCreateDeviceByIndex(std::size_t index, PylonDevice* device) {
+  if (index >= static_cast<std::size_t>(state().cameras) || state().created) return failure;
+  state().created = true;
+  *device = theDevice;
+  calls.add("create %u", static_cast<unsigned>(index));
+  return 0;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceOpen(PylonDevice device, int accessMode) {
+  if (device != theDevice || !state().created || state().open || refused("PylonDeviceOpen")) return failure;
+  state().open = true;
+  calls.add("open %d", accessMode);
+  return 0;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceClose(PylonDevice device) {
+  if (device != theDevice || !state().open) return failure;
+  state().open = false;
+  calls.add("close");
+  return 0;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDestroyDevice(PylonDevice device) {
+  if (device != theDevice || !state().created || state().open) return failure;
+  state().created = false;
+  calls.add("destroy");
+  return 0;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device, std::size_t channel,
+                                                              void* buffer, std::size_t size,
+                                                              PylonGrabResult* result, bool* ready,
+                                                              std::uint32_t timeoutMs) {
+  State& s = state();
+  if (device != theDevice || !s.open || channel != 0) return failure;
+  ++s.grabs;
+  s.lastTimeoutMs = timeoutMs;
+  char outcome = 'F';
+  if (!s.script.empty()) {
+    outcome = s.script.front();
+    s.script.pop_front();
+  }
+  if (s.framesStop.failingFrom("grab")) outcome = 'W';
+  calls.add("grab %c %u", outcome, timeoutMs);
+  if (outcome == 'W') {
+    // No frame comes: the wait runs its whole time-out.
+    Sleep(timeoutMs);
+    *ready = false;
+    *result = PylonGrabResult{};
+    return 0;
+  }
+  if (outcome == 'E') return failure;
+  *ready = outcome != 'T';
+  *result = PylonGrabResult{};
+  if (outcome == 'T') return 0;
+  const int width = outcome == 'S' ? 1920 : 2464;
+  const int height = outcome == 'S' ? 1080 : 2056;
+  result->status = outcome == 'X' ? pylonFailed : pylonGrabbed;
+  result->sizeX = width;
+  result->sizeY = height;
+  result->payloadSize = static_cast<std::uint64_t>(width) * height;
+  result->buffer = buffer;
+  if (outcome == 'F' && size >= result->payloadSize) drawScene(s, static_cast<unsigned char*>(buffer), width, height);
+  return 0;
+}
+
+FAKE_EXPORT bool PYLON_CALL PylonDeviceFeatureIsWritable(PylonDevice device, const char* name) {
+  const Feature* f = feature(device, name);
+  return f && f->writable;
+}
+
+FAKE_EXPORT bool PYLON_CALL PylonDeviceFeatureIsReadable(PylonDevice device, const char* name) {
+  const Feature* f = feature(device, name);
+  return f && f->readable;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceFeatureFromString(PylonDevice device, const char* name,
+                                                                const char* value) {
+  return write(device, name, value);
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetFloatFeature(PylonDevice device, const char* name,
+                                                              double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%g", value);
+  const PylonResult result = write(device, name, text);
+  // Kept as a whole number: the camera's settings in the tests are whole.
+  if (Feature* f = feature(device, name); result == 0 && f) f->value = static_cast<long long>(value);
+  return result;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetFloatFeature(PylonDevice device, const char* name,
+                                                              double* value) {
+  const Feature* f = feature(device, name);
+  if (!f || !f->readable) return failure;
+  *value = static_cast<double>(f->value);
+  return 0;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetIntegerFeature(PylonDevice device, const char* name,
+                                                                std::int64_t value) {
+  Feature* f = feature(device, name);
+  if (f && (value < f->minimum || (f->maximum && value > f->maximum))) return failure;
+  const PylonResult result = write(device, name, std::to_string(value));
+  if (result == 0 && f) f->value = value;
+  return result;
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetIntegerFeature(PylonDevice device, const char* name,
+                                                                std::int64_t* value) {
+  return readInteger(device, name, &Feature::value, value);
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetIntegerFeatureMin(PylonDevice device, const char* name,
+                                                                   std::int64_t* value) {
+  return readInteger(device, name, &Feature::minimum, value);
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetIntegerFeatureMax(PylonDevice device, const char* name,
+                                                                   std::int64_t* value) {
+  return readInteger(device, name, &Feature::maximum, value);
+}
+
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetBooleanFeature(PylonDevice device, const char* name,
+                                                                bool value) {
+  return write(device, name, value ? "true" : "false");
+}
+
+// ---- the test's controls ----
+
+// A fresh runtime with `cameras` cameras: nothing initialised or open, no
+// script, the default colour, region selectors of one kind (0 none, 1 ROI,
+// 2 AOI) and the given SFNC major version (0: not reported).
+FAKE_EXPORT void fake_pylon_reset(int cameras, int regionKind, int sfncMajor) {
+  State& s = state();
+  const int initialised = s.initialised;
+  const bool created = s.created;
+  const bool open = s.open;
+  s = State{};
+  // What the program holds stays held, so that its release can be checked.
+  s.initialised = initialised;
+  s.created = created;
+  s.open = open;
+  s.cameras = cameras;
+  defaultFeatures(s, regionKind, sfncMajor);
+  calls.clear();
+}
+
+FAKE_EXPORT void fake_pylon_script(const char* outcomes) {
+  for (; *outcomes; ++outcomes) state().script.push_back(*outcomes);
+}
+
+FAKE_EXPORT void fake_pylon_set_colour(int red, int green1, int green2, int blue) {
+  State& s = state();
+  s.scene = uniformScene;
+  s.red = static_cast<unsigned char>(red);
+  s.green1 = static_cast<unsigned char>(green1);
+  s.green2 = static_cast<unsigned char>(green2);
+  s.blue = static_cast<unsigned char>(blue);
+}
+
+// Frames of a bright spot that is sharpest with the fake stage's Z at peak
+// (see FocusSpot); a colour set afterwards brings back uniform frames.
+FAKE_EXPORT void fake_pylon_focus_spot(int x, int yTop, int radiusPx, int zAxis, double peakMicrosteps,
+                                       double widthMicrosteps) {
+  State& s = state();
+  s.scene = focusSpotScene;
+  s.spot = {x, yTop, radiusPx, zAxis, peakMicrosteps, widthMicrosteps > 0 ? widthMicrosteps : 1.0};
+}
+
+// Uniform frames whose red is 128 plus the whole steps of the fake stage's
+// controller xAxis and green 128 plus those of yAxis (within 0 .. 255),
+// blue 60: every stage position its own picture.
+FAKE_EXPORT void fake_pylon_stage_colours(int xAxis, int yAxis) {
+  State& s = state();
+  s.scene = stageColourScene;
+  s.xAxis = xAxis;
+  s.yAxis = yAxis;
+}
+
+FAKE_EXPORT void fake_pylon_set_writable(const char* name, int writable) {
+  state().features[name].writable = writable != 0;
+}
+
+// What the camera's automatic controls have reached, for example.
+FAKE_EXPORT void fake_pylon_set_value(const char* name, long long value) { state().features[name].value = value; }
+
+FAKE_EXPORT void fake_pylon_fail(const char* entryOrFeature) {
+  state().failing = entryOrFeature ? entryOrFeature : "";
+}
+
+// The camera stops delivering frames in the middle of a run: from the
+// atGrab-th next grab on, every grab waits its whole time-out and ends
+// without a frame ("grab W" in the log). A reset repairs it.
+FAKE_EXPORT void fake_pylon_stop_frames(int atGrab) {
+  state().framesStop.choose("grab", atGrab);
+}
+
+// Every logged call is also handed to the watcher (null: none); see
+// fakes::CallLog::Watcher.
+FAKE_EXPORT void fake_pylon_watch(fakes::CallLog::Watcher watcher) { calls.watch(watcher); }
+
+FAKE_EXPORT int fake_pylon_log(char* buffer, int size) { return calls.copy(buffer, size); }
+
+FAKE_EXPORT void fake_pylon_clear_log() { calls.clear(); }
+
+FAKE_EXPORT int fake_pylon_open() {
+  return (state().created ? 1 : 0) + (state().open ? 1 : 0);
+}
+
+FAKE_EXPORT int fake_pylon_grabs() {
+  return state().grabs;
+}

@@ -1,0 +1,420 @@
+// A stand-in for the Standa controller library: the same entry points by
+// name, up to three simulated controllers that travel at their set speed in
+// real time, limit switches at chosen positions, and a log of the calls.
+// The fake_ximc_* exports let a test configure it and read what was asked.
+
+#include "devices/motion/ximc_types.h"
+#include "fake_chosen_call.h"
+#include "fake_crash.h"
+#include "fake_library.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#define FAKE_EXPORT extern "C" __declspec(dllexport)
+#define XIMC_CALL __stdcall
+
+namespace {
+
+constexpr int maxDevices = 3;
+constexpr int firstDeviceId = 11;  // unlike 1, 2, 3, so an axis number passed as an id shows
+constexpr ximc_enumeration_t enumerationHandle = 0x5EED0000;
+
+enum Mode { modeNormal = 0, modeStuck = 1, modeIgnoresMoves = 2 };
+// A controller that fails in the middle of a run (see fake_ximc_fault).
+enum Fault { faultNone = 0, faultErrors = 1, faultFrozen = 2 };
+constexpr ximc_result_t resultError = -1;
+
+struct Device {
+  std::string name;
+  bool nullName = false;
+  bool open = false;
+  long long position = 0;  // 1/256 steps
+  bool moving = false;
+  long long moveFrom = 0;
+  long long moveTo = 0;
+  double moveStartMs = 0.0;
+  double microPerMs = 0.0;
+  double plannedFinishMs = 0.0;
+  ximc_engine_settings_t engine = {};
+  int mode = modeNormal;
+  bool leftOn = false;
+  bool rightOn = false;
+  long long leftAt = 0;   // 1/256 steps
+  long long rightAt = 0;
+  int fault = faultNone;       // begins at the chosen command_move
+  fakes::ChosenCall faultAt;
+  bool failing = false;        // every call fails with result_error
+};
+
+// An access violation inside a chosen call (fake_crash.h): every entry
+// point takes this guard first.
+fakes::CrashPoint crash("FAKE_XIMC_CRASH");
+struct Guard : fakes::CrashCheck, fakes::Guard {
+  explicit Guard(const std::source_location& at = std::source_location::current()) : CrashCheck(crash, at) {}
+};
+
+Device devices[maxDevices];
+int deviceCount = 0;
+int openEnumerations = 0;
+bool failEnumeration = false;
+// A whole program started by an end-to-end test appends its calls to the
+// file FAKE_XIMC_CALL_LOG names.
+fakes::CallLog calls("FAKE_XIMC_CALL_LOG");
+
+double nowMs() {
+  LARGE_INTEGER f, c;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&c);
+  return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+}
+
+// An end-to-end test can hold the program inside close_device, that is in
+// the middle of its shutdown, until it sets the named event
+// FAKE_XIMC_CLOSE_GATE names (at most 30 s).
+void waitAtCloseGate() {
+  char name[128];
+  const DWORD length = GetEnvironmentVariableA("FAKE_XIMC_CLOSE_GATE", name, sizeof name);
+  if (length == 0 || length >= sizeof name) return;
+  if (HANDLE gate = OpenEventA(SYNCHRONIZE, FALSE, name)) {
+    WaitForSingleObject(gate, 30000);
+    CloseHandle(gate);
+  }
+}
+
+Device* deviceOf(ximc_device_t id) {
+  const int index = id - firstDeviceId;
+  if (index < 0 || index >= deviceCount || !devices[index].open) return nullptr;
+  return &devices[index];
+}
+
+// The device unless it has failed with errors.
+Device* answering(ximc_device_t id) {
+  Device* d = deviceOf(id);
+  return d && !d->failing ? d : nullptr;
+}
+
+void resetDevice(Device& d, int index) {
+  d = Device();
+  char name[64];
+  std::snprintf(name, sizeof name, "xi-com:\\\\.\\COM%d", 21 + index);
+  d.name = name;
+  d.engine.NomVoltage = 1200;
+  d.engine.NomCurrent = 400;
+  d.engine.NomSpeed = 1000;
+  d.engine.uNomSpeed = 0;
+  d.engine.EngineFlags = 0x01 | ximcEngineAccelOn | 0x40;
+  d.engine.Antiplay = 50;
+  d.engine.MicrostepMode = 9;
+  d.engine.StepsPerRev = 200;
+}
+
+// Brings the position up to the present moment.
+void advance(Device& d) {
+  if (!d.moving || d.mode == modeStuck) return;
+  const double travelled = (nowMs() - d.moveStartMs) * d.microPerMs;
+  const long long span = d.moveTo - d.moveFrom;
+  const long long length = span < 0 ? -span : span;
+  long long done = travelled >= static_cast<double>(length) ? length : static_cast<long long>(travelled);
+  long long at = d.moveFrom + (span < 0 ? -done : done);
+  bool finished = done == length;
+  // A limit switch stops the motor on its way into it.
+  if (span > 0 && d.rightOn && at >= d.rightAt) {
+    at = std::max(d.moveFrom, d.rightAt);
+    finished = true;
+  }
+  if (span < 0 && d.leftOn && at <= d.leftAt) {
+    at = std::min(d.moveFrom, d.leftAt);
+    finished = true;
+  }
+  d.position = at;
+  if (finished) d.moving = false;
+}
+
+long long floorDiv(long long a, long long b) {
+  long long q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
+
+}  // namespace
+
+// ---- the library's entry points ----
+
+FAKE_EXPORT void XIMC_CALL ximc_version(char* version) {
+  Guard guard;
+  calls.add("ximc_version");
+  std::strcpy(version, "2.13.6-fake");
+}
+
+FAKE_EXPORT ximc_result_t XIMC_CALL set_bindy_key(const char* keyFile) {
+  Guard guard;
+  calls.add("set_bindy_key %s", keyFile ? keyFile : "(null)");
+  return ximcResultOk;
+}
+
+// The whole program, started by an end-to-end test, cannot reach the test
+// controls; it finds its controllers in the environment instead
+// (FAKE_XIMC_DEVICES=n), once, unless a test has already set them up.
+bool configured = false;
+
+void configureFromEnvironment() {
+  if (configured) return;
+  configured = true;
+  char value[16];
+  const DWORD length = GetEnvironmentVariableA("FAKE_XIMC_DEVICES", value, sizeof value);
+  if (length == 0 || length >= sizeof value) return;
+  deviceCount = std::clamp(std::atoi(value), 0, maxDevices);
+  for (int i = 0; i < maxDevices; ++i) resetDevice(devices[i], i);
+}
+
+FAKE_EXPORT ximc_enumeration_t XIMC_CALL enumerate_devices(int flags, const char* hints) {
+  Guard guard;
+  configureFromEnvironment();
+  calls.add("enumerate_devices %d %s", flags, hints ? hints : "(null)");
+  if (failEnumeration) return 0;
+  ++openEnumerations;
+  return enumerationHandle;
+}
+
+FAKE_EXPORT int XIMC_CALL get_device_count(ximc_enumeration_t enumeration) {
+  Guard guard;
+  calls.add("get_device_count");
+  return enumeration == enumerationHandle ? deviceCount : -1;
+}
+
+FAKE_EXPORT char* XIMC_CALL get_device_name(ximc_enumeration_t enumeration, int index) {
+  Guard guard;
+  calls.add("get_device_name %d", index);
+  if (enumeration != enumerationHandle || index < 0 || index >= deviceCount) return nullptr;
+  if (devices[index].nullName) return nullptr;
+  return &devices[index].name[0];
+}
+
+FAKE_EXPORT ximc_result_t XIMC_CALL free_enumerate_devices(ximc_enumeration_t enumeration) {
+  Guard guard;
+  calls.add("free_enumerate_devices");
+  if (enumeration != enumerationHandle || openEnumerations <= 0) return -1;
+  --openEnumerations;
+  return ximcResultOk;
+}
+
+FAKE_EXPORT ximc_device_t XIMC_CALL open_device(const char* name) {
+  Guard guard;
+  calls.add("open_device %s", name ? name : "(null)");
+  for (int i = 0; name && i < deviceCount; ++i) {
+    if (!devices[i].nullName && devices[i].name == name && !devices[i].open) {
+      devices[i].open = true;
+      return firstDeviceId + i;
+    }
+  }
+  return ximcDeviceUndefined;
+}
+
+FAKE_EXPORT ximc_result_t XIMC_CALL close_device(ximc_device_t* id) {
+  Guard guard;
+  if (!id) return -1;
+  calls.add("close_device %d", *id);
+  waitAtCloseGate();
+  Device* d = deviceOf(*id);
+  if (!d) return -1;
+  advance(*d);
+  d->open = false;
+  d->moving = false;
+  *id = ximcDeviceUndefined;
+  return ximcResultOk;
+}
+
+FAKE_EXPORT ximc_result_t XIMC_CALL get_engine_settings(ximc_device_t id, ximc_engine_settings_t* s) {
+  Guard guard;
+  calls.add("get_engine_settings %d", id);
+  Device* d = answering(id);
+  if (!d || !s) return -1;
+  *s = d->engine;
+  return ximcResultOk;
+}
+
+FAKE_EXPORT ximc_result_t XIMC_CALL set_engine_settings(ximc_device_t id, const ximc_engine_settings_t* s) {
+  Guard guard;
+  if (!s) return -1;
+  calls.add("set_engine_settings %d %u %u 0x%x", id, s->NomSpeed, s->uNomSpeed, s->EngineFlags);
+  Device* d = answering(id);
+  if (!d) return -1;
+  d->engine = *s;
+  return ximcResultOk;
+}
+
+FAKE_EXPORT ximc_result_t XIMC_CALL get_status(ximc_device_t id, ximc_status_t* status) {
+  Guard guard;
+  Device* d = answering(id);
+  if (!d || !status) return -1;
+  advance(*d);
+  *status = ximc_status_t{};
+  const long long whole = floorDiv(d->position, 256);
+  status->CurPosition = static_cast<int>(whole);
+  status->uCurPosition = static_cast<int>(d->position - whole * 256);
+  status->MvCmdSts = d->moving ? ximcMvcmdRunning | 0x1 : 0x1;
+  unsigned gpio = 0;
+  if (d->rightOn && d->position >= d->rightAt) gpio |= ximcStateRightEdge;
+  if (d->leftOn && d->position <= d->leftAt) gpio |= ximcStateLeftEdge;
+  status->GPIOFlags = gpio;
+  status->CmdBufFreeSpace = 8;
+  return ximcResultOk;
+}
+
+FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position, int uPosition) {
+  Guard guard;
+  calls.add("command_move %d %d %d", id, position, uPosition);
+  Device* d = deviceOf(id);
+  if (d && d->faultAt.failingFrom("command_move") && d->fault != faultNone) {
+    advance(*d);
+    if (d->fault == faultErrors) d->failing = true;
+    if (d->fault == faultFrozen) d->mode = modeStuck;
+    d->fault = faultNone;
+  }
+  if (!d || d->failing) return resultError;
+  if (uPosition < 0 || uPosition > 255) return -3;  // result_value_error, as the controller does
+  advance(*d);
+  if (d->mode == modeIgnoresMoves) return ximcResultOk;
+  d->moveFrom = d->position;
+  d->moveTo = static_cast<long long>(position) * 256 + uPosition;
+  d->moveStartMs = nowMs();
+  d->microPerMs = (d->engine.NomSpeed * 256.0 + d->engine.uNomSpeed) / 1000.0;
+  const double length = static_cast<double>(d->moveTo > d->moveFrom ? d->moveTo - d->moveFrom
+                                                                    : d->moveFrom - d->moveTo);
+  d->plannedFinishMs = d->microPerMs > 0 ? d->moveStartMs + length / d->microPerMs : 1e300;
+  d->moving = d->moveTo != d->moveFrom;
+  return ximcResultOk;
+}
+
+#ifndef FAKE_XIMC_WITHOUT_STOP
+FAKE_EXPORT ximc_result_t XIMC_CALL command_stop(ximc_device_t id) {
+  Guard guard;
+  calls.add("command_stop %d", id);
+  Device* d = answering(id);
+  if (!d) return -1;
+  advance(*d);
+  d->moving = false;
+  return ximcResultOk;
+}
+#endif
+
+// ---- test controls ----
+
+// Closes everything and starts over with count controllers (0..3) at 0 steps.
+FAKE_EXPORT void fake_ximc_reset(int count) {
+  Guard guard;
+  configured = true;
+  deviceCount = std::clamp(count, 0, maxDevices);
+  for (int i = 0; i < maxDevices; ++i) resetDevice(devices[i], i);
+  openEnumerations = 0;
+  failEnumeration = false;
+  calls.clear();
+}
+
+// A name of the controller at this enumeration index; null makes
+// get_device_name answer null.
+FAKE_EXPORT void fake_ximc_set_name(int index, const char* name) {
+  Guard guard;
+  if (index < 0 || index >= maxDevices) return;
+  devices[index].nullName = name == nullptr;
+  devices[index].name = name ? name : "";
+}
+
+FAKE_EXPORT void fake_ximc_set_position(int index, int steps, int microsteps) {
+  Guard guard;
+  if (index < 0 || index >= maxDevices) return;
+  devices[index].position = static_cast<long long>(steps) * 256 + microsteps;
+  devices[index].moving = false;
+}
+
+// 0 normal; 1 stuck: a move runs but the position never changes; 2 the
+// controller takes move commands and does nothing.
+FAKE_EXPORT void fake_ximc_set_mode(int index, int mode) {
+  Guard guard;
+  if (index >= 0 && index < maxDevices) devices[index].mode = mode;
+}
+
+// Limit switches at these whole-step positions (on = 0 removes one).
+FAKE_EXPORT void fake_ximc_set_limits(int index, int leftOn, int leftSteps, int rightOn, int rightSteps) {
+  Guard guard;
+  if (index < 0 || index >= maxDevices) return;
+  devices[index].leftOn = leftOn != 0;
+  devices[index].leftAt = static_cast<long long>(leftSteps) * 256;
+  devices[index].rightOn = rightOn != 0;
+  devices[index].rightAt = static_cast<long long>(rightSteps) * 256;
+}
+
+// The controller fails in the middle of a run, from its moveNumber-th
+// command_move on (1: the next): 1 errors, as a controller whose cable was
+// pulled: that call and every later one but close_device returns
+// result_error; 2 frozen: the position no longer changes while the
+// controller reports the move running. A reset repairs it.
+FAKE_EXPORT void fake_ximc_fault(int index, int fault, int moveNumber) {
+  Guard guard;
+  if (index < 0 || index >= maxDevices || moveNumber < 1) return;
+  devices[index].fault = fault;
+  devices[index].faultAt.choose("command_move", moveNumber);
+}
+
+// Every logged call is also handed to the watcher (null: none); see
+// fakes::CallLog::Watcher.
+FAKE_EXPORT void fake_ximc_watch(fakes::CallLog::Watcher watcher) {
+  Guard guard;
+  calls.watch(watcher);
+}
+
+FAKE_EXPORT void fake_ximc_fail_enumeration(int fail) {
+  Guard guard;
+  failEnumeration = fail != 0;
+}
+
+// The calls so far, one a line (get_status is not logged); returns the
+// length of the whole log, which fits when it is below size.
+FAKE_EXPORT int fake_ximc_log(char* buffer, int size) {
+  Guard guard;
+  return calls.copy(buffer, size);
+}
+
+FAKE_EXPORT void fake_ximc_clear_log() {
+  Guard guard;
+  calls.clear();
+}
+
+FAKE_EXPORT int fake_ximc_device_id(int index) { return firstDeviceId + index; }
+
+FAKE_EXPORT int fake_ximc_is_open(int index) {
+  Guard guard;
+  return index >= 0 && index < maxDevices && devices[index].open ? 1 : 0;
+}
+
+FAKE_EXPORT int fake_ximc_is_moving(int index) {
+  Guard guard;
+  if (index < 0 || index >= maxDevices) return 0;
+  advance(devices[index]);
+  return devices[index].moving ? 1 : 0;
+}
+
+// Position in 1/256 steps.
+FAKE_EXPORT long long fake_ximc_position(int index) {
+  Guard guard;
+  if (index < 0 || index >= maxDevices) return 0;
+  advance(devices[index]);
+  return devices[index].position;
+}
+
+// When the last move would reach its target at the set speed (QPC ms).
+FAKE_EXPORT double fake_ximc_planned_finish_ms(int index) {
+  Guard guard;
+  return index >= 0 && index < maxDevices ? devices[index].plannedFinishMs : 0.0;
+}
+
+FAKE_EXPORT int fake_ximc_open_enumerations() {
+  Guard guard;
+  return openEnumerations;
+}

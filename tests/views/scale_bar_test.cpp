@@ -1,0 +1,41 @@
+#include "views/scale_bar.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(LiveScaleBar, At218UmTheBarStandsFor50UmFrom849To1132) {
+  const LiveScaleBar bar = liveScaleBar(218.0, 1.0, 1232, 1028);
+  EXPECT_EQ(bar.lengthUm, 50);
+  EXPECT_EQ(bar.left, 849);
+  EXPECT_EQ(bar.right, 1132);
+  EXPECT_EQ(bar.top, 978);
+  EXPECT_EQ(bar.bottom, 973);
+  EXPECT_EQ(bar.labelX, 1082);
+  EXPECT_EQ(bar.labelY, 982);
+}
+
+TEST(LiveScaleBar, LengthThresholdsAreExclusive) {
+  const struct {
+    double fieldUm;
+    int lengthUm;
+  } cases[] = {{42, 10},    {150, 10},  {150.001, 50}, {300, 50},     {300.5, 100},
+               {1500, 100}, {1501, 500}, {3000, 500},   {3000.01, 1000}, {9000, 1000}};
+  for (const auto& c : cases) EXPECT_EQ(scaleBarLengthUm(c.fieldUm), c.lengthUm) << c.fieldUm;
+  // The scale divides the field: half the scale, twice the field.
+  EXPECT_EQ(liveScaleBar(200.0, 0.5, 1232, 1028).lengthUm, 100);
+  // 788 um (5X): 100 um is 156.3 px.
+  EXPECT_EQ(liveScaleBar(788.0, 1.0, 1232, 1028).left, 1232 - 156 - 100 - 1);
+}
+
+TEST(WideScaleBar, TenMicrometresLabelledByTheView) {
+  const WideScaleBar live = wideScaleBar(1232, 1028, 89.0, false);
+  EXPECT_EQ(live.left, 1082);
+  EXPECT_EQ(live.top, 928);
+  EXPECT_EQ(live.right, 1082 + 138);  // 12320 / 89 = 138.4
+  EXPECT_EQ(live.bottom, 933);
+  EXPECT_EQ(live.labelUm, 10);
+  EXPECT_EQ(wideScaleBar(1232, 1028, 89.0, true).labelUm, 30);
+}
+
+}  // namespace
