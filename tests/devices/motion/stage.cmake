@@ -1,6 +1,3 @@
-# Stage axes tests
-nerin_native_test(stage_core_tests ${CMAKE_CURRENT_LIST_DIR}/stage_math_test.cpp)
-
 if(WIN32)
   # The fake controller library, built as libximc.dll beside the test
   # program that uses it (never beside the real program in bin/): the
@@ -13,17 +10,8 @@ if(WIN32)
   if(MINGW)
     set_source_files_properties(${STAGE_RESOURCES} PROPERTIES COMPILE_FLAGS "-c 65001")
   endif()
-
-  # With the fake: one to three controllers.
   set(STAGE_FAKE_DIR ${CMAKE_CURRENT_BINARY_DIR}/stage_fake)
   stage_fake_ximc(fake_ximc ${STAGE_FAKE_DIR})
-  nerin_wine_test(stage_win_tests TIMEOUT 180 SOURCES
-    ${CMAKE_CURRENT_LIST_DIR}/stage_connect_test.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/stage_move_test.cpp
-    ${STAGE_RESOURCES})
-  target_include_directories(stage_win_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/fake_ximc)
-  set_target_properties(stage_win_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${STAGE_FAKE_DIR})
-  add_dependencies(stage_win_tests fake_ximc)
 
   # No library at all beside the program; the fake lies in another folder,
   # from which the test starts the search.

@@ -1,0 +1,98 @@
+#pragma once
+// Motion scenarios as data. A scenario file is read line by line:
+//   == title            a new scenario; the step "==" (if any) sets the stage
+//   step args... = x    calls the step and compares what it returns with x
+//                       (as numbers, to 1e-9, when both are numbers);
+//                       "~ x" contains x, "!~ x" does not, "< x", "> x" numbers
+//   # ...               a comment
+// In arguments and expectations "\n", "\r", "\\" and "\xNN" are those bytes.
+// A failure names the file line, so a scenario reads as its own report.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace scenario {
+
+using Args = std::vector<std::string>;  // the step's name, then its arguments
+using Steps = std::map<std::string, std::function<std::string(const Args&)>>;
+
+inline std::string unescape(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      out += text[i];
+      continue;
+    }
+    const char next = text[++i];
+    if (next == 'x' && i + 2 < text.size()) {
+      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+  }
+  return out;
+}
+
+inline bool number(const std::string& text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return !text.empty() && *end == '\0';
+}
+
+inline std::string str(double value) {
+  std::ostringstream out;
+  out.precision(12);
+  out << value;
+  return out.str();
+}
+
+inline void check(const std::string& op, const std::string& got, const std::string& want) {
+  double g = 0, w = 0;
+  const bool numbers = number(got, g) && number(want, w);
+  if (op == "=" && numbers) EXPECT_NEAR(g, w, 1e-9 * std::max(1.0, std::fabs(w))) << got;
+  else if (op == "=") EXPECT_EQ(got, want);
+  else if (op == "~") EXPECT_NE(got.find(want), std::string::npos) << got;
+  else if (op == "!~") EXPECT_EQ(got.find(want), std::string::npos) << got;
+  else if (op == "<") EXPECT_TRUE(numbers && g < w) << got;
+  else if (op == ">") EXPECT_TRUE(numbers && g > w) << got;
+  else ADD_FAILURE() << "unknown comparison " << op;
+}
+
+inline void run(const std::string& name, const std::string& text, const Steps& steps) {
+  std::istringstream lines(text);
+  std::string line, title;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    SCOPED_TRACE(name + ":" + std::to_string(number) + ": " + title + " | " + line);
+    std::istringstream words(line);
+    Args args;
+    std::string word, op, expected;
+    while (words >> word) {
+      if (word == "=" || word == "~" || word == "!~" || word == "<" || word == ">") {
+        op = word;
+        std::getline(words >> std::ws, expected);
+        break;
+      }
+      args.push_back(unescape(word));
+    }
+    if (args.empty() || args[0][0] == '#') continue;
+    if (args[0] == "==") title = line.substr(3);
+    const auto step = steps.find(args[0]);
+    if (step == steps.end()) {
+      if (args[0] != "==") ADD_FAILURE() << "no step " << args[0];
+      continue;
+    }
+    const std::string got = step->second(args);
+    if (!op.empty()) check(op, got, unescape(expected));
+  }
+}
+
+}  // namespace scenario
