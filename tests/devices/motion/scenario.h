@@ -50,7 +50,7 @@ inline bool number(const std::string& text, double& value) {
 inline std::string str(double value) {
   std::ostringstream out;
   out.precision(12);
-  out << value;
+  out << (value == 0 ? 0.0 : value);  // never "-0"
   return out.str();
 }
 
@@ -76,6 +76,7 @@ inline void run(const std::string& name, const std::string& text, const Steps& s
     Args args;
     std::string word, op, expected;
     while (words >> word) {
+      if (args.size() == 1 && args[0] == "==") break;  // a title is no step
       if (word == "=" || word == "~" || word == "!~" || word == "<" || word == ">") {
         op = word;
         std::getline(words >> std::ws, expected);

@@ -11,6 +11,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -25,7 +27,7 @@ constexpr int maxDevices = 3;
 constexpr int firstDeviceId = 11;  // unlike 1, 2, 3, so an axis number passed as an id shows
 constexpr ximc_enumeration_t enumerationHandle = 0x5EED0000;
 
-enum Mode { modeNormal = 0, modeStuck = 1, modeIgnoresMoves = 2 };
+enum Mode { modeNormal, modeStuck, modeIgnoresMoves };
 // A controller that fails in the middle of a run (see fake_ximc_fault).
 enum Fault { faultNone = 0, faultErrors = 1, faultFrozen = 2 };
 constexpr ximc_result_t resultError = -1;
@@ -40,7 +42,6 @@ struct Device {
   long long moveTo = 0;
   double moveStartMs = 0.0;
   double microPerMs = 0.0;
-  double plannedFinishMs = 0.0;
   ximc_engine_settings_t engine = {};
   int mode = modeNormal;
   bool leftOn = false;
@@ -68,10 +69,7 @@ bool failEnumeration = false;
 fakes::CallLog calls("FAKE_XIMC_CALL_LOG");
 
 double nowMs() {
-  LARGE_INTEGER f, c;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // An end-to-end test can hold the program inside close_device, that is in
@@ -101,45 +99,23 @@ Device* answering(ximc_device_t id) {
 
 void resetDevice(Device& d, int index) {
   d = Device();
-  char name[64];
-  std::snprintf(name, sizeof name, "xi-com:\\\\.\\COM%d", 21 + index);
-  d.name = name;
-  d.engine.NomVoltage = 1200;
-  d.engine.NomCurrent = 400;
+  d.name = "xi-com:\\\\.\\COM" + std::to_string(21 + index);
   d.engine.NomSpeed = 1000;
-  d.engine.uNomSpeed = 0;
   d.engine.EngineFlags = 0x01 | ximcEngineAccelOn | 0x40;
-  d.engine.Antiplay = 50;
-  d.engine.MicrostepMode = 9;
-  d.engine.StepsPerRev = 200;
 }
 
-// Brings the position up to the present moment.
+// Brings the position up to the present moment. A limit switch stops the
+// motor on its way into it.
 void advance(Device& d) {
   if (!d.moving || d.mode == modeStuck) return;
+  long long end = d.moveTo;
+  if (d.rightOn && end > d.moveFrom) end = std::min(end, std::max(d.moveFrom, d.rightAt));
+  if (d.leftOn && end < d.moveFrom) end = std::max(end, std::min(d.moveFrom, d.leftAt));
+  const long long length = std::llabs(end - d.moveFrom);
   const double travelled = (nowMs() - d.moveStartMs) * d.microPerMs;
-  const long long span = d.moveTo - d.moveFrom;
-  const long long length = span < 0 ? -span : span;
-  long long done = travelled >= static_cast<double>(length) ? length : static_cast<long long>(travelled);
-  long long at = d.moveFrom + (span < 0 ? -done : done);
-  bool finished = done == length;
-  // A limit switch stops the motor on its way into it.
-  if (span > 0 && d.rightOn && at >= d.rightAt) {
-    at = std::max(d.moveFrom, d.rightAt);
-    finished = true;
-  }
-  if (span < 0 && d.leftOn && at <= d.leftAt) {
-    at = std::min(d.moveFrom, d.leftAt);
-    finished = true;
-  }
-  d.position = at;
-  if (finished) d.moving = false;
-}
-
-long long floorDiv(long long a, long long b) {
-  long long q = a / b;
-  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
-  return q;
+  const long long done = travelled >= static_cast<double>(length) ? length : static_cast<long long>(travelled);
+  d.position = d.moveFrom + (end < d.moveFrom ? -done : done);
+  if (done == length) d.moving = false;
 }
 
 }  // namespace
@@ -255,15 +231,12 @@ FAKE_EXPORT ximc_result_t XIMC_CALL get_status(ximc_device_t id, ximc_status_t* 
   if (!d || !status) return -1;
   advance(*d);
   *status = ximc_status_t{};
-  const long long whole = floorDiv(d->position, 256);
+  const long long whole = static_cast<long long>(std::floor(d->position / 256.0));
   status->CurPosition = static_cast<int>(whole);
   status->uCurPosition = static_cast<int>(d->position - whole * 256);
   status->MvCmdSts = d->moving ? ximcMvcmdRunning | 0x1 : 0x1;
-  unsigned gpio = 0;
-  if (d->rightOn && d->position >= d->rightAt) gpio |= ximcStateRightEdge;
-  if (d->leftOn && d->position <= d->leftAt) gpio |= ximcStateLeftEdge;
-  status->GPIOFlags = gpio;
-  status->CmdBufFreeSpace = 8;
+  status->GPIOFlags = (d->rightOn && d->position >= d->rightAt ? ximcStateRightEdge : 0) |
+                      (d->leftOn && d->position <= d->leftAt ? ximcStateLeftEdge : 0);
   return ximcResultOk;
 }
 
@@ -285,9 +258,6 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position,
   d->moveTo = static_cast<long long>(position) * 256 + uPosition;
   d->moveStartMs = nowMs();
   d->microPerMs = (d->engine.NomSpeed * 256.0 + d->engine.uNomSpeed) / 1000.0;
-  const double length = static_cast<double>(d->moveTo > d->moveFrom ? d->moveTo - d->moveFrom
-                                                                    : d->moveFrom - d->moveTo);
-  d->plannedFinishMs = d->microPerMs > 0 ? d->moveStartMs + length / d->microPerMs : 1e300;
   d->moving = d->moveTo != d->moveFrom;
   return ximcResultOk;
 }
@@ -317,37 +287,32 @@ FAKE_EXPORT void fake_ximc_reset(int count) {
   calls.clear();
 }
 
-// A name of the controller at this enumeration index; null makes
-// get_device_name answer null.
-FAKE_EXPORT void fake_ximc_set_name(int index, const char* name) {
+// One setting of the controller at this enumeration index, in words:
+//   "name <text>" / "no name"   what get_device_name answers (null for none)
+//   "position <steps> <micro>"  where it stands
+//   "stuck"                     a move runs but the position never changes
+//   "ignores moves"             it takes move commands and does nothing
+//   "limits <left> <right>"     limit switches at these whole steps ("-": none)
+//   "enumeration fails"         enumerate_devices fails (any index)
+FAKE_EXPORT void fake_ximc_set(int index, const char* setting) {
   Guard guard;
-  if (index < 0 || index >= maxDevices) return;
-  devices[index].nullName = name == nullptr;
-  devices[index].name = name ? name : "";
-}
-
-FAKE_EXPORT void fake_ximc_set_position(int index, int steps, int microsteps) {
-  Guard guard;
-  if (index < 0 || index >= maxDevices) return;
-  devices[index].position = static_cast<long long>(steps) * 256 + microsteps;
-  devices[index].moving = false;
-}
-
-// 0 normal; 1 stuck: a move runs but the position never changes; 2 the
-// controller takes move commands and does nothing.
-FAKE_EXPORT void fake_ximc_set_mode(int index, int mode) {
-  Guard guard;
-  if (index >= 0 && index < maxDevices) devices[index].mode = mode;
-}
-
-// Limit switches at these whole-step positions (on = 0 removes one).
-FAKE_EXPORT void fake_ximc_set_limits(int index, int leftOn, int leftSteps, int rightOn, int rightSteps) {
-  Guard guard;
-  if (index < 0 || index >= maxDevices) return;
-  devices[index].leftOn = leftOn != 0;
-  devices[index].leftAt = static_cast<long long>(leftSteps) * 256;
-  devices[index].rightOn = rightOn != 0;
-  devices[index].rightAt = static_cast<long long>(rightSteps) * 256;
+  if (index < 0 || index >= maxDevices || !setting) return;
+  Device& d = devices[index];
+  const std::string text = setting;
+  char left[16] = {}, right[16] = {};
+  int steps = 0, micro = 0;
+  if (text.rfind("name ", 0) == 0) d.name = text.substr(5);
+  if (text == "no name") d.nullName = true;
+  if (std::sscanf(setting, "position %d %d", &steps, &micro) == 2) d.position = steps * 256LL + micro;
+  if (text == "stuck") d.mode = modeStuck;
+  if (text == "ignores moves") d.mode = modeIgnoresMoves;
+  if (std::sscanf(setting, "limits %15s %15s", left, right) == 2) {
+    d.leftOn = std::strcmp(left, "-") != 0;
+    d.rightOn = std::strcmp(right, "-") != 0;
+    d.leftAt = std::atoll(left) * 256;
+    d.rightAt = std::atoll(right) * 256;
+  }
+  if (text == "enumeration fails") failEnumeration = true;
 }
 
 // The controller fails in the middle of a run, from its moveNumber-th
@@ -369,11 +334,6 @@ FAKE_EXPORT void fake_ximc_watch(fakes::CallLog::Watcher watcher) {
   calls.watch(watcher);
 }
 
-FAKE_EXPORT void fake_ximc_fail_enumeration(int fail) {
-  Guard guard;
-  failEnumeration = fail != 0;
-}
-
 // The calls so far, one a line (get_status is not logged); returns the
 // length of the whole log, which fits when it is below size.
 FAKE_EXPORT int fake_ximc_log(char* buffer, int size) {
@@ -388,11 +348,6 @@ FAKE_EXPORT void fake_ximc_clear_log() {
 
 FAKE_EXPORT int fake_ximc_device_id(int index) { return firstDeviceId + index; }
 
-FAKE_EXPORT int fake_ximc_is_open(int index) {
-  Guard guard;
-  return index >= 0 && index < maxDevices && devices[index].open ? 1 : 0;
-}
-
 FAKE_EXPORT int fake_ximc_is_moving(int index) {
   Guard guard;
   if (index < 0 || index >= maxDevices) return 0;
@@ -406,12 +361,6 @@ FAKE_EXPORT long long fake_ximc_position(int index) {
   if (index < 0 || index >= maxDevices) return 0;
   advance(devices[index]);
   return devices[index].position;
-}
-
-// When the last move would reach its target at the set speed (QPC ms).
-FAKE_EXPORT double fake_ximc_planned_finish_ms(int index) {
-  Guard guard;
-  return index >= 0 && index < maxDevices ? devices[index].plannedFinishMs : 0.0;
 }
 
 FAKE_EXPORT int fake_ximc_open_enumerations() {

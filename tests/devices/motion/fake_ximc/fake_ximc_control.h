@@ -10,35 +10,21 @@
 
 struct FakeXimc {
   void (*reset)(int count);
-  void (*setName)(int index, const char* name);
-  void (*setPosition)(int index, int steps, int microsteps);
-  void (*setMode)(int index, int mode);
-  void (*setLimits)(int index, int leftOn, int leftSteps, int rightOn, int rightSteps);
-  void (*failEnumeration)(int fail);
+  void (*set)(int index, const char* setting);  // see fake_ximc_set
   int (*log)(char* buffer, int size);
   void (*clearLog)();
   int (*deviceId)(int index);
-  int (*isOpen)(int index);
   int (*isMoving)(int index);
-  long long (*position)(int index);
-  double (*plannedFinishMs)(int index);
+  long long (*position)(int index);  // 1/256 steps
   int (*openEnumerations)();
   // Fault-injection controls: a controller failing mid-run, and a watcher
   // told of every logged call (in the calling thread, under the fake's lock).
   void (*fault)(int index, int fault, int moveNumber);
   void (*watch)(void (*watcher)(const char* call));
 
-  bool complete() const {
-    return reset && setName && setPosition && setMode && setLimits && failEnumeration && log &&
-           clearLog && deviceId && isOpen && isMoving && position && plannedFinishMs &&
-           openEnumerations;
-  }
-
+  bool complete() const { return reset && set && log && clearLog && deviceId && isMoving && position && openEnumerations; }
   std::string calls() const { return fakes::readLog(log); }
 };
-
-enum FakeXimcMode { fakeNormal = 0, fakeStuck = 1, fakeIgnoresMoves = 2 };
-enum FakeXimcFault { fakeXimcErrors = 1, fakeXimcFrozen = 2 };
 
 // The controls of the fake, or a FakeXimc with null entries when the library
 // beside the program is not the fake.
@@ -47,21 +33,15 @@ inline const FakeXimc& fakeXimc() {
     FakeXimc f = {};
     HMODULE module = GetModuleHandleA("libximc.dll");
     if (!module) module = LoadLibraryA("libximc.dll");
-    if (!module) return f;
     auto get = [module](const char* name, auto& target) { fakes::bindControl(module, name, target); };
+    if (!module) return f;
     get("fake_ximc_reset", f.reset);
-    get("fake_ximc_set_name", f.setName);
-    get("fake_ximc_set_position", f.setPosition);
-    get("fake_ximc_set_mode", f.setMode);
-    get("fake_ximc_set_limits", f.setLimits);
-    get("fake_ximc_fail_enumeration", f.failEnumeration);
+    get("fake_ximc_set", f.set);
     get("fake_ximc_log", f.log);
     get("fake_ximc_clear_log", f.clearLog);
     get("fake_ximc_device_id", f.deviceId);
-    get("fake_ximc_is_open", f.isOpen);
     get("fake_ximc_is_moving", f.isMoving);
     get("fake_ximc_position", f.position);
-    get("fake_ximc_planned_finish_ms", f.plannedFinishMs);
     get("fake_ximc_open_enumerations", f.openEnumerations);
     get("fake_ximc_fault", f.fault);
     get("fake_ximc_watch", f.watch);

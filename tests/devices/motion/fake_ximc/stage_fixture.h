@@ -56,11 +56,4 @@ class StageWithFake : public ::testing::Test {
 
   static const FakeXimc& fake() { return fakeXimc(); }
 
-  // Connects count controllers with this axis order; the log then starts empty.
-  bool connectWith(int count, int order, int speed = 500) {
-    fake().reset(count);
-    const bool found = connectStage(order, speed);
-    fake().clearLog();
-    return found;
-  }
 };

@@ -1,0 +1,224 @@
+// The stage against the fake controller library beside this program and the
+// board against the emulated one (arduino_emulator.py runs this program), as
+// the scenarios of motion.scenario. The real main window takes the texts.
+
+#include "devices/motion/arduino_link.h"
+#include "arduino_emulator_client.h"
+#include "scenario.h"
+#include "services/instrument_safety.h"
+#include "services/objective_table.h"
+#include "program_run.h"
+#include "stage_fixture.h"
+#include "ui_driver.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+using arduino_emulator::board;
+using scenario::Args;
+using scenario::str;
+
+const FakeXimc& fake() { return fakeXimc(); }
+StageAxis& axis(const Args& a) { return a.at(1) == "X" ? stageX : a.at(1) == "Y" ? stageY : stageZ; }
+double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
+int whole(const Args& a, std::size_t i) { return i < a.size() ? std::stoi(a[i]) : defaultStageSpeed; }
+std::string flag(bool b) { return b ? "1" : "0"; }
+std::string rest(const Args& a, std::size_t from) {
+  std::string text;
+  for (std::size_t i = from; i < a.size(); ++i) text += (i > from ? " " : "") + a[i];
+  return text;
+}
+template <typename F> scenario::Steps::mapped_type act(F f) {
+  return [f](const Args& a) { return f(a), std::string(); };
+}
+
+// Which enumerated controller an axis holds ("-": simulated; "?": a name
+// kept without its controller, or a controller on the wrong axis).
+std::string held(const StageAxis& a, int number) {
+  if (a.deviceNumber == 0) return a.deviceName[0] ? "?" : "-";
+  const int index = std::atoi(std::strrchr(a.deviceName, 'M') + 1) - 21;
+  return a.deviceNumber == number && a.deviceId == fake().deviceId(index) ? str(index) : "?";
+}
+
+bool ticked(int id) { return IsDlgButtonChecked(hMainWnd, id) == BST_CHECKED; }
+std::string lamp(int on, int off) { return ticked(on) == ticked(off) ? "?" : ticked(on) ? "on" : "off"; }
+
+// Everything sent before a marker has arrived once the marker has.
+std::string sentBeforeMarker() {
+  sendLine("marker");
+  std::string bytes;
+  ui::eventually([&] { return (bytes = board().received()).size() >= 7 && bytes.ends_with("marker\n"); }, 10000);
+  board().clear();
+  return bytes.substr(0, bytes.size() - std::min<std::size_t>(bytes.size(), 7));
+}
+
+// The bytes received, a line repeated at once shown once.
+std::string receivedRuns() {
+  std::string out, line, last;
+  std::istringstream in(board().received());
+  while (std::getline(in, line)) if (line != last) out += (last = line) + "\n";
+  return out;
+}
+
+ULONGLONG timerStart = 0;
+std::thread clicker;
+std::atomic<bool> clickPosted{false};
+bool offMidMove = false;
+char deadPort[MAX_PATH];
+
+const scenario::Steps steps = {
+    {"==", act([](const Args&) {
+       closeAllAxes();
+       fake().reset(3);
+       scanRunning = stopRequested = 0;
+       liftOutputLatch();
+       closeArduino();
+       arduinoLink = ArduinoLink{};
+       lightSources = LightSources{};
+       objectiveSettings.current = 3;
+       for (HWND edit : {hInfoEdit, hProgressEdit, hLaserEdit, hLaserPowerEdit}) SetWindowTextA(edit, "");
+       EXPECT_TRUE(board().reset());
+     })},
+    // the stage
+    {"controllers", act([](const Args& a) { closeAllAxes(), fake().reset(whole(a, 1)); })},
+    {"ximc", act([](const Args& a) { fake().set(whole(a, 1), rest(a, 2).c_str()); })},
+    {"connect", [](const Args& a) { return flag(connectStage(whole(a, 1), whole(a, 2))); }},
+    // "wiring count order" first connects that many controllers in that order.
+    {"wiring", [](const Args& a) {
+       if (a.size() > 2) closeAllAxes(), fake().reset(whole(a, 1)), connectStage(whole(a, 2), 500), fake().clearLog();
+       return held(stageX, 1) + " " + held(stageY, 2) + " " + held(stageZ, 3);
+     }},
+    {"calls", [](const Args&) { return fake().calls(); }},
+    {"clear", act([](const Args&) { fake().clearLog(), board().clear(); })},
+    {"close", act([](const Args&) { closeAllAxes(); })},
+    {"move", [](const Args& a) { return str(moveAxisTo(axis(a), num(a, 2), whole(a, 3))); }},
+    {"start", [](const Args& a) { return flag(startAxisMove(axis(a), num(a, 2))); }},
+    {"by", act([](const Args& a) { a[1] == "Z" ? moveZBy(num(a, 2)) : moveAxisBy(axis(a), num(a, 2)); })},
+    {"z-to", act([](const Args& a) { moveZTo(num(a, 1)); })},
+    {"xy", [](const Args& a) { return flag(moveAxesTo(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))); }},
+    {"xy-by", act([](const Args& a) { a.size() > 3 ? moveAxesBy(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))
+                                                   : moveXYBy(num(a, 1), num(a, 2)); })},
+    {"pos", [](const Args& a) { return str(axis(a).positionUm); }},
+    {"read", [](const Args& a) { return str(readAxisPosition(axis(a))); }},
+    {"motion", [](const Args& a) {
+       int running = 7;  // untouched for a simulated axis
+       return str(readAxisPositionAndMotion(axis(a), running)) + " " + str(running);
+     }},
+    {"limits", [](const Args& a) { return str(axis(a).atLeftLimit) + " " + str(axis(a).atRightLimit); }},
+    {"zero-steps", [](const Args& a) { return str(axis(a).zeroSteps); }},
+    {"stop", act([](const Args& a) { stopAxis(axis(a)); })},
+    {"at", [](const Args& a) { return str(static_cast<double>(fake().position(whole(a, 1)))); }},
+    {"moving", [](const Args& a) { return str(fake().isMoving(whole(a, 1))); }},
+    {"enumerations", [](const Args&) { return str(fake().openEnumerations()); }},
+    {"info", [](const Args&) { return ui::textOf(hInfoEdit); }},
+    {"timer", act([](const Args&) { timerStart = GetTickCount64(); })},
+    {"ms", [](const Args&) { return str(static_cast<double>(GetTickCount64() - timerStart)); }},
+    {"click-when-moving", act([](const Args& a) {
+       clicker = std::thread([index = whole(a, 1)] {
+         clickPosted = ui::eventually([&] { return fake().isMoving(index) != 0; }, 10000) &&
+                       PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 50));
+       });
+     })},
+    {"clicked", [](const Args&) { return clicker.join(), flag(clickPosted); }},
+    // the board
+    {"board", [](const Args& a) {
+       std::string request;
+       for (const std::string& word : a) request += (request.empty() ? "" : " ") + arduino_emulator::escape(word);
+       const std::string answer = board().request(request.substr(6));
+       EXPECT_EQ(answer.rfind("OK", 0), 0u) << answer;
+       return answer;
+     }},
+    {"arduino", [](const Args& a) {
+       if (!connectArduino(board().comPort() + (a.size() > 1 ? whole(a, 1) : 0))) return std::string("0");
+       const bool sent = board().waitForReceived(arduino_emulator::connectionBytes) && board().clear();
+       return sent ? std::string("1") : "connection bytes " + board().lastReceived;
+     }},
+    {"arduino-missing", [](const Args&) {
+       ui::DialogAnswerer answer(L"Warning", {IDOK});
+       const bool connected = connectArduino(board().comPort() + 50);
+       return flag(connected) + flag(answer.finish()) + " " + ui::narrow(answer.text());
+     }},
+    {"link", [](const Args&) {
+       return str(arduinoLink.offline) + " " + str(arduinoLink.comPort - board().comPort());
+     }},
+    {"sent", [](const Args&) { return sentBeforeMarker(); }},
+    {"received", [](const Args&) { return receivedRuns(); }},
+    {"state", [](const Args&) { return board().state(); }},
+    {"laser", [](const Args& a) { return str(setLaser(whole(a, 1))); }},
+    {"illumination", [](const Args& a) { return str(setIllumination(whole(a, 1))); }},
+    {"lamp-level", [](const Args& a) { return str(setIlluminationLevel(whole(a, 1))); }},
+    {"laser-level", act([](const Args& a) { setLaserLevel(num(a, 1)); })},
+    {"lights", [](const Args&) {
+       return "laser " + lamp(laserOnButton, laserOffButton) + " " + str(lightSources.laserOn) + " illumination " +
+              lamp(illuminationOnButton, illuminationOffButton);
+     }},
+    {"laser-shown", [](const Args&) { return ui::textOf(hLaserEdit) + " V " + ui::textOf(hLaserPowerEdit) + " uW"; }},
+    {"objective", act([](const Args& a) { objectiveSettings.current = whole(a, 1); })},
+    {"speed", act([](const Args& a) { setMotorSpeed(whole(a, 1), whole(a, 2)); })},
+    {"acceleration", act([](const Args& a) { setMotorAcceleration(whole(a, 1), whole(a, 2)); })},
+    {"goto", [](const Args& a) { return flag(moveMotorTo(whole(a, 1), num(a, 2))); }},
+    {"query", [](const Args& a) { return str(queryMotorPosition(whole(a, 1))); }},
+    {"zero-motor", act([](const Args& a) { zeroMotor(whole(a, 1)); })},
+    {"line", [](const Args& a) { return flag(sendLine(a.at(1).c_str())); }},
+    {"reply-line", [](const Args&) { return readReplyLine(); }},
+    {"motor", [](const Args& a) {
+       const int i = whole(a, 1);
+       return str(arduinoLink.positionUm[i]) + " in " + str(arduinoLink.lowerLimitUm[i]) + " " +
+              str(arduinoLink.upperLimitUm[i]) + " at " + str(arduinoLink.speedUm[i]) + " moving " +
+              str(arduinoLink.moving[i]);
+     }},
+    {"progress", [](const Args&) { return ui::textOf(hProgressEdit); }},
+    {"safe", act([](const Args&) { makeInstrumentsSafe(); })},
+    {"unlatch", act([](const Args&) { liftOutputLatch(); })},
+    {"digital", act([](const Args& a) { setDigitalOutput(whole(a, 1), whole(a, 2)); })},
+    // "Off" asked while a move waits for its replies (the window's button,
+    // served by the wait's message pump).
+    {"off-during-next-move", act([](const Args&) {
+       SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR timer, DWORD) {
+         KillTimer(nullptr, timer);
+         offMidMove = arduinoLink.moving[3] != 0;
+         setLaser(0);
+         setIllumination(0);
+         sendLine("mid-move");
+       });
+     })},
+    {"off-was-mid-move", [](const Args&) { return flag(offMidMove); }},
+    // The port stops taking data: a handle that cannot be written.
+    {"port-dies", act([](const Args&) {
+       char folder[MAX_PATH];
+       GetTempPathA(MAX_PATH, folder);
+       GetTempFileNameA(folder, "ard", 0, deadPort);
+       CloseHandle(arduinoLink.portHandle);
+       arduinoLink.portHandle = CreateFileA(deadPort, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+     })},
+    // A port opened without sharing could not be opened again while the
+    // dead handle lives.
+    {"dead-port-closed", [](const Args&) {
+       HANDLE exclusive = CreateFileA(deadPort, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+       const bool closed = exclusive != INVALID_HANDLE_VALUE;
+       if (closed) CloseHandle(exclusive);
+       DeleteFileA(deadPort);
+       return flag(closed);
+     }},
+};
+
+TEST(Motion, Scenarios) {
+  ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
+  ensureTestMainWindow();
+  ASSERT_TRUE(fake().complete()) << "libximc.dll beside the test program is not the fake";
+  std::string text;
+  if (std::FILE* file = _wfopen(ui::windowsPathOf(MOTION_SCENARIO).c_str(), L"rb")) {
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    std::fclose(file);
+  }
+  ASSERT_FALSE(text.empty()) << MOTION_SCENARIO;
+  scenario::run("motion.scenario", text, steps);
+  closeAllAxes();
+  closeArduino();
+}
+
+}  // namespace
