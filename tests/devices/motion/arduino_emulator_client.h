@@ -9,7 +9,11 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include "scenario.h"
+
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -24,33 +28,14 @@ inline const std::string connectionBytes =
     "s-6400\nS-6400\nT-6400\nO6400\n"
     "a-32000\nA-32000\nb-32000\nu6400\n";
 
+// A request's byte string as the emulator reads it back: a blank, a
+// backslash and anything not printable as \xNN.
 inline std::string escape(std::string_view bytes) {
-  static const char hex[] = "0123456789abcdef";
   std::string out;
+  char hex[5];
   for (unsigned char b : bytes) {
-    if (b == '\\') out += "\\\\";
-    else if (b == '\n') out += "\\n";
-    else if (b == '\r') out += "\\r";
-    else if (b >= 0x21 && b <= 0x7E) out += static_cast<char>(b);
-    else out += {'\\', 'x', hex[b >> 4], hex[b & 15]};
-  }
-  return out;
-}
-
-inline std::string unescape(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 >= text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char next = text[++i];
-    if (next == 'n') out += '\n';
-    else if (next == 'r') out += '\r';
-    else if (next == 'x' && i + 2 < text.size()) {
-      out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
-      i += 2;
-    } else out += next;
+    std::snprintf(hex, sizeof hex, "\\x%02x", b);
+    out += b > 0x20 && b < 0x7F && b != '\\' ? std::string(1, static_cast<char>(b)) : hex;
   }
   return out;
 }
@@ -62,29 +47,20 @@ class Client {
     started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
     const char* port = std::getenv("NERIN_ARDUINO_COM");
     comPort_ = port ? std::atoi(port) : 0;
-    const char* control = std::getenv("NERIN_ARDUINO_CONTROL");
-    if (!started_ || !control) return;
-    const std::string address = control;
-    const std::size_t colon = address.rfind(':');
-    if (colon == std::string::npos) return;
-    addrinfo hints = {};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(address.substr(0, colon).c_str(), address.substr(colon + 1).c_str(), &hints,
-                    &found) != 0)
-      return;
-    socket_ = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
-    if (socket_ != INVALID_SOCKET &&
-        connect(socket_, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0) {
+    const char* control = std::getenv("NERIN_ARDUINO_CONTROL");  // host:port
+    const char* colon = control ? std::strrchr(control, ':') : nullptr;
+    if (!started_ || !colon) return;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<u_short>(std::atoi(colon + 1)));
+    address.sin_addr.s_addr = inet_addr(std::string(control, colon).c_str());
+    socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (socket_ != INVALID_SOCKET && connect(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
       closesocket(socket_);
       socket_ = INVALID_SOCKET;
     }
-    freeaddrinfo(found);
-    if (socket_ != INVALID_SOCKET) {
-      DWORD timeoutMs = 10000;  // no request may hang a test
-      setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
-    }
+    DWORD timeoutMs = 10000;  // no request may hang a test
+    setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
   }
   ~Client() {
     if (socket_ != INVALID_SOCKET) closesocket(socket_);
@@ -118,7 +94,7 @@ class Client {
   // Every byte the board received since the last RESET or CLEAR.
   std::string received() {
     const std::string answer = request("RECEIVED");
-    return answer.rfind("OK ", 0) == 0 ? unescape(answer.substr(3)) : std::string();
+    return answer.rfind("OK ", 0) == 0 ? scenario::unescape(answer.substr(3)) : std::string();
   }
   // Polls until the board has received exactly these bytes; the bytes seen
   // last are left in lastReceived for a failure message.

@@ -98,16 +98,11 @@ const scenario::Steps steps = {
     {"move", [](const Args& a) { return str(moveAxisTo(axis(a), num(a, 2), whole(a, 3))); }},
     {"start", [](const Args& a) { return flag(startAxisMove(axis(a), num(a, 2))); }},
     {"by", act([](const Args& a) { a[1] == "Z" ? moveZBy(num(a, 2)) : moveAxisBy(axis(a), num(a, 2)); })},
-    {"z-to", act([](const Args& a) { moveZTo(num(a, 1)); })},
     {"xy", [](const Args& a) { return flag(moveAxesTo(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))); }},
     {"xy-by", act([](const Args& a) { a.size() > 3 ? moveAxesBy(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))
                                                    : moveXYBy(num(a, 1), num(a, 2)); })},
     {"pos", [](const Args& a) { return str(axis(a).positionUm); }},
     {"read", [](const Args& a) { return str(readAxisPosition(axis(a))); }},
-    {"motion", [](const Args& a) {
-       int running = 7;  // untouched for a simulated axis
-       return str(readAxisPositionAndMotion(axis(a), running)) + " " + str(running);
-     }},
     {"limits", [](const Args& a) { return str(axis(a).atLeftLimit) + " " + str(axis(a).atRightLimit); }},
     {"zero-steps", [](const Args& a) { return str(axis(a).zeroSteps); }},
     {"stop", act([](const Args& a) { stopAxis(axis(a)); })},
