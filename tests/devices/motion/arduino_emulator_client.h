@@ -1,5 +1,5 @@
 #pragma once
-// The Windows test's end of tests/motion/arduino_emulator.py: the COM port the
+// The Windows test's end of arduino_emulator.py: the COM port the
 // emulated board sits on and its control socket (requests are described in
 // the emulator). Test programs that talk to the board run under the emulator,
 // which puts NERIN_ARDUINO_COM and NERIN_ARDUINO_CONTROL into their

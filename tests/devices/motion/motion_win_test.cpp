@@ -25,6 +25,7 @@ using scenario::str;
 const FakeXimc& fake() { return fakeXimc(); }
 StageAxis& axis(const Args& a) { return a.at(1) == "X" ? stageX : a.at(1) == "Y" ? stageY : stageZ; }
 double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
+// A whole number; a speed left out is the default speed.
 int whole(const Args& a, std::size_t i) { return i < a.size() ? std::stoi(a[i]) : defaultStageSpeed; }
 std::string flag(bool b) { return b ? "1" : "0"; }
 std::string rest(const Args& a, std::size_t from) {
@@ -40,7 +41,9 @@ template <typename F> scenario::Steps::mapped_type act(F f) {
 // kept without its controller, or a controller on the wrong axis).
 std::string held(const StageAxis& a, int number) {
   if (a.deviceNumber == 0) return a.deviceName[0] ? "?" : "-";
-  const int index = std::atoi(std::strrchr(a.deviceName, 'M') + 1) - 21;
+  const char* com = std::strrchr(a.deviceName, 'M');  // the fake's names end in COM21, COM22, COM23
+  if (!com) return "?";
+  const int index = std::atoi(com + 1) - 21;
   return a.deviceNumber == number && a.deviceId == fake().deviceId(index) ? str(index) : "?";
 }
 
