@@ -703,23 +703,25 @@ void expectLightsDark() {
   EXPECT_NE(board().state().find(" analog=5:0,6:0"), std::string::npos) << "laser and lamp dark: " << board().state();
 }
 
+// Whether the call came after the clock showed `at`.
+bool calledAfter(const RunRecord& record, long at, const char* call) {
+  return std::any_of(record.events.begin(), record.events.end(),
+                     [&](const Event& e) { return e.at > at && e.call == call; });
+}
+
 // The make-safe round ran after the clock showed `at` and nothing drove an
 // output after it: laser and lamp dark on the board, both sourcemeters'
 // outputs off and neither switched on again, no stage move.
 void expectOutputsOffAfter(const RunRecord& record, long at) {
   expectLightsDark();
-  bool gpibOff = false, usbOff = false;
   for (const Event& e : record.events) {
-    if (e.at <= at) continue;
-    gpibOff = gpibOff || e.call == "ibwrt 7 9 \":OUTP OFF\"";
-    usbOff = usbOff || e.call == "Output.12(0)";
     const bool drives = startsWith(e.call, "command_move") || e.call.find(":OUTP ON") != std::string::npos ||
                         e.call.find(":SOUR:VOLT ") != std::string::npos || e.call == "Output.12(1)" ||
                         startsWith(e.call, "Source.26");
-    EXPECT_FALSE(drives) << e.call << " after the make-safe round";
+    EXPECT_FALSE(e.at > at && drives) << e.call << " after the make-safe round";
   }
-  EXPECT_TRUE(gpibOff) << "the GPIB sourcemeter's output switched off";
-  EXPECT_TRUE(usbOff) << "the USB sourcemeter's output switched off";
+  EXPECT_TRUE(calledAfter(record, at, "ibwrt 7 9 \":OUTP OFF\"")) << "the GPIB sourcemeter's output switched off";
+  EXPECT_TRUE(calledAfter(record, at, "Output.12(0)")) << "the USB sourcemeter's output switched off";
 }
 
 // The pump answered throughout, and the run ended in about twice the time
@@ -1101,15 +1103,12 @@ TEST_P(ExitFault, TheExitEndsAndEveryOtherDeviceIsLeftHarmless) {
 
   EXPECT_EQ(takenOver.load(), !c.at) << "the watchdog took the round over";
   std::string stopped;
-  bool gpibOff = false, usbOff = false;
   for (const Event& e : calls.events) {
     if (startsWith(e.call, "command_stop")) stopped += e.call + "\n";
-    gpibOff = gpibOff || e.call == "ibwrt 7 9 \":OUTP OFF\"";
-    usbOff = usbOff || e.call == "Output.12(0)";
   }
   EXPECT_EQ(stopped, "command_stop 11\ncommand_stop 12\ncommand_stop 13\n");
-  EXPECT_TRUE(gpibOff);
-  EXPECT_TRUE(usbOff);
+  EXPECT_TRUE(calledAfter(calls, 0, "ibwrt 7 9 \":OUTP OFF\"")) << "the GPIB sourcemeter's output switched off";
+  EXPECT_TRUE(calledAfter(calls, 0, "Output.12(0)")) << "the USB sourcemeter's output switched off";
   if (c.fault != Fault::board) expectLightsDark();
 }
 
