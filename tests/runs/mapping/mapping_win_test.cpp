@@ -64,10 +64,12 @@ Grid grid;
 // width): for example click into the main window, to stop.
 std::function<void(int)> atPoint;
 
+// What the meter reads (uA) and the camera sees (red, green, blue) at point (i, j).
 float currentAt(int i, int j) { return 0.25f + static_cast<float>(i) + 10.0f * static_cast<float>(j); }
-int redAt(int i, int) { return 10 + i; }
-int greenAt(int, int j) { return 20 + j; }
-int blueAt(int i, int j) { return 30 + i + j; }
+float valueAt(int table, int i, int j) {
+  const float values[] = {currentAt(i, j), 10.0f + i, 20.0f + j, 30.0f + i + j};
+  return values[table];
+}
 
 double stageUm(int axis) { return static_cast<double>(fakeXimc().position(axis)) * umPerMicrostep; }
 double microsteps(double um) { return um / umPerMicrostep; }
@@ -89,7 +91,7 @@ int readingAtStagePosition(char* buffer, int size) {
   int i = 0, j = 0;
   if (gridPoint(i, j)) {
     uA = currentAt(i, j);
-    fakePylon().setColour(redAt(i, j), greenAt(i, j), greenAt(i, j), blueAt(i, j));
+    fakePylon().setColour(10 + i, 20 + j, 20 + j, 30 + i + j);
     if (atPoint) atPoint(i + j * grid.width);
   }
   return std::snprintf(buffer, static_cast<size_t>(size), "%.6E\n", static_cast<double>(uA) * 1e-6);
@@ -151,25 +153,20 @@ std::vector<std::vector<double>> table(const wchar_t* name) {
   return rows;
 }
 
-// Expects the tables to hold the value of every point up to (but not
-// including) `measured` in scanning order, and 0 after it.
+// Expects the tables (the current's; with the confocal option also the
+// colours') to hold the value of every point up to (but not including)
+// `measured` in scanning order, and 0 after it.
 void expectTables(int width, int height, int measured, bool confocal) {
-  const auto current = table(L"Nerin.txt");
-  const auto red = confocal ? table(L"ConfocalR.txt") : current;
-  const auto green = confocal ? table(L"ConfocalG.txt") : current;
-  const auto blue = confocal ? table(L"ConfocalB.txt") : current;
-  for (const auto* t : {&current, &red, &green, &blue}) {
-    ASSERT_EQ(t->size(), static_cast<size_t>(height));
-    for (const auto& row : *t) ASSERT_EQ(row.size(), static_cast<size_t>(width));
-  }
-  for (int j = 0; j < height; ++j) {
-    for (int i = 0; i < width; ++i) {
-      const bool done = i + j * width < measured;
-      EXPECT_NEAR(current[j][i], done ? currentAt(i, j) : 0.0, 1e-4) << i << "," << j;
-      if (!confocal) continue;
-      EXPECT_EQ(red[j][i], done ? redAt(i, j) : 0) << i << "," << j;
-      EXPECT_EQ(green[j][i], done ? greenAt(i, j) : 0) << i << "," << j;
-      EXPECT_EQ(blue[j][i], done ? blueAt(i, j) : 0) << i << "," << j;
+  const wchar_t* names[] = {L"Nerin.txt", L"ConfocalR.txt", L"ConfocalG.txt", L"ConfocalB.txt"};
+  for (int t = 0; t < (confocal ? 4 : 1); ++t) {
+    const auto rows = table(names[t]);
+    ASSERT_EQ(rows.size(), static_cast<size_t>(height)) << ui::narrow(names[t]);
+    for (int j = 0; j < height; ++j) {
+      ASSERT_EQ(rows[j].size(), static_cast<size_t>(width)) << ui::narrow(names[t]);
+      for (int i = 0; i < width; ++i) {
+        const double expected = i + j * width < measured ? valueAt(t, i, j) : 0.0;
+        EXPECT_NEAR(rows[j][i], expected, 1e-4) << ui::narrow(names[t]) << " " << i << "," << j;
+      }
     }
   }
 }
