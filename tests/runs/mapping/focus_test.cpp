@@ -36,12 +36,6 @@ TEST(FocusFactor, DarkUniformAndOffCentreWindows) {
   pixel(frame, 602, 501)[0] = 200;
   EXPECT_FLOAT_EQ(focusFactor(state, frame.data(), 600, 500), 200.0f / 5 / 40000);
   EXPECT_FLOAT_EQ(state.meanBlue, 200.0f / 5 / 40000);
-  EXPECT_EQ(state.meanRed, 0.0f);
-  EXPECT_EQ(state.spotGreen.y, 500);
-  EXPECT_EQ(state.sampleCount, 40000);
-
-  frame = blankFrame(90);
-  EXPECT_NEAR(focusFactor(state, frame.data(), 600, 500), 3 * 90 * weightSum(-100, 99, -100, 99) / 40000, 1e-5);
 }
 
 TEST(FocusFactor, WindowPastTheFrameEdgeRepeatsTheEdgePixels) {
@@ -64,11 +58,6 @@ TEST(FocusLevel, ThresholdsAndSearchTable) {
   } cases[] = {{0.00009f, 0}, {0.0001f, 1}, {0.0009f, 1}, {0.001f, 2}, {0.05f, 3},
                {0.1f, 4},     {0.2f, 5},    {0.3f, 6},    {5.0f, 6}};
   for (const auto& c : cases) EXPECT_EQ(focusLevel(c.f), c.level) << c.f;
-  EXPECT_EQ(focusSearch(0).samples, 1000);
-  EXPECT_EQ(focusSearch(4).rangeUm, 50.0f);
-  EXPECT_EQ(focusSearch(9).threshold, 0.2f);
-  EXPECT_DOUBLE_EQ(FocusSweep(3, 0.0).stepUm(), -2.0);
-
   const float F[] = {1, 3, 2, 6};
   EXPECT_EQ(focusNoise(F, 1), 0.0f);
   EXPECT_EQ(focusNoise(F, 2), 2.0f);

@@ -122,23 +122,10 @@ TEST_F(ObjectiveChange, FiftyToTenXShiftsStageAndFocusTurnsTheTurretAndRewritesO
   EXPECT_DOUBLE_EQ(stageY.positionUm, 228.0 - 56.0);
   EXPECT_DOUBLE_EQ(stageZ.positionUm, 22.0 + 18.0);
   EXPECT_EQ(jogPad.jogStepUm, 10);
+  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, 10), BST_UNCHECKED);
+  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, 13), BST_CHECKED);
   EXPECT_EQ(lightSources.laserFocusOffsetUm, 0);
   EXPECT_EQ(readBytes(dataPaths.objectiveFile), "objective:4\r\nstep:192,192,192,193.5\r\n");
-}
-
-TEST_F(ObjectiveChange, EachObjectiveTicksItsOwnRadioButtonAndSetsItsJogStep) {
-  const int jogSteps[5] = {200, 100, 50, 20, 10};
-  for (int objective = 0; objective < 5; ++objective) {
-    objectiveSettings.current = objectiveSettings.previous = objective;  // as confirmed at start-up
-    selectObjective(objective);
-    for (int button = 0; button < 5; ++button) {
-      EXPECT_EQ(IsDlgButtonChecked(hMainWnd, 9 + button) == BST_CHECKED, button == objective)
-          << "objective " << objective << ", button " << 9 + button;
-    }
-    EXPECT_EQ(jogPad.jogStepUm, jogSteps[objective]) << "objective " << objective;
-  }
-  ASSERT_TRUE(sendLine("marker"));
-  EXPECT_TRUE(board().waitForReceived("marker\n")) << board().lastReceived;
 }
 
 // The scan geometry as start-up leaves it (Config.txt read, the mounted 50X

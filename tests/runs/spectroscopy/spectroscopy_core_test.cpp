@@ -8,33 +8,20 @@
 
 #include <cmath>
 #include <set>
+#include <utility>
 
 namespace {
 
-TEST(IvSweep, VoltagesOfTheThreeBranches) {
-  struct Case {
-    const char* edit;
-    float stored;
-    float step;
-    float at[6];  // points 0, N - 1, N, 3N - 1, 3N, 4N - 1
-  };
-  const Case cases[] = {
-      {"0.5", 0.5f, 0.01f, {0.0f, 0.49f, 0.5f, -0.49f, -0.5f, -0.01f}},
-      {"1", 1.0f, 0.02f, {0.0f, 0.98f, 1.0f, -0.98f, -1.0f, -0.02f}},
-      // Nothing typed: the stored 2 V is kept with the default step.
-      {"", 2.0f, 0.01f, {0.0f, 0.49f, 2.0f, 1.01f, -2.0f, -1.51f}},
-  };
-  for (const Case& c : cases) {
-    SpectroscopyRecord record;
-    record.voltageRange = 2.0f;
-    const IvRangeEdit edit = readIvRangeEdit(record, c.edit);
-    EXPECT_EQ(record.voltageRange, c.stored) << c.edit;
-    EXPECT_FLOAT_EQ(edit.step, c.step) << c.edit;
-    const int k[6] = {0, 49, 50, 149, 150, 199};
-    for (int n = 0; n < 6; ++n)
-      EXPECT_NEAR(ivSweepVoltage(k[n], record.voltageRange, edit.step, 50), c.at[n], 2e-6f) << c.edit << " " << k[n];
-  }
+TEST(IvSweep, TheRangeTypedIsClampedAndNothingTypedKeepsTheStoredRange) {
+  // The 1 V sweep itself is pinned point by point through its window; here
+  // what the edit does to it. Nothing typed: the stored 2 V with the default
+  // 0.01 V step, 50 points a branch (points 49, 50, 149, 150, 199).
   SpectroscopyRecord record;
+  record.voltageRange = 2.0f;
+  const IvRangeEdit kept = readIvRangeEdit(record, "");
+  EXPECT_EQ(record.voltageRange, 2.0f);
+  const std::pair<int, float> points[] = {{0, 0.0f}, {49, 0.49f}, {50, 2.0f}, {149, 1.01f}, {150, -2.0f}, {199, -1.51f}};
+  for (const auto& [k, v] : points) EXPECT_NEAR(ivSweepVoltage(k, record.voltageRange, kept.step, 50), v, 2e-6f) << k;
   EXPECT_EQ(readIvRangeEdit(record, "0").shown, "0.01");
   EXPECT_EQ(readIvRangeEdit(record, "25").shown, "10.00");
   EXPECT_FALSE(readIvRangeEdit(record, "abc").converted);
@@ -93,15 +80,9 @@ TEST(CurvePlot, SinglePointWidensBothRanges) {
   }
 }
 
-TEST(CurvePlot, ScalingAndZeroCurrents) {
+TEST(CurvePlot, ZeroCurrentsLieOnTheBottomEdgeAndBrokenValuesNeverCrash) {
   const float xs[] = {0.0f, 1.0f, 2.0f}, ys[] = {0.0f, 5.0f, 10.0f}, zeros[] = {0.0f, 0.0f, 0.0f};
   CurvePlot plot;
-  ASSERT_TRUE(planCurve(xs, ys, 0, 3, plot));
-  const int expected[3][2] = {{10, 310}, {210, 160}, {410, 10}};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(plot.points[static_cast<size_t>(i)].x, expected[i][0]);
-    EXPECT_EQ(plot.points[static_cast<size_t>(i)].y, expected[i][1]);
-  }
   ASSERT_TRUE(planCurve(xs, zeros, 1, 3, plot));
   EXPECT_EQ(plot.axisLabels[3].text, "0.000     ");
   EXPECT_EQ(plot.axisLabels[4].text, "0.100     ");
@@ -111,11 +92,6 @@ TEST(CurvePlot, ScalingAndZeroCurrents) {
   const float broken[] = {std::nanf(""), 1.0f};
   EXPECT_TRUE(planCurve(xs, broken, 0, 2, plot));  // drawn somewhere, never a crash
   EXPECT_FALSE(planCurve(xs, ys, 2, 2, plot));
-
-  int toggle = 1;
-  EXPECT_EQ(nextCurveColour(toggle), 0xFF0000u);
-  EXPECT_EQ(nextCurveColour(toggle), 0x0000FFu);
-  EXPECT_EQ(nextCurveColour(toggle), 0xFF0000u);
 }
 
 }  // namespace
