@@ -56,14 +56,16 @@ const Step session[] = {
     {"-2.50000E-06,+1.000000E+00,+9.91E+37\n", nullptr, 0, 0, 0, [] { return readWith(3); }, -2.5,
      "ibwrt 7 6 \":READ?\"\nibrd 7 100\n", ""},
     {"\v1.23456E-07", nullptr, 0, 0, 0, [] { return readWith(3); }, 0, "ibwrt 7 6 \":READ?\"\nibrd 7 100\n", ""},
-    {nullptr, nullptr, 0, 0, 0, [] { return (closeGpibSourcemeter(), 0.0); }, 0, "ibwrt 7 9 \":OUTP OFF\"\nibonl 7 0\n", ""},
+    {nullptr, nullptr, 0, 0, 0, [] { return (closeGpibSourcemeter(), 0.0); }, 0,
+     "ibwrt 7 9 \":OUTP OFF\"\nibonl 7 0\n", ""},
     // A failed ibdev is reported once, its descriptor taken offline, and
     // nothing else is tried.
     {nullptr, "ibdev", gpibErr, 7, 3, [] { return double(openGpibSourcemeter(18)); }, 0,
      "ibdev 0 18 0 13 1 0\nibonl -1 0\n", noBoard},
     {nullptr, "ibdev", gpibErr, 7, 3, [] { return double(openGpibMultimeter(18)); }, 0,
      "ibdev 0 18 0 13 1 0\nibonl -1 0\n", noBoard},
-    {nullptr, nullptr, 0, 0, 0, [] { return double(openGpibSourcemeter(18)); }, 1, "ibdev 0 18 0 13 1 0\nibclr 7\n", ""},
+    {nullptr, nullptr, 0, 0, 0, [] { return double(openGpibSourcemeter(18)); }, 1, "ibdev 0 18 0 13 1 0\nibclr 7\n",
+     ""},
     // A reply that never comes reads zero and takes the meter offline.
     {"1.0E-06\n", "ibrd", gpibErr | gpibTimo, 6, 0, [] { return readWith(3); }, 0,
      "ibwrt 7 6 \":READ?\"\nibrd 7 100\nibonl 7 0\n",

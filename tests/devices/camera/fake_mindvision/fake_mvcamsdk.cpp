@@ -248,9 +248,7 @@ FAKE_EXPORT int fake_mv_log(char* buffer, int size) { return calls.copy(buffer, 
 
 FAKE_EXPORT void fake_mv_clear_log() { calls.clear(); }
 
-FAKE_EXPORT int fake_mv_held() {
-  return static_cast<int>(state().allocations.size()) + (state().lent ? 1 : 0);
-}
+FAKE_EXPORT int fake_mv_held() { return static_cast<int>(state().allocations.size()) + (state().lent ? 1 : 0); }
 
 FAKE_EXPORT int fake_mv_open_handle() { return state().openHandle; }
 

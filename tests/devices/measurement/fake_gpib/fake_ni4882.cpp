@@ -192,10 +192,7 @@ FAKE_EXPORT void fake_gpib_add_reply(const char* bytes, int length) {
 
 // Reads that find no queued reply ask this function (in the caller's
 // thread) for theirs; null answers nothing. Cleared by the reset.
-FAKE_EXPORT void fake_gpib_set_reply_source(ReplySource source) {
-  Guard guard;
-  replySource = source;
-}
+FAKE_EXPORT void fake_gpib_set_reply_source(ReplySource source) { Guard guard; replySource = source; }
 
 // The next call of this function ends with this status, error code and count
 // (ibdev then returns -1, ibrd delivers nothing).
@@ -217,14 +214,8 @@ FAKE_EXPORT void fake_gpib_fault(const char* function, int atCall, unsigned long
 
 // Every logged call is also handed to the watcher (null: none); see
 // fakes::CallLog::Watcher.
-FAKE_EXPORT void fake_gpib_watch(fakes::CallLog::Watcher watcher) {
-  Guard guard;
-  calls.watch(watcher);
-}
+FAKE_EXPORT void fake_gpib_watch(fakes::CallLog::Watcher watcher) { Guard guard; calls.watch(watcher); }
 
 // The calls so far, one a line; returns the length of the whole log, which
 // fits when it is below size.
-FAKE_EXPORT int fake_gpib_log(char* buffer, int size) {
-  Guard guard;
-  return calls.copy(buffer, size);
-}
+FAKE_EXPORT int fake_gpib_log(char* buffer, int size) { Guard guard; return calls.copy(buffer, size); }

@@ -336,23 +336,14 @@ FAKE_EXPORT void fake_usb_reset() {
 
 // mode 1: the call at "Object.position" fails (E_FAIL); 2: it succeeds but
 // hands out no interface. "Driver.root" with 2: the root interface is refused.
-FAKE_EXPORT void fake_usb_set_mode(const char* call, int mode) {
-  Guard guard;
-  modes[call] = mode;
-}
+FAKE_EXPORT void fake_usb_set_mode(const char* call, int mode) { Guard guard; modes[call] = mode; }
 
 // The text the next fetches of a reading return.
-FAKE_EXPORT void fake_usb_set_reading(const wchar_t* text) {
-  Guard guard;
-  reading = text;
-}
+FAKE_EXPORT void fake_usb_set_reading(const wchar_t* text) { Guard guard; reading = text; }
 
 // From the next source voltage on, readings are that voltage over ohms, as
 // through a resistor on the output; 0 goes back to the set reading.
-FAKE_EXPORT void fake_usb_set_resistance(double ohms) {
-  Guard guard;
-  resistanceOhms = ohms;
-}
+FAKE_EXPORT void fake_usb_set_resistance(double ohms) { Guard guard; resistanceOhms = ohms; }
 
 // The instrument fails in the middle of a run: from the atCall-th next call
 // at "Object.position" on, that call and every later call returns this
@@ -365,17 +356,11 @@ FAKE_EXPORT void fake_usb_fault(const char* call, int atCall, long result) {
 
 // Fetched readings are written by this function (in the calling thread,
 // under the fake's lock) instead of the set reading; null: the set reading.
-FAKE_EXPORT void fake_usb_set_reading_source(ReadingSource source) {
-  Guard guard;
-  readingSource = source;
-}
+FAKE_EXPORT void fake_usb_set_reading_source(ReadingSource source) { Guard guard; readingSource = source; }
 
 // Every logged call is also handed to the watcher (null: none); see
 // fakes::CallLog::Watcher.
-FAKE_EXPORT void fake_usb_watch(fakes::CallLog::Watcher watcher) {
-  Guard guard;
-  calls.watch(watcher);
-}
+FAKE_EXPORT void fake_usb_watch(fakes::CallLog::Watcher watcher) { Guard guard; calls.watch(watcher); }
 
 // References the program holds on the fake's objects now.
 FAKE_EXPORT int fake_usb_references() {
@@ -387,7 +372,4 @@ FAKE_EXPORT int fake_usb_references() {
 
 // The calls so far, one a line; returns the length of the whole log, which
 // fits when it is below size.
-FAKE_EXPORT int fake_usb_log(char* buffer, int size) {
-  Guard guard;
-  return calls.copy(buffer, size);
-}
+FAKE_EXPORT int fake_usb_log(char* buffer, int size) { Guard guard; return calls.copy(buffer, size); }
