@@ -31,7 +31,6 @@ PylonDevice const theDevice = &deviceTag;
 
 struct Feature {
   bool writable = true;
-  bool readable = true;
   long long value = 0;
   long long minimum = 0;
   long long maximum = 0;
@@ -63,7 +62,6 @@ struct State {
   int xAxis = 0, yAxis = 1;  // the stage controllers whose position colours the stage-colour scene
   std::map<std::string, Feature> features;
   std::string failing;  // an entry point, or a feature whose writes are refused
-  unsigned lastTimeoutMs = 0;
   int grabs = 0;
   fakes::ChosenCall framesStop;  // frames stop from this grab on
 };
@@ -89,22 +87,22 @@ void defaultFeatures(State& s, int regionKind, int sfncMajor) {
                            "AutoTargetBrightness", "AutoTargetValue"}) {
     s.features[name] = Feature{};
   }
-  s.features["OffsetX"] = {true, true, 8, 0, 16};
-  s.features["OffsetY"] = {true, true, 8, 2, 16};
-  s.features["Width"] = {true, true, 640, 64, 2464};
-  s.features["Height"] = {true, true, 480, 64, 2056};
+  s.features["OffsetX"] = {true, 8, 0, 16};
+  s.features["OffsetY"] = {true, 8, 2, 16};
+  s.features["Width"] = {true, 640, 64, 2464};
+  s.features["Height"] = {true, 480, 64, 2056};
   const char* prefix = regionKind == 1 ? "AutoFunctionROI" : regionKind == 2 ? "AutoFunctionAOI" : nullptr;
   if (prefix) {
     const std::string p = prefix;
     s.features[p + "Selector"] = Feature{};
-    s.features[p + "OffsetX"] = {true, true, 4, 0, 8};
-    s.features[p + "OffsetY"] = {true, true, 4, 0, 8};
-    s.features[p + "Width"] = {true, true, 100, 16, 2464};
-    s.features[p + "Height"] = {true, true, 100, 16, 2056};
+    s.features[p + "OffsetX"] = {true, 4, 0, 8};
+    s.features[p + "OffsetY"] = {true, 4, 0, 8};
+    s.features[p + "Width"] = {true, 100, 16, 2464};
+    s.features[p + "Height"] = {true, 100, 16, 2056};
     s.features[p + "UseBrightness"] = Feature{};
     s.features[p + "UseWhiteBalance"] = Feature{};
   }
-  if (sfncMajor > 0) s.features["DeviceSFNCVersionMajor"] = {false, true, sfncMajor, sfncMajor, sfncMajor};
+  if (sfncMajor > 0) s.features["DeviceSFNCVersionMajor"] = {false, sfncMajor, sfncMajor, sfncMajor};
 }
 
 bool refused(const char* entry) { return state().failing == entry; }
@@ -125,7 +123,7 @@ PylonResult write(PylonDevice device, const char* name, const std::string& value
 
 PylonResult readInteger(PylonDevice device, const char* name, long long Feature::*field, std::int64_t* value) {
   const Feature* f = feature(device, name);
-  if (!f || !f->readable) return failure;
+  if (!f) return failure;
   *value = f->*field;
   return 0;
 }
@@ -240,7 +238,6 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device
   State& s = state();
   if (device != theDevice || !s.open || channel != 0) return failure;
   ++s.grabs;
-  s.lastTimeoutMs = timeoutMs;
   char outcome = 'F';
   if (!s.script.empty()) {
     outcome = s.script.front();
@@ -275,7 +272,7 @@ FAKE_EXPORT bool PYLON_CALL PylonDeviceFeatureIsWritable(PylonDevice device, con
 }
 
 FAKE_EXPORT bool PYLON_CALL PylonDeviceFeatureIsReadable(PylonDevice device, const char* name) {
-  return feature(device, name) && feature(device, name)->readable;
+  return feature(device, name) != nullptr;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceFeatureFromString(PylonDevice device, const char* name,
