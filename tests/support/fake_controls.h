@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 namespace fakes {
@@ -13,6 +14,38 @@ namespace fakes {
 template <typename Function>
 void bindControl(HMODULE module, const char* name, Function& target) {
   target = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// The controls of a fake: `Controls` holds nothing but function pointers,
+// one for each export prefix + name, in that order. All stay null when the
+// module is not the fake.
+template <typename Controls, std::size_t N>
+Controls bindControls(HMODULE module, const char* prefix, const char* const (&names)[N]) {
+  static_assert(sizeof(Controls) == N * sizeof(void*), "one name for each control");
+  void* bound[N] = {};
+  for (std::size_t i = 0; module && i < N; ++i) {
+    bound[i] = reinterpret_cast<void*>(GetProcAddress(module, (std::string(prefix) + names[i]).c_str()));
+  }
+  Controls controls;
+  std::memcpy(static_cast<void*>(&controls), bound, sizeof bound);
+  return controls;
+}
+
+// The library beside the program, loaded if it is not yet.
+inline HMODULE library(const char* name) {
+  const HMODULE loaded = GetModuleHandleA(name);
+  return loaded ? loaded : LoadLibraryA(name);
+}
+
+// True when every control was found.
+template <typename Controls>
+bool allBound(const Controls& controls) {
+  void* bound[sizeof(Controls) / sizeof(void*)];
+  std::memcpy(bound, static_cast<const void*>(&controls), sizeof bound);
+  for (void* control : bound) {
+    if (!control) return false;
+  }
+  return true;
 }
 
 // The whole log of a fake whose log export copies it into a buffer of the

@@ -15,7 +15,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cctype>
 #include <cstring>
+#include <string>
 #include <source_location>
 
 namespace fakes {
@@ -28,7 +30,7 @@ class CrashPoint {
   // "ximc_result_t command_move(ximc_device_t, int, int)".
   void check(const char* signature) {
     if (!read_) readEnvironment();
-    if (!names(signature, chosen_.name().c_str()) || !chosen_.count()) return;
+    if (chosen_.name().empty() || nameIn(signature) != chosen_.name() || !chosen_.count()) return;
     static volatile std::uintptr_t nowhere = 16;
     *reinterpret_cast<volatile int*>(nowhere) = 0;
   }
@@ -45,18 +47,12 @@ class CrashPoint {
     }
   }
 
-  static bool isNamePart(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
-  }
-
-  // The name stands in the signature as a whole word followed by "(".
-  static bool names(const char* signature, const char* name) {
-    const std::size_t length = std::strlen(name);
-    if (length == 0) return false;
-    for (const char* at = std::strstr(signature, name); at; at = std::strstr(at + 1, name)) {
-      if ((at == signature || !isNamePart(at[-1])) && at[length] == '(') return true;
-    }
-    return false;
+  // The entry point's name: the word just before the first "(".
+  static std::string nameIn(const char* signature) {
+    const char* open = std::strchr(signature, '(');
+    const char* start = open ? open : signature;
+    while (start > signature && (std::isalnum(static_cast<unsigned char>(start[-1])) || start[-1] == '_')) --start;
+    return std::string(start, open ? open : start);
   }
 
   const char* variable_;

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace fakes {
 
@@ -43,7 +42,7 @@ class CallLog {
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    calls_.emplace_back(text);
+    calls_.append(text).push_back('\n');
     if (watcher_) watcher_(text);
     char path[MAX_PATH];
     const DWORD length = GetEnvironmentVariableA(fileVariable_, path, sizeof path);
@@ -59,19 +58,17 @@ class CallLog {
   // Copies the log (one call a line) into buffer, cut to fit, and returns its
   // whole length.
   int copy(char* buffer, int size) const {
-    std::string all;
-    for (const std::string& call : calls_) all += call + "\n";
     if (buffer && size > 0) {
-      const size_t n = std::min(all.size(), static_cast<size_t>(size - 1));
-      std::memcpy(buffer, all.data(), n);
+      const size_t n = std::min(calls_.size(), static_cast<size_t>(size - 1));
+      std::memcpy(buffer, calls_.data(), n);
       buffer[n] = '\0';
     }
-    return static_cast<int>(all.size());
+    return static_cast<int>(calls_.size());
   }
 
  private:
   const char* fileVariable_;
-  std::vector<std::string> calls_;
+  std::string calls_;  // one call a line
   Watcher watcher_ = nullptr;
 };
 

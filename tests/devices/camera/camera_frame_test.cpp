@@ -39,7 +39,7 @@ std::vector<std::uint8_t> referenceBayer(const std::vector<std::uint8_t>& raw, i
   return out;
 }
 
-TEST(BayerConversion, SmallMosaicByteForByte) {
+TEST(BayerConversion, SmallMosaicAndTestPatternByteForByte) {
   // 4 x 4 mosaic, rows top to bottom: R G R G / G B G B / ...
   const std::vector<std::uint8_t> raw = {
       10, 20, 30, 40,     //
@@ -56,10 +56,12 @@ TEST(BayerConversion, SmallMosaicByteForByte) {
   };
   EXPECT_EQ(frame, expected);
 
-  std::fill(frame.begin(), frame.end(), 0xEE);
-  convertBayerToFrame(raw.data(), 4, 4, 1, frame.data());
-  EXPECT_EQ(pixelAt(frame, 0, 0, 2, 2), (Bgr{70, 0, 0, 0xEE})) << "blue only keeps blue";
-  EXPECT_EQ(pixelAt(frame, 1, 1, 2, 2), (Bgr{250, 0, 0, 0xEE}));
+  // The test pattern on a 4 x 4 grid at phase 3. yTop 1 (row 2) first in
+  // memory: red (2+3)%127 = 5; yTop 0: red 3. Columns c = 0, 2: green
+  // (3 + 3) / 2 = 3, (5 + 7) / 2 = 6.
+  std::vector<std::uint8_t> pattern(4 * 4, 0);
+  drawTestPattern(pattern.data(), 4, 4, 3);
+  EXPECT_EQ(pattern, (std::vector<std::uint8_t>{2, 3, 5, 0, 4, 6, 5, 0, 0, 3, 3, 0, 2, 6, 3, 0}));
 }
 
 TEST(BayerConversion, EveryPathMatchesThePixelByPixelDescription) {
@@ -119,16 +121,6 @@ TEST(TestPattern, WholeFrameByteForByteAtSeveralPhasesOnEveryPath) {
       }
     }
   }
-}
-
-TEST(TestPattern, SmallGridByteForByte) {
-  std::vector<std::uint8_t> frame(4 * 4, 0);
-  drawTestPattern(frame.data(), 4, 4, 3);
-  // yTop 1 (row 2) first in memory: red (2+3)%127 = 5; yTop 0: red 3.
-  // Columns c = 0, 2: green (3 + 3) / 2 = 3, (5 + 7) / 2 = 6.
-  const std::vector<std::uint8_t> expected = {2, 3, 5, 0, 4, 6, 5, 0,   //
-                                              0, 3, 3, 0, 2, 6, 3, 0};
-  EXPECT_EQ(frame, expected);
 }
 
 }  // namespace

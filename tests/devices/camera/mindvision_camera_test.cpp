@@ -21,26 +21,22 @@
 
 namespace {
 
-constexpr int cropLeft = 75;
-
-std::string hex(HWND window) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
-  return text;
-}
+const FakeMindVision& fake() { return fakeMindVision(); }
 
 // What a connection asks of the SDK after CameraSdkInit, the camera opened
-// as `handle`, both buffers allocated.
+// as `handle`: the work buffer is the largest picture (2048 x 1536 x 4), the
+// snapshot buffer 1920 x 1200 x 4.
 std::string connectionCalls(int handle) {
   const std::string h = std::to_string(handle);
-  return "CameraEnumerateDevice 10\nCameraInit camera0 -1 -1\nCameraGetCapability " + h + "\nCameraAlignMalloc " +
-         std::to_string(fakeMaxWidth * fakeMaxHeight * 4) + " 16\nCameraAlignMalloc 9216000 16\nCameraDisplayInit " +
-         h + " " + hex(hMainWnd) + "\nCameraPlay " + h + "\n";
+  char window[32];
+  std::snprintf(window, sizeof window, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hMainWnd)));
+  return "CameraEnumerateDevice 10\nCameraInit camera0 -1 -1\nCameraGetCapability " + h +
+         "\nCameraAlignMalloc 12582912 16\nCameraAlignMalloc 9216000 16\nCameraDisplayInit " + h + " " + window +
+         "\nCameraPlay " + h + "\n";
 }
 
 std::string releaseCalls(int handle) {
-  return "CameraUnInit " + std::to_string(handle) + "\nCameraAlignFree " +
-         std::to_string(fakeMaxWidth * fakeMaxHeight * 4) + "\nCameraAlignFree 9216000\n";
+  return "CameraUnInit " + std::to_string(handle) + "\nCameraAlignFree 12582912\nCameraAlignFree 9216000\n";
 }
 
 // The frame the fake's snapshot of the given red must give: 1028 rows of
@@ -49,7 +45,7 @@ std::vector<std::uint8_t> expectedFrame(int red) {
   std::vector<std::uint8_t> frame(frameBytes);
   for (int r = 0; r < frameHeightPx; ++r) {
     for (int x = 0; x < frameWidthPx; ++x) {
-      const COLORREF c = fakeSnapColour(x + cropLeft, r, red);
+      const COLORREF c = fakeSnapColour(x + 75, r, red);
       std::uint8_t* p = &frame[(std::size_t(r) * frameWidthPx + x) * 4];
       p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c), p[3] = 0xFF;
     }
@@ -77,21 +73,18 @@ class MindVisionCamera : public ::testing::Test {
     camera.shutDown();
   }
 
-  static const FakeMindVision& fake() { return fakeMindVision(); }
-
   // The message boxes shown so far, "title | text" each.
   std::string boxes() {
     std::lock_guard<std::mutex> hold(boxesLock);
     return shown;
   }
 
-  // Lets live video's timer run until the condition holds (false after 20 s).
-  template <typename Condition>
-  static bool videoRunsUntil(Condition condition) {
-    const ULONGLONG deadline = GetTickCount64() + 20000;
-    while (!condition()) {
+  // Lets live video's timer run until `snaps` more snapshots were asked for
+  // (false after 20 s).
+  static bool videoSnaps(int snaps) {
+    const int until = fake().snaps() + snaps;
+    for (const ULONGLONG deadline = GetTickCount64() + 20000; fake().snaps() < until; pumpMessages(20)) {
       if (GetTickCount64() > deadline) return false;
-      pumpMessages(20);
     }
     return true;
   }
@@ -106,9 +99,8 @@ class MindVisionCamera : public ::testing::Test {
   }};
 };
 
-TEST_F(MindVisionCamera, ConnectsSnapsAndGivesEverythingBackInTheSdksOrder) {
+TEST_F(MindVisionCamera, ConnectsSnapsCropsAndGivesEverythingBackInTheSdksOrder) {
   EXPECT_EQ(camera.init(), 1);
-  EXPECT_EQ(camera.connected, 1);
   EXPECT_EQ(fake().sdkInits(), 1) << "the SDK is initialised once, before any other call";
   const std::string log = fake().calls();
   const int handle = fake().openHandle();
@@ -120,11 +112,26 @@ TEST_F(MindVisionCamera, ConnectsSnapsAndGivesEverythingBackInTheSdksOrder) {
   EXPECT_EQ(camera.configure(CameraSetup::Auto), 1);
   EXPECT_EQ(fake().calls(), "") << "nothing to set up on this camera";
 
-  camera.grab(1);
+  fake().setRed(90);
+  cameraAperture = 0;  // no spot circle over the checked pixels
+  videoTick(videoTimerId);
   const std::string h = std::to_string(handle);
   EXPECT_EQ(fake().calls(), "CameraSetResolutionForSnap " + h + " 255\nCameraSnapToBuffer " + h +
                                 " 1000\nCameraImageProcessEx " + h + " raw 9216000 0x02000000 0\n"
                                 "CameraReleaseImageBuffer " + h + " raw\n");
+  EXPECT_TRUE(frameIs(expectedFrame(90)));
+
+  // The crop reaches the screen and the saved picture, top row first.
+  saveCameraImageCommand();
+  const int number = cameraImageCount - 1;  // after those other test programs took this minute
+  Picture saved(std::wstring(dataPaths.measurementFolder) + L"\\camera(" + std::to_wstring(number) + L").jpg");
+  ASSERT_TRUE(saved.loaded());
+  EXPECT_EQ(saved.width(), 1232u);
+  for (const POINT& p : {POINT{0, 0}, POINT{1231, 0}, POINT{0, 1027}, POINT{1231, 1027}, POINT{600, 400}}) {
+    const COLORREF snapshot = fakeSnapColour(p.x + 75, frameHeightPx - 1 - p.y, 90);
+    EXPECT_EQ(screenPixel(p.x, p.y), snapshot) << p.x << "," << p.y;
+    EXPECT_EQ(saved.at(p.x, p.y), snapshot) << p.x << "," << p.y;
+  }
 
   fake().clearLog();
   camera.shutDown();
@@ -132,27 +139,6 @@ TEST_F(MindVisionCamera, ConnectsSnapsAndGivesEverythingBackInTheSdksOrder) {
   EXPECT_EQ(fake().held(), 0);
   EXPECT_EQ(fake().openHandle(), 0);
   EXPECT_EQ(boxes(), "");
-}
-
-TEST_F(MindVisionCamera, TheCropReachesTheScreenAndTheSavedPicture) {
-  ASSERT_EQ(camera.init(), 1);
-  fake().setRed(90);
-  cameraAperture = 0;  // no spot circle over the checked pixels
-  videoTick(videoTimerId);
-  EXPECT_TRUE(frameIs(expectedFrame(90)));
-
-  saveCameraImageCommand();
-  // The number after those taken already (by other test programs this minute).
-  const int number = cameraImageCount - 1;
-  Picture saved(std::wstring(dataPaths.measurementFolder) + L"\\camera(" + std::to_wstring(number) + L").jpg");
-  ASSERT_TRUE(saved.loaded());
-  EXPECT_EQ(saved.width(), 1232u);
-  const POINT checked[] = {{0, 0}, {1231, 0}, {0, 1027}, {1231, 1027}, {600, 400}};
-  for (const POINT& p : checked) {
-    const COLORREF snapshot = fakeSnapColour(p.x + cropLeft, frameHeightPx - 1 - p.y, 90);
-    EXPECT_EQ(screenPixel(p.x, p.y), snapshot) << p.x << "," << p.y;
-    EXPECT_EQ(saved.at(p.x, p.y), snapshot) << p.x << "," << p.y;
-  }
 }
 
 TEST_F(MindVisionCamera, EachFailedConnectionSaysSoOnceAndLeavesTheTestPattern) {
@@ -201,23 +187,21 @@ TEST_F(MindVisionCamera, EachFailedConnectionSaysSoOnceAndLeavesTheTestPattern) 
 TEST_F(MindVisionCamera, FailedSnapshotsKeepThePictureAndSaySoOncePerRunOfFailures) {
   ASSERT_EQ(camera.init(), 1);
   camera.grab(1);
-  const std::vector<std::uint8_t> previous = expectedFrame(200);
+  const std::vector<std::uint8_t> previous = expectedFrame(200), fresh = expectedFrame(10);
   ASSERT_TRUE(frameIs(previous));
   const std::string failed = "Error Code: | CameraSnapToBuffer failed!\n";
   fake().setRed(10);
   fake().fail("CameraSnapToBuffer", 1, 0);
   videoControl(1);  // the real 100 ms timer, which also fires while a box is up
-  int snaps = fake().snaps();
-  EXPECT_TRUE(videoRunsUntil([&] { return fake().snaps() >= snaps + 5; }));
+  EXPECT_TRUE(videoSnaps(5));
   EXPECT_EQ(boxes(), failed);
   EXPECT_TRUE(frameIs(previous));
 
   fake().fail("", 0, 0);
-  const std::vector<std::uint8_t> fresh = expectedFrame(10);
-  EXPECT_TRUE(videoRunsUntil([&] { return frameIs(fresh); }));
+  EXPECT_TRUE(videoSnaps(2));
+  EXPECT_TRUE(frameIs(fresh));
   fake().fail("CameraSnapToBuffer", 1, 0);
-  snaps = fake().snaps();
-  EXPECT_TRUE(videoRunsUntil([&] { return fake().snaps() >= snaps + 5; }));
+  EXPECT_TRUE(videoSnaps(5));
   EXPECT_EQ(boxes(), failed + failed) << "a new run of failures is told again";
   EXPECT_TRUE(frameIs(fresh));
   EXPECT_EQ(camera.connected, 1);
@@ -234,12 +218,9 @@ TEST_F(MindVisionCamera, ASecondCameraInitializeInTheDialogReopensTheCamera) {
   ASSERT_TRUE(ui::pressButton(dialog, IDC_CAMERA_INIT));
   EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_CAMERA_CONNECTED), BST_CHECKED);
   DestroyWindow(dialog);
-  const int second = fake().openHandle();
-  EXPECT_EQ(fake().calls(), releaseCalls(first) + connectionCalls(second));
+  EXPECT_EQ(fake().calls(), releaseCalls(first) + connectionCalls(fake().openHandle()));
   EXPECT_EQ(boxes(), "");
   EXPECT_EQ(fake().held(), 2);
-  camera.grab(1);
-  EXPECT_TRUE(frameIs(expectedFrame(200)));
 }
 
 }  // namespace

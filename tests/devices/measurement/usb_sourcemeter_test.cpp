@@ -19,39 +19,20 @@ namespace {
 // The fake lies beside the test program.
 std::wstring fakeDllPath() {
   wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1) + L"fake_keithley2450.dll";
+  const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return program.substr(0, program.find_last_of(L"\\/") + 1) + L"fake_keithley2450.dll";
 }
 
 const FakeKeithley& fake() { return fakeKeithley(fakeDllPath()); }
 
-const char* const openCalls =
-    "CreateInstance\n"
-    "Driver.6(\"USB0::0x05E6::0x2450::04437886::INSTR\", -1, 0, \"\")\n"
-    "Driver.10\n"
-    "Acquire.3\n"
-    "Driver.17\n"
-    "DirectIO.5(\"*CLS\")\n"
-    "Driver.4\n"
-    "Identity.6\n";
+const std::string openCalls =
+    "CreateInstance\nDriver.6(\"USB0::0x05E6::0x2450::04437886::INSTR\", -1, 0, \"\")\nDriver.10\nAcquire.3\n"
+    "Driver.17\nDirectIO.5(\"*CLS\")\nDriver.4\nIdentity.6\n";
 
 std::string configureCalls(const char* bias, const char* limit) {
-  return std::string(
-             "Driver.9\n"
-             "Driver.12\n"
-             "Measure.9\n"
-             "Source.17(\"OutputChannel1\")\n"
-             "Driver.12\n"
-             "Measure.8\n"
-             "Driver.16\n"
-             "Driver.10\n"
-             "Driver.17\n"
-             "MeasConfig.31(0)\n"
-             "MeasConfig.33(0, -1)\n"
-             "Source.28(1)\n"
-             "Source.22(1, 0)\n"
-             "Source.26(1, ") +
+  return std::string("Driver.9\nDriver.12\nMeasure.9\nSource.17(\"OutputChannel1\")\nDriver.12\nMeasure.8\n"
+                     "Driver.16\nDriver.10\nDriver.17\nMeasConfig.31(0)\nMeasConfig.33(0, -1)\nSource.28(1)\n"
+                     "Source.22(1, 0)\nSource.26(1, ") +
          bias + ")\nSource.39(" + limit + ")\nOutput.12(1)\n";
 }
 
@@ -62,11 +43,11 @@ class UsbSourcemeter : public ::testing::Test {
     ASSERT_TRUE(fake().complete()) << "fake_keithley2450.dll is not beside the test program";
     fake().reset();
     usbCurrentLimit = 1e-5f;
+    currentEquipment = 4;
   }
   void TearDown() override {
     closeUsbSourcemeter();
     unregisterFakeKeithley();
-    currentEquipment = 4;
   }
 
   int open(float bias) {
@@ -78,51 +59,38 @@ class UsbSourcemeter : public ::testing::Test {
   std::string printed;
 };
 
-TEST_F(UsbSourcemeter, OpeningInitializesTheDriverAndConfiguresWithTheCarriedLimit) {
+TEST_F(UsbSourcemeter, ASessionConnectsConfiguresReadsAndLetsGoOfTheDriver) {
   EXPECT_EQ(open(0.0f), 1);
   EXPECT_EQ(fake().calls(), openCalls + configureCalls("0", "1e-05"));
   EXPECT_EQ(printed, "Instrument Manufacturer: KEITHLEY INSTRUMENTS\n");
 
-  // A configuration's limit is the one the next connection uses.
-  fake().reset();
-  configureUsbSourcemeter(0.25f, 0.0001f);
-  EXPECT_EQ(fake().calls(), configureCalls("0.25", "0.0001"));
-  EXPECT_FLOAT_EQ(usbCurrentLimit, 0.0001f);
-  fake().reset();
-  EXPECT_EQ(open(0.5f), 1);
-  EXPECT_EQ(fake().calls(), openCalls + configureCalls("0.5", "0.0001"));
-}
-
-TEST_F(UsbSourcemeter, AReadingIsOneTriggeredMeasurementFetchedAsText) {
-  ASSERT_EQ(open(0.0f), 1);
+  // A reading is one triggered measurement fetched as text.
   const struct {
     const wchar_t* text;
     float microamperes;
-  } cases[] = {{L"-1.234E-06", -1.234f}, {L"+1.23456E-07\n", 0.123456f}, {L"NO READING", 0.0f}};
-  currentEquipment = 4;
-  for (const auto& c : cases) {
+  } readings[] = {{L"-1.234E-06", -1.234f}, {L"+1.23456E-07\n", 0.123456f}, {L"NO READING", 0.0f}};
+  for (const auto& r : readings) {
     fake().reset();
-    fake().setReading(c.text);
-    EXPECT_NEAR(readCurrent(), c.microamperes, 1e-6);
-    EXPECT_EQ(fake().calls(),
-              "Acquire.12(1, 0, \"defbuffer1\")\n"
-              "Acquire.4\n"
-              "DirectIO.5(\"*WAI\")\n"
-              "Data.4(1, 1, \"defbuffer1\", \"READ\")\n");
+    fake().setReading(r.text);
+    EXPECT_NEAR(readCurrent(), r.microamperes, 1e-6);
+    EXPECT_EQ(fake().calls(), "Acquire.12(1, 0, \"defbuffer1\")\nAcquire.4\nDirectIO.5(\"*WAI\")\n"
+                              "Data.4(1, 1, \"defbuffer1\", \"READ\")\n");
   }
   fake().setReading(L"-1.234E-06");
   fake().setMode("Data.4", fakeCallFails);
-  EXPECT_EQ(readUsbSourcemeter(), 0.0f);
-}
+  EXPECT_EQ(readUsbSourcemeter(), 0.0f) << "a failed fetch reads nothing";
 
-TEST_F(UsbSourcemeter, ClosingSwitchesTheOutputOffClosesTheSessionAndLetsGoOfTheDriver) {
-  ASSERT_EQ(open(0.0f), 1);
+  // A configuration's limit is the one the next connection uses; closing
+  // switches the output off, closes the session and releases every interface.
   fake().reset();
-  configureUsbSourcemeter(0.0f, 0.0001f);
+  configureUsbSourcemeter(0.25f, 0.0001f);
   closeUsbSourcemeter();
-  EXPECT_EQ(fake().calls(), configureCalls("0", "0.0001") + "Output.12(0)\nDriver.8\n");
-  EXPECT_EQ(fake().references(), 0) << "every interface released";
+  EXPECT_EQ(fake().calls(), configureCalls("0.25", "0.0001") + "Output.12(0)\nDriver.8\n");
+  EXPECT_EQ(fake().references(), 0);
   EXPECT_EQ(readUsbSourcemeter(), 0.0f) << "a read after closing reads nothing";
+  fake().reset();
+  EXPECT_EQ(open(0.5f), 1);
+  EXPECT_EQ(fake().calls(), openCalls + configureCalls("0.5", "0.0001"));
 }
 
 // A configuration that fails where the driver hands out the output keeps
@@ -159,7 +127,7 @@ TEST_F(UsbSourcemeter, TheWatchdogSwitchesTheOutputOffFromItsOwnThread) {
   liftOutputLatch();
 }
 
-TEST_F(UsbSourcemeter, AFailureAtAnyStepOfTheConnectionGivesZero) {
+TEST_F(UsbSourcemeter, AFailureAtAnyStepOfTheConnectionGivesZeroAndNoDriverConnectsNothing) {
   const struct {
     const char* call;
     int mode;
@@ -181,16 +149,13 @@ TEST_F(UsbSourcemeter, AFailureAtAnyStepOfTheConnectionGivesZero) {
     EXPECT_EQ(open(0.0f), c.opened) << c.call << " mode " << c.mode;
     closeUsbSourcemeter();
   }
-}
-
-TEST_F(UsbSourcemeter, WithoutTheDriverNothingConnectsAndNothingCrashes) {
   unregisterFakeKeithley();
   fake().reset();
   EXPECT_EQ(open(0.0f), 0);
-  EXPECT_EQ(fake().calls(), "");
   configureUsbSourcemeter(0.5f, 0.0001f);
   EXPECT_EQ(readUsbSourcemeter(), 0.0f);
   closeUsbSourcemeter();
+  EXPECT_EQ(fake().calls(), "");
 }
 
 }  // namespace

@@ -33,28 +33,13 @@ struct FakeMindVision {
   int (*snaps)();    // snapshots asked for
   int (*sdkInits)();
 
-  bool complete() const {
-    return reset && setRed && fail && log && clearLog && held && openHandle && snaps && sdkInits;
-  }
+  bool complete() const { return fakes::allBound(*this); }
   std::string calls() const { return fakes::readLog(log); }
 };
 
 inline const FakeMindVision& fakeMindVision() {
-  static const FakeMindVision fake = [] {
-    FakeMindVision f = {};
-    HMODULE module = GetModuleHandleA("MVCAMSDK_X64.dll");
-    if (!module) module = LoadLibraryA("MVCAMSDK_X64.dll");
-    if (!module) return f;
-    fakes::bindControl(module, "fake_mv_reset", f.reset);
-    fakes::bindControl(module, "fake_mv_set_red", f.setRed);
-    fakes::bindControl(module, "fake_mv_fail", f.fail);
-    fakes::bindControl(module, "fake_mv_log", f.log);
-    fakes::bindControl(module, "fake_mv_clear_log", f.clearLog);
-    fakes::bindControl(module, "fake_mv_held", f.held);
-    fakes::bindControl(module, "fake_mv_open_handle", f.openHandle);
-    fakes::bindControl(module, "fake_mv_snaps", f.snaps);
-    fakes::bindControl(module, "fake_mv_sdk_inits", f.sdkInits);
-    return f;
-  }();
+  static const FakeMindVision fake = fakes::bindControls<FakeMindVision>(
+      fakes::library("MVCAMSDK_X64.dll"), "fake_mv_",
+      {"reset", "set_red", "fail", "log", "clear_log", "held", "open_handle", "snaps", "sdk_inits"});
   return fake;
 }

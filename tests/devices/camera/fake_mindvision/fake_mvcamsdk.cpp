@@ -97,6 +97,12 @@ void drawSnapshot(unsigned char* out, int red) {
   }
 }
 
+// A call on the open camera: logged, refused when chosen or not that camera.
+int onCamera(const char* entry, int handle, const std::string& arguments = "") {
+  calls.add("%s %d%s", entry, handle, arguments.c_str());
+  return refused(entry) || handle != state().openHandle ? statusFailed : 0;
+}
+
 }  // namespace
 
 // ---- the SDK's entry points ----
@@ -134,8 +140,7 @@ FAKE_EXPORT int MV_CALL CameraInit(void* device, int paramLoadMode, int team, in
 }
 
 FAKE_EXPORT int MV_CALL CameraGetCapability(int handle, void* capability) {
-  calls.add("CameraGetCapability %d", handle);
-  if (refused("CameraGetCapability") || handle != state().openHandle) return statusFailed;
+  if (onCamera("CameraGetCapability", handle) != 0) return statusFailed;
   std::memset(capability, 0, capabilityBytes);
   putInt(capability, resolutionRange, fakeMaxHeight);
   putInt(capability, resolutionRange + 4, 8);
@@ -161,14 +166,12 @@ FAKE_EXPORT void MV_CALL CameraAlignFree(unsigned char* buffer) {
 }
 
 FAKE_EXPORT int MV_CALL CameraDisplayInit(int handle, HWND window) {
-  calls.add("CameraDisplayInit %d %llx", handle, static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
-  return refused("CameraDisplayInit") || handle != state().openHandle ? statusFailed : 0;
+  char text[24];
+  std::snprintf(text, sizeof text, " %llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+  return onCamera("CameraDisplayInit", handle, text);
 }
 
-FAKE_EXPORT int MV_CALL CameraPlay(int handle) {
-  calls.add("CameraPlay %d", handle);
-  return refused("CameraPlay") || handle != state().openHandle ? statusFailed : 0;
-}
+FAKE_EXPORT int MV_CALL CameraPlay(int handle) { return onCamera("CameraPlay", handle); }
 
 FAKE_EXPORT int MV_CALL CameraSetResolutionForSnap(int handle, void* resolution) {
   const auto* bytes = static_cast<const unsigned char*>(resolution);
@@ -176,8 +179,9 @@ FAKE_EXPORT int MV_CALL CameraSetResolutionForSnap(int handle, void* resolution)
   std::memcpy(&index, bytes, sizeof index);
   bool othersZero = true;
   for (int i = 4; i < resolutionBytes; ++i) othersZero = othersZero && bytes[i] == 0;
-  calls.add("CameraSetResolutionForSnap %d %d%s", handle, index, othersZero ? "" : " and other fields");
-  return refused("CameraSetResolutionForSnap") || handle != state().openHandle ? statusFailed : 0;
+  char text[40];
+  std::snprintf(text, sizeof text, " %d%s", index, othersZero ? "" : " and other fields");
+  return onCamera("CameraSetResolutionForSnap", handle, text);
 }
 
 FAKE_EXPORT int MV_CALL CameraSnapToBuffer(int handle, void* frameHead, unsigned char** buffer, unsigned timeoutMs) {
@@ -217,8 +221,7 @@ FAKE_EXPORT int MV_CALL CameraReleaseImageBuffer(int handle, unsigned char* buff
 }
 
 FAKE_EXPORT int MV_CALL CameraUnInit(int handle) {
-  calls.add("CameraUnInit %d", handle);
-  if (refused("CameraUnInit") || handle != state().openHandle) return statusFailed;
+  if (onCamera("CameraUnInit", handle) != 0) return statusFailed;
   state().openHandle = 0;
   return 0;
 }
@@ -248,9 +251,7 @@ FAKE_EXPORT int fake_mv_log(char* buffer, int size) { return calls.copy(buffer, 
 
 FAKE_EXPORT void fake_mv_clear_log() { calls.clear(); }
 
-FAKE_EXPORT int fake_mv_held() {
-  return static_cast<int>(state().allocations.size()) + (state().lent ? 1 : 0);
-}
+FAKE_EXPORT int fake_mv_held() { return static_cast<int>(state().allocations.size()) + (state().lent ? 1 : 0); }
 
 FAKE_EXPORT int fake_mv_open_handle() { return state().openHandle; }
 

@@ -31,7 +31,6 @@ PylonDevice const theDevice = &deviceTag;
 
 struct Feature {
   bool writable = true;
-  bool readable = true;
   long long value = 0;
   long long minimum = 0;
   long long maximum = 0;
@@ -63,7 +62,6 @@ struct State {
   int xAxis = 0, yAxis = 1;  // the stage controllers whose position colours the stage-colour scene
   std::map<std::string, Feature> features;
   std::string failing;  // an entry point, or a feature whose writes are refused
-  unsigned lastTimeoutMs = 0;
   int grabs = 0;
   fakes::ChosenCall framesStop;  // frames stop from this grab on
 };
@@ -89,22 +87,22 @@ void defaultFeatures(State& s, int regionKind, int sfncMajor) {
                            "AutoTargetBrightness", "AutoTargetValue"}) {
     s.features[name] = Feature{};
   }
-  s.features["OffsetX"] = {true, true, 8, 0, 16};
-  s.features["OffsetY"] = {true, true, 8, 2, 16};
-  s.features["Width"] = {true, true, 640, 64, 2464};
-  s.features["Height"] = {true, true, 480, 64, 2056};
+  s.features["OffsetX"] = {true, 8, 0, 16};
+  s.features["OffsetY"] = {true, 8, 2, 16};
+  s.features["Width"] = {true, 640, 64, 2464};
+  s.features["Height"] = {true, 480, 64, 2056};
   const char* prefix = regionKind == 1 ? "AutoFunctionROI" : regionKind == 2 ? "AutoFunctionAOI" : nullptr;
   if (prefix) {
     const std::string p = prefix;
     s.features[p + "Selector"] = Feature{};
-    s.features[p + "OffsetX"] = {true, true, 4, 0, 8};
-    s.features[p + "OffsetY"] = {true, true, 4, 0, 8};
-    s.features[p + "Width"] = {true, true, 100, 16, 2464};
-    s.features[p + "Height"] = {true, true, 100, 16, 2056};
+    s.features[p + "OffsetX"] = {true, 4, 0, 8};
+    s.features[p + "OffsetY"] = {true, 4, 0, 8};
+    s.features[p + "Width"] = {true, 100, 16, 2464};
+    s.features[p + "Height"] = {true, 100, 16, 2056};
     s.features[p + "UseBrightness"] = Feature{};
     s.features[p + "UseWhiteBalance"] = Feature{};
   }
-  if (sfncMajor > 0) s.features["DeviceSFNCVersionMajor"] = {false, true, sfncMajor, sfncMajor, sfncMajor};
+  if (sfncMajor > 0) s.features["DeviceSFNCVersionMajor"] = {false, sfncMajor, sfncMajor, sfncMajor};
 }
 
 bool refused(const char* entry) { return state().failing == entry; }
@@ -125,7 +123,7 @@ PylonResult write(PylonDevice device, const char* name, const std::string& value
 
 PylonResult readInteger(PylonDevice device, const char* name, long long Feature::*field, std::int64_t* value) {
   const Feature* f = feature(device, name);
-  if (!f || !f->readable) return failure;
+  if (!f) return failure;
   *value = f->*field;
   return 0;
 }
@@ -240,7 +238,6 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device
   State& s = state();
   if (device != theDevice || !s.open || channel != 0) return failure;
   ++s.grabs;
-  s.lastTimeoutMs = timeoutMs;
   char outcome = 'F';
   if (!s.script.empty()) {
     outcome = s.script.front();
@@ -271,13 +268,11 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device
 }
 
 FAKE_EXPORT bool PYLON_CALL PylonDeviceFeatureIsWritable(PylonDevice device, const char* name) {
-  const Feature* f = feature(device, name);
-  return f && f->writable;
+  return feature(device, name) && feature(device, name)->writable;
 }
 
 FAKE_EXPORT bool PYLON_CALL PylonDeviceFeatureIsReadable(PylonDevice device, const char* name) {
-  const Feature* f = feature(device, name);
-  return f && f->readable;
+  return feature(device, name) != nullptr;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceFeatureFromString(PylonDevice device, const char* name,
@@ -297,10 +292,10 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetFloatFeature(PylonDevice device
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetFloatFeature(PylonDevice device, const char* name,
                                                               double* value) {
-  const Feature* f = feature(device, name);
-  if (!f || !f->readable) return failure;
-  *value = static_cast<double>(f->value);
-  return 0;
+  std::int64_t whole = 0;
+  const PylonResult result = readInteger(device, name, &Feature::value, &whole);
+  *value = static_cast<double>(whole);
+  return result;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetIntegerFeature(PylonDevice device, const char* name,
@@ -312,23 +307,15 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetIntegerFeature(PylonDevice devi
   return result;
 }
 
-FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetIntegerFeature(PylonDevice device, const char* name,
-                                                                std::int64_t* value) {
-  return readInteger(device, name, &Feature::value, value);
-}
+#define FAKE_GET_INTEGER(entry, field)                                                        \
+  FAKE_EXPORT PylonResult PYLON_CALL entry(PylonDevice device, const char* name, std::int64_t* value) { \
+    return readInteger(device, name, &Feature::field, value);                                \
+  }
+FAKE_GET_INTEGER(PylonDeviceGetIntegerFeature, value)
+FAKE_GET_INTEGER(PylonDeviceGetIntegerFeatureMin, minimum)
+FAKE_GET_INTEGER(PylonDeviceGetIntegerFeatureMax, maximum)
 
-FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetIntegerFeatureMin(PylonDevice device, const char* name,
-                                                                   std::int64_t* value) {
-  return readInteger(device, name, &Feature::minimum, value);
-}
-
-FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetIntegerFeatureMax(PylonDevice device, const char* name,
-                                                                   std::int64_t* value) {
-  return readInteger(device, name, &Feature::maximum, value);
-}
-
-FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetBooleanFeature(PylonDevice device, const char* name,
-                                                                bool value) {
+FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetBooleanFeature(PylonDevice device, const char* name, bool value) {
   return write(device, name, value ? "true" : "false");
 }
 
@@ -339,14 +326,10 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetBooleanFeature(PylonDevice devi
 // 2 AOI) and the given SFNC major version (0: not reported).
 FAKE_EXPORT void fake_pylon_reset(int cameras, int regionKind, int sfncMajor) {
   State& s = state();
-  const int initialised = s.initialised;
-  const bool created = s.created;
-  const bool open = s.open;
-  s = State{};
   // What the program holds stays held, so that its release can be checked.
-  s.initialised = initialised;
-  s.created = created;
-  s.open = open;
+  State fresh;
+  fresh.initialised = s.initialised, fresh.created = s.created, fresh.open = s.open;
+  s = fresh;
   s.cameras = cameras;
   defaultFeatures(s, regionKind, sfncMajor);
   calls.clear();
@@ -359,10 +342,7 @@ FAKE_EXPORT void fake_pylon_script(const char* outcomes) {
 FAKE_EXPORT void fake_pylon_set_colour(int red, int green1, int green2, int blue) {
   State& s = state();
   s.scene = uniformScene;
-  s.red = static_cast<unsigned char>(red);
-  s.green1 = static_cast<unsigned char>(green1);
-  s.green2 = static_cast<unsigned char>(green2);
-  s.blue = static_cast<unsigned char>(blue);
+  s.red = channel(red), s.green1 = channel(green1), s.green2 = channel(green2), s.blue = channel(blue);
 }
 
 // Frames of a bright spot that is sharpest with the fake stage's Z at peak
@@ -378,10 +358,8 @@ FAKE_EXPORT void fake_pylon_focus_spot(int x, int yTop, int radiusPx, int zAxis,
 // controller xAxis and green 128 plus those of yAxis (within 0 .. 255),
 // blue 60: every stage position its own picture.
 FAKE_EXPORT void fake_pylon_stage_colours(int xAxis, int yAxis) {
-  State& s = state();
-  s.scene = stageColourScene;
-  s.xAxis = xAxis;
-  s.yAxis = yAxis;
+  state().scene = stageColourScene;
+  state().xAxis = xAxis, state().yAxis = yAxis;
 }
 
 FAKE_EXPORT void fake_pylon_set_writable(const char* name, int writable) {
@@ -391,16 +369,12 @@ FAKE_EXPORT void fake_pylon_set_writable(const char* name, int writable) {
 // What the camera's automatic controls have reached, for example.
 FAKE_EXPORT void fake_pylon_set_value(const char* name, long long value) { state().features[name].value = value; }
 
-FAKE_EXPORT void fake_pylon_fail(const char* entryOrFeature) {
-  state().failing = entryOrFeature ? entryOrFeature : "";
-}
+FAKE_EXPORT void fake_pylon_fail(const char* entryOrFeature) { state().failing = entryOrFeature ? entryOrFeature : ""; }
 
 // The camera stops delivering frames in the middle of a run: from the
 // atGrab-th next grab on, every grab waits its whole time-out and ends
 // without a frame ("grab W" in the log). A reset repairs it.
-FAKE_EXPORT void fake_pylon_stop_frames(int atGrab) {
-  state().framesStop.choose("grab", atGrab);
-}
+FAKE_EXPORT void fake_pylon_stop_frames(int atGrab) { state().framesStop.choose("grab", atGrab); }
 
 // Every logged call is also handed to the watcher (null: none); see
 // fakes::CallLog::Watcher.
@@ -410,10 +384,6 @@ FAKE_EXPORT int fake_pylon_log(char* buffer, int size) { return calls.copy(buffe
 
 FAKE_EXPORT void fake_pylon_clear_log() { calls.clear(); }
 
-FAKE_EXPORT int fake_pylon_open() {
-  return (state().created ? 1 : 0) + (state().open ? 1 : 0);
-}
+FAKE_EXPORT int fake_pylon_open() { return (state().created ? 1 : 0) + (state().open ? 1 : 0); }
 
-FAKE_EXPORT int fake_pylon_grabs() {
-  return state().grabs;
-}
+FAKE_EXPORT int fake_pylon_grabs() { return state().grabs; }

@@ -4,8 +4,6 @@
 
 #include "fake_controls.h"
 
-#include <windows.h>
-
 #include <string>
 
 struct FakePylon {
@@ -28,36 +26,16 @@ struct FakePylon {
   void (*stopFrames)(int atGrab);
   void (*watch)(void (*watcher)(const char* call));
 
-  bool complete() const {
-    return reset && script && setColour && setWritable && setValue && fail && log && clearLog && open && grabs &&
-           focusSpot && stageColours;
-  }
+  bool complete() const { return fakes::allBound(*this); }
   std::string calls() const { return fakes::readLog(log); }
 };
 
 enum FakeRegions { noRegions = 0, roiRegions = 1, aoiRegions = 2 };
 
 inline const FakePylon& fakePylon() {
-  static const FakePylon fake = [] {
-    FakePylon f = {};
-    HMODULE module = GetModuleHandleA("PylonC_v6_3.dll");
-    if (!module) module = LoadLibraryA("PylonC_v6_3.dll");
-    if (!module) return f;
-    fakes::bindControl(module, "fake_pylon_reset", f.reset);
-    fakes::bindControl(module, "fake_pylon_script", f.script);
-    fakes::bindControl(module, "fake_pylon_set_colour", f.setColour);
-    fakes::bindControl(module, "fake_pylon_set_writable", f.setWritable);
-    fakes::bindControl(module, "fake_pylon_set_value", f.setValue);
-    fakes::bindControl(module, "fake_pylon_fail", f.fail);
-    fakes::bindControl(module, "fake_pylon_log", f.log);
-    fakes::bindControl(module, "fake_pylon_clear_log", f.clearLog);
-    fakes::bindControl(module, "fake_pylon_open", f.open);
-    fakes::bindControl(module, "fake_pylon_grabs", f.grabs);
-    fakes::bindControl(module, "fake_pylon_focus_spot", f.focusSpot);
-    fakes::bindControl(module, "fake_pylon_stage_colours", f.stageColours);
-    fakes::bindControl(module, "fake_pylon_stop_frames", f.stopFrames);
-    fakes::bindControl(module, "fake_pylon_watch", f.watch);
-    return f;
-  }();
+  static const FakePylon fake = fakes::bindControls<FakePylon>(
+      fakes::library("PylonC_v6_3.dll"), "fake_pylon_",
+      {"reset", "script", "set_colour", "set_writable", "set_value", "fail", "log", "clear_log", "open", "grabs",
+       "focus_spot", "stage_colours", "stop_frames", "watch"});
   return fake;
 }

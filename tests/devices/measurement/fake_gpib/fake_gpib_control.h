@@ -4,15 +4,12 @@
 
 #include "fake_controls.h"
 
-#include <windows.h>
-
 #include <string>
 
 struct FakeGpib {
   void (*reset)();
   void (*addReplyBytes)(const char* bytes, int length);
   void (*fail)(const char* function, unsigned long status, unsigned long error, unsigned long count);
-  void (*setStatus)(unsigned long status, unsigned long error, unsigned long count);
   int (*log)(char* buffer, int size);
   // Answers the reads that find no queued reply: writes one into buffer,
   // returns its length. Runs in the thread that reads.
@@ -23,10 +20,8 @@ struct FakeGpib {
   void (*fault)(const char* function, int atCall, unsigned long error);
   void (*watch)(void (*watcher)(const char* call));
 
-  bool complete() const { return reset && addReplyBytes && fail && setStatus && log && setReplySource; }
-
+  bool complete() const { return fakes::allBound(*this); }
   void addReply(const std::string& bytes) const { addReplyBytes(bytes.data(), static_cast<int>(bytes.size())); }
-
   std::string calls() const { return fakes::readLog(log); }
 };
 
@@ -36,20 +31,8 @@ constexpr int fakeGpibDevice = 7;
 // The controls of the fake, or a FakeGpib with null entries when the library
 // beside the program is not the fake.
 inline const FakeGpib& fakeGpib() {
-  static const FakeGpib fake = [] {
-    FakeGpib f = {};
-    HMODULE module = GetModuleHandleA("ni4882.dll");
-    if (!module) module = LoadLibraryA("ni4882.dll");
-    if (!module) return f;
-    fakes::bindControl(module, "fake_gpib_reset", f.reset);
-    fakes::bindControl(module, "fake_gpib_add_reply", f.addReplyBytes);
-    fakes::bindControl(module, "fake_gpib_fail", f.fail);
-    fakes::bindControl(module, "fake_gpib_set_status", f.setStatus);
-    fakes::bindControl(module, "fake_gpib_log", f.log);
-    fakes::bindControl(module, "fake_gpib_set_reply_source", f.setReplySource);
-    fakes::bindControl(module, "fake_gpib_fault", f.fault);
-    fakes::bindControl(module, "fake_gpib_watch", f.watch);
-    return f;
-  }();
+  static const FakeGpib fake = fakes::bindControls<FakeGpib>(
+      fakes::library("ni4882.dll"), "fake_gpib_",
+      {"reset", "add_reply", "fail", "log", "set_reply_source", "fault", "watch"});
   return fake;
 }

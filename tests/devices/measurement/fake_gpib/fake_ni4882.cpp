@@ -71,20 +71,13 @@ std::string quoted(const void* bytes, size_t count) {
   std::string text = "\"";
   const auto* p = static_cast<const unsigned char*>(bytes);
   for (size_t i = 0; p && i < count; ++i) {
-    char escaped[8];
-    if (p[i] == 0) {
-      text += "\\0";
-    } else if (p[i] == '\n') {
-      text += "\\n";
-    } else if (p[i] == '"' || p[i] == '\\') {
-      text += '\\';
-      text += static_cast<char>(p[i]);
+    char escaped[8] = {static_cast<char>(p[i])};
+    if (p[i] == 0 || p[i] == '\n' || p[i] == '"' || p[i] == '\\') {
+      std::snprintf(escaped, sizeof escaped, "\\%c", p[i] == 0 ? '0' : p[i] == '\n' ? 'n' : p[i]);
     } else if (p[i] < 0x20 || p[i] >= 0x7F) {
       std::snprintf(escaped, sizeof escaped, "\\x%02X", p[i]);
-      text += escaped;
-    } else {
-      text += static_cast<char>(p[i]);
     }
+    text += escaped;
   }
   return text + "\"";
 }
@@ -127,8 +120,7 @@ FAKE_EXPORT int NI488CC ibdev(int board, int pad, int sad, int tmo, int eot, int
 FAKE_EXPORT unsigned long NI488CC ibclr(int ud) {
   Guard guard;
   calls.add("ibclr %d", ud);
-  finish("ibclr", cmpl, 0);
-  return statusWord;
+  return finish("ibclr", cmpl, 0), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibwrt(int ud, const void* buf, size_t cnt) {
@@ -142,8 +134,7 @@ FAKE_EXPORT unsigned long NI488CC ibwrt(int ud, const void* buf, size_t cnt) {
 FAKE_EXPORT unsigned long NI488CC ibconfig(int ud, int option, int v) {
   Guard guard;
   calls.add("ibconfig %d %d %d", ud, option, v);
-  finish("ibconfig", cmpl, 0);
-  return statusWord;
+  return finish("ibconfig", cmpl, 0), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
@@ -170,29 +161,15 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
 FAKE_EXPORT unsigned long NI488CC ibonl(int ud, int v) {
   Guard guard;
   calls.add("ibonl %d %d", ud, v);
-  finish("ibonl", cmpl, 0);
-  return statusWord;
+  return finish("ibonl", cmpl, 0), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC Ibsta() { Guard guard; return statusWord; }
 FAKE_EXPORT unsigned long NI488CC Iberr() { Guard guard; return errorCode; }
 FAKE_EXPORT unsigned long NI488CC Ibcnt() { Guard guard; return byteCount; }
-
-FAKE_EXPORT unsigned long NI488CC ThreadIbsta() {
-  Guard guard;
-  calls.add("ThreadIbsta");
-  return statusWord;
-}
-FAKE_EXPORT unsigned long NI488CC ThreadIberr() {
-  Guard guard;
-  calls.add("ThreadIberr");
-  return errorCode;
-}
-FAKE_EXPORT unsigned long NI488CC ThreadIbcnt() {
-  Guard guard;
-  calls.add("ThreadIbcnt");
-  return byteCount;
-}
+FAKE_EXPORT unsigned long NI488CC ThreadIbsta() { return Ibsta(); }
+FAKE_EXPORT unsigned long NI488CC ThreadIberr() { return Iberr(); }
+FAKE_EXPORT unsigned long NI488CC ThreadIbcnt() { return Ibcnt(); }
 
 // ---- test controls ----
 
@@ -215,10 +192,7 @@ FAKE_EXPORT void fake_gpib_add_reply(const char* bytes, int length) {
 
 // Reads that find no queued reply ask this function (in the caller's
 // thread) for theirs; null answers nothing. Cleared by the reset.
-FAKE_EXPORT void fake_gpib_set_reply_source(ReplySource source) {
-  Guard guard;
-  replySource = source;
-}
+FAKE_EXPORT void fake_gpib_set_reply_source(ReplySource source) { Guard guard; replySource = source; }
 
 // The next call of this function ends with this status, error code and count
 // (ibdev then returns -1, ibrd delivers nothing).
@@ -240,22 +214,8 @@ FAKE_EXPORT void fake_gpib_fault(const char* function, int atCall, unsigned long
 
 // Every logged call is also handed to the watcher (null: none); see
 // fakes::CallLog::Watcher.
-FAKE_EXPORT void fake_gpib_watch(fakes::CallLog::Watcher watcher) {
-  Guard guard;
-  calls.watch(watcher);
-}
-
-// The status words as if the last call had ended so.
-FAKE_EXPORT void fake_gpib_set_status(unsigned long status, unsigned long error, unsigned long count) {
-  Guard guard;
-  statusWord = status;
-  errorCode = error;
-  byteCount = count;
-}
+FAKE_EXPORT void fake_gpib_watch(fakes::CallLog::Watcher watcher) { Guard guard; calls.watch(watcher); }
 
 // The calls so far, one a line; returns the length of the whole log, which
 // fits when it is below size.
-FAKE_EXPORT int fake_gpib_log(char* buffer, int size) {
-  Guard guard;
-  return calls.copy(buffer, size);
-}
+FAKE_EXPORT int fake_gpib_log(char* buffer, int size) { Guard guard; return calls.copy(buffer, size); }

@@ -102,7 +102,7 @@ Table unexpectedTable(std::index_sequence<Position...>) {
   return {reinterpret_cast<void*>(&unexpected<static_cast<int>(Position)>)...};
 }
 
-FakeObject driver, identity, source, output, measure, measConfig, data, acquire, directIo, dataTrans;
+FakeObject driver, identity, source, output, measure, measConfig, data, acquire, directIo, dataTrans, factory;
 FakeObject* const allObjects[] = {&driver, &identity, &source, &output, &measure,
                                   &measConfig, &data, &acquire, &directIo, &dataTrans};
 
@@ -217,6 +217,19 @@ std::pair<int, void*> at(int position, Function function) {
   return {position, reinterpret_cast<void*>(function)};
 }
 
+// The class factory is one more object: 3 CreateInstance, 4 LockServer.
+HRESULT STDMETHODCALLTYPE createInstance(FakeObject*, IUnknown* outer, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (outer) return CLASS_E_NOAGGREGATION;
+  {
+    Guard guard;
+    calls.add("CreateInstance");
+  }
+  return queryInterface(&driver, iid, out);
+}
+HRESULT STDMETHODCALLTYPE lockServer(FakeObject*, BOOL) { return S_OK; }
+
 void setUpObjects() {
   using Int = std::int32_t;
   // Driver (IIviDriver first): 4 Identity, 6 Initialize, 8 Close, 9 Source,
@@ -243,6 +256,8 @@ void setUpObjects() {
   // 5 write a command.
   static const Table directIoTable = makeTable({at(5, &method<5, BSTR>)});
   static const Table emptyTable = makeTable({});
+  static const Table factoryTable = makeTable({at(3, &createInstance), at(4, &lockServer)});
+  factory = {factoryTable.data(), "Factory", 0};
   driver = {driverTable.data(), "Driver", 0};
   identity = {identityTable.data(), "Identity", 0};
   source = {sourceTable.data(), "Source", 0};
@@ -258,7 +273,7 @@ void setUpObjects() {
 HRESULT STDMETHODCALLTYPE queryInterface(FakeObject* self, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  bool offered = IsEqualIID(iid, IID_IUnknown);
+  bool offered = IsEqualIID(iid, IID_IUnknown) || (self == &factory && IsEqualIID(iid, IID_IClassFactory));
   if (self == &driver) {
     Guard guard;
     const bool root = IsEqualIID(iid, driverIid) && modes["Driver.root"] != modeNoInterface;
@@ -269,39 +284,6 @@ HRESULT STDMETHODCALLTYPE queryInterface(FakeObject* self, REFIID iid, void** ou
   *out = self;
   return S_OK;
 }
-
-// ---- the class factory ----
-
-struct Factory {
-  void* const* table;
-};
-
-HRESULT STDMETHODCALLTYPE factoryQueryInterface(Factory* self, REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) return E_NOINTERFACE;
-  *out = self;
-  return S_OK;
-}
-ULONG STDMETHODCALLTYPE factoryAddRef(Factory*) { return 2; }
-ULONG STDMETHODCALLTYPE factoryRelease(Factory*) { return 1; }
-HRESULT STDMETHODCALLTYPE factoryCreateInstance(Factory*, IUnknown* outer, REFIID iid, void** out) {
-  if (!out) return E_POINTER;
-  *out = nullptr;
-  if (outer) return CLASS_E_NOAGGREGATION;
-  {
-    Guard guard;
-    calls.add("CreateInstance");
-  }
-  return queryInterface(&driver, iid, out);
-}
-HRESULT STDMETHODCALLTYPE factoryLockServer(Factory*, BOOL) { return S_OK; }
-
-void* const factoryTable[] = {reinterpret_cast<void*>(&factoryQueryInterface),
-                              reinterpret_cast<void*>(&factoryAddRef), reinterpret_cast<void*>(&factoryRelease),
-                              reinterpret_cast<void*>(&factoryCreateInstance),
-                              reinterpret_cast<void*>(&factoryLockServer)};
-Factory factory = {factoryTable};
 
 }  // namespace
 
@@ -316,7 +298,7 @@ FAKE_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid, REFIID i
     static const bool ready = (setUpObjects(), true);
     (void)ready;
   }
-  return factoryQueryInterface(&factory, iid, out);
+  return queryInterface(&factory, iid, out);
 }
 
 // Stays loaded: the test reads its log after the program let go of it.
@@ -336,23 +318,14 @@ FAKE_EXPORT void fake_usb_reset() {
 
 // mode 1: the call at "Object.position" fails (E_FAIL); 2: it succeeds but
 // hands out no interface. "Driver.root" with 2: the root interface is refused.
-FAKE_EXPORT void fake_usb_set_mode(const char* call, int mode) {
-  Guard guard;
-  modes[call] = mode;
-}
+FAKE_EXPORT void fake_usb_set_mode(const char* call, int mode) { Guard guard; modes[call] = mode; }
 
 // The text the next fetches of a reading return.
-FAKE_EXPORT void fake_usb_set_reading(const wchar_t* text) {
-  Guard guard;
-  reading = text;
-}
+FAKE_EXPORT void fake_usb_set_reading(const wchar_t* text) { Guard guard; reading = text; }
 
 // From the next source voltage on, readings are that voltage over ohms, as
 // through a resistor on the output; 0 goes back to the set reading.
-FAKE_EXPORT void fake_usb_set_resistance(double ohms) {
-  Guard guard;
-  resistanceOhms = ohms;
-}
+FAKE_EXPORT void fake_usb_set_resistance(double ohms) { Guard guard; resistanceOhms = ohms; }
 
 // The instrument fails in the middle of a run: from the atCall-th next call
 // at "Object.position" on, that call and every later call returns this
@@ -365,17 +338,11 @@ FAKE_EXPORT void fake_usb_fault(const char* call, int atCall, long result) {
 
 // Fetched readings are written by this function (in the calling thread,
 // under the fake's lock) instead of the set reading; null: the set reading.
-FAKE_EXPORT void fake_usb_set_reading_source(ReadingSource source) {
-  Guard guard;
-  readingSource = source;
-}
+FAKE_EXPORT void fake_usb_set_reading_source(ReadingSource source) { Guard guard; readingSource = source; }
 
 // Every logged call is also handed to the watcher (null: none); see
 // fakes::CallLog::Watcher.
-FAKE_EXPORT void fake_usb_watch(fakes::CallLog::Watcher watcher) {
-  Guard guard;
-  calls.watch(watcher);
-}
+FAKE_EXPORT void fake_usb_watch(fakes::CallLog::Watcher watcher) { Guard guard; calls.watch(watcher); }
 
 // References the program holds on the fake's objects now.
 FAKE_EXPORT int fake_usb_references() {
@@ -387,7 +354,4 @@ FAKE_EXPORT int fake_usb_references() {
 
 // The calls so far, one a line; returns the length of the whole log, which
 // fits when it is below size.
-FAKE_EXPORT int fake_usb_log(char* buffer, int size) {
-  Guard guard;
-  return calls.copy(buffer, size);
-}
+FAKE_EXPORT int fake_usb_log(char* buffer, int size) { Guard guard; return calls.copy(buffer, size); }

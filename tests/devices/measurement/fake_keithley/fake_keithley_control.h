@@ -45,8 +45,7 @@ struct FakeKeithley {
   void (*setReadingSource)(void (*source)(wchar_t* text, int size));
   void (*watch)(void (*watcher)(const char* call));
 
-  bool complete() const { return reset && setMode && setReading && setResistance && references && log; }
-
+  bool complete() const { return fakes::allBound(*this); }
   std::string calls() const { return fakes::readLog(log); }
 };
 
@@ -54,20 +53,9 @@ enum FakeKeithleyMode { fakeCallWorks = 0, fakeCallFails = 1, fakeNoInterface = 
 
 // The controls of the fake loaded from this path (the same module COM loads).
 inline const FakeKeithley& fakeKeithley(const std::wstring& dllPath) {
-  static const FakeKeithley fake = [&] {
-    FakeKeithley f = {};
-    HMODULE module = LoadLibraryW(dllPath.c_str());
-    if (!module) return f;
-    fakes::bindControl(module, "fake_usb_reset", f.reset);
-    fakes::bindControl(module, "fake_usb_set_mode", f.setMode);
-    fakes::bindControl(module, "fake_usb_set_reading", f.setReading);
-    fakes::bindControl(module, "fake_usb_set_resistance", f.setResistance);
-    fakes::bindControl(module, "fake_usb_references", f.references);
-    fakes::bindControl(module, "fake_usb_log", f.log);
-    fakes::bindControl(module, "fake_usb_fault", f.fault);
-    fakes::bindControl(module, "fake_usb_set_reading_source", f.setReadingSource);
-    fakes::bindControl(module, "fake_usb_watch", f.watch);
-    return f;
-  }();
+  static const FakeKeithley fake = fakes::bindControls<FakeKeithley>(
+      LoadLibraryW(dllPath.c_str()), "fake_usb_",
+      {"reset", "set_mode", "set_reading", "set_resistance", "references", "log", "fault", "set_reading_source",
+       "watch"});
   return fake;
 }
