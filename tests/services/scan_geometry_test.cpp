@@ -63,8 +63,9 @@ TEST(ScanGeometry, PointsViewAndStartOffsetsFromTheDraggedArea) {
     if (!std::isnan(r.pixelsPerStep)) { EXPECT_FLOAT_EQ(s.pixelsPerStep, static_cast<float>(r.pixelsPerStep)); }
     const int actual[] = {s.mapWidth, s.mapHeight, s.pointSizePx, s.mapViewWidth, s.mapViewHeight, s.expectedMinutes};
     const int expected[] = {r.width, r.height, r.pointSizePx, r.viewWidth, r.viewHeight, r.minutes};
+    const char* names[] = {"width", "height", "point size", "view width", "view height", "minutes"};
     for (int i = 0; i < 6; ++i) {
-      if (expected[i] >= 0) { EXPECT_EQ(actual[i], expected[i]) << "field " << i; }
+      if (expected[i] >= 0) { EXPECT_EQ(actual[i], expected[i]) << names[i]; }
     }
     if (r.width > 0) { EXPECT_EQ(s.totalPoints, r.width * r.height); }
     if (!std::isnan(r.offsetXUm)) { EXPECT_NEAR(s.startOffsetXUm, r.offsetXUm, 1e-3); }
