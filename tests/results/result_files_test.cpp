@@ -45,7 +45,9 @@ HWND mapWindow() {
 // MapInfo, the view snapshot and the map-window pictures get their records
 // from the map scan that saves them; here as there.
 void recorded(const std::vector<std::wstring>& paths) { writeRecordsBeside(paths, recordNow("map scan")); }
-void recorded(const std::wstring& path) { path.empty() ? void() : recorded(std::vector<std::wstring>{path}); }
+void recorded(const std::wstring& path) {
+  if (!path.empty()) recorded(std::vector<std::wstring>{path});
+}
 std::wstring saved;
 
 // One save of each kind, and the files all saves leave, by pattern.
