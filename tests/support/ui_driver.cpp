@@ -15,17 +15,15 @@ struct Search {
 
 BOOL CALLBACK matchWindow(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<Search*>(context);
-  if (!IsWindowVisible(window)) return TRUE;
-  wchar_t text[512];
+  // The class first: reading the title of a window of this process sends it
+  // a message, which would wait forever on a thread that waits for us.
+  wchar_t cls[128], text[512];
+  if (!IsWindowVisible(window) || (search->className && (!GetClassNameW(window, cls, 128) ||
+                                                         wcscmp(cls, search->className) != 0)))
+    return TRUE;
   GetWindowTextW(window, text, 512);
-  if (wcscmp(text, search->title) != 0) return TRUE;
-  if (search->className) {
-    wchar_t cls[128];
-    GetClassNameW(window, cls, 128);
-    if (wcscmp(cls, search->className) != 0) return TRUE;
-  }
-  search->found = window;
-  return FALSE;
+  if (wcscmp(text, search->title) == 0) search->found = window;
+  return !search->found;
 }
 
 BOOL CALLBACK collectStatic(HWND child, LPARAM context) {
