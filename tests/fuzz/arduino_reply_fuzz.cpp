@@ -20,9 +20,8 @@ bool readsAsC(const std::string& line, int& value) {
   char* end = nullptr;
   errno = 0;
   const long long read = std::strtoll(text.c_str(), &end, 10);
-  if (end == text.c_str() || errno == ERANGE || read < INT_MIN || read > INT_MAX) return false;
   value = static_cast<int>(read);
-  return true;
+  return end != text.c_str() && errno != ERANGE && read >= INT_MIN && read <= INT_MAX;
 }
 
 void checkLine(const std::string& line) {
@@ -36,14 +35,12 @@ void checkLine(const std::string& line) {
   }
   for (int axis = -1; axis <= motorAxisCount; ++axis) {
     const MoveReply reply = classifyMoveReply(line, axis);
-    if (!isMotorAxis(axis)) {
-      require(reply.kind == MoveReply::other, "no reply counts for an axis that is not there");
-      continue;
-    }
+    require(isMotorAxis(axis) || reply.kind == MoveReply::other, "no reply counts for an axis that is not there");
+    if (!isMotorAxis(axis)) continue;
     require(reply.kind != MoveReply::arrived || line[0] == arrivalLetter(axis), "arrival only by the axis letter");
     require(reply.limit == 0 || reply.limit == 'L' || reply.limit == 'R', "a limit is L, R or none");
-    const double um = umFromSteps(axis == motorAxisCount - 1 ? 1 : -1, reply.steps);
-    const int back = stepsFromUm(axis == motorAxisCount - 1 ? 1 : -1, um);
+    const int sign = axis == motorAxisCount - 1 ? 1 : -1;
+    const int back = stepsFromUm(sign, umFromSteps(sign, reply.steps));
     require(back >= reply.steps - 1 && back <= reply.steps + 1, "a position converts to um and back");
   }
 }

@@ -42,24 +42,15 @@ std::string fieldText(const std::string& typed) { return typed.substr(0, editFie
 std::optional<double> enter(const EditField& f, const std::string& typed) {
   const std::string text = fieldText(typed);
   const int low = static_cast<int>(f.low), high = static_cast<int>(f.high);
-  switch (f.reading) {
-    case Reading::guardedInt:
-      return guardedIntField(text.c_str(), low, high);
-    case Reading::intOr:
-      return intFieldOr(text.c_str(), static_cast<int>(f.inForce), low, high);
-    case Reading::floatOr:
-      return floatFieldOr(text.c_str(), f.inForce, f.low, f.high);
-  }
-  return std::nullopt;
+  if (f.reading == Reading::floatOr) return floatFieldOr(text.c_str(), f.inForce, f.low, f.high);
+  if (f.reading == Reading::intOr) return intFieldOr(text.c_str(), static_cast<int>(f.inForce), low, high);
+  return guardedIntField(text.c_str(), low, high);
 }
 
 std::string shownText(const EditField& f, double value) {
   char text[64];
-  if (f.reading == Reading::floatOr) {
-    std::snprintf(text, sizeof text, f.shown, value);
-  } else {
-    std::snprintf(text, sizeof text, f.shown, static_cast<int>(value));
-  }
+  f.reading == Reading::floatOr ? std::snprintf(text, sizeof text, f.shown, value)
+                                : std::snprintf(text, sizeof text, f.shown, static_cast<int>(value));
   return text;
 }
 

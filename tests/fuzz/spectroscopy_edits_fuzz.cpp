@@ -18,8 +18,6 @@ namespace {
 // What a run finds in an edit: at most 10 characters of its text.
 std::string inEdit(const std::string& text) { return text.substr(0, 10); }
 
-std::string editText(FuzzedDataProvider& input) { return inEdit(input.ConsumeRandomLengthString(40)); }
-
 void checkIvRange(const std::string& text) {
   SpectroscopyRecord record;
   record.voltageRange = 2.0f;
@@ -73,11 +71,9 @@ void checkTimeEvolution(const std::string& on, const std::string& off, const std
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);
-  const std::string range = editText(input);
-  const std::string on = editText(input);
-  const std::string off = editText(input);
-  const std::string repeat = editText(input);
-  checkIvRange(range);
-  checkTimeEvolution(on, off, repeat);
+  std::string edits[4];  // range, on, off, repeat
+  for (std::string& edit : edits) edit = inEdit(input.ConsumeRandomLengthString(40));
+  checkIvRange(edits[0]);
+  checkTimeEvolution(edits[1], edits[2], edits[3]);
   return 0;
 }

@@ -70,13 +70,15 @@ const struct Kind {
      savesPerKind},
 };
 
-// The files of the folder matching the pattern, by name.
-std::vector<std::wstring> filesIn(const std::wstring& folder, const wchar_t* pattern) {
-  return testfiles::namesMatching(folder + L"\\" + pattern);
+// The files of the folder matching the pattern.
+int count(const std::wstring& folder, const wchar_t* pattern) {
+  return static_cast<int>(testfiles::namesMatching(folder + L"\\" + pattern).size());
 }
 
-int count(const std::wstring& folder, const wchar_t* pattern) {
-  return static_cast<int>(filesIn(folder, pattern).size());
+std::wstring temp() {
+  wchar_t path[MAX_PATH];
+  GetTempPathW(MAX_PATH, path);
+  return path;
 }
 
 // Results go into this folder, made for "this minute".
@@ -99,9 +101,7 @@ class ResultFiles : public ::testing::Test {
 };
 
 TEST_F(ResultFiles, AHundredSavesOfEachKindOverFourRunsInOneMinuteReplaceNothing) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  useFolder(temp, (L"r" + std::to_wstring(GetCurrentProcessId())).c_str());
+  useFolder(temp(), (L"r" + std::to_wstring(GetCurrentProcessId())).c_str());
   confocalEnabled = 1;
   const std::wstring folder = dataPaths.measurementFolder;
   // Message boxes nobody expects are answered and counted, so that a save
@@ -118,8 +118,7 @@ TEST_F(ResultFiles, AHundredSavesOfEachKindOverFourRunsInOneMinuteReplaceNothing
   int written = 0, found = 0;
   for (const Kind& kind : kinds) {
     EXPECT_EQ(count(folder, kind.pattern), kind.files) << ui::narrow(kind.pattern);
-    found += count(folder, kind.pattern);
-    written += kind.files;
+    found += count(folder, kind.pattern), written += kind.files;
   }
   // Figure of the report: files written against files found.
   std::printf("result files written %d, found %d; records found %d\n", written, found, count(folder, L"*.json"));
@@ -174,12 +173,10 @@ void expectEveryFailureTold() {
 }
 
 TEST_F(ResultFiles, AFolderThatCannotBeMadeGetsTheMessages) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
   // A file where the folder would be.
   const std::wstring stamp = L"f" + std::to_wstring(GetCurrentProcessId());
-  ASSERT_TRUE(testfiles::writeBytes((temp + stamp).c_str(), "not a folder"));
-  useFolder(temp, stamp.c_str());
+  ASSERT_TRUE(testfiles::writeBytes((temp() + stamp).c_str(), "not a folder"));
+  useFolder(temp(), stamp.c_str());
   expectEveryFailureTold();
 }
 
@@ -192,7 +189,7 @@ TEST_F(ResultFiles, AFolderThatCannotBeWrittenGetsTheMessagesAndKeepsWhatItHolds
   // Every file of the folder, byte for byte.
   const auto contents = [&] {
     std::map<std::wstring, std::string> files;
-    for (const std::wstring& name : filesIn(folder, L"*"))
+    for (const std::wstring& name : testfiles::namesMatching(folder + L"\\*"))
       files[name] = testfiles::readBytes((folder + L"\\" + name).c_str());
     return files;
   };

@@ -52,13 +52,7 @@ TEST_F(InstrumentSafety, EveryRoundRunsEveryStepOnceInOrderAlsoWhenAStepFaults) 
   addSafeStep([] { note('1'); }, 1000);
   // A fault inside this step reaches the crash handler, which makes safe
   // again: the round goes on after the step instead of starting over.
-  addSafeStep(
-      [] {
-        note('2');
-        makeInstrumentsSafe();
-        note('b');
-      },
-      1000);
+  addSafeStep([] { note('2'), makeInstrumentsSafe(), note('b'); }, 1000);
   addSafeStep([] { note('3'); }, 1000);
   makeInstrumentsSafe();
   EXPECT_EQ(steps(), "123b");
@@ -74,25 +68,9 @@ DWORD stepThread = 0;
 TEST_F(InstrumentSafety, AStepPastItsBoundIsLeftHangingAndTheWatchdogAloneRunsTheRestEachBounded) {
   startSafetyWatchdog([] { SetEvent(takenOver); });
   addSafeStep([] { note('1'); }, 1000);
-  addSafeStep(
-      [] {
-        note('h');
-        WaitForSingleObject(release, 30000);
-        note('r');
-      },
-      100);
-  addSafeStep(
-      [] {
-        note('3');
-        WaitForSingleObject(releaseSecond, 30000);
-      },
-      100);
-  addSafeStep(
-      [] {
-        stepThread = GetCurrentThreadId();
-        note('4');
-      },
-      1000);
+  addSafeStep([] { note('h'), WaitForSingleObject(release, 30000), note('r'); }, 100);
+  addSafeStep([] { note('3'), WaitForSingleObject(releaseSecond, 30000); }, 100);
+  addSafeStep([] { stepThread = GetCurrentThreadId(), note('4'); }, 1000);
   DWORD roundThread = 0;
   std::thread round([&roundThread] {
     roundThread = GetCurrentThreadId();
@@ -132,12 +110,7 @@ TEST(InstrumentSafetyDeathTest, CrashesTerminateAbortAndAStuckStepMakeSafeAndEnd
       {[] {
          clearSafeSteps();
          addSafeStep([] { Sleep(500); }, 100);
-         addSafeStep(
-             [] {
-               Sleep(1000);
-               writeMadeSafe();
-             },
-             5000);
+         addSafeStep([] { Sleep(1000), writeMadeSafe(); }, 5000);
          makeInstrumentsSafe();
        },
        static_cast<int>(stuckStepExitCode)},

@@ -13,35 +13,27 @@ namespace {
 
 using ui::textOf;
 
-// The position fields of the main window itself.
-TEST(Reporting, PositionFieldsAreRewrittenOnlyWhenTheirAxisMoved) {
+// The position fields of the main window itself, and its elapsed time.
+TEST(Reporting, PositionFieldsAreRewrittenOnlyWhenTheirAxisMovedAndTheElapsedTimeShowsTheEstimate) {
   ensureTestMainWindow();
+  const auto fields = [] { return textOf(hXEdit) + " " + textOf(hYEdit) + " " + textOf(hZEdit); };
   stageX.positionUm = 12.34;
   stageY.positionUm = -3.0;
   stageZ.positionUm = 7.0;
   refreshPositionFields();
-  EXPECT_EQ(textOf(hXEdit), "12.3");
-  EXPECT_EQ(textOf(hYEdit), "-3.0");
-  EXPECT_EQ(textOf(hZEdit), "7.0");
-
+  EXPECT_EQ(fields(), "12.3 -3.0 7.0");
   // The operator is typing into X and Y; only Y's axis moves.
   SetWindowTextA(hXEdit, "15");
   SetWindowTextA(hYEdit, "7");
   stageY.positionUm = 4.56;
   refreshPositionFields();
-  EXPECT_EQ(textOf(hXEdit), "15");
-  EXPECT_EQ(textOf(hYEdit), "4.6");
+  EXPECT_EQ(fields(), "15 4.6 7.0");
   EXPECT_EQ(GetFocus(), hMainWnd);
-
   // Shown on purpose (Escape, "Pos.(um)"), the typed text goes.
   showPositionField(hXEdit);
   EXPECT_EQ(textOf(hXEdit), "12.3");
   stageX = stageY = stageZ = StageAxis{};
-  refreshPositionFields();
-}
 
-TEST(Reporting, ElapsedTimeRightAfterAResetShowsZeroAndTheEstimate) {
-  ensureTestMainWindow();
   scanState.expectedMinutes = 12;
   EXPECT_EQ(stopwatch(true), 0u);
   showElapsed();
@@ -51,17 +43,14 @@ TEST(Reporting, ElapsedTimeRightAfterAResetShowsZeroAndTheEstimate) {
 TEST(MainWindow, HasTheMenuAndTheProgramIcon) {
   HWND main = ensureTestMainWindow();
   HMENU menu = GetMenu(main);
-  ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(GetMenuItemCount(menu), 5);
   wchar_t caption[64] = {};
   GetMenuStringW(menu, 0, caption, 64, MF_BYPOSITION);
+  EXPECT_EQ(GetMenuItemCount(menu), 5);
   EXPECT_STREQ(caption, L"File(&F)");
   EXPECT_NE(GetClassLongPtrW(main, GCLP_HICON), 0);
-  WNDCLASSEXW plot = {};
-  plot.cbSize = sizeof plot;
-  for (const wchar_t* name : {L"Nerin", L"CFI", L"IV"}) {
-    EXPECT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), name, &plot));
-  }
+  WNDCLASSEXW plot = {sizeof plot};
+  for (const wchar_t* name : {L"Nerin", L"CFI", L"IV"})
+    EXPECT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), name, &plot)) << ui::narrow(name);
 }
 
 }  // namespace

@@ -6,72 +6,79 @@
 #include <cmath>
 #include <iterator>
 #include <limits>
+#include <tuple>
 
 namespace {
 
-ScanState withSelection(int x1, int y1, int x2, int y2, double stepUm = 1.0) {
+ScanState withSelection(const int (&area)[4], double stepUm) {
   ScanState s;
   s.stepUm = stepUm;
-  s.selection[0] = x1;
-  s.selection[1] = y1;
-  s.selection[2] = x2;
-  s.selection[3] = y2;
+  std::copy(std::begin(area), std::end(area), s.selection);
   return s;
 }
 
-TEST(ScanGeometry, FiftyXExampleGivesFiftyByFortyPoints) {
-  ScanState s = withSelection(100, 900, 865, 290);  // dragged up and to the right: 765 x 610 px
-  EXPECT_EQ(computeScanGeometry(s, 79.0, 0), 6);
-  EXPECT_FLOAT_EQ(s.pixelsPerStep, 15.594936f);  // 1 um at 1232 px per 79 um
-  EXPECT_EQ(s.mapWidth, 50);                     // 765 / 15.59 + 1 = 50.05
-  EXPECT_EQ(s.mapHeight, 40);
-  EXPECT_EQ(s.totalPoints, 2000);
-  EXPECT_EQ(s.pointSizePx, 8);
-  EXPECT_EQ(s.mapViewWidth, 400);
-  EXPECT_EQ(s.mapViewHeight, 320);
-  EXPECT_EQ(s.scanLeftPx, 100);
-  EXPECT_EQ(s.scanTopPx, 290);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(s.selectionCopy[i], s.selection[i]);
-
-  // The confocal option doubles the points before the division by 500.
-  EXPECT_EQ(computeScanGeometry(s, 79.0, 1), 10);
-}
-
-TEST(ScanGeometry, StartOffsetIsFromTheLaserSpotWithStageYUpward) {
-  ScanState s = withSelection(616, 514, 700, 600);
-  s.laserSpotX = 616;
-  s.laserSpotY = 514;  // counted from the bottom: 1028 - 514 = 514 from the top
-  computeScanGeometry(s, 123.2, 0);  // 0.1 um per pixel
-  EXPECT_FLOAT_EQ(s.laserSpotYTop, 514.0f);
-  EXPECT_NEAR(s.startOffsetXUm, 0.0, 1e-6);
-  EXPECT_NEAR(s.startOffsetYUm, 0.0, 1e-6);
-
-  s.laserSpotX = 516;  // spot 100 px left of the corner, 50 px below it
-  s.laserSpotY = 1028 - 564;
-  computeScanGeometry(s, 123.2, 0);
-  EXPECT_NEAR(s.startOffsetXUm, 10.0, 1e-4);
-  EXPECT_NEAR(s.startOffsetYUm, 5.0, 1e-4);  // corner above the spot: stage Y positive
-}
-
-TEST(ScanGeometry, WideViewScalesAboutTheViewCentre) {
-  ScanState s = withSelection(516, 414, 616, 514);
-  s.viewScale = 3;
-  computeScanGeometry(s, 79.0, 0);
-  EXPECT_EQ(s.realLeftPx, 316);  // 100 px left of the centre (616, 514) on the screen, 300 px on the camera
-  EXPECT_EQ(s.realTopPx, 214);
-  EXPECT_FLOAT_EQ(s.pixelsPerStep, 5.1983123f);  // a third of 1232 / 79
-  EXPECT_EQ(s.mapWidth, 20);                     // 100 / 5.198 + 1 = 20.2
-  EXPECT_NEAR(s.startOffsetXUm, 20.2630, 1e-3);  // 316 px right of the spot at (0, 0): 316 x 79 / 1232
-  EXPECT_NEAR(s.startOffsetYUm, 52.1964, 1e-3);  // 1028 - 214 = 814 px above it
+// The numbers worked out by hand from the picture (1232 x 1028 px) and the
+// field of view; -1 (or NaN) is not checked. The stage offsets are from the
+// laser spot to the first point's corner: X to the right, Y upward.
+TEST(ScanGeometry, PointsViewAndStartOffsetsFromTheDraggedArea) {
+  const double no = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    const char* name;
+    int area[4];
+    double stepUm, fieldUm;
+    int confocal, scale, spotX, spotY;  // spot Y counted from the bottom
+    double pixelsPerStep;
+    int width, height, pointSizePx, viewWidth, viewHeight, minutes;
+    double offsetXUm, offsetYUm;
+  } rows[] = {
+      // Dragged up and to the right, 765 x 610 px; 1 um = 1232 / 79 = 15.59 px,
+      // 765 / 15.59 + 1 = 50.05, 610 / 15.59 + 1 = 40.1; 2000 / 500 + 2 minutes;
+      // corner 100 px right of the spot, 1028 - 290 = 738 px above it.
+      {"50X", {100, 900, 865, 290}, 1, 79, 0, 1, 0, 0, 15.594936, 50, 40, 8, 400, 320, 6, 6.41234, 47.3231},
+      {"50X confocal doubles the points", {100, 900, 865, 290}, 1, 79, 1, 1, 0, 0, no, -1, -1, -1, -1, -1, 10, no, no},
+      // 10 px per um.
+      {"spot on the corner", {616, 514, 700, 600}, 1, 123.2, 0, 1, 616, 514, 10, 9, 9, -1, -1, -1, -1, 0, 0},
+      {"spot 100 px left of and 50 px below the corner", {616, 514, 700, 600}, 1, 123.2, 0, 1, 516, 464, no, -1, -1,
+       -1, -1, -1, -1, 10, 5},
+      // Scaled by 3 about (616, 514): the corner is at (316, 214) on the
+      // camera; a step is a third of 15.59 px: 100 / 5.198 + 1 = 20.2.
+      {"wide view", {516, 414, 616, 514}, 1, 79, 0, 3, 0, 0, 5.1983123, 20, 20, -1, -1, -1, -1, 20.2630, 52.1964},
+      // 0.1 um steps are 1.56 px: 1231 / 1.56 + 1 = 790.4; 20 / 1.56 + 1 = 13.8.
+      {"wider than the view: one px a point", {0, 0, 1231, 20}, 0.1, 79, 0, 1, 0, 0, no, 790, 13, 0, 790, 13, -1, no,
+       no},
+      {"taller than the view", {0, 0, 10, 1027}, 0.1, 79, 0, 1, 0, 0, no, 7, 659, -1, -1, 400, -1, no, no},
+      {"a small drag", {300, 300, 312, 312}, 1, 79, 0, 1, 0, 0, no, 1, 1, 400, 400, 400, 2, no, no},
+      // 247 x 205 px over 89 um: 13.84 px a step; 540 / 500 + 2 minutes;
+      // 400 / 18 = 22 px a point, 400 x 15 / 18 = 333.
+      {"the default area", {492, 411, 739, 616}, 1, 89, 1, 1, 0, 0, 13.842696, 18, 15, 22, 400, 333, 3, 35.5422,
+       44.5722},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    ScanState s = withSelection(r.area, r.stepUm);
+    s.viewScale = r.scale;
+    s.laserSpotX = r.spotX;
+    s.laserSpotY = r.spotY;
+    computeScanGeometry(s, r.fieldUm, r.confocal);
+    if (!std::isnan(r.pixelsPerStep)) { EXPECT_FLOAT_EQ(s.pixelsPerStep, static_cast<float>(r.pixelsPerStep)); }
+    const int actual[] = {s.mapWidth, s.mapHeight, s.pointSizePx, s.mapViewWidth, s.mapViewHeight, s.expectedMinutes};
+    const int expected[] = {r.width, r.height, r.pointSizePx, r.viewWidth, r.viewHeight, r.minutes};
+    const char* names[] = {"width", "height", "point size", "view width", "view height", "minutes"};
+    for (int i = 0; i < 6; ++i) {
+      if (expected[i] >= 0) { EXPECT_EQ(actual[i], expected[i]) << names[i]; }
+    }
+    if (r.width > 0) { EXPECT_EQ(s.totalPoints, r.width * r.height); }
+    if (!std::isnan(r.offsetXUm)) { EXPECT_NEAR(s.startOffsetXUm, r.offsetXUm, 1e-3); }
+    if (!std::isnan(r.offsetYUm)) { EXPECT_NEAR(s.startOffsetYUm, r.offsetYUm, 1e-3); }
+  }
+  const ScanState initial = makeInitialScanState();
+  EXPECT_EQ(initial.mapWidth * 100 + initial.mapHeight, 1815) << "the default area is computed at construction";
 }
 
 TEST(ScanGeometry, TheDragDirectionDoesNotMatter) {
-  const int corners[4][4] = {{100, 290, 865, 900},   // top left to bottom right
-                             {865, 290, 100, 900},   // right to left
-                             {100, 900, 865, 290},   // bottom to top
-                             {865, 900, 100, 290}};  // both
+  const int corners[4][4] = {{100, 290, 865, 900}, {865, 290, 100, 900}, {100, 900, 865, 290}, {865, 900, 100, 290}};
   for (int scale : {1, 3}) {
-    ScanState usual = withSelection(100, 290, 865, 900, 2.0);
+    ScanState usual = withSelection(corners[0], 2.0);
     usual.viewScale = scale;
     usual.laserSpotX = 700;
     usual.laserSpotY = 300;
@@ -81,68 +88,22 @@ TEST(ScanGeometry, TheDragDirectionDoesNotMatter) {
       ScanState s = usual;
       std::copy(std::begin(c), std::end(c), s.selection);
       computeScanGeometry(s, 79.0, 1);
-      EXPECT_EQ(s.mapWidth, usual.mapWidth);
-      EXPECT_EQ(s.mapHeight, usual.mapHeight);
-      EXPECT_EQ(s.mapViewWidth, usual.mapViewWidth);
-      EXPECT_EQ(s.mapViewHeight, usual.mapViewHeight);
-      EXPECT_EQ(s.pointSizePx, usual.pointSizePx);
-      EXPECT_EQ(s.realLeftPx, usual.realLeftPx);
-      EXPECT_EQ(s.realTopPx, usual.realTopPx);
-      EXPECT_EQ(s.startOffsetXUm, usual.startOffsetXUm);
-      EXPECT_EQ(s.startOffsetYUm, usual.startOffsetYUm);
-      EXPECT_EQ(s.expectedMinutes, usual.expectedMinutes);
+      EXPECT_EQ(std::tie(s.mapWidth, s.mapHeight, s.mapViewWidth, s.mapViewHeight, s.pointSizePx, s.realLeftPx,
+                         s.realTopPx, s.startOffsetXUm, s.startOffsetYUm, s.expectedMinutes),
+                std::tie(usual.mapWidth, usual.mapHeight, usual.mapViewWidth, usual.mapViewHeight, usual.pointSizePx,
+                         usual.realLeftPx, usual.realTopPx, usual.startOffsetXUm, usual.startOffsetYUm,
+                         usual.expectedMinutes));
     }
   }
 }
 
-TEST(ScanGeometry, OnlyTheWidthDecidesWhetherTheMapViewIsScaled) {
-  ScanState wide = withSelection(0, 0, 1231, 20, 0.1);  // 50X: about 1.6 px per step
-  computeScanGeometry(wide, 79.0, 0);
-  ASSERT_GE(wide.mapWidth, 400);
-  EXPECT_EQ(wide.mapViewWidth, wide.mapWidth);
-  EXPECT_EQ(wide.mapViewHeight, wide.mapHeight);
-  EXPECT_EQ(wide.pointSizePx, 0);
-
-  ScanState tall = withSelection(0, 0, 10, 1027, 0.1);
-  computeScanGeometry(tall, 79.0, 0);
-  ASSERT_GE(tall.mapHeight, 400);
-  EXPECT_EQ(tall.mapViewHeight, 400);
-}
-
-TEST(ScanGeometry, SmallDragGivesOnePoint) {
-  ScanState s = withSelection(300, 300, 312, 312);
-  computeScanGeometry(s, 79.0, 0);
-  EXPECT_EQ(s.mapWidth, 1);
-  EXPECT_EQ(s.mapHeight, 1);
-  EXPECT_EQ(s.mapViewWidth, 400);
-  EXPECT_EQ(s.expectedMinutes, 2);
-}
-
 TEST(ScanGeometry, UnusableStepsNeverOverflow) {
   for (double step : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), 1e-12}) {
-    ScanState s = withSelection(0, 0, 1231, 1027, step);
+    ScanState s = withSelection({0, 0, 1231, 1027}, step);
     computeScanGeometry(s, 79.0, 1);
-    EXPECT_GE(s.mapWidth, 1) << step;
-    EXPECT_LE(s.mapWidth, maxMapSidePoints) << step;
-    EXPECT_GE(s.totalPoints, 1) << step;
-    EXPECT_GE(s.expectedMinutes, 2) << step;
+    EXPECT_TRUE(s.mapWidth >= 1 && s.mapWidth <= maxMapSidePoints && s.totalPoints >= 1 && s.expectedMinutes >= 2)
+        << step;
   }
-}
-
-TEST(ScanGeometry, ConstructionComputesTheDefaultGeometry) {
-  // The default area (492, 411)-(739, 616) is 247 x 205 px; 1 um steps with
-  // the 89 um placeholder field of view are 13.84 px; the spot is at (0, 0).
-  const ScanState s = makeInitialScanState();
-  EXPECT_FLOAT_EQ(s.pixelsPerStep, 13.842696f);
-  EXPECT_EQ(s.mapWidth, 18);           // 247 / 13.84 + 1 = 18.8
-  EXPECT_EQ(s.mapHeight, 15);          // 205 / 13.84 + 1 = 15.8
-  EXPECT_EQ(s.totalPoints, 270);
-  EXPECT_EQ(s.expectedMinutes, 3);     // confocal on: 540 / 500 + 2
-  EXPECT_EQ(s.pointSizePx, 22);        // 400 / 18
-  EXPECT_EQ(s.mapViewWidth, 400);
-  EXPECT_EQ(s.mapViewHeight, 333);     // 400 x 15 / 18
-  EXPECT_NEAR(s.startOffsetXUm, 35.5422, 1e-3);  // 492 x 89 / 1232
-  EXPECT_NEAR(s.startOffsetYUm, 44.5722, 1e-3);  // (1028 - 411) x 89 / 1232
 }
 
 }  // namespace

@@ -14,27 +14,24 @@
 
 #include <string>
 
-// A stand-in child edit for a field of the main window that does not exist yet.
-inline void ensureField(HWND& field) {
-  if (field && IsWindow(field)) return;
-  field = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 100, 20, hMainWnd, nullptr,
-                          GetModuleHandleW(nullptr), nullptr);
-}
-
 using ui::textOf;
 
 // The main window, shown at the top left of the virtual screen with its
 // fields, GDI+ started (once per test program).
 inline void prepareMainWindow() {
-  static ULONG_PTR gdiplusToken = [] {
+  static const bool gdiplusStarted = [] {
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    return token;
+    return Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
   }();
-  (void)gdiplusToken;
+  EXPECT_TRUE(gdiplusStarted);
   ensureTestMainWindow();
-  for (HWND* field : {&hInfoEdit, &hCurrentEdit, &hTimeEdit, &hGainEdit, &hExposureEdit}) ensureField(*field);
+  // Stand-ins for the fields of the main window that do not exist yet.
+  for (HWND* field : {&hInfoEdit, &hCurrentEdit, &hTimeEdit, &hGainEdit, &hExposureEdit}) {
+    if (!*field || !IsWindow(*field))
+      *field = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 100, 20, hMainWnd, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  }
   SetWindowPos(hMainWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 

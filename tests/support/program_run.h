@@ -31,7 +31,6 @@ class ProgramRun {
   // Waits for the process to end by itself.
   bool waitForExit(DWORD timeoutMs);
   DWORD exitCode() const { return exitCode_; }
-  DWORD processId() const { return info_.dwProcessId; }
 
  private:
   std::wstring path_;

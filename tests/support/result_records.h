@@ -33,15 +33,8 @@ inline nlohmann::json recordBeside(const std::wstring& resultPath) {
 // The records by result name; anything amiss fails the test that asked.
 inline std::map<std::string, nlohmann::json> recordsBesideResults(const std::wstring& folder) {
   std::map<std::string, nlohmann::json> records;
-  WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) {
-    ADD_FAILURE() << "no folder " << ui::narrow(folder);
-    return records;
-  }
-  do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    const std::wstring name = found.cFileName;
+  if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) ADD_FAILURE() << "no folder " << ui::narrow(folder);
+  for (const std::wstring& name : namesMatching(folder + L"\\*")) {
     const std::wstring path = folder + L"\\" + name;
     if (name.ends_with(L".json")) {
       const std::wstring result = path.substr(0, path.size() - 5);
@@ -54,8 +47,7 @@ inline std::map<std::string, nlohmann::json> recordsBesideResults(const std::wst
     const nlohmann::json files = record.value("files", nlohmann::json::array());
     EXPECT_NE(std::find(files.begin(), files.end(), key), files.end()) << key << "'s record: " << files.dump();
     records[key] = record;
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  }
   return records;
 }
 

@@ -1,5 +1,6 @@
 #include "ui_driver.h"
 
+#include <algorithm>
 #include <iterator>
 #include <set>
 
@@ -14,17 +15,15 @@ struct Search {
 
 BOOL CALLBACK matchWindow(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<Search*>(context);
-  if (!IsWindowVisible(window)) return TRUE;
-  wchar_t text[512];
+  // The class first: reading the title of a window of this process sends it
+  // a message, which would wait forever on a thread that waits for us.
+  wchar_t cls[128], text[512];
+  if (!IsWindowVisible(window) || (search->className && (!GetClassNameW(window, cls, 128) ||
+                                                         wcscmp(cls, search->className) != 0)))
+    return TRUE;
   GetWindowTextW(window, text, 512);
-  if (wcscmp(text, search->title) != 0) return TRUE;
-  if (search->className) {
-    wchar_t cls[128];
-    GetClassNameW(window, cls, 128);
-    if (wcscmp(cls, search->className) != 0) return TRUE;
-  }
-  search->found = window;
-  return FALSE;
+  if (wcscmp(text, search->title) == 0) search->found = window;
+  return !search->found;
 }
 
 BOOL CALLBACK collectStatic(HWND child, LPARAM context) {
@@ -55,14 +54,10 @@ BOOL CALLBACK collectDialog(HWND window, LPARAM context) {
 }  // namespace
 
 HWND waitForWindow(const wchar_t* title, DWORD timeoutMs, const wchar_t* className) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  for (;;) {
-    Search search{title, className, nullptr};
-    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    if (GetTickCount64() >= deadline) return nullptr;
-    Sleep(20);
-  }
+  Search search{title, className, nullptr};
+  eventually([&] { return EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; },
+             timeoutMs);
+  return search.found;
 }
 
 std::wstring staticTexts(HWND dialog) {
@@ -79,30 +74,19 @@ bool pressButton(HWND dialog, int controlId) {
 }
 
 bool waitUntilGone(HWND window, DWORD timeoutMs) {
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  while (IsWindow(window) && IsWindowVisible(window)) {
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(20);
-  }
-  return true;
+  return eventually([window] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }
 
 DialogAnswerer::DialogAnswerer(std::wstring title, std::vector<int> buttonIds, DWORD timeoutMs)
     : title_(std::move(title)), buttonIds_(std::move(buttonIds)), timeoutMs_(timeoutMs) {
   thread_ = std::thread([this] {
     HWND dialog = waitForWindow(title_.c_str(), timeoutMs_);
-    if (!dialog) return;
-    text_ = staticTexts(dialog);
-    for (int id : buttonIds_) {
-      if (!pressButton(dialog, id)) return;
-    }
-    answered_ = true;
+    if (dialog) text_ = staticTexts(dialog);
+    answered_ = dialog && std::all_of(buttonIds_.begin(), buttonIds_.end(), [&](int id) { return pressButton(dialog, id); });
   });
 }
 
-DialogAnswerer::~DialogAnswerer() {
-  if (thread_.joinable()) thread_.join();
-}
+DialogAnswerer::~DialogAnswerer() { finish(); }
 
 bool DialogAnswerer::finish() {
   if (thread_.joinable()) thread_.join();
@@ -162,28 +146,23 @@ void drainMessages() {
   }
 }
 
-namespace {
-
-INPUT keyInput(WORD virtualKey, bool up) {
-  INPUT in = {};
-  in.type = INPUT_KEYBOARD;
-  in.ki.wVk = virtualKey;
-  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  return in;
-}
-
-}  // namespace
-
 void pressKey(WORD virtualKey, bool ctrl, bool alt, bool shift) {
   std::vector<INPUT> inputs;
+  auto key = [&inputs](WORD k, bool up) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = k;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(in);
+  };
   const std::pair<bool, WORD> modifiers[] = {{ctrl, VK_CONTROL}, {alt, VK_MENU}, {shift, VK_SHIFT}};
-  for (const auto& [held, key] : modifiers) {
-    if (held) inputs.push_back(keyInput(key, false));
+  for (const auto& [held, k] : modifiers) {
+    if (held) key(k, false);
   }
-  inputs.push_back(keyInput(virtualKey, false));
-  inputs.push_back(keyInput(virtualKey, true));
+  key(virtualKey, false);
+  key(virtualKey, true);
   for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m) {
-    if (m->first) inputs.push_back(keyInput(m->second, true));
+    if (m->first) key(m->second, true);
   }
   SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
