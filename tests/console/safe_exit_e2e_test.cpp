@@ -211,15 +211,12 @@ TEST_F(SafeExit, ClosingTheWindowDuringAScanSavesTheRowsSoFarAndExits) {
   size_t same = 0;
   while (same < table.size() && table[same] == completed[same]) ++same;
   ASSERT_LT(same, table.size()) << "the scan ran to its end";
-  const std::string rest = table.substr(table.rfind(",", same) + 1);
   EXPECT_GE(lines(table.substr(0, same)).size(), 2u) << table;
-  EXPECT_EQ(rest.find_first_not_of("0.,\r\n"), std::string::npos) << table;
+  EXPECT_EQ(table.substr(table.rfind(",", same) + 1).find_first_not_of("0.,\r\n"), std::string::npos) << table;
   EXPECT_NE(fileText(folder, L"MapInfo.txt"), "<missing>");
   EXPECT_EQ(testfiles::namesMatching(folder + L"\\Nerin(*).jpg").size(), 1u) << "the map window's picture too";
   EXPECT_TRUE(testfiles::namesMatching(folder + L"\\*.journal").empty());
-  // Output off at the exit.
-  const std::string meter = meterLog.text();
-  EXPECT_TRUE(contains(meter, "\":OUTP OFF\"\nibonl 7 0\n")) << meter;
+  EXPECT_TRUE(contains(meterLog.text(), "\":OUTP OFF\"\nibonl 7 0\n")) << "output off at the exit: " << meterLog.text();
 }
 
 }  // namespace

@@ -10,20 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace {
-
-std::vector<unsigned char> tokenUser() {
-  HANDLE token = nullptr;
-  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-  DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  std::vector<unsigned char> user(size);
-  GetTokenInformation(token, TokenUser, user.data(), size, &size);
-  CloseHandle(token);
-  return user;
-}
 
 TEST(RemoteKey, IsFreshAtEveryStartAndForTheUserOnly) {
   wchar_t temp[MAX_PATH];
@@ -48,8 +36,13 @@ TEST(RemoteKey, IsFreshAtEveryStartAndForTheUserOnly) {
                                   nullptr, &descriptor),
             static_cast<DWORD>(ERROR_SUCCESS));
   ASSERT_NE(dacl, nullptr);
-  const std::vector<unsigned char> user = tokenUser();
-  const PSID userSid = reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;
+  HANDLE token = nullptr;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+  unsigned char user[256] = {};
+  DWORD size = sizeof user;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, size, &size));
+  CloseHandle(token);
+  const PSID userSid = reinterpret_cast<const TOKEN_USER*>(user)->User.Sid;
   int forUser = 0;
   for (int i = 0; i < dacl->AceCount; ++i) {
     ACCESS_ALLOWED_ACE* ace = nullptr;

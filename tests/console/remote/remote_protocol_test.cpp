@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 struct Row {
   const char* line;
   const char* error;  // empty: the request is valid and is shown as `shown`
@@ -116,19 +118,12 @@ TEST(RemoteProtocol, OnlyTheExactKeyOpensTheConnection) {
   const std::string key = keyHex(bytes, sizeof bytes);
   EXPECT_EQ(key, "001fa0ff000000000000000000000000");
   EXPECT_TRUE(keyLineMatches(R"({"key": ")" + key + "\"}", key));
-  const std::vector<std::string> wrongLines = {
-      R"({"key": "001fa0ff00000000000000000000000"})",   // one digit short
-      R"({"key": "001fa0ff000000000000000000000001"})",  // one digit different
-      R"({"key": ")" + key + "0\"}",
-      R"({"key": ""})",
-      R"({"key": 1})",
-      R"({"key": ")" + key + R"(", "id": 1})",
-      "\"" + key + "\"",
-      "{",
-  };
-  for (const std::string& wrong : wrongLines) {
+  // One digit short, one different, one more; empty, a number, another field, no object.
+  for (const std::string& wrong : {R"({"key": "001fa0ff00000000000000000000000"})"s,
+                                   R"({"key": "001fa0ff000000000000000000000001"})"s, R"({"key": ")" + key + "0\"}",
+                                   R"({"key": ""})"s, R"({"key": 1})"s, R"({"key": ")" + key + R"(", "id": 1})",
+                                   "\"" + key + "\"", "{"s})
     EXPECT_FALSE(keyLineMatches(wrong, key)) << wrong;
-  }
   EXPECT_FALSE(sameKey("", "")) << "no key opens nothing";
 }
 
