@@ -22,8 +22,8 @@ build=$(cd "$1" && pwd) || exit 2
 shift
 
 # Entries known to take long, for a tree that has no durations yet.
-long_first=(reliability_win_tests mapping_win_tests remote_control_e2e console_devices_tests result_files_tests
-            stage_win_tests map_scan_tests main_window_tests console_startup_tests spectroscopy_win_tests)
+long_first=(reliability_win_tests mapping_win_tests remote_control_e2e console_devices_tests motion_win_tests result_files_tests
+            main_window_tests console_startup_tests spectroscopy_win_tests)
 
 run=$(mktemp -d "${TMPDIR:-/tmp}/nerin-wine-tests.XXXXXX")
 trap 'rm -rf "$run"' EXIT
