@@ -17,7 +17,35 @@ next_entry() {
   ) 9>"$run/queue.lock"
 }
 
+# A virtual display of its own for each entry: what one entry leaves on a
+# display (the keyboard focus of windows long gone) must not decide whether
+# the next one's windows get the focus.
+xvfb_pid=""
+end_display() {
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  xvfb_pid=""
+}
+trap end_display EXIT
+fresh_display() {
+  end_display
+  local display=$((200 + worker * 50)) tries
+  for _ in $(seq 1 50); do
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+    Xvfb ":$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for tries in $(seq 1 200); do
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      if [ -e "/tmp/.X11-unix/X$display" ]; then export DISPLAY=":$display"; return 0; fi
+      sleep 0.05
+    done
+    end_display
+    display=$((display + 1))
+  done
+  return 1
+}
+
 while name=$(next_entry) && [ -n "$name" ]; do
+  fresh_display || { echo "no virtual display for $name"; exit 1; }
   pattern=$(printf '%s' "$name" | sed 's/[][\.*^$+?(){}|]/\\&/g')
   start=$(date +%s)
   if ctest --test-dir "$run/ctest$worker" -R "^$pattern\$" --output-on-failure >"$run/logs/$name.log" 2>&1; then
@@ -26,6 +54,13 @@ while name=$(next_entry) && [ -n "$name" ]; do
     result=FAILED
   fi
   seconds=$(($(date +%s) - start))
+  # Whatever the entry left running in this world (a program that did not
+  # end, Wine's helpers) ends with it: the next entry starts as it would in
+  # a world of its own (a program left running would make the next start a
+  # "second start").
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  wineserver -p >>"$NERIN_TEST_ROOT/wineserver.log" 2>&1
   (flock 9; echo "$result $seconds $name" >>"$run/results") 9>"$run/results.lock"
   (flock 9; printf '  %-7s %4d s  %s\n' "$result" "$seconds" "$name" >>"$run/progress") 9>"$run/results.lock"
 done
