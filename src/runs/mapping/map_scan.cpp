@@ -316,6 +316,10 @@ bool runMapScan() {
   showPendingReading();
 
   const RunOutcome asRun = stopRequested ? RunOutcome::stoppedByOperator : RunOutcome::completed;
+  // The laser is of no use on the way back, and its "off" is the first word
+  // to the board since it was switched on: a board lost meanwhile (it never
+  // answers a switch) shows only here, and must be in the run's record.
+  setLaser(0);
   moveAxesTo(stageX, stageY, x0, y0);
   moveZTo(savedZ);
   finishRecord(run.record, asRun);
