@@ -44,6 +44,16 @@ fresh_display() {
   return 1
 }
 
+# The registry as the world was made, to be put back after every entry: an
+# entry registers things (the sourcemeter's COM server, the COM port of its
+# board) that would change what the next one finds.
+wineserver -k >/dev/null 2>&1
+wineserver -w >/dev/null 2>&1
+registry="$run/registry$worker"
+mkdir -p "$registry"
+cp "$WINEPREFIX"/*.reg "$registry"/
+wineserver -p >>"$NERIN_TEST_ROOT/wineserver.log" 2>&1
+
 while name=$(next_entry) && [ -n "$name" ]; do
   fresh_display || { echo "no virtual display for $name"; exit 1; }
   pattern=$(printf '%s' "$name" | sed 's/[][\.*^$+?(){}|]/\\&/g')
@@ -60,7 +70,15 @@ while name=$(next_entry) && [ -n "$name" ]; do
   # "second start").
   wineserver -k >/dev/null 2>&1
   wineserver -w >/dev/null 2>&1
+  cp "$registry"/*.reg "$WINEPREFIX"/
   wineserver -p >>"$NERIN_TEST_ROOT/wineserver.log" 2>&1
+  # Nor does it find the files the entry before left on the desktop (the
+  # program's data folder: settings, objective, journals, results), which
+  # would turn its start into another one (a question about a saved
+  # objective, a recovery).
+  for desktop in "$HOME/Desktop" "$WINEPREFIX/drive_c/users/$(id -un)/Desktop"; do
+    [ -d "$desktop" ] && find "$desktop" -mindepth 1 -maxdepth 1 -exec rm -rf {} + 2>/dev/null
+  done
   (flock 9; echo "$result $seconds $name" >>"$run/results") 9>"$run/results.lock"
   (flock 9; printf '  %-7s %4d s  %s\n' "$result" "$seconds" "$name" >>"$run/progress") 9>"$run/results.lock"
 done
