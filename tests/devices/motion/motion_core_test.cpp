@@ -5,7 +5,7 @@
 #include "devices/motion/objective_plan.h"
 #include "devices/motion/stage_math.h"
 #include "services/objective_table.h"
-#include "scenario.h"
+#include "support/scenario.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,5 +1,6 @@
 #pragma once
-// Motion scenarios as data. A scenario file is read line by line:
+// Test cases as data, shared by every folder whose cases are rows of a
+// scenario file. A scenario file is read line by line:
 //   == title            a new scenario; the step "==" (if any) sets the stage
 //   step args... = x    calls the step and compares what it returns with x
 //                       (as numbers, to 1e-9, when both are numbers);
