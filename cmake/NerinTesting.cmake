@@ -147,7 +147,11 @@ function(_nerin_fake_library_sources target source)
   get_target_property(definitions ${target} COMPILE_DEFINITIONS)
   get_target_property(options ${target} COMPILE_OPTIONS)
   get_target_property(includes ${target} INCLUDE_DIRECTORIES)
-  if(definitions OR options OR NOT includes STREQUAL "${PROJECT_SOURCE_DIR}/src;${PROJECT_SOURCE_DIR}/tests/support")
+  # Options every target of the folder has (the warnings) are no options of
+  # this copy's own.
+  get_directory_property(folderOptions COMPILE_OPTIONS)
+  if(definitions OR (options AND NOT options STREQUAL "${folderOptions}")
+     OR NOT includes STREQUAL "${PROJECT_SOURCE_DIR}/src;${PROJECT_SOURCE_DIR}/tests/support")
     target_sources(${target} PRIVATE ${source})
     return()
   endif()

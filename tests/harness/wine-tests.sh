@@ -8,17 +8,21 @@
 # call. Each entry's output is kept and shown at the end for those that
 # failed; a line per entry tells progress.
 #
-#   tests/harness/wine-tests.sh [-j N] <build dir> [ctest selection, e.g. -R stage]
+#   tests/harness/wine-tests.sh [-j N] [--when FILE] <build dir> [ctest selection, e.g. -R stage]
 #
-# N defaults to the number of processors. Exits non-zero when any entry
-# failed or a world could not be made.
+# N defaults to the number of processors. With --when, the worlds are made
+# at once and the entries wait until FILE exists (the build that makes them
+# is still running): it holds "go", or anything else to end without running.
+# Exits non-zero when any entry failed or a world could not be made.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 workers=$(nproc 2>/dev/null || echo 2)
+when=""
 if [ "${1:-}" = -j ]; then workers=$2; shift 2; fi
-[ $# -ge 1 ] || { echo "usage: $0 [-j N] <build dir> [ctest selection...]"; exit 2; }
-build=$(cd "$1" && pwd) || exit 2
+if [ "${1:-}" = --when ]; then when=$2; shift 2; fi
+[ $# -ge 1 ] || { echo "usage: $0 [-j N] [--when FILE] <build dir> [ctest selection...]"; exit 2; }
+build=$(realpath -m "$1")
 shift
 
 # Entries known to take long, for a tree that has no durations yet.
@@ -29,8 +33,32 @@ run=$(mktemp -d "${TMPDIR:-/tmp}/nerin-wine-tests.XXXXXX")
 trap 'rm -rf "$run"' EXIT
 durations="$build/Testing/wine-durations.txt"
 
+# The worlds first: making a Wine prefix takes a while, mostly waiting, and
+# can go on while the build ends. Each worker takes entries once the queue
+# is ready (an empty queue ends it).
+mkdir -p "$run/logs"
+: >"$run/progress"
+for w in $(seq 1 "$workers"); do
+  # A test folder of its own per worker, reading the real tree's entries, so
+  # that the ctest calls side by side do not share their Testing/ files.
+  mkdir -p "$run/ctest$w"
+  printf 'subdirs("%s")\n' "$build" >"$run/ctest$w/CTestTestfile.cmake"
+  "$here/with-wine.sh" bash "$here/wine-worker.sh" "$run" "$w" >"$run/world$w.log" 2>&1 &
+  pids+=($!)
+done
+end_early() {
+  : >"$run/queue"
+  touch "$run/queue.ready"
+  wait "${pids[@]}" 2>/dev/null
+  exit "$1"
+}
+if [ -n "$when" ]; then
+  until [ -e "$when" ]; do sleep 1; done
+  [ "$(cat "$when")" = go ] || end_early 1
+fi
+
 ctest --test-dir "$build" -N "$@" | sed -n 's/^ *Test *#[0-9]*: //p' >"$run/listed"
-[ -s "$run/listed" ] || { echo "no test entries in $build"; exit 1; }
+[ -s "$run/listed" ] || { echo "no test entries in $build"; end_early 1; }
 # Longest first: the last measured seconds, else the list above, else ctest's order.
 {
   while read -r name; do
@@ -45,22 +73,10 @@ ctest --test-dir "$build" -N "$@" | sed -n 's/^ *Test *#[0-9]*: //p' >"$run/list
   done <"$run/listed"
 } | sort -s -k1,1nr | cut -d' ' -f2 >"$run/queue"
 total=$(wc -l <"$run/queue")
-[ "$workers" -gt "$total" ] && workers=$total
-[ "$workers" -ge 1 ] || workers=1
 echo "$total entries, $workers Wine worlds"
-
-mkdir -p "$run/logs"
-: >"$run/progress"
+touch "$run/queue.ready"
 tail -n +1 -f "$run/progress" &
 progress_pid=$!
-for w in $(seq 1 "$workers"); do
-  # A test folder of its own per worker, reading the real tree's entries, so
-  # that the ctest calls side by side do not share their Testing/ files.
-  mkdir -p "$run/ctest$w"
-  printf 'subdirs("%s")\n' "$build" >"$run/ctest$w/CTestTestfile.cmake"
-  "$here/with-wine.sh" bash "$here/wine-worker.sh" "$run" "$w" >"$run/world$w.log" 2>&1 &
-  pids+=($!)
-done
 status=0
 for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 kill "$progress_pid" 2>/dev/null

@@ -54,6 +54,13 @@ mkdir -p "$registry"
 cp "$WINEPREFIX"/*.reg "$registry"/
 wineserver -p >>"$NERIN_TEST_ROOT/wineserver.log" 2>&1
 
+# The queue is ready once the build has ended (wine-tests.sh --when); the
+# run folder goes away when wine-tests.sh does.
+until [ -e "$run/queue.ready" ]; do
+  [ -d "$run" ] || exit 1
+  sleep 0.5
+done
+
 while name=$(next_entry) && [ -n "$name" ]; do
   fresh_display || { echo "no virtual display for $name"; exit 1; }
   pattern=$(printf '%s' "$name" | sed 's/[][\.*^$+?(){}|]/\\&/g')
