@@ -49,43 +49,62 @@ native_stage() {
   ctest --test-dir build/native --output-on-failure -j"$jobs"
 }
 
-windows_build() {
+# The Windows build in two steps: first what the longest Wine entries need
+# (the code under test, the fakes, the program and their test programs), so
+# that those can start while the rest is built.
+first_entries=3
+windows_build_first() {
   cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null ||
     { echo "Windows configure failed"; return 1; }
+  local targets
+  targets=$(tests/harness/wine-tests.sh --programs "$first_entries" build/win) || return 1
+  echo "First: $(echo $targets)"
+  cmake --build build/win -j"$jobs" --target $targets || { echo "Windows build failed"; return 1; }
+}
+windows_build_rest() {
   cmake --build build/win -j"$jobs" || { echo "Windows build failed"; return 1; }
 }
 
 stage "Layering of src (includes point down one ladder, no loops of files)" bash scripts/check-layers.sh || status=1
 show_stage "Layering of src (includes point down one ladder, no loops of files)"
 
-# The Windows build first, since the Wine tests need it and take longest.
-# The native and fuzz stages then run beside the Wine tests, which spend
-# much of their time waiting on the programs they drive; at the lowest
-# priority, so that the windows under test still get the processor (and the
-# keyboard focus) when they need it. Their output is shown after the Wine
-# tests'.
+# The Wine tests take longest: their worlds are made while the build runs,
+# and the longest entries start as soon as their programs are built. The
+# rest of the Windows build, then the native and fuzz stages, run beside
+# the Wine tests, which spend much of their time waiting on the programs
+# they drive; at a lower priority, so that the windows under test still get
+# the processor (and the keyboard focus) when they need them. Their output
+# is shown after the Wine tests'.
 core_stages() {
   stage "Native build and unit tests" native_stage
   stage "Fuzz targets, short runs (clang, libFuzzer)" bash scripts/fuzz.sh --short
 }
-# The Wine worlds are made while the build runs.
-tests/harness/wine-tests.sh -j "$jobs" --when "$logs/built" build/win &
+ready="$logs/ready"
+: >"$ready"
+tests/harness/wine-tests.sh -j "$jobs" --when "$ready" build/win &
 wine_pid=$!
-if stage "Windows build" windows_build; then
-  show_stage "Windows build" | tail -n 3
-  (renice -n 19 -p "$BASHPID" >/dev/null; core_stages) &
-  core_pid=$!
+if stage "Windows build, the longest Wine entries' programs" windows_build_first; then
+  show_stage "Windows build, the longest Wine entries' programs" | tail -n 3
+  echo "first $first_entries" >>"$ready"
   echo "== Wine tests"
-  echo go >"$logs/built"
+  (
+    renice -n 10 -p "$BASHPID" >/dev/null
+    if stage "Windows build, the rest" windows_build_rest; then echo all; else echo failed; fi >>"$ready"
+    renice -n 19 -p "$BASHPID" >/dev/null
+    core_stages
+  ) &
+  rest_pid=$!
   wait "$wine_pid" || status=1
-  wait "$core_pid"
+  wait "$rest_pid"
+  show_stage "Windows build, the rest" | tail -n 3
+  [ "$(cat "$logs/Windows build, the rest.rc")" = 0 ] || { status=1; show_stage "Windows build, the rest"; }
   show_stage "Native build and unit tests" | grep -v '^\[\|^-- \|Test *#'
   show_stage "Fuzz targets, short runs (clang, libFuzzer)" | grep -v 'Test *#'
 else
   status=1
-  echo failed >"$logs/built"
+  echo failed >>"$ready"
   wait "$wine_pid"
-  show_stage "Windows build"
+  show_stage "Windows build, the longest Wine entries' programs"
   core_stages
   show_stage "Native build and unit tests"
   show_stage "Fuzz targets, short runs (clang, libFuzzer)"

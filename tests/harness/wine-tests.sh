@@ -9,18 +9,24 @@
 # failed; a line per entry tells progress.
 #
 #   tests/harness/wine-tests.sh [-j N] [--when FILE] <build dir> [ctest selection, e.g. -R stage]
+#   tests/harness/wine-tests.sh --programs N <build dir>
 #
 # N defaults to the number of processors. With --when, the worlds are made
-# at once and the entries wait until FILE exists (the build that makes them
-# is still running): it holds "go", or anything else to end without running.
+# at once, while the build that makes the programs still runs; the build
+# tells by lines it adds to FILE which entries may run: "first <n>" (the n
+# longest), "entries <names>" (their programs are built), "all", or
+# "failed" (no more will be; the entries never run count as failed).
+# --programs prints the targets that the N entries run first need, for a
+# build to make them first.
 # Exits non-zero when any entry failed or a world could not be made.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
 workers=$(nproc 2>/dev/null || echo 2)
-when=""
+when="" programs=""
 if [ "${1:-}" = -j ]; then workers=$2; shift 2; fi
 if [ "${1:-}" = --when ]; then when=$2; shift 2; fi
+if [ "${1:-}" = --programs ]; then programs=$2; shift 2; fi
 [ $# -ge 1 ] || { echo "usage: $0 [-j N] [--when FILE] <build dir> [ctest selection...]"; exit 2; }
 build=$(realpath -m "$1")
 shift
@@ -33,34 +39,10 @@ run=$(mktemp -d "${TMPDIR:-/tmp}/nerin-wine-tests.XXXXXX")
 trap 'rm -rf "$run"' EXIT
 durations="$build/Testing/wine-durations.txt"
 
-# The worlds first: making a Wine prefix takes a while, mostly waiting, and
-# can go on while the build ends. Each worker takes entries once the queue
-# is ready (an empty queue ends it).
-mkdir -p "$run/logs"
-: >"$run/progress"
-for w in $(seq 1 "$workers"); do
-  # A test folder of its own per worker, reading the real tree's entries, so
-  # that the ctest calls side by side do not share their Testing/ files.
-  mkdir -p "$run/ctest$w"
-  printf 'subdirs("%s")\n' "$build" >"$run/ctest$w/CTestTestfile.cmake"
-  "$here/with-wine.sh" bash "$here/wine-worker.sh" "$run" "$w" >"$run/world$w.log" 2>&1 &
-  pids+=($!)
-done
-end_early() {
-  : >"$run/queue"
-  touch "$run/queue.ready"
-  wait "${pids[@]}" 2>/dev/null
-  exit "$1"
-}
-if [ -n "$when" ]; then
-  until [ -e "$when" ]; do sleep 1; done
-  [ "$(cat "$when")" = go ] || end_early 1
-fi
-
-ctest --test-dir "$build" -N "$@" | sed -n 's/^ *Test *#[0-9]*: //p' >"$run/listed"
-[ -s "$run/listed" ] || { echo "no test entries in $build"; end_early 1; }
-# Longest first: the last measured seconds, else the list above, else ctest's order.
-{
+# Every entry, longest first: the last measured seconds, else the list
+# above, else ctest's order.
+list_entries() {
+  ctest --test-dir "$build" -N "$@" | sed -n 's/^ *Test *#[0-9]*: //p' >"$run/listed"
   while read -r name; do
     seconds=$(awk -v n="$name" '$2 == n { print $1 }' "$durations" 2>/dev/null | tail -n 1)
     if [ -z "$seconds" ]; then
@@ -70,14 +52,90 @@ ctest --test-dir "$build" -N "$@" | sed -n 's/^ *Test *#[0-9]*: //p' >"$run/list
       done
     fi
     echo "$seconds $name"
-  done <"$run/listed"
-} | sort -s -k1,1nr | cut -d' ' -f2 >"$run/queue"
-total=$(wc -l <"$run/queue")
+  done <"$run/listed" | sort -s -k1,1nr | cut -d' ' -f2 >"$run/pending"
+}
+
+if [ -n "$programs" ]; then
+  # The targets of the programs the first entries run (a target is named as
+  # its program), and the program itself, which end-to-end entries start.
+  list_entries
+  {
+    echo NerinStation
+    head -n "$programs" "$run/pending" | while read -r name; do
+      ctest --test-dir "$build" -N -V -R "^$(printf '%s' "$name" | sed 's/[][\.*^$+?(){}|]/\\&/g')\$" |
+        sed -n 's/^.*Test command: //p' | grep -o '[^"/ ]*\.exe' | sed 's/\.exe$//'
+    done
+  } | sort -u
+  exit 0
+fi
+
+# The worlds first: making a Wine prefix takes a while, mostly waiting, and
+# can go on while the build runs. Each worker takes the next entry of the
+# queue; it waits while the queue is empty until the queue is final.
+mkdir -p "$run/logs"
+: >"$run/progress"
+: >"$run/queue"
+for w in $(seq 1 "$workers"); do
+  # A test folder of its own per worker, reading the real tree's entries, so
+  # that the ctest calls side by side do not share their Testing/ files.
+  mkdir -p "$run/ctest$w"
+  printf 'subdirs("%s")\n' "$build" >"$run/ctest$w/CTestTestfile.cmake"
+  "$here/with-wine.sh" bash "$here/wine-worker.sh" "$run" "$w" >"$run/world$w.log" 2>&1 &
+  pids+=($!)
+done
+
+# ready <names...|all>: moves entries from pending to the queue, in the
+# pending order (longest first); "all" moves the rest and makes the queue
+# final. Under the queue's lock, which the workers take too.
+ready() {
+  (
+    flock 9
+    if [ "$1" = all ]; then
+      cat "$run/pending" >>"$run/queue"
+      : >"$run/pending"
+      touch "$run/queue.final"
+    else
+      printf '%s\n' "$@" | grep -Fxf - "$run/pending" >>"$run/queue"
+      printf '%s\n' "$@" | grep -vFxf - "$run/pending" >"$run/pending.rest"
+      mv "$run/pending.rest" "$run/pending"
+    fi
+  ) 9>"$run/queue.lock"
+}
+
+if [ -z "$when" ]; then
+  list_entries "$@"
+  ready all
+else
+  until [ -s "$when" ]; do sleep 0.5; done
+  list_entries "$@"
+fi
+total=$(wc -l <"$run/listed")
+if [ "$total" -eq 0 ]; then
+  echo "no test entries in $build"
+  touch "$run/queue.final"
+fi
 echo "$total entries, $workers Wine worlds"
-touch "$run/queue.ready"
 tail -n +1 -f "$run/progress" &
 progress_pid=$!
+if [ -n "$when" ]; then
+  seen=0
+  until [ -e "$run/queue.final" ]; do
+    lines=$(wc -l <"$when")
+    while [ "$seen" -lt "$lines" ]; do
+      seen=$((seen + 1))
+      read -r word names < <(sed -n "${seen}p" "$when")
+      case $word in
+        first) ready $(head -n "$names" "$run/pending") ;;
+        entries) ready $names ;;
+        all) ready all ;;
+        *) touch "$run/queue.final" ;;
+      esac
+    done
+    sleep 0.5
+  done
+fi
 status=0
+[ "$total" -gt 0 ] || status=1
 for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 kill "$progress_pid" 2>/dev/null
 wait "$progress_pid" 2>/dev/null
@@ -100,7 +158,9 @@ done <"$run/listed"
 # Durations for the next run's order.
 if [ -s "$run/results" ]; then
   mkdir -p "$(dirname "$durations")"
-  awk '{ print $2, $3 }' "$run/results" >"$durations"
+  # (entries not run this time keep their last figure)
+  { awk '{ print $2, $3 }' "$run/results"; cat "$durations" 2>/dev/null; } | awk '!seen[$2]++' >"$run/durations"
+  mv "$run/durations" "$durations"
 fi
 echo "== Wine entries, seconds each (worlds side by side):"
 sort -k2,2nr "$run/results" 2>/dev/null | awk '{ printf "  %-7s %4d s  %s\n", $1, $2, $3 }'

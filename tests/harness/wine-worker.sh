@@ -54,14 +54,17 @@ mkdir -p "$registry"
 cp "$WINEPREFIX"/*.reg "$registry"/
 wineserver -p >>"$NERIN_TEST_ROOT/wineserver.log" 2>&1
 
-# The queue is ready once the build has ended (wine-tests.sh --when); the
-# run folder goes away when wine-tests.sh does.
-until [ -e "$run/queue.ready" ]; do
-  [ -d "$run" ] || exit 1
-  sleep 0.5
-done
-
-while name=$(next_entry) && [ -n "$name" ]; do
+# The entries come into the queue as the build makes their programs
+# (wine-tests.sh --when); the queue is final when no more will come. The run
+# folder goes away when wine-tests.sh does.
+while :; do
+  name=$(next_entry)
+  if [ -z "$name" ]; then
+    [ -e "$run/queue.final" ] && break
+    [ -d "$run" ] || exit 1
+    sleep 0.5
+    continue
+  fi
   fresh_display || { echo "no virtual display for $name"; exit 1; }
   pattern=$(printf '%s' "$name" | sed 's/[][\.*^$+?(){}|]/\\&/g')
   start=$(date +%s)
