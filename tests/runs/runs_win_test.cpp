@@ -1,18 +1,26 @@
-// The long runs of the main window driven as an operator drives them, as the
-// scenarios of mapping.scenario, against the fake controller library, the
-// fake GPIB driver and the fake camera runtime beside this program. Map
-// scans: an area dragged on the camera picture, "Start" pressed; the fake
-// stage moves in real time, and the meter's current and the camera's colour
-// depend on where the stage stands, so every value in the files says where
-// it was measured. "Focus": a bright spot sharpest at one Z. "Wide View": a
-// colour per X, Y position. And start-up's recovery of unfinished scans.
+// The runs of the main window driven as an operator drives them, as the
+// scenarios of mapping.scenario, spectroscopy.scenario and objective.scenario,
+// against the fake controller library, the fake GPIB driver and the fake
+// camera runtime beside this program, the fake sourcemeter driver registered
+// for its class (a 1 MOhm resistor on its output, so a reading in uA equals
+// the volts applied) and the emulated board (arduino_emulator.py runs this
+// program). Map scans: an area dragged on the camera picture, "Start"
+// pressed; the fake stage moves in real time, and the meter's current and the
+// camera's colour depend on where the stage stands, so every value in the
+// files says where it was measured. "Focus": a bright spot sharpest at one
+// Z. "Wide View": a colour per X, Y position. Start-up's recovery of
+// unfinished scans. The I-V and time-evolution windows and their files. The
+// objective change and its turret travels.
+#include "arduino_emulator_client.h"
 #include "console/main_window.h"
 #include "devices/camera/camera.h"
 #include "devices/motion/arduino_link.h"
 #include "devices/measurement/gpib_instruments.h"
+#include "devices/measurement/usb_sourcemeter.h"
 #include "devices/motion/stage_axis.h"
 #include "devices/motion/stage_math.h"
 #include "fake_gpib_control.h"
+#include "fake_keithley_control.h"
 #include "fake_pylon_control.h"
 #include "fake_ximc_control.h"
 #include "main_window_loop.h"
@@ -21,24 +29,32 @@
 #include "runs/mapping/autofocus.h"
 #include "runs/mapping/map_scan.h"
 #include "runs/mapping/scan_journal.h"
+#include "runs/objective/objective_changer.h"
+#include "runs/spectroscopy/plot_window.h"
+#include "runs/spectroscopy/spectroscopy_runs.h"
+#include "runs/spectroscopy/spectroscopy_windows.h"
 #include "scan_test_settings.h"
 #include "scenario.h"
 #include "services/data_paths.h"
 #include "services/objective_table.h"
 #include "services/program_state.h"
+#include "services/settings_files.h"
 #include "stage_fixture.h"
 #include "test_files.h"
 #include "written_text.h"
+#include "views/jog_pad.h"
 #include "views/live_display.h"
 #include "win_test_main_window.h"
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <sstream>
 
 namespace {
 
 using namespace mainwindow;
+using arduino_emulator::board;
 using scenario::Args;
 using scenario::str;
 
@@ -75,11 +91,16 @@ int readingAtStagePosition(char* buffer, int size) {
   return std::snprintf(buffer, static_cast<size_t>(size), "%.6E\n", static_cast<double>(uA) * 1e-6);
 }
 
+// Posts a left click into the I-V window once "Information" shows this text,
+// so that the stop question comes in the next point's wait.
+std::string clickAtInfo;
 // Every text the "Information" box is given, one a line.
 std::string statusLines;
 WNDPROC infoEditProcedure = nullptr;
 LRESULT CALLBACK recordingInfoEdit(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_SETTEXT && lParam) statusLines += std::string(reinterpret_cast<const char*>(lParam)) + "\n";
+  if (message == WM_SETTEXT && lParam && !clickAtInfo.empty() && clickAtInfo == reinterpret_cast<const char*>(lParam))
+    PostMessageW(hIvWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(200, 200));
   return CallWindowProcA(infoEditProcedure, window, message, wParam, lParam);
 }
 
@@ -114,13 +135,33 @@ std::string names(const std::wstring& pattern) {
 std::vector<HANDLE> held;
 ULONGLONG tookMs = 0;
 
-HWND windowOf(const std::string& name) { return name == "map" ? hMapWnd : name == "confocal" ? hConfocalWnd : hMainWnd; }
+HWND windowOf(const std::string& name) {
+  return name == "map" ? hMapWnd : name == "confocal" ? hConfocalWnd : name == "iv" ? hIvWnd
+       : name == "time" ? spectroscopyWindows.timeWindow : hMainWnd;
+}
+const FakeKeithley& sourcemeter() { return fakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)); }
+// The values of each line of a result file (after its header), "v,i".
+std::vector<std::pair<double, double>> pairsOf(const std::string& name) {
+  std::vector<std::pair<double, double>> pairs;
+  const std::string text = testfiles::readBytes(pathOf(name).c_str());
+  for (size_t at = text.find('\n'); at + 1 < text.size(); at = text.find('\n', at + 1)) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str() + at + 1, &end);
+    pairs.push_back({v, *end == ',' ? std::strtod(end + 1, nullptr) : std::nan("")});
+  }
+  return pairs;
+}
+
 const std::map<std::string, std::pair<int, bool>> commands = {  // id, a button of the main window
     {"start", {IDC_START, true}},         {"focus", {IDC_FOCUS, true}},
     {"wide", {IDC_WIDE_VIEW, true}},      {"save-maps", {IDM_SAVE_MAPS, false}},
     {"nerin-view", {IDM_SHOW_NERIN_VIEW, false}}, {"confocal", {IDM_SHOW_CONFOCAL, false}},
-    {"confocal-green", {IDM_SHOW_CONFOCAL_GREEN, false}}};
+    {"confocal-green", {IDM_SHOW_CONFOCAL_GREEN, false}}, {"iv", {IDM_IV_MEASUREMENT, false}},
+    {"time", {IDM_TIME_EVOLUTION, false}}};
 void command(const std::string& name) {
+  if (name == "iv-start") return void(SendMessageW(GetDlgItem(hIvWnd, IDC_IV_START), BM_CLICK, 0, 0));
+  if (name == "time-start")
+    return void(SendMessageW(GetDlgItem(spectroscopyWindows.timeWindow, IDC_TIME_EVOLUTION_START), BM_CLICK, 0, 0));
   const auto [id, button] = commands.at(name);
   if (button) SendMessageW(GetDlgItem(hMainWnd, id), BM_CLICK, 0, 0);
   else SendMessageW(hMainWnd, WM_COMMAND, id, 0);
@@ -129,7 +170,10 @@ const std::map<std::string, int*> ints = {
     {"confocal", &confocalEnabled}, {"objective", &objectiveSettings.current}, {"sample-view", &scanState.sampleView},
     {"width", &scanState.mapWidth}, {"height", &scanState.mapHeight}, {"video", &videoRunning},
     {"wide-shown", &wideViewShown}, {"view-scale", &scanState.viewScale}, {"folder-made", &dataPaths.measurementFolderMade},
-    {"focus-level", &autofocus.level}, {"focus-found", &autofocus.found}, {"busy", &deviceBusy}, {"scanning", &scanRunning}};
+    {"focus-level", &autofocus.level}, {"focus-found", &autofocus.found}, {"busy", &deviceBusy}, {"scanning", &scanRunning},
+    {"previous", &objectiveSettings.previous}, {"equipment", &currentEquipment}, {"pen", &plotPenToggle},
+    {"jog", &jogPad.jogStepUm}, {"focus-offset", &lightSources.laserFocusOffsetUm}, {"minutes", &scanState.expectedMinutes},
+    {"iv-counter", &ivFileCounter}};
 
 const scenario::Steps steps = {
     {"==", [](const Args&) {
@@ -157,7 +201,15 @@ const scenario::Steps steps = {
        lightSources = LightSources{};
        autofocus = AutofocusState{};
        scantest::useScanSettings();
-       scantest::useFreshDataFolder(L"map_scan");
+       scantest::useFreshDataFolder(L"runs");
+       clickAtInfo.clear();
+       ivFileCounter = timeEvoFileCounter = 0;
+       _wremove(dataPaths.objectiveFile);
+       closeArduino();
+       arduinoLink = ArduinoLink{};
+       EXPECT_TRUE(board().reset() && connectArduino(board().comPort()));
+       EXPECT_TRUE(board().waitForReceived(arduino_emulator::connectionBytes)) << board().lastReceived;
+       board().clear();
        drain();
        fakeXimc().clearLog();
        statusLines.clear();
@@ -166,7 +218,9 @@ const scenario::Steps steps = {
        return std::string();
      }},
     {"set", act([](const Args& a) {
-       if (a[1] == "focus-offset") lightSources.laserFocusOffsetUm = whole(a, 2);
+       if (a[1] == "turret-upper") arduinoLink.upperLimitUm[3] = num(a, 2);
+       else if (a[1] == "changer-step") objectiveSettings.changerSteps[whole(a, 2)] = num(a, 3);
+       else if (a[1] == "fov") fieldOfViewUm = num(a, 2), fieldOfViewHeightUm = num(a, 2) * 1028 / 1232;
        else if (a[1] == "point") mapBuffers.intensity.at(whole(a, 2)) = static_cast<float>(num(a, 3));
        else *ints.at(a[1]) = whole(a, 2);
      })},
@@ -196,7 +250,7 @@ const scenario::Steps steps = {
      }},
     {"right-click", [](const Args& a) {
        return answering([&a](const ui::BoxAnswerer&) {
-         SendMessageW(hMainWnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(whole(a, 1), whole(a, 2)));
+         SendMessageW(windowOf(a[1]), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(whole(a, 2), whole(a, 3)));
        });
      }},
     // at-point k click|save|mkdir names...: what the operator does at the reading of point k
@@ -230,12 +284,13 @@ const scenario::Steps steps = {
     {"axis-um", [](const Args& a) { return fixed((a[1] == "X" ? stageX : a[1] == "Y" ? stageY : stageZ).positionUm); }},
     {"text", [](const Args& a) {
        const std::map<std::string, HWND> edits = {{"info", hInfoEdit}, {"time", hTimeEdit}, {"progress", hProgressEdit},
-                                                  {"start", hStartButton}};
+                                                  {"start", hStartButton}, {"step", hScanStepEdit}, {"speed", hScanSpeedEdit}};
        return textOf(edits.at(a[1]));
      }},
     {"status", [](const Args&) { return statusLines; }},
     {"checked", [](const Args& a) {
-       return str(IsDlgButtonChecked(hMainWnd, a[1] == "sample" ? IDC_SAMPLE_VIEW : IDC_LASER_VIEW) == BST_CHECKED);
+       const int id = a[1] == "sample" ? IDC_SAMPLE_VIEW : a[1] == "laser" ? IDC_LASER_VIEW : whole(a, 1);
+       return str(IsDlgButtonChecked(hMainWnd, id) == BST_CHECKED);
      }},
     // pixel window x y (from the client's right and bottom when negative) as red green blue
     {"pixel", [](const Args& a) {
@@ -334,20 +389,132 @@ const scenario::Steps steps = {
        for (HANDLE h : held) CloseHandle(h);
        held.clear();
      })},
+    // ---- spectroscopy ----
+    {"usb-meter", act([](const Args&) {
+       currentEquipment = 4;
+       currentLimit = 0.0001f;
+       EXPECT_TRUE(registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)) && sourcemeter().complete());
+       EXPECT_EQ(openUsbSourcemeter(0.0f), 1);
+       sourcemeter().reset();
+       sourcemeter().setResistance(1e6);
+     })},
+    // edit range|on|off|repeat [text]: what the edit shows, after typing the text
+    {"edit", [](const Args& a) {
+       const std::map<std::string, HWND> edits = {{"range", spectroscopyWindows.rangeEdit}, {"on", spectroscopyWindows.onTimeEdit},
+                                                  {"off", spectroscopyWindows.offTimeEdit}, {"repeat", spectroscopyWindows.repeatEdit}};
+       if (a.size() > 2) SetWindowTextA(edits.at(a[1]), a[2].c_str());
+       return textOf(edits.at(a[1]));
+     }},
+    // Starts that reach the time-evolution window during its run
+    {"post-starts", act([](const Args&) {
+       PostMessageW(spectroscopyWindows.timeWindow, WM_COMMAND, IDC_TIME_EVOLUTION_START, 0);
+       PostMessageW(spectroscopyWindows.timeWindow, WM_COMMAND, IDC_IV_START, 0);
+     })},
+    {"close", act([](const Args& a) { DestroyWindow(windowOf(a[1])); })},
+    {"exists-window", [](const Args& a) { return str(IsWindow(windowOf(a[1])) != FALSE); }},
+    {"click-at-info", act([](const Args& a) { clickAtInfo = a.size() > 1 ? a[1] : ""; })},
+    // the voltages the sourcemeter was set to, in order
+    {"volts", [](const Args&) {
+       std::string volts;
+       const std::string calls = sourcemeter().calls();
+       for (size_t at = calls.find("Source.26(1, "); at != std::string::npos; at = calls.find("Source.26(1, ", at + 1))
+         volts += (volts.empty() ? "" : " ") + fixed(std::atof(calls.c_str() + at + 13), "%.5g");
+       return volts;
+     }},
+    {"reset-meter", act([](const Args&) { sourcemeter().reset(), sourcemeter().setResistance(1e6); })},
+    // pairs file [k]: how many lines of values, or line k's "v i"
+    {"pairs", [](const Args& a) {
+       const auto pairs = pairsOf(a[1]);
+       if (a.size() < 3) return str(pairs.size());
+       const auto [v, i] = pairs.at(std::stoul(a[2]));
+       return fixed(v, "%g") + " " + fixed(i, "%g");
+     }},
+    // the first column of the file: how many, the first, the last, whether rising
+    {"times", [](const Args& a) {
+       const auto pairs = pairsOf(a[1]);
+       if (a[2] == "count") return str(pairs.size());
+       if (a[2] == "sorted") return str(std::is_sorted(pairs.begin(), pairs.end()));
+       return pairs.empty() ? std::string("none") : fixed((a[2] == "first" ? pairs.front() : pairs.back()).first, "%g");
+     }},
+    {"board", [](const Args&) { return board().received(); }},
+    {"board-clear", act([](const Args&) { board().clear(); })},
+    // curve rising|falling: drawn from (0, 0) to (1, 1), or from (0, 1) to (1, 0), into the I-V window
+    {"curve", [](const Args& a) {
+       const float xs[] = {0.0f, 1.0f}, rising[] = {0.0f, 1.0f}, falling[] = {1.0f, 0.0f};
+       return str(drawCurve(hIvWnd, xs, a[1] == "rising" ? rising : falling, 0, 2));
+     }},
+    // near window x y r g b: whether the colour is on the pixel or one of its eight neighbours
+    {"near", [](const Args& a) {
+       const COLORREF colour = a[4] == "window" ? GetSysColor(COLOR_WINDOW) : RGB(whole(a, 4), whole(a, 5), whole(a, 6));
+       for (int dy = -1; dy <= 1; ++dy)
+         for (int dx = -1; dx <= 1; ++dx)
+           if (ui::pixelOf(windowOf(a[1]), whole(a, 2) + dx, whole(a, 3) + dy) == colour) return std::string("1");
+       return std::string("0");
+     }},
+    // ---- the objective change ----
+    {"simulated-stage", act([](const Args& a) {
+       closeAllAxes();
+       for (StageAxis* axis : {&stageX, &stageY, &stageZ}) *axis = StageAxis{};
+       stageX.positionUm = num(a, 1), stageY.positionUm = num(a, 2), stageZ.positionUm = num(a, 3);
+     })},
+    {"select", [](const Args& a) { return str(selectObjective(whole(a, 1))); }},
+    {"adjust", act([](const Args& a) { adjustObjectiveMotor(num(a, 1)); })},
+    // the board's command lines, without the position queries of the arrival wait
+    {"turret-commands", [](const Args&) {
+       std::string commands;
+       std::istringstream lines(board().received());
+       for (std::string line; std::getline(lines, line);)
+         if (line != "q") commands += (commands.empty() ? "" : ",") + line;
+       return commands;
+     }},
+    {"turret", [](const Args&) {
+       return fixed(arduinoLink.positionUm[3], "%g") + " " + fixed(arduinoLink.lowerLimitUm[3], "%g") + ".." +
+              fixed(arduinoLink.upperLimitUm[3], "%g");
+     }},
+    {"fov", [](const Args&) {
+       return fixed(fieldOfViewUm, "%.4f") + " " + fixed(fieldOfViewHeightUm, "%.4f") + " " + fixed(camera.scaleBarFieldUm, "%.4f");
+     }},
+    {"offsets", [](const Args&) { return fixed(scanState.startOffsetXUm, "%.4f") + " " + fixed(scanState.startOffsetYUm, "%.4f"); }},
+    // config text: Config.txt written and read as at start-up, then removed
+    {"config", act([](const Args& a) {
+       std::string text;
+       for (std::size_t i = 1; i < a.size(); ++i) text += (i > 1 ? " " : "") + a[i];
+       EXPECT_TRUE(testfiles::writeBytes(dataPaths.configFile, text.c_str()));
+       scanState = makeInitialScanState();
+       loadConfigFile();
+       _wremove(dataPaths.configFile);
+     })},
+    {"objective-file", [](const Args&) { return testfiles::readBytes(dataPaths.objectiveFile); }},
+    // everything sent to the board before a marker
+    {"sent-before-marker", [](const Args&) {
+       sendLine("marker");
+       std::string bytes;
+       ui::eventually([&] { return (bytes = board().received()).ends_with("marker\n"); }, 10000);
+       return bytes.substr(0, bytes.size() - std::min<std::size_t>(bytes.size(), 7));
+     }},
     {"recover", [](const Args&) { return answering([](const ui::BoxAnswerer&) { recoverScanJournals(); }); }},
 };
 
-TEST(Mapping, Scenarios) {
+void runScenarios(const char* path) {
+  ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
   std::string text;
-  if (std::FILE* file = _wfopen(ui::windowsPathOf(MAPPING_SCENARIO).c_str(), L"rb")) {
+  if (std::FILE* file = _wfopen(ui::windowsPathOf(path).c_str(), L"rb")) {
     text = testfiles::readStream(file);
     std::fclose(file);
   }
-  ASSERT_FALSE(text.empty()) << MAPPING_SCENARIO;
-  scenario::run("mapping.scenario", text, steps);
+  ASSERT_FALSE(text.empty()) << path;
+  scenario::run(std::strrchr(path, '/') + 1, text, steps);
   fakeGpib().setReplySource(nullptr);
   videoControl(0);
+  closeArduino();
+  closeUsbSourcemeter();
+  unregisterFakeKeithley();
+  scanRunning = deviceBusy = 0;
   drain();
 }
+
+TEST(Runs, MapScans) { runScenarios(MAPPING_SCENARIO); }
+TEST(Runs, Spectroscopy) { runScenarios(SPECTROSCOPY_SCENARIO); }
+TEST(Runs, ObjectiveChanges) { runScenarios(OBJECTIVE_SCENARIO); }
 
 }  // namespace
