@@ -1,6 +1,7 @@
 // The camera as the rows of a scenario file, built three times: beside the
 // fake pylon runtime, as the MindVision build (camera kind 1) beside the fake
-// MindVision SDK, and beside no runtime at all. The real main window shows
+// MindVision SDK, and beside no runtime at all (the first and the last with
+// the meters' scenarios, tests/devices). The real main window shows
 // the picture; message boxes are answered by pressing their OK button.
 
 #include "console/configuration_dialog.h"

@@ -1,6 +1,7 @@
 // The meters through the access layer, as the rows of a scenario file: the
 // GPIB ones against the fake driver (or none) beside this program, the USB
 // sourcemeter against a fake of its COM driver registered in the test prefix.
+// Linked with the camera's scenarios into one program (tests/devices).
 // Every action's standard output is kept for the "printed" step.
 
 #include "devices/measurement/current_reading.h"
@@ -10,6 +11,7 @@
 #include "devices/measurement/usb_sourcemeter.h"
 #include "fake_gpib/fake_gpib_control.h"
 #include "fake_keithley/fake_keithley_control.h"
+#include "program_run.h"
 #include "scenario.h"
 #include "services/instrument_safety.h"
 #include "services/program_state.h"
@@ -23,11 +25,7 @@ using scenario::Args;
 using scenario::str;
 
 std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-std::wstring keithleyPath() {
-  wchar_t path[MAX_PATH];
-  const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return program.substr(0, program.find_last_of(L"\\/") + 1) + L"fake_keithley2450.dll";
-}
+std::wstring keithleyPath() { return ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL); }
 const FakeKeithley& usb() { return fakeKeithley(keithleyPath()); }
 unsigned long number(const Args& a, std::size_t i) { return std::stoul(a.at(i), nullptr, 0); }
 float real(const Args& a, std::size_t i) { return std::stof(a.at(i)); }
