@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -95,6 +96,23 @@ inline void run(const std::string& name, const std::string& text, const Steps& s
     const std::string got = step->second(args);
     if (!op.empty()) check(op, got, unescape(expected));
   }
+}
+
+// Runs the scenario file at this path (as the build knows it: a Unix path is
+// reached under Wine through its Z: drive); an empty or missing file fails.
+inline void runFile(const std::string& path, const Steps& steps) {
+#ifdef _WIN32
+  const std::string local = path.starts_with("/") ? "Z:" + path : path;
+#else
+  const std::string& local = path;
+#endif
+  std::string text;
+  if (std::FILE* file = std::fopen(local.c_str(), "rb")) {
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    std::fclose(file);
+  }
+  ASSERT_FALSE(text.empty()) << path;
+  run(path.substr(path.find_last_of("/\\") + 1), text, steps);
 }
 
 }  // namespace scenario

@@ -1,10 +1,36 @@
-# The stage and the board against their fakes, as the scenarios of
-# motion.scenario: one program under the emulated board (a pseudo-terminal
-# behind COM21), with the fake controller library beside it.
-nerin_board_test(motion_win_tests COM 21 SOURCES ${CMAKE_CURRENT_LIST_DIR}/motion_win_test.cpp ${STAGE_RESOURCES})
-if(TARGET motion_win_tests)
-  target_include_directories(motion_win_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/fake_ximc)
-  target_compile_definitions(motion_win_tests PRIVATE MOTION_SCENARIO="${CMAKE_CURRENT_LIST_DIR}/motion.scenario")
-  set_target_properties(motion_win_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${STAGE_FAKE_DIR})
-  add_dependencies(motion_win_tests fake_ximc)
+# The stage and the board against their fakes, as the rows of scenario files
+# (the files given are run in order): programs under the emulated board (a
+# pseudo-terminal behind COM21), in the folder given.
+function(motion_scenarios name directory)
+  nerin_board_test(${name} COM 21 SOURCES ${CMAKE_CURRENT_LIST_DIR}/motion_win_test.cpp ${STAGE_RESOURCES})
+  if(NOT TARGET ${name})
+    return()
+  endif()
+  list(TRANSFORM ARGN PREPEND "\"${CMAKE_CURRENT_LIST_DIR}/")
+  list(TRANSFORM ARGN APPEND "\"")
+  list(JOIN ARGN "," files)
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_LIST_DIR}/fake_ximc)
+  target_compile_definitions(${name} PRIVATE "MOTION_SCENARIO=${files}" STAGE_FAKE_DIR="${STAGE_FAKE_DIR}")
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${directory})
+  add_dependencies(${name} fake_ximc)
+endfunction()
+# With the fake controller library beside the program.
+motion_scenarios(motion_win_tests ${STAGE_FAKE_DIR} motion.scenario)
+# No library at all beside the program; the fake lies in another folder,
+# from which the search is started.
+motion_scenarios(stage_absent_tests ${CMAKE_CURRENT_BINARY_DIR}/stage_absent stage_absent.scenario
+                 stage_start_folder.scenario)
+if(TARGET stage_absent_tests)
+  target_compile_definitions(stage_absent_tests PRIVATE MOTION_WITHOUT_FAKE)
+endif()
+# A libximc.dll that lacks an entry point the program needs.
+set(STAGE_INCOMPLETE_DIR ${CMAKE_CURRENT_BINARY_DIR}/stage_incomplete)
+if(WIN32)
+  stage_fake_ximc(fake_ximc_incomplete ${STAGE_INCOMPLETE_DIR})
+  target_compile_definitions(fake_ximc_incomplete PRIVATE FAKE_XIMC_WITHOUT_STOP)
+endif()
+motion_scenarios(stage_incomplete_tests ${STAGE_INCOMPLETE_DIR} stage_incomplete.scenario stage_absent.scenario)
+if(TARGET stage_incomplete_tests)
+  target_compile_definitions(stage_incomplete_tests PRIVATE MOTION_WITHOUT_FAKE)
+  add_dependencies(stage_incomplete_tests fake_ximc_incomplete)
 endif()

@@ -7,9 +7,6 @@
 #include "services/objective_table.h"
 #include "support/scenario.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace {
 
 using scenario::Args;
@@ -82,9 +79,7 @@ const scenario::Steps steps = {
 };
 
 TEST(MotionCore, Scenarios) {
-  std::ifstream file(MOTION_CORE_SCENARIO);
-  ASSERT_TRUE(file) << MOTION_CORE_SCENARIO;
-  scenario::run("motion_core.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
+  scenario::runFile(MOTION_CORE_SCENARIO, steps);
 }
 
 }  // namespace

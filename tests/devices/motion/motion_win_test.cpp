@@ -1,12 +1,15 @@
 // The stage against the fake controller library beside this program and the
 // board against the emulated one (arduino_emulator.py runs this program), as
 // the scenarios of motion.scenario. The real main window takes the texts.
+// Also built beside no controller library and beside one that lacks an entry
+// point (MOTION_WITHOUT_FAKE: nothing here touches a library then).
 
 #include "devices/motion/arduino_link.h"
 #include "arduino_emulator_client.h"
 #include "scenario.h"
 #include "services/instrument_safety.h"
 #include "services/objective_table.h"
+#include "services/vendor_library.h"
 #include "program_run.h"
 #include "stage_fixture.h"
 #include "ui_driver.h"
@@ -22,12 +25,24 @@ using arduino_emulator::board;
 using scenario::Args;
 using scenario::str;
 
+#ifdef MOTION_WITHOUT_FAKE
+constexpr bool withFake = false;
+#else
+constexpr bool withFake = true;
+#endif
 const FakeXimc& fake() { return fakeXimc(); }
 StageAxis& axis(const Args& a) { return a.at(1) == "X" ? stageX : a.at(1) == "Y" ? stageY : stageZ; }
 double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
 // A whole number; a speed left out is the default speed.
 int whole(const Args& a, std::size_t i) { return i < a.size() ? std::stoi(a[i]) : defaultStageSpeed; }
 std::string flag(bool b) { return b ? "1" : "0"; }
+// An argument with {fake} as the fake library's folder.
+std::wstring expanded(const std::string& text) {
+  std::wstring out(text.begin(), text.end());
+  if (const std::size_t at = out.find(L"{fake}"); at != std::wstring::npos)
+    out.replace(at, 6, ui::windowsPathOf(STAGE_FAKE_DIR));
+  return out;
+}
 std::string rest(const Args& a, std::size_t from) {
   std::string text;
   for (std::size_t i = from; i < a.size(); ++i) text += (i > from ? " " : "") + a[i];
@@ -76,7 +91,7 @@ char deadPort[MAX_PATH];
 const scenario::Steps steps = {
     {"==", act([](const Args&) {
        closeAllAxes();
-       fake().reset(3);
+       if (withFake) fake().reset(3);
        scanRunning = stopRequested = 0;
        liftOutputLatch();
        closeArduino();
@@ -96,10 +111,31 @@ const scenario::Steps steps = {
        return held(stageX, 1) + " " + held(stageY, 2) + " " + held(stageZ, 3);
      }},
     {"calls", [](const Args&) { return fake().calls(); }},
+    {"loaded", [](const Args&) { return flag(GetModuleHandleA("libximc.dll")); }},
+    {"exports", [](const Args& a) {
+       HMODULE library = LoadLibraryA("libximc.dll");
+       const bool found = library && GetProcAddress(library, a.at(1).c_str());
+       return FreeLibrary(library), flag(found);
+     }},
+    // Where the library is looked for: the folder started from and PATH.
+    {"cd", [](const Args& a) { return flag(SetCurrentDirectoryW(expanded(a.at(1)).c_str())); }},
+    {"env", act([](const Args& a) { SetEnvironmentVariableW(expanded(a.at(1)).c_str(), expanded(a.at(2)).c_str()); })},
+    {"load", [](const Args& a) {
+       HMODULE library = a.at(1) == "vendor" ? loadVendorLibrary(L"libximc.dll", VendorSearch::alsoPath)
+                                             : LoadLibraryW(L"libximc.dll");
+       return FreeLibrary(library), flag(library);
+     }},
     {"clear", act([](const Args&) { fake().clearLog(), board().clear(); })},
     {"close", act([](const Args&) { closeAllAxes(); })},
     {"move", [](const Args& a) { return str(moveAxisTo(axis(a), num(a, 2), whole(a, 3))); }},
     {"start", [](const Args& a) { return flag(startAxisMove(axis(a), num(a, 2))); }},
+    {"z-to", act([](const Args& a) { moveZTo(num(a, 1)); })},
+    // The position and the running flag (7 when left untouched).
+    {"read-moving", [](const Args& a) {
+       int running = 7;
+       return str(readAxisPositionAndMotion(axis(a), running)) + " " + str(running);
+     }},
+    {"close-axis", act([](const Args& a) { closeStageAxis(axis(a)); })},
     {"by", act([](const Args& a) { a[1] == "Z" ? moveZBy(num(a, 2)) : moveAxisBy(axis(a), num(a, 2)); })},
     {"xy", [](const Args& a) { return flag(moveAxesTo(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))); }},
     {"xy-by", act([](const Args& a) { a.size() > 3 ? moveAxesBy(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))
@@ -207,14 +243,8 @@ const scenario::Steps steps = {
 TEST(Motion, Scenarios) {
   ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
   ensureTestMainWindow();
-  ASSERT_TRUE(fake().complete()) << "libximc.dll beside the test program is not the fake";
-  std::string text;
-  if (std::FILE* file = _wfopen(ui::windowsPathOf(MOTION_SCENARIO).c_str(), L"rb")) {
-    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-    std::fclose(file);
-  }
-  ASSERT_FALSE(text.empty()) << MOTION_SCENARIO;
-  scenario::run("motion.scenario", text, steps);
+  ASSERT_TRUE(!withFake || fake().complete()) << "libximc.dll beside the test program is not the fake";
+  for (const char* file : {MOTION_SCENARIO}) scenario::runFile(file, steps);
   closeAllAxes();
   closeArduino();
 }

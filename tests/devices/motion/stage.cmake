@@ -12,21 +12,4 @@ if(WIN32)
   endif()
   set(STAGE_FAKE_DIR ${CMAKE_CURRENT_BINARY_DIR}/stage_fake)
   stage_fake_ximc(fake_ximc ${STAGE_FAKE_DIR})
-
-  # No library at all beside the program; the fake lies in another folder,
-  # from which the test starts the search.
-  nerin_wine_test(stage_absent_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/stage_absent_test.cpp)
-  set_target_properties(stage_absent_tests PROPERTIES
-    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/stage_absent)
-  target_compile_definitions(stage_absent_tests PRIVATE STAGE_FAKE_DIR="${STAGE_FAKE_DIR}")
-  add_dependencies(stage_absent_tests fake_ximc)
-
-  # A libximc.dll that lacks an entry point the program needs.
-  set(STAGE_INCOMPLETE_DIR ${CMAKE_CURRENT_BINARY_DIR}/stage_incomplete)
-  stage_fake_ximc(fake_ximc_incomplete ${STAGE_INCOMPLETE_DIR})
-  target_compile_definitions(fake_ximc_incomplete PRIVATE FAKE_XIMC_WITHOUT_STOP)
-  nerin_wine_test(stage_incomplete_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/stage_absent_test.cpp)
-  target_compile_definitions(stage_incomplete_tests PRIVATE STAGE_TEST_INCOMPLETE_LIBRARY)
-  set_target_properties(stage_incomplete_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${STAGE_INCOMPLETE_DIR})
-  add_dependencies(stage_incomplete_tests fake_ximc_incomplete)
 endif()

@@ -14,19 +14,11 @@ constexpr const wchar_t* fakeKeithleyClassKey = L"CLSID\\{7DF737AA-A0C5-4A81-B6A
 // driver's class, as the driver's installer would; false on failure.
 inline bool registerFakeKeithley(const std::wstring& dllPath) {
   const std::wstring key = std::wstring(fakeKeithleyClassKey) + L"\\InprocServer32";
-  HKEY handle = nullptr;
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  const wchar_t model[] = L"Apartment";
-  const bool done =
-      RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(dllPath.c_str()),
-                     static_cast<DWORD>((dllPath.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS &&
-      RegSetValueExW(handle, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(model), sizeof model) ==
-          ERROR_SUCCESS;
-  RegCloseKey(handle);
-  return done;
+  auto set = [&key](const wchar_t* name, const std::wstring& value) {
+    return RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), name, REG_SZ, value.c_str(),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  };
+  return set(nullptr, dllPath) && set(L"ThreadingModel", L"Apartment");
 }
 
 inline void unregisterFakeKeithley() { RegDeleteTreeW(HKEY_CLASSES_ROOT, fakeKeithleyClassKey); }
@@ -48,8 +40,6 @@ struct FakeKeithley {
   bool complete() const { return fakes::allBound(*this); }
   std::string calls() const { return fakes::readLog(log); }
 };
-
-enum FakeKeithleyMode { fakeCallWorks = 0, fakeCallFails = 1, fakeNoInterface = 2 };
 
 // The controls of the fake loaded from this path (the same module COM loads).
 inline const FakeKeithley& fakeKeithley(const std::wstring& dllPath) {

@@ -4,8 +4,6 @@
 
 #include "fake_controls.h"
 
-#include <windows.h>
-
 #include <string>
 
 struct FakeXimc {
@@ -22,30 +20,16 @@ struct FakeXimc {
   void (*fault)(int index, int fault, int moveNumber);
   void (*watch)(void (*watcher)(const char* call));
 
-  bool complete() const { return reset && set && log && clearLog && deviceId && isMoving && position && openEnumerations; }
+  bool complete() const { return fakes::allBound(*this); }
   std::string calls() const { return fakes::readLog(log); }
 };
 
 // The controls of the fake, or a FakeXimc with null entries when the library
 // beside the program is not the fake.
 inline const FakeXimc& fakeXimc() {
-  static const FakeXimc fake = [] {
-    FakeXimc f = {};
-    HMODULE module = GetModuleHandleA("libximc.dll");
-    if (!module) module = LoadLibraryA("libximc.dll");
-    auto get = [module](const char* name, auto& target) { fakes::bindControl(module, name, target); };
-    if (!module) return f;
-    get("fake_ximc_reset", f.reset);
-    get("fake_ximc_set", f.set);
-    get("fake_ximc_log", f.log);
-    get("fake_ximc_clear_log", f.clearLog);
-    get("fake_ximc_device_id", f.deviceId);
-    get("fake_ximc_is_moving", f.isMoving);
-    get("fake_ximc_position", f.position);
-    get("fake_ximc_open_enumerations", f.openEnumerations);
-    get("fake_ximc_fault", f.fault);
-    get("fake_ximc_watch", f.watch);
-    return f;
-  }();
+  static const FakeXimc fake = fakes::bindControls<FakeXimc>(
+      fakes::library("libximc.dll"), "fake_ximc_",
+      {"reset", "set", "log", "clear_log", "device_id", "is_moving", "position", "open_enumerations", "fault",
+       "watch"});
   return fake;
 }

@@ -1,0 +1,195 @@
+// The camera as the rows of a scenario file, built three times: beside the
+// fake pylon runtime, as the MindVision build (camera kind 1) beside the fake
+// MindVision SDK, and beside no runtime at all (the first and the last with
+// the meters' scenarios, tests/devices). The real main window shows
+// the picture; message boxes are answered by pressing their OK button.
+
+#include "console/configuration_dialog.h"
+#include "devices/camera/camera.h"
+#include "devices/camera/camera_frame.h"
+#include "fake_mindvision/fake_mindvision_control.h"
+#include "fake_pylon/fake_pylon_control.h"
+#include "imaging_fixture.h"
+#include "resources/resource_ids.h"
+#include "scenario.h"
+#include "services/data_paths.h"
+#include "services/message_pump.h"
+#include "services/program_state.h"
+#include "views/image_files.h"
+#include "views/live_display.h"
+
+#include <memory>
+#include <mutex>
+
+namespace {
+
+using scenario::Args;
+using scenario::str;
+
+int whole(const Args& a, std::size_t i) { return std::stoi(a.at(i)); }
+template <typename F> scenario::Steps::mapped_type act(F f) {
+  return [f](const Args& a) { return f(a), std::string(); };
+}
+int control(const Args& a) { return a.at(1) == "camera-init" ? IDC_CAMERA_INIT : IDC_CAMERA_CONNECTED; }
+std::string rgb(COLORREF c) { return str(GetRValue(c)) + " " + str(GetGValue(c)) + " " + str(GetBValue(c)); }
+
+const FakePylon& pylon() { return fakePylon(); }
+const FakeMindVision& mv() { return fakeMindVision(); }
+
+int phaseBefore = 0;  // the test pattern's phase before the last grab
+HWND dialog = nullptr;
+std::unique_ptr<Picture> saved;
+std::string pending;  // pylon calls not yet looked at
+std::mutex boxesLock;
+std::string boxes;  // "title | text" of each box since the last look
+
+// The frame holds the test pattern of the phase before the last grab (its
+// spare bytes as they are, when asked so).
+std::string showsPattern(bool spareAsIs) {
+  std::vector<std::uint8_t> pattern(frameBytes, 0);
+  for (std::size_t i = 3; spareAsIs && i < frameBytes; i += 4) pattern[i] = camera.frameBuffer[i];
+  drawTestPattern(pattern.data(), rawFrameWidth, rawFrameHeight, phaseBefore);
+  return str(std::memcmp(pattern.data(), camera.frameBuffer, frameBytes) == 0);
+}
+
+// The frame the fake MindVision snapshot of this red gives: 1028 rows of
+// 1232 pixels from column 75, snapshot row r as memory row r.
+std::string showsSnapshot(int red) {
+  for (int r = 0; r < frameHeightPx; ++r) {
+    for (int x = 0; x < frameWidthPx; ++x) {
+      const COLORREF c = fakeSnapColour(x + 75, r, red);
+      const std::uint8_t* p = &camera.frameBuffer[(std::size_t(r) * frameWidthPx + x) * 4];
+      if (p[0] != GetBValue(c) || p[1] != GetGValue(c) || p[2] != GetRValue(c) || p[3] != 0xFF) return "0";
+    }
+  }
+  return "1";
+}
+
+// The MindVision calls since the last look, the main window written W, the
+// open camera's handle H and any other handle the fake gave out (101, 102,
+// ...) P.
+std::string mvCalls() {
+  char window[32];
+  std::snprintf(window, sizeof window, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hMainWnd)));
+  std::string text = mv().calls(), out, word;
+  mv().clearLog();
+  for (char c : text + ' ') {
+    if (c != ' ' && c != '\n') {
+      word += c;
+      continue;
+    }
+    const bool handle = word.size() == 3 && word[0] == '1' && word > "100" && word < "199";
+    out += word == str(mv().openHandle()) ? "H" : handle ? "P" : word == window ? "W" : word;
+    out += c, word.clear();
+  }
+  return out.substr(0, out.size() - 1);
+}
+
+// Lets live video's timer run until `n` more snapshots were asked for.
+bool videoSnaps(int n) {
+  const int until = mv().snaps() + n;
+  for (const ULONGLONG deadline = GetTickCount64() + 20000; mv().snaps() < until; pumpMessages(20)) {
+    if (GetTickCount64() > deadline) return false;
+  }
+  return true;
+}
+
+const scenario::Steps steps = {
+    {"==", act([](const Args&) {
+       videoControl(0);
+       camera.shutDown();
+       camera.gain = 1, camera.exposureUs = 100.0;
+       deviceBusy = scanRunning = wideViewShown = 0;
+       displayBusy = 0;
+       SetWindowTextA(hInfoEdit, "");
+     })},
+    {"init", [](const Args&) { return str(camera.init()); }},
+    {"connected", [](const Args&) { return str(camera.connected); }},
+    {"configure", [](const Args& a) {
+       return str(camera.configure(a.at(1) == "auto" ? CameraSetup::Auto : CameraSetup::Manual));
+     }},
+    {"shut-down", act([](const Args&) { camera.shutDown(); })},
+    {"grab", act([](const Args&) { phaseBefore = camera.testPatternPhase, camera.grab(1); })},
+    {"info", [](const Args&) { return textOf(hInfoEdit); }},
+    {"size", [](const Args&) { return str(camera.frameWidth) + " x " + str(camera.frameHeight); }},
+    {"pattern", [](const Args& a) { return showsPattern(a.size() > 1); }},
+    {"drift", [](const Args&) { return str(camera.testPatternPhase - phaseBefore); }},
+    // One byte of the frame at (x, y from the top): channel 0 blue, 1 green, 2 red.
+    {"pixel", [](const Args& a) {
+       return str(camera.frameBuffer[framePixelOffset(whole(a, 1), whole(a, 2)) + whole(a, 3)]);
+     }},
+    {"screen", [](const Args& a) { return rgb(screenPixel(whole(a, 1), whole(a, 2))); }},
+    // The screen shows the frame's colour at (x, y).
+    {"shown", [](const Args& a) {
+       const std::uint8_t* p = &camera.frameBuffer[framePixelOffset(whole(a, 1), whole(a, 2))];
+       return str(screenPixel(whole(a, 1), whole(a, 2)) == RGB(p[2], p[1], p[0]));
+     }},
+    {"video", [](const Args& a) { return str(videoControl(whole(a, 1))); }},
+    {"tick", act([](const Args&) { cameraAperture = 0, videoTick(videoTimerId); })},
+    {"gain", act([](const Args& a) { camera.gain = whole(a, 1); })},
+    {"exposure", act([](const Args& a) { camera.exposureUs = std::stod(a.at(1)); })},
+    {"type-gain", [](const Args& a) { return applyGain(a.size() > 1 ? a[1].c_str() : ""), textOf(hGainEdit); }},
+    {"type-exposure", [](const Args& a) { return applyExposure(a.at(1).c_str()), textOf(hExposureEdit); }},
+    {"stored", [](const Args&) { return str(camera.gain) + " " + str(camera.exposureUs); }},
+    {"save", act([](const Args&) {
+       saveCameraImageCommand();  // numbered after what other programs saved this minute
+       saved = std::make_unique<Picture>(std::wstring(dataPaths.measurementFolder) + L"\\camera(" +
+                                         std::to_wstring(cameraImageCount - 1) + L").jpg");
+     })},
+    {"saved-width", [](const Args&) { return saved->loaded() ? str(saved->width()) : "none"; }},
+    {"saved", [](const Args& a) { return rgb(saved->at(whole(a, 1), whole(a, 2))); }},
+    {"boxes", [](const Args&) {
+       std::lock_guard<std::mutex> hold(boxesLock);
+       return std::exchange(boxes, std::string());
+     }},
+    {"dialog", act([](const Args&) {
+       dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CONFIGURATION), hMainWnd,
+                                   configurationDialogProc, 0);
+     })},
+    {"press", [](const Args& a) { return str(ui::pressButton(dialog, control(a))); }},
+    {"ticked", [](const Args& a) { return str(IsDlgButtonChecked(dialog, control(a)) == BST_CHECKED); }},
+    {"close-dialog", act([](const Args&) { DestroyWindow(dialog); })},
+    // the fake pylon runtime
+    // cameras, region selectors (0 none, 1 ROI, 2 AOI), naming version (0: none)
+    {"pylon", act([](const Args& a) { pylon().reset(whole(a, 1), whole(a, 2), whole(a, 3)), pending.clear(); })},
+    {"script", act([](const Args& a) { pylon().script(a.at(1).c_str()); })},
+    {"colour", act([](const Args& a) { pylon().setColour(whole(a, 1), whole(a, 2), whole(a, 3), whole(a, 4)); })},
+    {"lacks", act([](const Args& a) { pylon().setWritable(a.at(1).c_str(), 0); })},
+    {"refuse", act([](const Args& a) { pylon().fail(a.at(1).c_str()); })},
+    // The calls since the last look: all of them, or the first n lines (the
+    // rest stays for the next look).
+    {"pylon-calls", [](const Args& a) {
+       pending += pylon().calls(), pylon().clearLog();
+       std::size_t end = a.size() > 1 ? 0 : pending.size();
+       for (int n = a.size() > 1 ? whole(a, 1) : 0; n > 0 && end < pending.size(); --n) end = pending.find('\n', end) + 1;
+       const std::string calls = pending.substr(0, end);
+       return pending.erase(0, end), calls;
+     }},
+    {"pylon-open", [](const Args&) { return str(pylon().open()); }},
+    {"pylon-grabs", [](const Args&) { return str(pylon().grabs()); }},
+    // the fake MindVision SDK
+    {"mv", act([](const Args& a) { mv().reset(whole(a, 1)); })},
+    {"red", act([](const Args& a) { mv().setRed(whole(a, 1)); })},
+    {"mv-fail", act([](const Args& a) { mv().fail(a.at(1).c_str(), whole(a, 2), whole(a, 3)); })},
+    {"mv-heal", act([](const Args&) { mv().fail("", 0, 0); })},
+    {"mv-calls", [](const Args&) { return mvCalls(); }},
+    {"held", [](const Args&) { return str(mv().held()); }},
+    {"open-handle", [](const Args&) { return str(mv().openHandle() != 0); }},
+    {"sdk-inits", [](const Args&) { return str(mv().sdkInits()); }},
+    {"snapshot", [](const Args& a) { return showsSnapshot(whole(a, 1)); }},
+    {"video-snaps", [](const Args& a) { return str(videoSnaps(whole(a, 1))); }},
+};
+
+TEST(Camera, Scenarios) {
+  prepareMainWindow();
+  ui::BoxAnswerer answerer([](const std::string& title, const std::string& text) {
+    std::lock_guard<std::mutex> hold(boxesLock);
+    boxes += title + " | " + text;
+    return IDOK;
+  });
+  scenario::runFile(CAMERA_SCENARIO, steps);
+  videoControl(0);
+  camera.shutDown();
+}
+
+}  // namespace

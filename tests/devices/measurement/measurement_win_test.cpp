@@ -1,0 +1,163 @@
+// The meters through the access layer, as the rows of a scenario file: the
+// GPIB ones against the fake driver (or none) beside this program, the USB
+// sourcemeter against a fake of its COM driver registered in the test prefix.
+// Linked with the camera's scenarios into one program (tests/devices).
+// Every action's standard output is kept for the "printed" step.
+
+#include "devices/measurement/current_reading.h"
+#include "devices/measurement/gpib_access.h"
+#include "devices/measurement/gpib_instruments.h"
+#include "devices/measurement/gpib_status.h"
+#include "devices/measurement/usb_sourcemeter.h"
+#include "fake_gpib/fake_gpib_control.h"
+#include "fake_keithley/fake_keithley_control.h"
+#include "program_run.h"
+#include "scenario.h"
+#include "services/instrument_safety.h"
+#include "services/program_state.h"
+#include "stdout_capture.h"
+
+#include <thread>
+
+namespace {
+
+using scenario::Args;
+using scenario::str;
+
+std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring keithleyPath() { return ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL); }
+const FakeKeithley& usb() { return fakeKeithley(keithleyPath()); }
+unsigned long number(const Args& a, std::size_t i) { return std::stoul(a.at(i), nullptr, 0); }
+float real(const Args& a, std::size_t i) { return std::stof(a.at(i)); }
+
+std::string printed;
+ULONGLONG timerStart = 0;
+// An action whose output is caught; its result as text.
+template <typename F> scenario::Steps::mapped_type said(F f) {
+  return [f](const Args& a) {
+    decltype(f(a)) result{};
+    printed = captureStdout([&] { result = f(a); });
+    std::ostringstream text;  // a float reading to its own precision
+    text.precision(std::is_same_v<decltype(result), float> ? 7 : 12);
+    return text << result, text.str();
+  };
+}
+
+// The make-safe step on its own thread while another holds the loader's
+// lock (as a crashed thread may): "1" when it ended without it.
+std::string offUnderLoaderLock() {
+  using LockLoader = LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*);
+  using UnlockLoader = LONG(WINAPI*)(ULONG, ULONG_PTR);
+  LockLoader lock = nullptr;
+  UnlockLoader unlock = nullptr;
+  fakes::bindControl(GetModuleHandleW(L"ntdll.dll"), "LdrLockLoaderLock", lock);
+  fakes::bindControl(GetModuleHandleW(L"ntdll.dll"), "LdrUnlockLoaderLock", unlock);
+  HANDLE locked = CreateEventW(nullptr, TRUE, FALSE, nullptr), go = CreateEventW(nullptr, TRUE, FALSE, nullptr),
+         done = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  // Threads start before the lock is taken: a thread's start needs it too.
+  std::thread round([&] { WaitForSingleObject(go, INFINITE), switchGpibSourcemeterOffNow(), SetEvent(done); });
+  std::thread holder([&] {
+    ULONG_PTR cookie = 0;
+    lock(0, nullptr, &cookie), SetEvent(locked), WaitForSingleObject(release, INFINITE), unlock(0, cookie);
+  });
+  const bool ended = WaitForSingleObject(locked, 10000) == WAIT_OBJECT_0 && SetEvent(go) &&
+                     WaitForSingleObject(done, 10000) == WAIT_OBJECT_0;
+  SetEvent(release), SetEvent(go), holder.join(), round.join();
+  for (HANDLE h : {locked, go, done, release}) CloseHandle(h);
+  return ended ? "1" : "0";
+}
+
+// A make-safe round whose first step hangs: the watchdog's own thread (in
+// COM as the driver needs) switches the USB output off; "1" when it did.
+std::string watchdogRound() {
+  static const HANDLE takenOver = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  static const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  clearSafeSteps();
+  startSafetyWatchdog([] { SetEvent(takenOver); });
+  addSafeStep([] { WaitForSingleObject(release, 30000); }, 100);
+  addSafeStep(switchUsbSourcemeterOffNow, 3000);
+  std::thread round(makeInstrumentsSafe);
+  const bool took = WaitForSingleObject(takenOver, 10000) == WAIT_OBJECT_0;
+  SetEvent(release), round.join(), clearSafeSteps(), liftOutputLatch();
+  return took ? "1" : "0";
+}
+
+const scenario::Steps steps = {
+    {"==", [](const Args&) {
+       if (GetModuleHandleA("ni4882.dll") && fakeGpib().complete()) fakeGpib().reset();
+       currentEquipment = 4, usbCurrentLimit = 1e-5f;
+       return std::string();
+     }},
+    // the GPIB meters; "read" is readCurrent with that equipment chosen;
+    // "bus" and "usb-calls" give the calls since the fake was last reset, and
+    // reset it (replies, failures, modes and readings set before go too)
+    {"gpib-fake", [](const Args&) { return str(fakeGpib().complete()); }},
+    {"reply", [](const Args& a) { return fakeGpib().addReply(a.at(1)), std::string(); }},
+    {"gpib-fail", [](const Args& a) {
+       return fakeGpib().fail(a.at(1).c_str(), number(a, 2), number(a, 3), number(a, 4)), std::string();
+     }},
+    {"bus", [](const Args&) {
+       const std::string calls = fakeGpib().calls();
+       return fakeGpib().reset(), calls;
+     }},
+    {"multimeter", said([](const Args& a) { return openGpibMultimeter(std::stoi(a.at(1))); })},
+    {"sourcemeter", said([](const Args& a) { return openGpibSourcemeter(std::stoi(a.at(1))); })},
+    {"configure", said([](const Args& a) { return configureGpibSourcemeter(real(a, 1), real(a, 2)), 0; })},
+    {"close", said([](const Args&) { return closeGpibSourcemeter(), 0; })},
+    {"off-now", said([](const Args&) { return switchGpibSourcemeterOffNow(), 0; })},
+    {"read", said([](const Args& a) { return currentEquipment = std::stoi(a.at(1)), readCurrent(); })},
+    {"ibdev", said([](const Args& a) { return ibdev(0, std::stoi(a.at(1)), 0, gpibTimeout10s, 1, 0); })},
+    {"ibtrg", said([](const Args&) { return ibtrg(fakeGpibDevice); })},
+    {"ibclr", said([](const Args&) { return ibclr(fakeGpibDevice); })},
+    // the driver's status: Ibsta Iberr Ibcnt, and whether binding failed
+    {"status", [](const Args&) {
+       return str(Ibsta()) + " " + str(Iberr()) + " " + str(Ibcnt()) + " bind " + str(gpibBindFailed);
+     }},
+    {"loaded", [](const Args& a) { return str(GetModuleHandleA(a.at(1).c_str()) != nullptr); }},
+    {"off-under-loader-lock", [](const Args&) { return offUnderLoaderLock(); }},
+    // The lowest and highest of many simulated readings.
+    {"simulated", [](const Args& a) {
+       currentEquipment = 0;
+       float low = 1, high = -1;
+       for (int i = 0; i < 100000; ++i) low = std::min(low, readCurrent()), high = std::max(high, readCurrent());
+       return str(a.at(1) == "low" ? low : high);
+     }},
+    {"printed", [](const Args&) { return printed; }},
+    {"timer", [](const Args&) { return timerStart = GetTickCount64(), std::string(); }},
+    {"ms", [](const Args&) { return str(static_cast<double>(GetTickCount64() - timerStart)); }},
+    // the USB sourcemeter ("usb-register" also resets the fake)
+    {"usb-register", [](const Args&) {
+       const bool done = registerFakeKeithley(keithleyPath()) && usb().complete();
+       if (done) usb().reset();
+       return str(done);
+     }},
+    {"usb-unregister", [](const Args&) { return unregisterFakeKeithley(), std::string(); }},
+    {"usb-mode", [](const Args& a) { return usb().setMode(a.at(1).c_str(), std::stoi(a.at(2))), std::string(); }},
+    {"usb-reading", [](const Args& a) { return usb().setReading(wide(a.at(1)).c_str()), std::string(); }},
+    {"usb-calls", [](const Args&) {
+       const std::string calls = usb().calls();
+       return usb().reset(), calls;
+     }},
+    {"usb-references", [](const Args&) { return str(usb().references()); }},
+    // A fresh fake with this call failing in this mode, opened and closed.
+    {"usb-open-with", said([](const Args& a) {
+       usb().reset(), usb().setMode(a.at(1).c_str(), std::stoi(a.at(2)));
+       const int opened = openUsbSourcemeter(0.0f);
+       return closeUsbSourcemeter(), opened;
+     })},
+    {"usb-open", said([](const Args& a) { return openUsbSourcemeter(real(a, 1)); })},
+    {"usb-configure", said([](const Args& a) { return configureUsbSourcemeter(real(a, 1), real(a, 2)), 0; })},
+    {"usb-read", said([](const Args&) { return readUsbSourcemeter(); })},
+    {"usb-close", said([](const Args&) { return closeUsbSourcemeter(), 0; })},
+    {"usb-off-now", said([](const Args&) { return switchUsbSourcemeterOffNow(), 0; })},
+    {"usb-watchdog-off", [](const Args&) { return watchdogRound(); }},
+};
+
+TEST(Measurement, Scenarios) {
+  scenario::runFile(MEASUREMENT_SCENARIO, steps);
+  closeUsbSourcemeter();
+  unregisterFakeKeithley();
+  currentEquipment = 4;
+}
+
+}  // namespace
