@@ -28,6 +28,7 @@
 #include "services/message_pump.h"
 #include "services/objective_table.h"
 #include "services/program_state.h"
+#include "services/reporting.h"
 #include "stage_fixture.h"
 #include "test_files.h"
 #include "views/jog_pad.h"
@@ -131,7 +132,7 @@ const std::map<std::string, int> ids = {
 int id(const std::string& name) { return ids.at(name); }
 const std::map<std::string, HWND*> fields = {
     NAMED(&hXEdit), NAMED(&hYEdit), NAMED(&hZEdit), NAMED(&hScanSpeedEdit), NAMED(&hScanStepEdit),
-    NAMED(&hGainEdit), NAMED(&hExposureEdit), NAMED(&hLaserEdit), NAMED(&hBiasEdit),
+    NAMED(&hGainEdit), NAMED(&hExposureEdit), NAMED(&hLaserEdit), NAMED(&hBiasEdit), NAMED(&hTimeEdit),
     {"&firstEdit", &spectroscopyWindows.firstEdit}, {"&offTimeEdit", &spectroscopyWindows.offTimeEdit},
     {"&repeatEdit", &spectroscopyWindows.repeatEdit}};
 HWND field(const std::string& name) { return *fields.at("&" + name); }
@@ -175,6 +176,9 @@ const std::map<std::string, std::function<void(double)>> actions = {
     {"selection", [](double) { runObjectiveSelectionDialog(); }},
     {"load-objective", [](double) { loadObjectiveFile(); }},
     {"select-objective", [](double k) { selectObjective(static_cast<int>(k)); }},
+    {"refresh-positions", [](double) { refreshPositionFields(); }},
+    {"show-x", [](double) { showPositionField(hXEdit); }},
+    {"elapsed", [](double minutes) { scanState.expectedMinutes = static_cast<int>(minutes), stopwatch(true), showElapsed(); }},
     {"close-iv", [](double) { DestroyWindow(hIvWnd); }},
     {"close-time", [](double) { DestroyWindow(spectroscopyWindows.timeWindow); }},
     // The board and stage the Configuration dialog starts from: neither connected.
@@ -314,7 +318,7 @@ const scenario::Steps steps = {
        });
        return ui::textOf(f);
      }},
-    {"clear", [](const Args& a) { return SetWindowTextA(field(a.at(1)), ""), std::string(); }},
+    {"put", [](const Args& a) { return SetWindowTextA(field(a.at(1)), arg(a, 2).c_str()), std::string(); }},
     {"text", [](const Args& a) { return ui::textOf(field(a.at(1))); }},
     {"key", [](const Args& a) {
        const std::map<std::string, WORD> keys = {{"left", VK_LEFT}, {"page-up", VK_PRIOR}, {"/", '/'}, {"?", '?'}};
@@ -377,6 +381,17 @@ const scenario::Steps steps = {
     {"board-users", [](const Args&) { return board().request("USERS"); }},
     {"board-port", [](const Args&) { return str(board().comPort()); }},
     {"info", [](const Args&) { return infoText(); }},
+    // The menu's first title and its count, the icon, the plot window classes.
+    {"menu", [](const Args&) {
+       wchar_t caption[64] = {};
+       GetMenuStringW(GetMenu(hMainWnd), 0, caption, 64, MF_BYPOSITION);
+       std::string text = ui::narrow(caption) + " " + str(GetMenuItemCount(GetMenu(hMainWnd)));
+       text += GetClassLongPtrW(hMainWnd, GCLP_HICON) ? " icon" : "";
+       WNDCLASSEXW plot = {sizeof plot};
+       for (const wchar_t* name : {L"Nerin", L"CFI", L"IV"})
+         text += GetClassInfoExW(GetModuleHandleW(nullptr), name, &plot) ? " " + ui::narrow(name) : "";
+       return text;
+     }},
     {"file", [](const Args& a) {
        const wchar_t* path = a.at(1) == "config" ? dataPaths.configFile : dataPaths.objectiveFile;
        if (a.size() > 2) a[2] == "-" ? (void)_wremove(path) : (void)testfiles::writeBytes(path, a[2].c_str());
