@@ -1,428 +1,478 @@
-// The main window worked as an operator works it: real key presses and mouse
-// buttons (through the system's input queue) into its fields, its jog pad
-// and its picture, its menu commands and accelerators. The fake controller
+// The main window, the Configuration dialog and the objective dialogs worked
+// as an operator works them, as the scenarios of main_window.scenario. This
+// thread is the program's: it runs the program's own loop step, as the
+// program does, and every modal dialog's loop. The scenario runs on a second
+// thread, the operator's: it hands keys, clicks and mouse buttons to the
+// program's thread as that thread's own messages (so that nothing depends on
+// which window has the keyboard focus on a busy desktop), works the dialogs
+// through their controls and answers the message boxes. The fake controller
 // library, GPIB driver and camera runtime lie beside this program; the
 // Arduino is the emulated board behind a COM port.
 
 #include "arduino_emulator_client.h"
 #include "console/app.h"
-#include "console/main_window.h"
+#include "console/configuration_dialog.h"
+#include "console/objective_dialogs.h"
 #include "devices/camera/camera.h"
 #include "devices/measurement/gpib_instruments.h"
 #include "devices/motion/arduino_link.h"
-#include "devices/motion/stage_axis.h"
 #include "fake_gpib_control.h"
 #include "fake_pylon_control.h"
-#include "fake_ximc_control.h"
 #include "main_window_loop.h"
-#include "resources/resource_ids.h"
+#include "program_run.h"
+#include "runs/objective/objective_changer.h"
 #include "runs/spectroscopy/spectroscopy_windows.h"
+#include "scenario.h"
 #include "services/data_paths.h"
 #include "services/instrument_safety.h"
+#include "services/message_pump.h"
 #include "services/objective_table.h"
 #include "services/program_state.h"
-#include "services/ui_handles.h"
+#include "services/reporting.h"
+#include "stage_fixture.h"
 #include "test_files.h"
-#include "ui_driver.h"
 #include "views/jog_pad.h"
 #include "views/live_display.h"
-#include "win_test_main_window.h"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <atomic>
-#include <string>
-#include <thread>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
 
 namespace {
 
-using namespace mainwindow;
 using arduino_emulator::board;
+using scenario::Args;
+using scenario::str;
+using namespace mainwindow;
 
 constexpr DWORD kTimeout = 30000;
+constexpr UINT kRun = WM_APP + 1, kMark = WM_APP + 2;
+std::string arg(const Args& a, std::size_t i) { return i < a.size() ? a[i] : std::string(); }
+double num(const Args& a, std::size_t i) { return i < a.size() ? std::stod(a[i]) : 0.0; }
 
-const FakeXimc& stage() { return fakeXimc(); }
-
-int count(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
+// The program's thread runs what the operator's hands it through this window.
+std::atomic<int> markSeen{0};
+int marks = 0;
+LRESULT CALLBACK relayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kRun) (*reinterpret_cast<std::function<void()>*>(lParam))(), delete reinterpret_cast<std::function<void()>*>(lParam);
+  if (message == kMark) markSeen = static_cast<int>(wParam);
+  return message >= WM_APP ? 0 : DefWindowProcW(window, message, wParam, lParam);
+}
+HWND relay() {
+  static HWND window = [] {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = relayProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ScenarioRelay";
+    RegisterClassW(&wc);
+    return CreateWindowW(L"ScenarioRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  }();
+  return window;
+}
+// Everything handed over before has been handled, with what it set off:
+// no wait of the program and no device sequence is under way (but the one a
+// row holds), though a message box may be open. Twice: a modal loop that is
+// ending takes one more message before it returns.
+int heldBusy = 0;
+bool settled() {
+  for (int twice = 0; twice < 2; ++twice) {
+    PostMessageW(relay(), kMark, ++marks, 0);
+    if (!ui::eventually([] { return markSeen == marks && pumpActive == 0 && deviceBusy == heldBusy; }, kTimeout))
+      return false;
+  }
+  return true;
+}
+// Runs on the program's thread: at once and waited for, or posted (for what
+// opens a modal dialog) and waited for only until it is settled.
+void onProgram(std::function<void()> f, bool wait = true) {
+  auto* call = new std::function<void()>(std::move(f));
+  DWORD_PTR ignored = 0;
+  wait ? (void)SendMessageTimeoutW(relay(), kRun, 0, reinterpret_cast<LPARAM>(call), SMTO_NORMAL, kTimeout, &ignored)
+       : (void)PostMessageW(relay(), kRun, 0, reinterpret_cast<LPARAM>(call));
+  settled();
 }
 
-// The operator clicks into the field and replaces its text, then presses a key.
-void typeInto(HWND field, const char* text, WORD finalKey = VK_RETURN) {
+// A key as the program's loop step receives it from the keyboard, with Ctrl
+// held or as Alt+character.
+void key(HWND window, WORD vk, const std::string& how = "") {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = how == "ctrl" ? 0x80 : 0;
+  keys[VK_MENU] = how == "alt" ? 0x80 : 0;
+  SetKeyboardState(keys);
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
+  MSG down = {window, how == "alt" ? WM_SYSCHAR : WM_KEYDOWN, vk, how == "alt" ? 0x20000001 : 1 | scan};
+  dispatchProgramMessage(accelerators(), down);
+  MSG up = {window, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001) | scan};
+  if (how != "alt") dispatchProgramMessage(accelerators(), up);
+  keys[VK_CONTROL] = keys[VK_MENU] = 0;
+  SetKeyboardState(keys);
   drain();
-  SetFocus(field);
-  SendMessageW(field, EM_SETSEL, 0, -1);
-  ui::typeText(text);
-  ui::pressKey(finalKey);
-  drain();
 }
 
-void click(int id) { SendMessageW(GetDlgItem(hMainWnd, id), BM_CLICK, 0, 0); }
+#define NAMED(x) {#x, x}
+const std::map<std::string, int> ids = {
+    NAMED(IDOK), NAMED(IDCANCEL), NAMED(IDYES), NAMED(IDNO), NAMED(laserOnButton), NAMED(laserOffButton),
+    NAMED(illuminationOnButton), NAMED(illuminationOffButton), NAMED(IDC_LASER_VIEW), NAMED(IDC_SAMPLE_VIEW),
+    NAMED(IDC_Z_UP), NAMED(IDC_Z_DOWN_FINE), NAMED(IDC_READ_POSITIONS), NAMED(IDC_TURRET_FORWARD),
+    NAMED(IDC_CAMERA_AUTO), {"IDC_OBJECTIVE_2", IDC_OBJECTIVE_FIRST + 1}, {"IDC_OBJECTIVE_5", IDC_OBJECTIVE_FIRST + 4},
+    NAMED(IDM_IV_MEASUREMENT), NAMED(IDM_TIME_EVOLUTION), NAMED(IDC_EQUIPMENT_LIST), NAMED(IDC_AXIS_ORDER_LIST),
+    NAMED(IDC_GPIB_ADDRESS), NAMED(IDC_COM_PORT), NAMED(IDC_BIAS_VOLTAGE), NAMED(IDC_CURRENT_LIMIT),
+    NAMED(IDC_CAMERA_APERTURE), NAMED(IDC_DEFOCUS), NAMED(IDC_POSITION_X), NAMED(IDC_POSITION_Y),
+    NAMED(IDC_STEP_MOTION), NAMED(IDC_LASER_SPOT_X), NAMED(IDC_LASER_SPOT_Y), NAMED(IDC_ARDUINO_CONNECTED),
+    NAMED(IDC_STAGE_CONNECTED), NAMED(IDC_CONFOCAL_IMAGE), NAMED(IDC_Z_CREEP), NAMED(IDC_EQUIPMENT_INIT),
+    NAMED(IDC_ARDUINO_INIT), NAMED(IDC_STAGE_INIT), NAMED(IDC_CAMERA_INIT), NAMED(IDC_CAMERA_CONNECTED),
+    NAMED(IDC_STEP_PLUS_X), NAMED(IDC_STEP_MINUS_X), NAMED(IDC_STEP_PLUS_Y), NAMED(IDC_STEP_MINUS_Y), NAMED(IDC_GO),
+    NAMED(IDC_CHANGER_STEP_5X_10X), NAMED(IDC_CHANGER_STEP_10X_20X), NAMED(IDC_CHANGER_STEP_20X_50X),
+    NAMED(IDC_CHANGER_STEP_50X_100X), NAMED(IDC_OBJECTIVE_20X), NAMED(IDC_OBJECTIVE_50X), NAMED(IDC_OBJECTIVE_100X)};
+int id(const std::string& name) { return ids.at(name); }
+const std::map<std::string, HWND*> fields = {
+    NAMED(&hXEdit), NAMED(&hYEdit), NAMED(&hZEdit), NAMED(&hScanSpeedEdit), NAMED(&hScanStepEdit),
+    NAMED(&hGainEdit), NAMED(&hExposureEdit), NAMED(&hLaserEdit), NAMED(&hBiasEdit), NAMED(&hTimeEdit),
+    {"&firstEdit", &spectroscopyWindows.firstEdit}, {"&offTimeEdit", &spectroscopyWindows.offTimeEdit},
+    {"&repeatEdit", &spectroscopyWindows.repeatEdit}};
+HWND field(const std::string& name) { return *fields.at("&" + name); }
 
-// The left button held on a jog pad button (pressed only when `down`).
-void jogButton(JogButton button, bool down) {
-  const JogPad pad;
-  ui::mouseButton(screenPoint(pad.buttons[button][0] + 25, pad.buttons[button][1] + 20), true, down);
+// The program's settings and state the rows set and read.
+struct Value {
+  std::function<double()> get;
+  std::function<void(double)> set;
+};
+template <typename T> Value of(T& v) {
+  return {[&v] { return static_cast<double>(v); }, [&v](double x) { v = static_cast<T>(x); }};
 }
+const std::map<std::string, Value> values = {
+    {"speed", of(scanSpeed)}, {"step", of(scanState.stepUm)}, {"view-um", of(fieldOfViewUm)},
+    {"equipment", of(currentEquipment)}, {"focus-offset", of(lightSources.laserFocusOffsetUm)},
+    {"laser-level", of(lightSources.laserLevel)}, {"laser-on", of(lightSources.laserOn)}, {"bias", of(biasVoltage)},
+    {"limit", of(currentLimit)}, {"axis-order", of(standaConfig)}, {"offline", of(arduinoLink.offline)},
+    {"spot-x", of(scanState.laserSpotX)}, {"spot-y", of(scanState.laserSpotY)}, {"defocus", of(scanState.defocusUm)},
+    {"x", of(stageX.positionUm)}, {"y", of(stageY.positionUm)}, {"z", of(stageZ.positionUm)},
+    {"gpib-device", of(gpibDevice)}, {"gpib-address", of(gpibAddress)}, {"com-port", of(arduinoComPort)},
+    {"busy", of(deviceBusy)}, {"scanning", of(scanRunning)}, {"aperture", of(cameraAperture)},
+    {"objective", of(objectiveSettings.current)}, {"previous", of(objectiveSettings.previous)},
+    {"confocal", of(confocalEnabled)}, {"creep", of(zCreepCorrection)}, {"gain", of(camera.gain)},
+    {"exposure", of(camera.exposureUs)}, {"video", of(videoRunning)}, {"sample-view", of(scanState.sampleView)},
+    {"travel-1", of(objectiveSettings.changerSteps[0])}, {"travel-2", of(objectiveSettings.changerSteps[1])},
+    {"travel-3", of(objectiveSettings.changerSteps[2])}, {"travel-4", of(objectiveSettings.changerSteps[3])}};
 
-class MainWindow : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
-    ASSERT_TRUE(stage().complete() && fakeGpib().complete() && fakePylon().complete())
-        << "the stage library, GPIB driver or camera runtime beside the test program is not the fake";
-    ensureTestMainWindow();
-    fakePylon().reset(1, noRegions, 2);
-    ASSERT_EQ(camera.init(), 1);
-    camera.gain = 1;
-    camera.exposureUs = 100.0;
-    fieldOfViewUm = 89.0;
-    scanState.sampleView = 1;
-    scanState.laserSpotX = scanState.laserSpotY = 0;
-    SetForegroundWindow(hMainWnd);
-    deviceBusy = scanRunning = programEnding = 0;
-    liftOutputLatch();
-    scanSpeed = 500;
-    currentEquipment = 0;
-    objectiveSettings = ObjectiveTable{};
-    lightSources = LightSources{};
-    for (StageAxis* axis : {&stageX, &stageY, &stageZ}) {
-      closeStageAxis(*axis);
-      *axis = StageAxis{};
-    }
-    stage().reset(3);
-    ASSERT_TRUE(connectStage(0, 500));
-    stage().clearLog();
-    ASSERT_TRUE(board().reset());
-    ASSERT_TRUE(connectArduino(board().comPort()));
-    ASSERT_TRUE(board().waitForReceived(arduino_emulator::connectionBytes)) << board().lastReceived;
-    ASSERT_TRUE(board().clear());
-    drain();
-  }
-  void TearDown() override {
-    closeArduino();
-    closeGpibSourcemeter();
-    drain();
-  }
-  void openGpibMeter() {
-    fakeGpib().reset();
-    ASSERT_EQ(openGpibSourcemeter(18), 1);
-    currentEquipment = 3;
-    fakeGpib().reset();
-  }
+// What the program does on its thread at a row's word (with a number).
+const std::map<std::string, std::function<void(double)>> actions = {
+    {"camera", [](double) { camera.init(); }},
+    {"camera-off", [](double) { camera.shutDown(); }},
+    {"grab", [](double) { camera.grab(1); }},
+    {"video", [](double on) { videoControl(static_cast<int>(on)); }},
+    {"z-at", [](double um) { setAxisPosition(stageZ, um); }},
+    {"gpib-sourcemeter", [](double address) { openGpibSourcemeter(static_cast<int>(address)); }},
+    {"gpib-multimeter", [](double address) { openGpibMultimeter(static_cast<int>(address)); }},
+    {"safety", [](double) { installInstrumentSafety(); }},
+    {"end-session", [](double) { SendMessageW(hMainWnd, WM_ENDSESSION, TRUE, 0); }},
+    {"configuration", [](double) { runConfigurationDialog(); }},
+    {"step-editor", [](double) { runObjectiveStepDialog(); }},
+    {"selection", [](double) { runObjectiveSelectionDialog(); }},
+    {"load-objective", [](double) { loadObjectiveFile(); }},
+    {"select-objective", [](double k) { selectObjective(static_cast<int>(k)); }},
+    {"refresh-positions", [](double) { refreshPositionFields(); }},
+    {"show-x", [](double) { showPositionField(hXEdit); }},
+    {"elapsed", [](double minutes) { scanState.expectedMinutes = static_cast<int>(minutes), stopwatch(true), showElapsed(); }},
+    {"close-iv", [](double) { DestroyWindow(hIvWnd); }},
+    {"close-time", [](double) { DestroyWindow(spectroscopyWindows.timeWindow); }},
+    // The board and stage the Configuration dialog starts from: neither connected.
+    {"unconnected", [](double) {
+       closeArduino();
+       arduinoLink = ArduinoLink{};
+       closeAllAxes();
+       fakeXimc().reset(0);
+       fakeGpib().reset();
+       gpibDevice = currentEquipment = 0;
+       arduinoComPort = 12;
+     }},
 };
 
-// 1 step of the controllers is 1.25 um (80 steps for 100 um); speeds in
-// steps per second are limited to the controller's 700.
-TEST_F(MainWindow, FieldsTakeTheLimitedNumberOnEnterAndEscapeOrAnEmptyFieldMovesNothing) {
-  typeInto(hScanSpeedEdit, "900");
-  EXPECT_EQ(textOf(hScanSpeedEdit), "800");
-  EXPECT_EQ(scanSpeed, 800);
-  EXPECT_EQ(count(stage().calls(), "set_engine_settings 11 700 "), 1) << stage().calls();
-  EXPECT_EQ(count(stage().calls(), "set_engine_settings 12 700 "), 1) << stage().calls();
-  typeInto(hScanStepEdit, "0.1");
-  EXPECT_EQ(textOf(hScanStepEdit), "0.25");
-  EXPECT_EQ(scanState.stepUm, 0.25);
-
-  fakePylon().clearLog();
-  typeInto(hGainEdit, "40");
-  typeInto(hExposureEdit, "50");
-  EXPECT_EQ(textOf(hGainEdit) + " " + textOf(hExposureEdit), "36 100");
-  EXPECT_NE(fakePylon().calls().find("Gain=36\n"), std::string::npos) << fakePylon().calls();
-  // "Auto": the automatic set-up, and the fields show the stored values.
-  SetWindowTextA(hGainEdit, "");
-  click(IDC_CAMERA_AUTO);
-  EXPECT_EQ(textOf(hGainEdit), "36");
-  EXPECT_NE(fakePylon().calls().find("GainAuto=Continuous"), std::string::npos) << fakePylon().calls();
-
-  // While the laser is off a typed voltage waits for it to be switched on;
-  // while it is on, it goes at once (255 per 5 V).
-  typeInto(hLaserEdit, "3");
-  typeInto(hLaserEdit, "2");
-  click(laserOnButton);
-  typeInto(hLaserEdit, "7");
-  EXPECT_TRUE(board().waitForReceived("G 5 102\nG 5 255\n")) << board().lastReceived;
-  EXPECT_EQ(textOf(hLaserEdit), "5");
-  EXPECT_EQ(lightSources.laserLevel, 5.0);
-
-  stage().clearLog();
-  typeInto(hXEdit, "1234", VK_ESCAPE);
-  EXPECT_EQ(textOf(hXEdit), "0.0");
-  typeInto(hXEdit, "", VK_RETURN);
-  typeInto(hYEdit, "-40", VK_RETURN);
-  EXPECT_EQ(stageY.positionUm, -40.0);
-  EXPECT_EQ(textOf(hYEdit), "-40.0");
-  EXPECT_EQ(stage().calls(), "command_move 12 -32 0\n");
-}
-
-TEST_F(MainWindow, EndOfTheSessionMakesTheInstrumentsSafeForGoodAndKeepsTheSettings) {
-  installInstrumentSafety();
-  openGpibMeter();
-  click(laserOnButton);
-  click(illuminationOnButton);
-  ASSERT_TRUE(board().waitForReceived("G 5 51\nD 6 5\n")) << board().lastReceived;
-  _wremove(dataPaths.configFile);
-  SendMessageW(hMainWnd, WM_ENDSESSION, TRUE, 0);
-  // The laser before the lamp, then the sourcemeter, then every axis.
-  EXPECT_TRUE(board().waitForReceived("G 5 51\nD 6 5\nG 5 0\nG 6 0\n")) << board().lastReceived;
-  EXPECT_EQ(fakeGpib().calls(), "ibconfig 7 3 11\nibwrt 7 9 \":OUTP OFF\"\nibconfig 7 3 13\n");
-  EXPECT_EQ(stage().calls(), "command_stop 11\ncommand_stop 12\ncommand_stop 13\n");
-  EXPECT_NE(testfiles::readBytes(dataPaths.configFile), "<missing>");
-  EXPECT_TRUE(IsWindow(hMainWnd)) << "without a run the window waits for Windows to end the program";
-  // The buttons show the lights as the board has them now, and nothing the
-  // operator does switches an output on or moves anything again.
-  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, laserOffButton), BST_CHECKED);
-  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, illuminationOffButton), BST_CHECKED);
-  ASSERT_TRUE(board().clear());
-  for (int id : {laserOnButton, illuminationOnButton, IDC_LASER_VIEW, IDC_Z_UP, IDC_TURRET_FORWARD,
-                 IDC_OBJECTIVE_FIRST + 4})
-    click(id);
-  typeInto(hXEdit, "300");
-  typeInto(hBiasEdit, "1");
-  ui::pressKey(VK_LEFT);
-  drain();
-  ASSERT_TRUE(sendLine("marker"));
-  // The Laser view dims the lamp; the turret's fine step only zeroes its count.
-  EXPECT_TRUE(board().waitForReceived("G 6 0\ny\nmarker\n")) << board().lastReceived;
-  EXPECT_EQ(count(stage().calls(), "command_move"), 0) << stage().calls();
-  EXPECT_EQ(count(fakeGpib().calls(), ":SOUR:VOLT"), 0) << fakeGpib().calls();
-  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, laserOffButton), BST_CHECKED);
-  EXPECT_EQ(objectiveSettings.current, 3);
-}
-
-TEST_F(MainWindow, BiasReachesTheGpibSourcemeterLimitedToItsRange) {
-  openGpibMeter();
-  const char* cases[][3] = {{"-20", "-10.1", "\":SOUR:VOLT -10.100000\""}, {"12", "10.0", "\":SOUR:VOLT 10.000000\""}};
-  for (const auto& [typed, shown, sent] : cases) {
-    fakeGpib().reset();
-    typeInto(hBiasEdit, typed);
-    EXPECT_EQ(textOf(hBiasEdit), shown);
-    EXPECT_NE(fakeGpib().calls().find(sent), std::string::npos) << fakeGpib().calls();
-    EXPECT_NE(fakeGpib().calls().find(":OUTP ON"), std::string::npos) << fakeGpib().calls();
-  }
-  EXPECT_FLOAT_EQ(biasVoltage, 10.0f);
-}
-
-TEST_F(MainWindow, TypedZAsksAboutTheWorkingDistanceOnlyForARiseOf2000Um) {
-  setAxisPosition(stageZ, 3000.0);
-  videoControl(1);
-  {
-    ui::DialogAnswerer no(L"Warning!", {IDNO}, kTimeout);
-    typeInto(hZEdit, "6000");
-    ASSERT_TRUE(no.finish());
-    EXPECT_EQ(ui::narrow(no.text()),
-              "Are you sure the distance from objective lens to sample greater than 5000 um.\n"
-              "                          - Working Distance: 7000 um\n");
-  }
-  EXPECT_EQ(stageZ.positionUm, 3000.0);
-  EXPECT_EQ(count(stage().calls(), "command_move 13"), 0);
-  EXPECT_EQ(videoRunning, 1) << "live video runs again";
-  setAxisPosition(stageZ, 3001.0);
-  typeInto(hZEdit, "6000");  // would wait for an answer if it asked
-  EXPECT_EQ(stageZ.positionUm, 5000.0);
-  EXPECT_EQ(textOf(hZEdit), "5000.0");
-}
-
-// Left moves X by -100 um (80 steps) at the top speed; Ctrl+Left nothing. +Z held moves Z in
-// steps of 10 um (8 steps each) until the button is released, here with the
-// pointer off the window.
-TEST_F(MainWindow, KeysAndTheHeldJogButtonMoveTheirAxisOnly) {
-  ui::pressKey(VK_LEFT, true);
-  ui::pressKey(VK_LEFT);
-  ASSERT_TRUE(pumpUntil([] { return stageX.positionUm == -100.0; }));
-  drain();
-  EXPECT_EQ(stage().calls(), "set_engine_settings 11 700 0 0x41\ncommand_move 11 -80 0\n");
-
-  stage().clearLog();
-  std::atomic<bool> letGo{false}, forced{false};
-  std::thread hand([&] {
-    const ULONGLONG deadline = GetTickCount64() + kTimeout;
-    while (stage().position(2) < 3 * 8 * 256 && GetTickCount64() < deadline) Sleep(5);
-    ui::mouseButton(POINT{1800, 1150}, true, false);
-    letGo = true;
-    // A release that never ends the movement is ended here, so that the
-    // test fails instead of hanging.
-    if (!ui::eventually([] { return jogPad.released; }, 10000)) {
-      forced = true;
-      PostMessageW(hMainWnd, WM_LBUTTONUP, 0, 0);
-    }
-  });
-  jogButton(jogPlusZ, true);
-  EXPECT_TRUE(pumpUntil([&] { return letGo && jogPad.released; }));
-  hand.join();
-  EXPECT_FALSE(forced) << "the release outside the window did not end the movement";
-  const double z = stageZ.positionUm;
-  const std::string calls = stage().calls();
-  const int moves = count(calls, "command_move 13");
-  EXPECT_GE(moves, 3) << calls;
-  EXPECT_EQ(z, 10.0 * moves) << calls;
-  for (int step = 1; step <= 3; ++step)
-    EXPECT_EQ(count(calls, "command_move 13 " + std::to_string(8 * step) + " 0\n"), 1) << calls;
-  EXPECT_EQ(count(calls, "command_move 11") + count(calls, "command_move 12"), 0) << calls;
-  pumpUntil([] { return false; }, 300);
-  EXPECT_EQ(count(stage().calls(), "command_move 13"), moves) << "nothing follows the release";
-}
-
-TEST_F(MainWindow, AboutOpensFromTheAcceleratorsAndClosesWithOkAndEscape) {
-  {
-    ui::DialogAnswerer ok(L"About Nerin Station", {IDOK}, kTimeout);
-    ui::pressKey(VK_OEM_2, false, true);  // Alt+/
-    EXPECT_TRUE(pumpUntil([&] { return ok.answered(); }));
-    ASSERT_TRUE(ok.finish());
-    EXPECT_NE(ui::narrow(ok.text()).find("Nerin Station, Version 1.0\n"), std::string::npos);
-  }
-  std::atomic<bool> escaped{false};
-  std::thread operatorThread([&] {
-    HWND about = ui::waitForWindow(L"About Nerin Station", kTimeout);
-    ui::pressKey(VK_ESCAPE);
-    escaped = about && ui::waitUntilGone(about, kTimeout);
-  });
-  ui::pressKey(VK_OEM_2, false, true, true);  // Alt+?
-  EXPECT_TRUE(pumpUntil([&] { return escaped.load(); }));
-  operatorThread.join();
-}
-
-// A right click on the camera picture, answered with the given button.
-std::string rightClickAnswered(int x, int yTop, const std::wstring& title, int answer) {
-  ui::DialogAnswerer answerer(title, {answer}, kTimeout);
-  ui::mouseButton(screenPoint(x, yTop), false, true);
-  ui::mouseButton(screenPoint(x, yTop), false, false);
-  EXPECT_TRUE(pumpUntil([&] { return answerer.answered(); }));
-  EXPECT_TRUE(answerer.finish());
-  drain();
-  return ui::narrow(answerer.text());
-}
-
-TEST_F(MainWindow, RightClickInSampleViewBringsThePointToTheCentreAtTheScanSpeedOrMovesNothing) {
-  fakePylon().setColour(200, 100, 100, 77);
-  camera.grab(1);
-  fieldOfViewUm = 616.0;  // half a micrometre per pixel
-  scanSpeed = 400;
-  // 250 px right of the centre (616, 514), at its height: 125 um, 100 steps.
-  const wchar_t* title = L"Position: (866,514), Blue intensity:77";
-  EXPECT_EQ(rightClickAnswered(866, 514, title, IDCANCEL),
-            "If you want to move this position, \n to center -> press \"YES\", or\n to laser spot -> press \"NO\".\n");
-  EXPECT_EQ(stage().calls(), "");
-  rightClickAnswered(866, 514, title, IDYES);
-  EXPECT_EQ(stageX.positionUm, 125.0);
-  EXPECT_EQ(stageY.positionUm, 0.0);
-  // Each axis at its share of the scan speed: Y, with nothing to go, at 0.
-  EXPECT_EQ(stage().calls(), "set_engine_settings 11 400 0 0x41\nset_engine_settings 12 0 0 0x41\ncommand_move 11 100 0\n");
-}
-
-TEST_F(MainWindow, LaserViewRaisesTheFocusByDzAndKeepsWhatTheCameraReached) {
-  lightSources.laserFocusOffsetUm = -14;
-  fakePylon().setValue("Gain", 12);
-  fakePylon().setValue("ExposureTime", 2500);
-  fakePylon().clearLog();
-  for (int twice = 0; twice < 2; ++twice) click(IDC_LASER_VIEW);
-  EXPECT_EQ(stageZ.positionUm, -14.0);
-  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, IDC_LASER_VIEW), BST_CHECKED);
-  EXPECT_EQ(camera.gain, 12);
-  EXPECT_EQ(camera.exposureUs, 2500.0);
-  EXPECT_NE(fakePylon().calls().find("GainAuto=Off\nGain=12\nExposureAuto=Off\nExposureTime=2500\n"),
-            std::string::npos)
-      << fakePylon().calls();
-  // Laser on at its 1 V, lamp dimmed; the second click only dims again.
-  EXPECT_TRUE(board().waitForReceived("G 5 51\nG 6 0\nG 6 0\n")) << board().lastReceived;
-  // In Laser view a right click may set the laser spot (y from the bottom).
-  rightClickAnswered(100, 928, L"Position: (100,100), Blue intensity:50", IDYES);
-  EXPECT_EQ(scanState.laserSpotX, 100);
-  EXPECT_EQ(scanState.laserSpotY, 100);
-
-  ASSERT_TRUE(board().clear());
-  fakePylon().clearLog();
-  click(IDC_SAMPLE_VIEW);
-  EXPECT_EQ(stageZ.positionUm, 0.0);
-  EXPECT_EQ(IsDlgButtonChecked(hMainWnd, IDC_SAMPLE_VIEW), BST_CHECKED);
-  EXPECT_NE(fakePylon().calls().find("GainAuto=Continuous"), std::string::npos) << fakePylon().calls();
-  EXPECT_TRUE(board().waitForReceived("G 5 0\nG 6 153\n")) << board().lastReceived;
-}
-
-// Title, place, size, style and tool-window bit: visible popups with caption
-// and system menu (the system adds sibling clipping to every top-level window).
+// Title, place, size, style and tool-window bit of a top-level window.
 std::string describeWindow(HWND window) {
   RECT r;
   GetWindowRect(window, &r);
   return ui::textOf(window) + " " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
          std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + " " +
          std::to_string(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE))) + " " +
-         std::to_string(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+         std::to_string(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) +
+         (GetWindow(window, GW_OWNER) == hMainWnd ? " owned" : "");
 }
 
-TEST_F(MainWindow, SpectroscopyWindowsOpenOnceAndAgainAfterClosingIvOnlyWithTheUsbSourcemeter) {
-  currentEquipment = 3;
-  {
-    ui::DialogAnswerer notice(L"Notice", {IDOK}, kTimeout);
-    SendMessageW(hMainWnd, WM_COMMAND, IDM_IV_MEASUREMENT, 0);
-    ASSERT_TRUE(notice.finish());
-    EXPECT_EQ(ui::narrow(notice.text()), "Please change the current equipment as a sourcemter\n");
-  }
-  EXPECT_FALSE(IsWindow(hIvWnd));
-  currentEquipment = 4;
-  // 0x94c80000 = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CAPTION | WS_SYSMENU.
-  for (int opening = 0; opening < 2; ++opening) {
-    SendMessageW(hMainWnd, WM_COMMAND, IDM_IV_MEASUREMENT, 0);
-    ASSERT_TRUE(IsWindow(hIvWnd));
-    EXPECT_EQ(describeWindow(hIvWnd), "IV Curve 100,100 500x435 " + std::to_string(0x94c80000) + " 128");
-    EXPECT_EQ(GetWindow(hIvWnd, GW_OWNER), hMainWnd);
-    EXPECT_EQ(textOf(spectroscopyWindows.firstEdit), "0.50");
-    const HWND first = hIvWnd;
-    SendMessageW(hMainWnd, WM_COMMAND, IDM_IV_MEASUREMENT, 0);
-    EXPECT_EQ(hIvWnd, first) << "an open window is kept";
-    DestroyWindow(hIvWnd);  // closed by the operator
-  }
-  SendMessageW(hMainWnd, WM_COMMAND, IDM_TIME_EVOLUTION, 0);
-  const HWND timeWindow = spectroscopyWindows.timeWindow;
-  ASSERT_TRUE(IsWindow(timeWindow));
-  EXPECT_EQ(describeWindow(timeWindow), "Time Evolution Measurement X: Time(s) vs. Y: Photocurrent (uA) 100,100 500x435 " +
-                                            std::to_string(0x94c80005) + " 128");
-  EXPECT_EQ(textOf(spectroscopyWindows.firstEdit) + " " + textOf(spectroscopyWindows.offTimeEdit) + " " +
-                textOf(spectroscopyWindows.repeatEdit),
-            "5.0 2.0 3");
-  SendMessageW(hMainWnd, WM_COMMAND, IDM_TIME_EVOLUTION, 0);
-  EXPECT_EQ(spectroscopyWindows.timeWindow, timeWindow);
-  DestroyWindow(timeWindow);
+// Everything the board received since it was last read: the marker sent
+// last has arrived once everything before it has.
+std::string boardBytes() {
+  onProgram([] { sendLine("marker"); });
+  std::string bytes;
+  ui::eventually([&] { return (bytes = board().received()).ends_with("marker\n"); }, kTimeout);
+  board().clear();
+  return bytes.substr(0, bytes.size() - std::min<std::size_t>(bytes.size(), 7));
+}
+std::string logOf(const std::string& device, bool clear) {
+  if (device == "board") return boardBytes();
+  const std::string calls = device == "stage" ? fakeXimc().calls() : device == "gpib" ? fakeGpib().calls() : fakePylon().calls();
+  if (clear) device == "stage" ? fakeXimc().clearLog() : device == "gpib" ? fakeGpib().reset() : fakePylon().clearLog();
+  return calls;
 }
 
-// While a device sequence waits in the message pump, nothing the operator
-// does may send a command to the stage or the board; "Off" is never refused.
-TEST_F(MainWindow, NothingMovesOrSwitchesOnWhileADeviceSequenceIsUnderWay) {
-  fakePylon().clearLog();
-  for (int* guard : {&deviceBusy, &scanRunning}) {
-    *guard = 1;
-    ui::pressKey(VK_LEFT);
-    ui::pressKey(VK_PRIOR);
-    typeInto(hXEdit, "300");
-    typeInto(hZEdit, "-20");
-    for (int id : {IDC_Z_UP, IDC_Z_DOWN_FINE, IDC_READ_POSITIONS, IDC_TURRET_FORWARD, laserOnButton,
-                   illuminationOnButton, IDC_OBJECTIVE_FIRST + 1, IDC_LASER_VIEW, IDC_CAMERA_AUTO})
-      click(id);
-    jogButton(jogMinusX, true);
-    jogButton(jogMinusX, false);
+// The message boxes and dialogs the operator expects, answered in the order
+// they were announced; what each said is read in that order.
+std::deque<std::function<std::string()>> expected;
+HWND dialog = nullptr;  // the dialog the operator works with
+std::wstring wide(const std::string& title) {
+  std::wstring text(title.begin(), title.end());
+  std::replace(text.begin(), text.end(), L'_', L' ');
+  return text;
+}
+
+std::string listEntries(int list) {
+  std::string names;
+  for (int i = 0; i < static_cast<int>(SendDlgItemMessageA(dialog, list, CB_GETCOUNT, 0, 0)); ++i) {
+    char name[64] = {};
+    SendDlgItemMessageA(dialog, list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
+    names += std::string(name) + "|";
+  }
+  return names;
+}
+
+// A box or dialog a failed row left open is closed, so that the next
+// scenario (and the end of the run) is not held by it.
+DWORD programThread = GetCurrentThreadId();
+void closeLeftOpen() {
+  EnumThreadWindows(programThread, [](HWND w, LPARAM) {
+    wchar_t name[16] = {};
+    GetClassNameW(w, name, 16);
+    if (IsWindowVisible(w) && std::wstring(name) == L"#32770") {
+      ADD_FAILURE() << "left open: " << ui::textOf(w);
+      PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+      PostMessageW(w, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+  }, 0);
+}
+
+const scenario::Steps steps = {
+    {"==", [](const Args&) {
+       for (auto& finish : expected) finish();
+       expected.clear();
+       closeLeftOpen();
+       heldBusy = 0;
+       onProgram([] {
+         closeArduino();
+         closeGpibSourcemeter();
+         fakePylon().reset(1, noRegions, 2);
+         camera.init();
+         camera.gain = 1;
+         camera.exposureUs = 100.0;
+         fieldOfViewUm = 89.0;
+         scanState = makeInitialScanState();
+         scanState.laserSpotX = scanState.laserSpotY = 0;
+         deviceBusy = scanRunning = programEnding = stopRequested = 0;
+         liftOutputLatch();
+         scanSpeed = 500;
+         currentEquipment = standaConfig = zCreepCorrection = 0;
+         gpibAddress = 18, arduinoComPort = 12, biasVoltage = 0.0f, currentLimit = 1e-4f;
+         confocalEnabled = 1, cameraAperture = 5;
+         objectiveSettings = ObjectiveTable{};
+         lightSources = LightSources{};
+         closeAllAxes();
+         fakeXimc().reset(3);
+         connectStage(0, 500);
+         fakeXimc().clearLog();
+         fakeGpib().reset();
+         board().reset();
+         connectArduino(board().comPort());
+         SetWindowTextA(hInfoEdit, "");
+       });
+       board().waitForReceived(arduino_emulator::connectionBytes);
+       board().clear();
+       _wremove(dataPaths.objectiveFile);
+       return std::string();
+     }},
+    {"set", [](const Args& a) {
+       if (a.at(1) == "busy") heldBusy = static_cast<int>(num(a, 2));
+       return onProgram([&] { values.at(a.at(1)).set(num(a, 2)); }), std::string();
+     }},
+    {"get", [](const Args& a) { return str(values.at(a.at(1)).get()); }},
+    {"do", [](const Args& a) { return onProgram([&] { actions.at(a.at(1))(num(a, 2)); }), std::string(); }},
+    {"open", [](const Args& a) {
+       const auto& action = actions.at(a.at(1));
+       const double n = num(a, 2);
+       return onProgram([&action, n] { action(n); }, false), std::string();
+     }},
+    // The operator clicks into the field, replaces its text and presses
+    // Return (or the key named): the field shows what it took.
+    {"type", [](const Args& a) {
+       const HWND f = field(a.at(1));
+       const std::string text = arg(a, 2), last = arg(a, 3);
+       onProgram([f, text, last] {
+         SetFocus(f);
+         SendMessageW(f, EM_SETSEL, 0, -1);
+         for (char c : text) key(f, LOBYTE(VkKeyScanA(c)));
+         key(f, last == "escape" ? VK_ESCAPE : VK_RETURN);
+       });
+       return ui::textOf(f);
+     }},
+    {"put", [](const Args& a) { return SetWindowTextA(field(a.at(1)), arg(a, 2).c_str()), std::string(); }},
+    {"text", [](const Args& a) { return ui::textOf(field(a.at(1))); }},
+    {"key", [](const Args& a) {
+       const std::map<std::string, WORD> keys = {{"left", VK_LEFT}, {"page-up", VK_PRIOR}, {"/", '/'}, {"?", '?'}};
+       const WORD vk = keys.at(a.at(1));
+       const std::string how = arg(a, 2);
+       return onProgram([vk, how] { key(hMainWnd, vk, how); }, false), std::string();
+     }},
+    {"click", [](const Args& a) {
+       return SendMessageW(GetDlgItem(hMainWnd, id(a.at(1))), BM_CLICK, 0, 0), settled(), std::string();
+     }},
+    {"command", [](const Args& a) { return SendMessageW(hMainWnd, WM_COMMAND, id(a.at(1)), 0), std::string(); }},
+    {"ticked", [](const Args& a) { return std::string(IsDlgButtonChecked(hMainWnd, id(a.at(1))) ? "yes" : "no"); }},
+    // A right click on the camera picture, at (x, y) from its top left.
+    {"right-click", [](const Args& a) {
+       const LPARAM at = MAKELPARAM(std::stoi(a.at(1)), std::stoi(a.at(2)));
+       PostMessageW(hMainWnd, WM_RBUTTONDOWN, MK_RBUTTON, at);
+       PostMessageW(hMainWnd, WM_RBUTTONUP, 0, at);
+       return settled(), std::string();
+     }},
+    // The left button held on a jog pad button until the controller of its
+    // axis has gone n steps: the um each move went, and whether the pad held
+    // the mouse (a release off the window still reaches it).
+    {"hold", [](const Args& a) {
+       const std::map<std::string, std::pair<JogButton, int>> buttons = {{"+Z", {jogPlusZ, 2}}, {"-X", {jogMinusX, 0}}};
+       const auto [button, controller] = buttons.at(a.at(1));
+       const JogPad pad;
+       const LPARAM at = MAKELPARAM(pad.buttons[button][0] + 25, pad.buttons[button][1] + 20);
+       PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+       ui::eventually([&] { return std::llabs(fakeXimc().position(controller)) >= std::stoll(a.at(2)) * 256; }, kTimeout);
+       GUITHREADINFO held = {sizeof held};
+       GetGUIThreadInfo(GetWindowThreadProcessId(hMainWnd, nullptr), &held);
+       PostMessageW(hMainWnd, WM_LBUTTONUP, 0, 0);
+       settled();
+       const std::string calls = fakeXimc().calls(), move = "command_move " + std::to_string(11 + controller);
+       int moves = 0;
+       for (size_t at = calls.find(move); at != std::string::npos; at = calls.find(move, at + 1)) ++moves;
+       const StageAxis& axis = controller == 2 ? stageZ : stageX;
+       const std::string moved = str(axis.positionUm / std::max(moves, 1)) + (held.hwndCapture == hMainWnd ? " held" : " not held");
+       Sleep(300);  // a move that followed the release would have come by now
+       return fakeXimc().calls() == calls ? moved : moved + ", moved after the release";
+     }},
+    {"log", [](const Args& a) { return logOf(a.at(1), true); }},
+    {"count", [](const Args& a) {
+       std::string text = logOf(a.at(1), false), part = a.at(2);
+       for (std::size_t i = 3; i < a.size(); ++i) part += " " + a[i];
+       int n = 0;
+       for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+       return str(n);
+     }},
+    {"pylon", [](const Args& a) {
+       if (a.at(1) == "colour") fakePylon().setColour(std::stoi(a.at(2)), std::stoi(a.at(3)), std::stoi(a.at(3)), std::stoi(a.at(4)));
+       else if (a.at(1) == "cameras") fakePylon().reset(std::stoi(a.at(2)), roiRegions, 2);
+       else fakePylon().setValue(a.at(1).c_str(), std::stoll(a.at(2)));
+       return std::string();
+     }},
+    {"stage", [](const Args& a) { return fakeXimc().reset(std::stoi(a.at(1))), std::string(); }},
+    {"stage-id", [](const Args& a) { return str(fakeXimc().deviceId(std::stoi(a.at(1))) == stageX.deviceId ? 1 : 0); }},
+    {"enumerations", [](const Args&) { return str(fakeXimc().openEnumerations()); }},
+    {"gpib-fail", [](const Args& a) { return fakeGpib().reset(), fakeGpib().fail(a.at(1).c_str(), 0x8000 /* ERR */, 0, 0), std::string(); }},
+    {"board-users", [](const Args&) { return board().request("USERS"); }},
+    {"board-port", [](const Args&) { return str(board().comPort()); }},
+    {"info", [](const Args&) { return infoText(); }},
+    // The menu's first title and its count, the icon, the plot window classes.
+    {"menu", [](const Args&) {
+       wchar_t caption[64] = {};
+       GetMenuStringW(GetMenu(hMainWnd), 0, caption, 64, MF_BYPOSITION);
+       std::string text = ui::narrow(caption) + " " + str(GetMenuItemCount(GetMenu(hMainWnd)));
+       text += GetClassLongPtrW(hMainWnd, GCLP_HICON) ? " icon" : "";
+       WNDCLASSEXW plot = {sizeof plot};
+       for (const wchar_t* name : {L"Nerin", L"CFI", L"IV"})
+         text += GetClassInfoExW(GetModuleHandleW(nullptr), name, &plot) ? " " + ui::narrow(name) : "";
+       return text;
+     }},
+    {"file", [](const Args& a) {
+       const wchar_t* path = a.at(1) == "config" ? dataPaths.configFile : dataPaths.objectiveFile;
+       if (a.size() > 2) a[2] == "-" ? (void)_wremove(path) : (void)testfiles::writeBytes(path, a[2].c_str());
+       return testfiles::readBytes(path);
+     }},
+    {"window", [](const Args& a) {
+       static std::map<std::string, HWND> found;
+       const HWND w = a.at(1) == "iv" ? hIvWnd : spectroscopyWindows.timeWindow, before = found[a[1]];
+       found[a[1]] = IsWindow(w) ? w : nullptr;
+       return IsWindow(w) ? describeWindow(w) + (w == before ? " again" : "") : std::string("none");
+     }},
+    // Announces a message box or dialog and the buttons that answer it
+    // ("escape": the Esc key); "_" in a title is a blank.
+    {"expect", [](const Args& a) {
+       if (arg(a, 2) == "escape") {
+         auto escaped = std::make_shared<std::future<std::string>>(std::async(std::launch::async, [title = wide(a[1])] {
+           const HWND box = ui::waitForWindow(title.c_str(), kTimeout);
+           if (!box) return std::string("<no box>");
+           const std::string said = ui::narrow(ui::staticTexts(box));
+           PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+           return ui::waitUntilGone(box, kTimeout) ? said : "<stayed open>";
+         }));
+         expected.push_back([escaped] { return escaped->get(); });
+         return std::string();
+       }
+       std::vector<int> buttons;
+       for (std::size_t i = 2; i < a.size(); ++i) buttons.push_back(id(a[i]));
+       auto box = std::make_shared<ui::DialogAnswerer>(wide(a.at(1)), buttons, kTimeout);
+       expected.push_back([box] { return box->finish() ? ui::narrow(box->text()) : "<no box>"; });
+       return std::string();
+     }},
+    // What the box announced first said, once answered.
+    {"said", [](const Args&) {
+       if (expected.empty()) return std::string("<none expected>");
+       const std::string said = expected.front()();
+       expected.pop_front();
+       return settled(), said;
+     }},
+    // The dialog the following rows work with.
+    {"dialog", [](const Args& a) {
+       dialog = ui::waitForWindow(wide(a.at(1)).c_str(), kTimeout);
+       return std::string(dialog ? "open" : "none");
+     }},
+    {"field", [](const Args& a) {
+       wchar_t text[128] = {};
+       GetDlgItemTextW(dialog, id(a.at(1)), text, 128);
+       return ui::narrow(text);
+     }},
+    {"fill", [](const Args& a) { return SetDlgItemTextA(dialog, id(a.at(1)), arg(a, 2).c_str()), std::string(); }},
+    {"press", [](const Args& a) { return std::string(ui::pressButton(dialog, id(a.at(1))) && settled() ? "" : "no button"); }},
+    {"escape", [](const Args&) { return PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0), std::string(); }},
+    {"closed", [](const Args&) { return std::string(ui::waitUntilGone(dialog, kTimeout) && settled() ? "yes" : "no"); }},
+    {"checked", [](const Args& a) { return std::string(IsDlgButtonChecked(dialog, id(a.at(1))) == BST_CHECKED ? "yes" : "no"); }},
+    {"list", [](const Args& a) { return listEntries(id(a.at(1))); }},
+    {"chosen", [](const Args& a) { return str(SendDlgItemMessageA(dialog, id(a.at(1)), CB_GETCURSEL, 0, 0)); }},
+    {"choose", [](const Args& a) {
+       return SendDlgItemMessageA(dialog, id(a.at(1)), CB_SETCURSEL, std::stoi(a.at(2)), 0), std::string();
+     }},
+};
+
+TEST(MainWindow, Scenarios) {
+  ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
+  ASSERT_TRUE(fakeXimc().complete() && fakeGpib().complete() && fakePylon().complete())
+      << "the stage library, GPIB driver or camera runtime beside the test program is not the fake";
+  ensureTestMainWindow();
+  ensureInfoBox();
+  relay();
+  std::atomic<bool> done{false};
+  std::thread operatorThread([&] {
+    scenario::run("main_window.scenario", testfiles::readBytes(ui::windowsPathOf(MAIN_WINDOW_SCENARIO).c_str()), steps);
+    for (auto& finish : expected) finish();
+    closeLeftOpen();
+    onProgram([] { closeArduino(), closeGpibSourcemeter(), closeAllAxes(); });
+    _wremove(dataPaths.objectiveFile);  // the next program in this prefix starts as it would have
+    done = true;
+  });
+  while (!done) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     drain();
-    *guard = 0;
   }
-  EXPECT_EQ(stage().calls(), "");
-  EXPECT_EQ(board().received(), "");
-  EXPECT_EQ(fakePylon().calls().find("Auto="), std::string::npos) << "no camera set-up";
-  EXPECT_EQ(stageX.positionUm, 0.0);
-  EXPECT_EQ(scanState.sampleView, 1);
-  EXPECT_EQ(objectiveSettings.current, 3);
-
-  click(laserOnButton);
-  click(illuminationOnButton);
-  for (int* guard : {&deviceBusy, &scanRunning}) {
-    *guard = 1;
-    click(laserOffButton);
-    click(illuminationOffButton);
-    *guard = 0;
-    click(laserOnButton);
-  }
-  EXPECT_TRUE(board().waitForReceived("G 5 51\nD 6 5\nG 5 0\nD 6 0\nG 5 51\nG 5 0\nD 6 0\nG 5 51\n"))
-      << board().lastReceived;
+  operatorThread.join();
 }
 
 }  // namespace

@@ -1,38 +1,46 @@
+// The dated folder's name and the names that never replace a file, as rows of
+// image_names.scenario.
+
 #include "results/image_names.h"
+#include "support/scenario.h"
 
-#include <gtest/gtest.h>
-
+#include <fstream>
+#include <iterator>
 #include <set>
-#include <string>
 
 namespace {
 
-TEST(FolderStamp, YearMonthDayHourMinute) {
-  EXPECT_EQ(folderStamp(2025, 12, 5, 14, 58), L"251205_14-58");
-  EXPECT_EQ(folderStamp(2031, 1, 9, 0, 3), L"310109_00-03");
-}
+using scenario::Args;
 
-TEST(FileNames, WindowImagesTakeTheFirstFreeSuffix) {
-  std::set<std::wstring> files;
-  auto exists = [&](const std::wstring& name) { return files.count(name) > 0; };
-  for (const wchar_t* expected : {L"F\\optic.jpg", L"F\\optic_0.jpg", L"F\\optic_1.jpg"}) {
-    const std::wstring name = uniqueFileName(L"F\\optic", L"jpg", exists);
-    EXPECT_EQ(name, expected);
-    files.insert(name);
-  }
-  files.erase(L"F\\optic_0.jpg");
-  EXPECT_EQ(uniqueFileName(L"F\\optic", L"jpg", exists), L"F\\optic_0.jpg") << "a gap is filled";
-}
+std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::set<std::wstring> files;  // the names already taken
+int counter = 0;
+const FileExists exists = [](const std::wstring& name) { return files.count(name) > 0; };
 
-TEST(FileNames, CountedNamesSkipPicturesAnEarlierRunLeft) {
-  std::set<std::wstring> files = {L"F\\camera(0).jpg", L"F\\camera(1).jpg"};
-  auto exists = [&](const std::wstring& name) { return files.count(name) > 0; };
-  int counter = 0;
-  EXPECT_EQ(nextCountedFileName(L"F", L"camera", counter, exists), L"F\\camera(2).jpg");
-  EXPECT_EQ(counter, 3);
-  EXPECT_EQ(nextCountedFileName(L"G", L"camera", counter, exists), L"G\\camera(3).jpg")
-      << "the counter never goes back, also in a new folder";
-  EXPECT_EQ(counter, 4);
+const scenario::Steps steps = {
+    {"stamp", [](const Args& a) {
+       return narrow(folderStamp(std::stoi(a.at(1)), std::stoi(a.at(2)), std::stoi(a.at(3)), std::stoi(a.at(4)),
+                                 std::stoi(a.at(5))));
+     }},
+    {"taken", [](const Args& a) { return files.insert(wide(a.at(1))), std::string(); }},
+    {"free", [](const Args& a) { return files.erase(wide(a.at(1))), std::string(); }},
+    // The name a window picture takes (and keeps).
+    {"unique", [](const Args& a) {
+       const std::wstring name = uniqueFileName(wide(a.at(1)), wide(a.at(2)), exists);
+       return files.insert(name), narrow(name);
+     }},
+    // A counted name in the folder, and the counter after it.
+    {"counted", [](const Args& a) {
+       const std::string name = narrow(nextCountedFileName(wide(a.at(1)), wide(a.at(2)), counter, exists));
+       return name + " next " + std::to_string(counter);
+     }},
+};
+
+TEST(ImageNames, Scenarios) {
+  std::ifstream file(IMAGE_NAMES_SCENARIO);
+  ASSERT_TRUE(file) << IMAGE_NAMES_SCENARIO;
+  scenario::run("image_names.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
 }
 
 }  // namespace

@@ -1,18 +1,25 @@
-// The record beside a result, as the engineer reading it will parse it.
+// The record beside a result, as the engineer reading it will parse it, as
+// rows of result_record.scenario.
 
 #include "results/result_record.h"
 
+#include "support/scenario.h"
+
 #include <nlohmann/json.hpp>
 
-#include <gtest/gtest.h>
-
-#include <string>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
 using nlohmann::json;
+using scenario::Args;
+std::string arg(const Args& a, std::size_t i) { return i < a.size() ? a[i] : std::string(); }
 
-TEST(ResultRecord, ParsesBackWithTheRunItsSettingsDevicesGeometryAndFiles) {
+// The record of a map scan stopped by the operator, as the engineer's JSON
+// reader sees it; a record without a grid; times with their UTC offset; a
+// name that is no UTF-8.
+ResultRecord mapScanRecord() {
   ResultRecord r;
   r.result = "map scan";
   r.started = {2025, 12, 5, 14, 58, 3, 60};
@@ -35,40 +42,25 @@ TEST(ResultRecord, ParsesBackWithTheRunItsSettingsDevicesGeometryAndFiles) {
   r.scan.widthPoints = 4;
   r.scan.areaPx[2] = 739;
   r.files = {"Nerin(0).txt", "optics(3).jpg"};
-
-  // Each value as the engineer's JSON reader sees it, by its path.
-  const json j = json::parse(resultRecordText(r));
-  const std::pair<const char*, const char*> expected[] = {
-      {"/program", R"("Nerin Station")"}, {"/result", R"("map scan")"},
-      {"/started", R"("2025-12-05T14:58:03+01:00")"}, {"/ended", R"("2025-12-05T15:02:41+01:00")"},
-      {"/outcome", R"("stopped by the operator")"}, {"/settings/currentEquipment", R"("GPIB Sourcemeter")"},
-      {"/settings/gpibAddress", "18"}, {"/settings/biasVoltageV", "0.1"},  // as typed, not the float's binary value
-      {"/settings/currentLimitA", "0.0001"}, {"/settings/objective", R"("100X")"},
-      {"/settings/standaAxisOrder", R"("YXZ")"}, {"/settings/confocalImage", "true"},
-      {"/settings/ivRangeV", "1.5"}, {"/settings/laserOn", "true"}, {"/devices/stageX", R"("simulated")"},
-      {"/devices/stageY", R"("connected")"}, {"/devices/currentMeter", R"("failed")"},
-      {"/faults", R"({"currentMeter":"ibrd Error, Iberr() = 6"})"}, {"/stageAtStartUm/x", "-12.5"},
-      {"/scan/widthPoints", "4"}, {"/scan/areaPx/2", "739"}, {"/files", R"(["Nerin(0).txt","optics(3).jpg"])"}};
-  for (const auto& [path, value] : expected) EXPECT_EQ(j.value(json::json_pointer(path), json()).dump(), value) << path;
-  EXPECT_EQ(j["version"], programVersion);
-
-  r.hasScan = false;
-  EXPECT_FALSE(json::parse(resultRecordText(r)).contains("scan")) << "pictures and spectra have no grid";
+  return r;
 }
 
-TEST(ResultRecord, TimesCarryTheirUtcOffsetAndBrokenNamesDoNotLoseTheRecord) {
-  const struct {
-    int offsetMinutes;
-    const char* text;
-  } cases[] = {{0, "2026-01-02T03:04:05+00:00"}, {330, "2026-01-02T03:04:05+05:30"},
-               {-300, "2026-01-02T03:04:05-05:00"}, {-570, "2026-01-02T03:04:05-09:30"}};
-  for (const auto& c : cases) EXPECT_EQ(isoTimeText({2026, 1, 2, 3, 4, 5, c.offsetMinutes}), c.text);
+const scenario::Steps steps = {
+    {"record", [](const Args& a) {
+       ResultRecord r = mapScanRecord();
+       r.hasScan = arg(a, 2) != "without-scan";
+       if (arg(a, 2) == "broken-name") r.files = {"camera(\xff).jpg"};
+       const json j = json::parse(resultRecordText(r));
+       return a.at(1) == "version" ? std::string(j["version"] == programVersion ? "ours" : "other")
+                                   : j.value(json::json_pointer(a[1]), json()).dump();
+     }},
+    {"time", [](const Args& a) { return isoTimeText({2026, 1, 2, 3, 4, 5, std::stoi(a.at(1))}); }},
+};
 
-  ResultRecord r;
-  r.files = {"camera(\xff).jpg"};  // not UTF-8: replaced, never thrown
-  const std::string text = resultRecordText(r);
-  ASSERT_FALSE(text.empty());
-  EXPECT_EQ(json::parse(text)["files"][0], "camera(\xEF\xBF\xBD).jpg");
+TEST(ResultRecord, Scenarios) {
+  std::ifstream file(RESULT_RECORD_SCENARIO);
+  ASSERT_TRUE(file) << RESULT_RECORD_SCENARIO;
+  scenario::run("result_record.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
-// The fast "%f" against the C library's own, and the edit readers.
-#include "services/edit_number.h"
+// The fast "%f" against the C library's own.
 #include "services/fixed_format.h"
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -46,27 +44,6 @@ TEST(FixedFormat, MatchesPrintfAcrossEveryExponent) {
     std::memcpy(&v, &pattern, sizeof v);
     ASSERT_EQ(fast(v), library(v)) << std::hex << pattern;
   }
-}
-
-TEST(EditNumber, ReadsAsScanfWouldWithoutOverflowing) {
-  struct Case {
-    const char* text;
-    bool reads;
-    int value;
-  };
-  for (const Case& c : {Case{"2.5", true, 2}, Case{" -7x", true, -7}, Case{"", false, 0}, Case{"abc", false, 0},
-                        Case{"99999999999", true, INT_MAX}, Case{"-99999999999", true, INT_MIN}}) {
-    int value = 0;
-    EXPECT_EQ(readEditInt(c.text, value), c.reads) << c.text;
-    EXPECT_EQ(value, c.value) << c.text;
-  }
-  float f = 1.0f;
-  EXPECT_FALSE(readEditFloat("nan", f));
-  EXPECT_FALSE(readEditFloat("", f));
-  EXPECT_TRUE(readEditFloat(" 0.75V", f));
-  EXPECT_EQ(f, 0.75f);
-  EXPECT_TRUE(readEditFloat("1e99", f));
-  EXPECT_TRUE(std::isinf(f));
 }
 
 }  // namespace

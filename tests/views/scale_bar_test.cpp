@@ -1,32 +1,38 @@
+// The scale bars' lengths and places, as rows of scale_bar.scenario (the bar
+// at 218 um is checked on the screen and in the saved picture by the live
+// display's tests).
+
+#include "support/scenario.h"
 #include "views/scale_bar.h"
 
-#include <gtest/gtest.h>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
-// The bar at 218 um (50 um from x = 849 to 1131) is checked on the screen and
-// in the saved picture by the live display's tests.
-TEST(LiveScaleBar, LengthThresholdsAreExclusive) {
-  const struct {
-    double fieldUm;
-    int lengthUm;
-  } cases[] = {{42, 10},    {150, 10},  {150.001, 50}, {300, 50},     {300.5, 100},
-               {1500, 100}, {1501, 500}, {3000, 500},   {3000.01, 1000}, {9000, 1000}};
-  for (const auto& c : cases) EXPECT_EQ(scaleBarLengthUm(c.fieldUm), c.lengthUm) << c.fieldUm;
-  // The scale divides the field: half the scale, twice the field.
-  EXPECT_EQ(liveScaleBar(200.0, 0.5, 1232, 1028).lengthUm, 100);
-  // 788 um (5X): 100 um is 156.3 px.
-  EXPECT_EQ(liveScaleBar(788.0, 1.0, 1232, 1028).left, 1232 - 156 - 100 - 1);
-}
+using scenario::Args;
+using scenario::str;
 
-TEST(WideScaleBar, TenMicrometresLabelledByTheView) {
-  const WideScaleBar live = wideScaleBar(1232, 1028, 89.0, false);
-  EXPECT_EQ(live.left, 1082);
-  EXPECT_EQ(live.top, 928);
-  EXPECT_EQ(live.right, 1082 + 138);  // 12320 / 89 = 138.4
-  EXPECT_EQ(live.bottom, 933);
-  EXPECT_EQ(live.labelUm, 10);
-  EXPECT_EQ(wideScaleBar(1232, 1028, 89.0, true).labelUm, 30);
+double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
+
+const scenario::Steps steps = {
+    {"length", [](const Args& a) { return str(scaleBarLengthUm(num(a, 1))); }},
+    // field of view, scale: length um, left edge
+    {"live", [](const Args& a) {
+       const LiveScaleBar bar = liveScaleBar(num(a, 1), num(a, 2), 1232, 1028);
+       return str(bar.lengthUm) + " um from " + str(bar.left);
+     }},
+    // field of view, wide view shown: label, left top right bottom
+    {"wide", [](const Args& a) {
+       const WideScaleBar bar = wideScaleBar(1232, 1028, num(a, 1), a.at(2) == "shown");
+       return str(bar.labelUm) + " um " + str(bar.left) + " " + str(bar.top) + " " + str(bar.right) + " " + str(bar.bottom);
+     }},
+};
+
+TEST(ScaleBar, Scenarios) {
+  std::ifstream file(SCALE_BAR_SCENARIO);
+  ASSERT_TRUE(file) << SCALE_BAR_SCENARIO;
+  scenario::run("scale_bar.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
 }
 
 }  // namespace
