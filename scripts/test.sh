@@ -51,8 +51,9 @@ native_stage() {
 
 # The Windows build in two steps: first what the longest Wine entries need
 # (the code under test, the fakes, the program and their test programs), so
-# that those can start while the rest is built.
-first_entries=3
+# that those can start while the rest is built: one for each Wine world,
+# since by the time one of them ends the rest is built.
+first_entries=$jobs
 windows_build_first() {
   cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null ||
     { echo "Windows configure failed"; return 1; }
