@@ -6,13 +6,6 @@
 #include "devices/motion/arduino_protocol.h"
 #include "fuzz_check.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-
-namespace {
-
 // "%d" as the C library reads it, where the C library is defined: a value
 // within the int range.
 bool readsAsC(const std::string& line, int& value) {
@@ -44,8 +37,6 @@ void checkLine(const std::string& line) {
     require(back >= reply.steps - 1 && back <= reply.steps + 1, "a position converts to um and back");
   }
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   ReplySplitter splitter;

@@ -9,10 +9,6 @@
 #include "services/scan_geometry.h"
 #include "services/settings_format.h"
 
-#include <cstdio>
-
-namespace {
-
 ConfigValues readText(const std::string& text, ConfigValues start) {
   // fmemopen refuses an empty buffer; an empty file reads nothing anyway.
   if (text.empty()) return start;
@@ -39,8 +35,6 @@ void checkGeometry(const ConfigValues& v) {
     }
   }
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const ConfigValues read = readText(textOf(data, size), ConfigValues{});

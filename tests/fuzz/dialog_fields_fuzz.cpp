@@ -15,10 +15,6 @@
 #include "services/objective_table.h"
 #include "services/scan_geometry.h"
 
-#include <cmath>
-
-namespace {
-
 std::string field(const std::string& typed, std::size_t characters = dialogFieldChars) {
   return typed.substr(0, characters);
 }
@@ -76,8 +72,6 @@ void checkBiasAndLimit(const std::string& typed) {
   require(shown.size() <= static_cast<std::size_t>(dialogFieldChars), "the limit fits its field");
   require(std::fabs(readBack(shown) - limit) <= std::fabs(limit) * 5e-4f, "the shown current limit reads back");
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string typed = textOf(data, size);

@@ -9,14 +9,6 @@
 #include "services/edit_number.h"
 #include "services/objective_table.h"
 
-#include <cerrno>
-#include <climits>
-#include <cmath>
-#include <cstdlib>
-#include <optional>
-
-namespace {
-
 enum class Reading { guardedInt, intOr, floatOr };
 
 struct EditField {
@@ -83,8 +75,6 @@ void checkZQuestion(int targetUm) {
             "the Z question names the target and ends whole");
   }
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string typed = textOf(data, size);

@@ -3,11 +3,21 @@
 // text, and the properties that must hold for every input. A property that
 // fails is a finding: the target aborts, and libFuzzer keeps the input.
 
+// Each target is a program of one file: its helpers need no namespace, and
+// the standard headers the targets use come from here.
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 inline void require(bool holds, const char* property) {
   if (holds) return;

@@ -7,12 +7,6 @@
 #include "devices/measurement/reply_number.h"
 #include "fuzz_check.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstring>
-
-namespace {
-
 constexpr std::size_t capacity = 100;
 
 bool digitBeforeEnd(const char* text, bool stopAtVerticalTab) {
@@ -21,8 +15,6 @@ bool digitBeforeEnd(const char* text, bool stopAtVerticalTab) {
   }
   return false;
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;

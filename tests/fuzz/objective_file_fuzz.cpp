@@ -8,13 +8,6 @@
 #include "services/objective_table.h"
 #include "services/settings_format.h"
 
-#include <algorithm>
-#include <cmath>
-#include <cstring>
-#include <string_view>
-
-namespace {
-
 // The first two lines as fgets with a 200-byte buffer hands them out.
 void splitLines(std::string_view text, std::string lines[2]) {
   for (int i = 0; i < 2 && !text.empty(); ++i) {
@@ -25,8 +18,6 @@ void splitLines(std::string_view text, std::string lines[2]) {
     text.remove_prefix(take);
   }
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string lines[2];

@@ -7,11 +7,6 @@
 #include "console/remote/remote_protocol.h"
 #include "fuzz_check.h"
 
-#include <algorithm>
-#include <cmath>
-
-namespace {
-
 const std::string key = "00112233445566778899aabbccddeeff";
 
 bool within(const std::optional<double>& v, double low, double high) { return !v || (*v >= low && *v <= high); }
@@ -35,8 +30,6 @@ void checkLine(const std::string& line) {
   const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
   require(j.is_object() && j.contains("ok"), "an answer is a JSON object with \"ok\"");
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;

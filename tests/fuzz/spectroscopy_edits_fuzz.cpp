@@ -11,10 +11,6 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cmath>
-
-namespace {
-
 // What a run finds in an edit: at most 10 characters of its text.
 std::string inEdit(const std::string& text) { return text.substr(0, 10); }
 
@@ -66,8 +62,6 @@ void checkTimeEvolution(const std::string& on, const std::string& off, const std
     require(guard >= 1 && guard >= phaseLimit, "a phase may take at least its planned samples");
   }
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider input(data, size);

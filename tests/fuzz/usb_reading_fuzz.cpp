@@ -5,9 +5,6 @@
 #include "devices/measurement/reply_number.h"
 #include "fuzz_check.h"
 
-#include <cmath>
-#include <vector>
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<char16_t> units(size / 2);
   for (std::size_t i = 0; i < units.size(); ++i) {

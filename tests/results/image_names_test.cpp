@@ -4,8 +4,6 @@
 #include "results/image_names.h"
 #include "support/scenario.h"
 
-#include <fstream>
-#include <iterator>
 #include <set>
 
 namespace {
@@ -38,9 +36,7 @@ const scenario::Steps steps = {
 };
 
 TEST(ImageNames, Scenarios) {
-  std::ifstream file(IMAGE_NAMES_SCENARIO);
-  ASSERT_TRUE(file) << IMAGE_NAMES_SCENARIO;
-  scenario::run("image_names.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
+  scenario::runFile(IMAGE_NAMES_SCENARIO, steps);
 }
 
 }  // namespace

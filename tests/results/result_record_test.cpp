@@ -7,9 +7,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <fstream>
-#include <iterator>
-
 namespace {
 
 using nlohmann::json;
@@ -58,9 +55,7 @@ const scenario::Steps steps = {
 };
 
 TEST(ResultRecord, Scenarios) {
-  std::ifstream file(RESULT_RECORD_SCENARIO);
-  ASSERT_TRUE(file) << RESULT_RECORD_SCENARIO;
-  scenario::run("result_record.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
+  scenario::runFile(RESULT_RECORD_SCENARIO, steps);
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
+// The message pump's waits, clicks, stops and quits, as rows of
+// message_pump.scenario.
+
 #include "services/message_pump.h"
 
 #include "services/program_state.h"
+#include "scenario.h"
 #include "ui_driver.h"
 #include "win_test_main_window.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <optional>
 
 namespace {
+
+using scenario::Args;
 
 constexpr UINT kProbe = WM_APP + 1;        // counted by the probe window
 constexpr UINT kNestedProbe = WM_APP + 2;  // calls the pump from inside a dispatch
@@ -23,8 +27,15 @@ std::uint64_t nowMs() {
   return static_cast<std::uint64_t>(counter.QuadPart * 1000 / frequency.QuadPart);
 }
 
-int probeCount = 0, nestedResult = -1;
-std::uint64_t nestedMs = 0;
+std::uint64_t processCpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+  auto ms = [](const FILETIME& t) { return ((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime) / 10000; };
+  return ms(kernel) + ms(user);
+}
+
+int probeCount = 0, nestedResult = -1, nestedAtStage = 0;
+std::uint64_t nestedMs = 0, wallMs = 0, cpuMs = 0;
 
 LRESULT CALLBACK probeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kProbe) ++probeCount;
@@ -49,110 +60,67 @@ HWND probeWindow() {
   return window;
 }
 
-std::uint64_t processCpuMs() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto ms = [](const FILETIME& t) { return ((std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime) / 10000; };
-  return ms(kernel) + ms(user);
-}
+std::optional<ui::DialogAnswerer> answer;
+const std::map<std::string, int*> flags = {{"scanRunning", &scanRunning}, {"stopRequested", &stopRequested},
+                                           {"programEnding", &programEnding}, {"pumpActive", &pumpActive},
+                                           {"probes", &probeCount}, {"nested", &nestedResult}};
+const std::map<std::string, std::pair<UINT, WPARAM>> messages = {
+    {"probe", {kProbe, 0}}, {"nested-probe", {kNestedProbe, 0}}, {"click", {WM_LBUTTONDOWN, MK_LBUTTON}},
+    {"stop-command", {WM_COMMAND, 32802}}};
 
-class MessagePump : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ensureTestMainWindow();
-    probeWindow();
-    ui::drainMessages();
-    scanRunning = stopRequested = probeCount = 0;
-  }
-  void TearDown() override { programEnding = scanRunning = stopRequested = 0; }
+const scenario::Steps steps = {
+    {"==", [](const Args&) {
+       ensureTestMainWindow();
+       probeWindow();
+       ui::drainMessages();
+       programEnding = scanRunning = stopRequested = probeCount = 0;
+       nestedAtStage = pumpNestedCalls;
+       return std::string();
+     }},
+    {"set", [](const Args& a) { return *flags.at(a.at(1)) = std::stoi(a.at(2)), std::string(); }},
+    {"get", [](const Args& a) { return std::to_string(*flags.at(a.at(1))); }},
+    // post main|probe <message>
+    {"post", [](const Args& a) {
+       const auto& [message, wParam] = messages.at(a.at(2));
+       return std::to_string(PostMessageW(a.at(1) == "main" ? hMainWnd : probeWindow(), message, wParam, 0));
+     }},
+    {"quit", [](const Args& a) { return PostQuitMessage(std::stoi(a.at(1))), std::string(); }},
+    // The quit kept for the main loop, taken.
+    {"quit-kept", [](const Args&) {
+       MSG msg;
+       return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) ? std::to_string(msg.wParam) : "none";
+     }},
+    // The operator's next answer to the "Warning" question: 6 Yes, 7 No.
+    {"answer", [](const Args& a) { return answer.emplace(L"Warning", std::vector<int>{std::stoi(a.at(1))}), std::string(); }},
+    {"asked", [](const Args&) {
+       const bool found = answer->finish();
+       const std::string text = ui::narrow(answer->text());
+       return answer.reset(), found ? text : "no question";
+     }},
+    // A wait: what it returned; its wall and CPU time are kept for the rows below.
+    {"pump", [](const Args& a) {
+       const std::uint64_t cpuBefore = processCpuMs(), start = nowMs();
+       const int returned = pumpMessages(std::stoul(a.at(1)));
+       wallMs = nowMs() - start, cpuMs = processCpuMs() - cpuBefore;
+       return std::to_string(returned);
+     }},
+    {"wall-ms", [](const Args&) { return std::to_string(wallMs); }},
+    {"cpu-ms", [](const Args&) { return std::to_string(cpuMs); }},
+    {"nested-ms", [](const Args&) { return std::to_string(nestedMs); }},
+    {"nested-calls", [](const Args&) { return std::to_string(pumpNestedCalls - nestedAtStage); }},
+    // Wall time of this many waits of this length under the fine timer.
+    {"fine-waits", [](const Args& a) {
+       beginFineTimer();
+       const std::uint64_t start = nowMs();
+       for (int i = 0; i < std::stoi(a.at(1)); ++i) pumpMessages(std::stoul(a.at(2)));
+       const std::uint64_t took = nowMs() - start;
+       return endFineTimer(), std::to_string(took);
+     }},
 };
 
-TEST_F(MessagePump, WaitsItsFullTimeDispatchingWithoutBurningTheCpuAndNoTimeTakesNoMessage) {
-  PostMessageW(probeWindow(), kProbe, 0, 0);
-  EXPECT_EQ(pumpMessages(0), 1);
-  EXPECT_EQ(probeCount, 0);
-  const std::uint64_t cpuBefore = processCpuMs(), start = nowMs();
-  EXPECT_EQ(pumpMessages(500), 1);
-  const std::uint64_t wallMs = nowMs() - start, cpuMs = processCpuMs() - cpuBefore;
-  EXPECT_EQ(probeCount, 1);
-  EXPECT_GE(wallMs, 500u);
-  EXPECT_LT(cpuMs, 150u) << "a 500 ms wait used " << cpuMs << " ms of CPU";
-  EXPECT_EQ(pumpActive, 0);
-  // The map scan waits 5 ms per point: the deadline is kept to the
-  // millisecond even though the waits sleep, and none ends early.
-  beginFineTimer();
-  const std::uint64_t shortStart = nowMs();
-  for (int i = 0; i < 40; ++i) pumpMessages(5);
-  EXPECT_GE(nowMs() - shortStart, 200u);
-  endFineTimer();
-}
-
-TEST_F(MessagePump, AClickEndsTheWaitAndDuringARunAClickOrStopAsksAndOnlyYesRequestsTheStop) {
-  const struct {
-    int running;
-    HWND window;  // any window of the program
-    UINT message;
-    WPARAM wParam;
-    int answer;  // 0: no question
-    DWORD waitMs;
-    int returned;  // 3: a click ended the wait, 0: stop requested, 1: the wait ran its time
-  } cases[] = {{0, hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, 0, 5000, 3},
-               {1, probeWindow(), WM_LBUTTONDOWN, MK_LBUTTON, IDNO, 20000, 3},
-               {1, hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, IDYES, 20000, 0},
-               {1, hMainWnd, WM_COMMAND, 32802, IDNO, 300, 1}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.message << " running " << c.running);
-    scanRunning = c.running;
-    stopRequested = 0;
-    std::optional<ui::DialogAnswerer> answer;
-    if (c.answer) answer.emplace(L"Warning", std::vector<int>{c.answer});
-    PostMessageW(c.window, c.message, c.wParam, 0);
-    const std::uint64_t start = nowMs();
-    EXPECT_EQ(pumpMessages(c.waitMs), c.returned);
-    if (answer) {
-      EXPECT_TRUE(answer->finish());
-      EXPECT_EQ(ui::narrow(answer->text()), "Do you want to stop process, now ?\n");
-    }
-    if (c.returned == 3) { EXPECT_LT(nowMs() - start, c.waitMs * 4 / 5); }
-    EXPECT_EQ(stopRequested, c.answer == IDYES ? 1 : 0);
-    EXPECT_EQ(pumpActive, 0);
-  }
-}
-
-TEST_F(MessagePump, NestedCallReturnsAtOnceAndIsCounted) {
-  const int nestedBefore = pumpNestedCalls;
-  PostMessageW(probeWindow(), kNestedProbe, 0, 0);
-  EXPECT_EQ(pumpMessages(200), 1);
-  EXPECT_EQ(nestedResult, 1);
-  EXPECT_LT(nestedMs, 100u);
-  EXPECT_EQ(pumpNestedCalls, nestedBefore + 1);
-}
-
-TEST_F(MessagePump, AQuitIsKeptForTheMainLoopAndEndsARunAsDoesTheProgramsEnd) {
-  // During a run the quit (its window is gone) stops it at once, as a
-  // confirmed stop would; otherwise the wait runs its time.
-  for (const int running : {0, 1}) {
-    scanRunning = running;
-    stopRequested = 0;
-    PostQuitMessage(7);
-    const std::uint64_t start = nowMs();
-    EXPECT_EQ(pumpMessages(running ? 5000 : 50), running ? 0 : 1);
-    if (running) { EXPECT_LT(nowMs() - start, 2500u); }
-    EXPECT_EQ(stopRequested, running);
-    MSG msg;
-    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(msg.wParam, 7u);
-  }
-  // Once the program is ending, a run's next wait ends it as a confirmed
-  // stop, once (also a run that began after and cleared the stop flag); a
-  // handler dispatched meanwhile, and the run's own way out, wait as usual.
-  programEnding = scanRunning = 1;
-  stopRequested = 0;
-  PostMessageW(probeWindow(), kProbe, 0, 0);
-  EXPECT_EQ(pumpMessages(5000), pumpStopConfirmed);
-  EXPECT_EQ(stopRequested, 1);
-  EXPECT_EQ(probeCount, 1);
-  EXPECT_EQ(pumpMessages(50), pumpElapsed);
+TEST(MessagePump, Scenarios) {
+  scenario::runFile(MESSAGE_PUMP_SCENARIO, steps);
+  programEnding = scanRunning = stopRequested = 0;
 }
 
 }  // namespace

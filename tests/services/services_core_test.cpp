@@ -11,8 +11,6 @@
 #include "support/scenario.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -128,9 +126,7 @@ const scenario::Steps steps = {
 };
 
 TEST(ServicesCore, Scenarios) {
-  std::ifstream file(SERVICES_CORE_SCENARIO);
-  ASSERT_TRUE(file) << SERVICES_CORE_SCENARIO;
-  scenario::run("services_core.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
+  scenario::runFile(SERVICES_CORE_SCENARIO, steps);
 }
 
 }  // namespace

@@ -5,9 +5,6 @@
 #include "support/scenario.h"
 #include "views/scale_bar.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace {
 
 using scenario::Args;
@@ -30,9 +27,7 @@ const scenario::Steps steps = {
 };
 
 TEST(ScaleBar, Scenarios) {
-  std::ifstream file(SCALE_BAR_SCENARIO);
-  ASSERT_TRUE(file) << SCALE_BAR_SCENARIO;
-  scenario::run("scale_bar.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
+  scenario::runFile(SCALE_BAR_SCENARIO, steps);
 }
 
 }  // namespace
