@@ -804,14 +804,7 @@ const char* kept(std::string text) {
 // The cases of one kind of run_matrix.cases ("stop", "close", "session-end",
 // "fault", "exit") this program run takes: those marked quick, or all.
 std::vector<Case> casesOf(const std::string& kind) {
-  static const std::string text = [] {
-    std::string t;
-    if (std::FILE* file = _wfopen(ui::windowsPathOf(RUN_MATRIX_CASES).c_str(), L"rb")) {
-      for (int c; (c = std::fgetc(file)) != EOF;) t += static_cast<char>(c);
-      std::fclose(file);
-    }
-    return t;
-  }();
+  static const std::string text = testfiles::readBytes(ui::windowsPathOf(RUN_MATRIX_CASES).c_str());
   const auto index = [](const std::vector<std::string>& names, const std::string& name) {
     const auto at = std::find(names.begin(), names.end(), name);
     EXPECT_NE(at, names.end()) << name;
@@ -820,44 +813,24 @@ std::vector<Case> casesOf(const std::string& kind) {
   const std::vector<std::string> runs = {"map-scan", "autofocus", "wide-view", "iv-sweep", "time-evolution"},
                                  sources = {"stage", "gpib", "usb", "camera", "meter"},
                                  faults = {"none", "stage-errors", "stage-frozen", "gpib", "usb", "camera", "board"};
-  const auto rest = [](std::istringstream& words) {
-    std::string word, joined;
-    while (words >> word) joined += (joined.empty() ? "" : " ") + scenario::unescape(word);
-    return kept(joined);
-  };
   std::vector<Case> cases;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
     std::istringstream words(line);
-    std::string k, name, run, source, at, quick, device, faultAt;
-    int n = 0;
-    if (!(words >> k) || k != kind) continue;
-    words >> name;
+    std::string k, name, run, quick, fault, faultAt, source, prefix;
     Case c{};
-    if (k == "fault" || k == "exit") {
-      if (k == "exit") words >> quick >> c.equipment;
-      else words >> run >> quick, c.run = static_cast<Run>(index(runs, run));
-      words >> device >> faultAt >> c.faultAtCall;
-      c.name = kept(name);
-      c.quick = quick == "quick";
-      c.fault = static_cast<Fault>(index(faults, device));
-      // "-": no call to fail at (the camera's frames); at the exit, the driver hangs
-      c.faultAt = faultAt != "-" ? kept(scenario::unescape(faultAt)) : k == "exit" ? nullptr : "";
-      if (words >> source >> n) c.at = {static_cast<Source>(index(sources, source)), rest(words), n};
-      if (c.quick || fullMatrix()) cases.push_back(c);
-      continue;
-    }
-    words >> run >> source >> at >> quick;
-    const char* prefix = rest(words);
-    for (std::istringstream each(at); each >> n; each.ignore()) {
-      const bool isQuick = ("," + quick + ",").find("," + std::to_string(n) + ",") != std::string::npos;
-      if (!isQuick && !fullMatrix()) continue;
-      const size_t hash = name.find('#');
-      c = Case{kept(hash == std::string::npos ? name : name.substr(0, hash) + std::to_string(n)),
-               static_cast<Run>(index(runs, run)), {static_cast<Source>(index(sources, source)), prefix, n}, isQuick,
-               k == "stop" ? Ending::stop : k == "close" ? Ending::closeWindow : Ending::sessionEnd};
-      cases.push_back(c);
-    }
+    if (!(words >> k >> name >> run >> quick >> fault >> faultAt >> c.faultAtCall) || k != kind) continue;
+    c.name = kept(name);
+    c.quick = quick == "quick";
+    if (k == "exit") c.equipment = std::stoi(run);
+    else c.run = static_cast<Run>(index(runs, run));
+    c.ending = k == "close" ? Ending::closeWindow : k == "session-end" ? Ending::sessionEnd : Ending::stop;
+    c.fault = static_cast<Fault>(index(faults, fault));
+    // "-": no call to fail at (the camera's frames); at the exit, the driver hangs
+    c.faultAt = faultAt != "-" ? kept(scenario::unescape(faultAt)) : k == "exit" ? nullptr : "";
+    if (words >> source >> c.at.occurrence && std::getline(words >> std::ws, prefix))
+      c.at = {static_cast<Source>(index(sources, source)), kept(scenario::unescape(prefix)), c.at.occurrence};
+    if (c.quick || fullMatrix()) cases.push_back(c);
   }
   return cases;
 }
