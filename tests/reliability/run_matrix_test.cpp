@@ -17,25 +17,15 @@
 // figures are printed at the end, also when a hang or a crash ends the
 // program early.
 
-#include "arduino_emulator_client.h"
 #include "console/app.h"
-#include "devices/camera/camera.h"
-#include "devices/measurement/gpib_instruments.h"
-#include "devices/measurement/usb_sourcemeter.h"
-#include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
-#include "fake_gpib_control.h"
-#include "fake_keithley_control.h"
-#include "fake_pylon_control.h"
-#include "fake_ximc_control.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
 #include "result_records.h"
+#include "runs_fixture.h"
 #include "scenario.h"
 #include "results/result_record_files.h"
-#include "runs/spectroscopy/spectroscopy_runs.h"
 #include "runs/spectroscopy/spectroscopy_windows.h"
-#include "scan_test_settings.h"
 #include "services/data_paths.h"
 #include "services/device_faults.h"
 #include "services/instrument_safety.h"
@@ -44,8 +34,6 @@
 #include "services/ui_handles.h"
 #include "test_files.h"
 #include "ui_driver.h"
-#include "views/live_display.h"
-#include "win_test_main_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -163,7 +151,6 @@ void printFigures() {
 
 constexpr DWORD runBoundMs = 60000;      // a run that takes longer hangs
 constexpr ULONGLONG stallBoundMs = 2500;  // the pump answers within this, bar a device's own time-out
-constexpr double umPerMicrostep = 1.25 / 256;
 constexpr int mapSide = 3;            // 3 x 3 points of 1 um
 constexpr int ivPointsPerBranch = 5;  // 20 points
 constexpr int zDevice = 2;
@@ -172,10 +159,11 @@ constexpr int zDevice = 2;
 constexpr double focusPeakUm = 4.0;
 
 using arduino_emulator::board;
+using runsfixture::sourcemeter;
+using runsfixture::stageUm;
+using runsfixture::umPerMicrostep;
 
-const FakeKeithley& sourcemeter() { return fakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)); }
 long microsteps(double um) { return std::lround(um / umPerMicrostep); }
-double stageUm(int device) { return static_cast<double>(fakeXimc().position(device)) * umPerMicrostep; }
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 void drain() { ui::drainMessages(); }
 
@@ -460,10 +448,7 @@ long bestFocusZ(const RunRecord& record) {
 // case; false with the reason when something is not there.
 bool prepareDevices(std::string& why) {
   why.clear();
-  if (!board().connected()) why = "run under arduino_emulator.py";
-  if (!fakeXimc().complete() || !fakeXimc().fault) why = "libximc.dll beside the program is not the fake";
-  if (!fakeGpib().complete() || !fakeGpib().fault) why = "ni4882.dll beside the program is not the fake";
-  if (!fakePylon().complete() || !fakePylon().stopFrames) why = "the camera runtime beside the program is not the fake";
+  if (!fakeXimc().fault || !fakeGpib().fault || !fakePylon().stopFrames) why = "the fakes beside the program cannot fail";
   if (!registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)) || !sourcemeter().complete() ||
       !sourcemeter().fault)
     why = "the fake sourcemeter driver did not load";
@@ -485,29 +470,11 @@ bool prepareDevices(std::string& why) {
   }();
   (void)installed;
   liftOutputLatch();
-  ensureTestMainWindow();
-  SetWindowPos(hMainWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-  videoControl(0);
-  drain();
-  deviceBusy = scanRunning = stopRequested = wideViewShown = programEnding = 0;
+  programEnding = 0;
   clearDeviceFaults();
-
-  for (StageAxis* axis : {&stageX, &stageY, &stageZ}) {
-    closeStageAxis(*axis);
-    *axis = StageAxis();
-  }
-  fakeXimc().reset(3);
-  fakePylon().reset(1, noRegions, 2);
-  fakeGpib().reset();
+  why = runsfixture::connectDevices(L"reliability");
   sourcemeter().reset();
-  if (!connectStage(0, 500)) why = "the stage did not connect";
-  if (camera.init() != 1) why = "the camera did not connect";
-  if (openGpibSourcemeter(18) != 1) why = "the GPIB sourcemeter did not open";
   if (openUsbSourcemeter(0.0f) != 1) why = "the USB sourcemeter did not open";
-  lightSources = LightSources{};
-  if (!board().reset() || !connectArduino(board().comPort()) ||
-      !board().waitForReceived(arduino_emulator::connectionBytes) || !board().clear())
-    why = "the board did not connect: " + board().lastReceived;
   fakeGpib().setReplySource([](char* buffer, int size) {
     return std::snprintf(buffer, static_cast<size_t>(size), "%.6E\n", static_cast<double>(serveReading()) * 1e-6);
   });
@@ -518,25 +485,16 @@ bool prepareDevices(std::string& why) {
   fakeGpib().watch([](const char* call) { onCall(Source::gpib, call); });
   sourcemeter().watch([](const char* call) { onCall(Source::usb, call); });
   fakePylon().watch([](const char* call) { onCall(Source::camera, call); });
-
-  scantest::useScanSettings();
   currentLimit = 1e-4f;
   scanState.viewScale = 1;
-  scantest::useFreshDataFolder(L"reliability");
-  ivFileCounter = timeEvoFileCounter = 0;
   drain();
   return why.empty();
 }
 
 void releaseDevices() {
   for (auto* watch : {fakeXimc().watch, fakeGpib().watch, sourcemeter().watch, fakePylon().watch}) watch(nullptr);
-  fakeGpib().setReplySource(nullptr);
   sourcemeter().setReadingSource(nullptr);
-  closeArduino();
-  closeUsbSourcemeter();
-  unregisterFakeKeithley();
-  scanRunning = deviceBusy = 0;
-  drain();
+  runsfixture::releaseDevices();
 }
 
 // Runs one tiny run as planned and returns what happened. A run that does
