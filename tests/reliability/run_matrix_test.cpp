@@ -393,27 +393,6 @@ class Watchdog {
 
 std::wstring resultFile(const wchar_t* name) { return std::wstring(dataPaths.measurementFolder) + L"\\" + name; }
 
-// The numbers of each line of a text file (CR LF line ends; the map tables
-// end every number in a comma), the first `skip` lines left out.
-std::vector<std::vector<double>> numbers(const wchar_t* name, int skip) {
-  std::vector<std::vector<double>> rows;
-  const std::string text = testfiles::readBytes(resultFile(name).c_str());
-  size_t at = 0;
-  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
-    if (skip-- > 0) continue;
-    std::vector<double> row;
-    const std::string line = text.substr(at, end - at);
-    for (size_t p = 0; p < line.size();) {
-      row.push_back(std::strtod(line.c_str() + p, nullptr));
-      const size_t comma = line.find(',', p);
-      if (comma == std::string::npos) break;
-      p = comma + 1;
-    }
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 // Where the autofocus run leaves Z: at the best sample of its pass seen
 // before the pass ended, or where the pass started when it ended before its
 // first sample. The spot is sharper the closer Z is to its peak.
@@ -607,7 +586,7 @@ int expectDataSaved(const Case& plan, const RunRecord& record) {
   // After a stop (or the end of the program) a time evolution drops the
   // sample it read last (the end came in its wait).
   if (plan.run == Run::timeEvolution && record.stopAt >= 0 && !served.empty()) served.pop_back();
-  const auto rows = numbers(map ? L"Nerin.txt" : iv ? L"I-V(0).txt" : L"TimeEvo(0).txt", map ? 0 : 1);
+  const auto rows = runsfixture::numbersOf(resultFile(map ? L"Nerin.txt" : iv ? L"I-V(0).txt" : L"TimeEvo(0).txt"), map ? 0 : 1);
   // A map and a sweep save every point, those not measured as 0; a time
   // evolution saves the readings that failed as 0 after those served.
   const size_t cells = map ? mapSide * mapSide : iv ? 4 * ivPointsPerBranch : std::max(rows.size(), served.size());

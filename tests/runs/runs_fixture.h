@@ -18,11 +18,13 @@
 #include "scan_test_settings.h"
 #include "services/program_state.h"
 #include "stage_fixture.h"
+#include "test_files.h"
 #include "ui_driver.h"
 #include "views/live_display.h"
 #include "win_test_main_window.h"
 
 #include <string>
+#include <vector>
 
 namespace runsfixture {
 
@@ -65,6 +67,27 @@ inline std::string connectDevices(const wchar_t* dataFolder) {
   ivFileCounter = timeEvoFileCounter = 0;
   ui::drainMessages();
   return why;
+}
+
+// The numbers of each line of a text file (CR LF line ends; the map tables
+// end every number in a comma), the first `skip` lines left out.
+inline std::vector<std::vector<double>> numbersOf(const std::wstring& path, int skip) {
+  std::vector<std::vector<double>> rows;
+  const std::string text = testfiles::readBytes(path.c_str());
+  size_t at = 0;
+  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    if (skip-- > 0) continue;
+    std::vector<double> row;
+    const std::string line = text.substr(at, end - at);
+    for (size_t p = 0; p < line.size();) {
+      row.push_back(std::strtod(line.c_str() + p, nullptr));
+      const size_t comma = line.find(',', p);
+      if (comma == std::string::npos) break;
+      p = comma + 1;
+    }
+    rows.push_back(row);
+  }
+  return rows;
 }
 
 inline void releaseDevices() {

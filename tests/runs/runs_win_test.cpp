@@ -124,18 +124,6 @@ HWND windowOf(const std::string& name) {
   return name == "map" ? hMapWnd : name == "confocal" ? hConfocalWnd : name == "iv" ? hIvWnd
        : name == "time" ? spectroscopyWindows.timeWindow : hMainWnd;
 }
-// The values of each line of a result file (after its header), "v,i".
-std::vector<std::pair<double, double>> pairsOf(const std::string& name) {
-  std::vector<std::pair<double, double>> pairs;
-  const std::string text = testfiles::readBytes(pathOf(name).c_str());
-  for (size_t at = text.find('\n'); at + 1 < text.size(); at = text.find('\n', at + 1)) {
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str() + at + 1, &end);
-    pairs.push_back({v, *end == ',' ? std::strtod(end + 1, nullptr) : std::nan("")});
-  }
-  return pairs;
-}
-
 const std::map<std::string, std::pair<int, bool>> commands = {  // id, a button of the main window
     {"start", {IDC_START, true}},         {"focus", {IDC_FOCUS, true}},
     {"wide", {IDC_WIDE_VIEW, true}},      {"save-maps", {IDM_SAVE_MAPS, false}},
@@ -382,19 +370,16 @@ const scenario::Steps steps = {
        return volts;
      }},
     {"reset-meter", act([](const Args&) { sourcemeter().reset(), sourcemeter().setResistance(1e6); })},
-    // pairs file [k]: how many lines of values, or line k's "v i"
-    {"pairs", [](const Args& a) {
-       const auto pairs = pairsOf(a[1]);
-       if (a.size() < 3) return str(pairs.size());
-       const auto [v, i] = pairs.at(std::stoul(a[2]));
-       return fixed(v, "%g") + " " + fixed(i, "%g");
-     }},
-    // the first column of the file: how many, the first, the last, whether rising
-    {"times", [](const Args& a) {
-       const auto pairs = pairsOf(a[1]);
-       if (a[2] == "count") return str(pairs.size());
-       if (a[2] == "sorted") return str(std::is_sorted(pairs.begin(), pairs.end()));
-       return pairs.empty() ? std::string("none") : fixed((a[2] == "first" ? pairs.front() : pairs.back()).first, "%g");
+    // values file count|first|last|sorted|k: how many lines of values (after the header); the
+    // first column's first or last value, whether it rises; line k's "v i"
+    {"values", [](const Args& a) {
+       const auto rows = numbersOf(pathOf(a[1]), 1);
+       if (a[2] == "count") return str(rows.size());
+       if (a[2] == "sorted") return str(std::is_sorted(rows.begin(), rows.end()));
+       if (rows.empty()) return std::string("none");
+       const bool first = a[2] == "first", last = a[2] == "last";
+       const auto& row = first ? rows.front() : last ? rows.back() : rows.at(std::stoul(a[2]));
+       return fixed(row[0], "%g") + (first || last ? "" : " " + fixed(row.at(1), "%g"));
      }},
     {"board", [](const Args&) { return board().received(); }},
     {"board-clear", act([](const Args&) { board().clear(); })},
