@@ -17,25 +17,15 @@
 // figures are printed at the end, also when a hang or a crash ends the
 // program early.
 
-#include "arduino_emulator_client.h"
 #include "console/app.h"
-#include "devices/camera/camera.h"
-#include "devices/measurement/gpib_instruments.h"
-#include "devices/measurement/usb_sourcemeter.h"
-#include "devices/motion/arduino_link.h"
 #include "devices/motion/stage_axis.h"
-#include "fake_gpib_control.h"
-#include "fake_keithley_control.h"
-#include "fake_pylon_control.h"
-#include "fake_ximc_control.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
 #include "result_records.h"
+#include "runs_fixture.h"
 #include "scenario.h"
 #include "results/result_record_files.h"
-#include "runs/spectroscopy/spectroscopy_runs.h"
 #include "runs/spectroscopy/spectroscopy_windows.h"
-#include "scan_test_settings.h"
 #include "services/data_paths.h"
 #include "services/device_faults.h"
 #include "services/instrument_safety.h"
@@ -44,8 +34,6 @@
 #include "services/ui_handles.h"
 #include "test_files.h"
 #include "ui_driver.h"
-#include "views/live_display.h"
-#include "win_test_main_window.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -118,14 +106,27 @@ struct RunRecord {
   std::vector<Event> events;
 };
 
-struct RunPlan {
-  Run run = Run::mapScan;
-  bool usbMeter = false;  // the map scan and the time evolution read the USB sourcemeter instead of GPIB
-  const Call* stopAt = nullptr;
+enum class Fault { none, stageErrors, stageFrozen, gpib, usb, camera, board };
+// The title of the operator's message, and the device's name in the records.
+const char* const faultTitles[] = {"", "Scanner Error", "Scanner Error", "GPIB Error", "USB Error", "Camera Error", "Arduino Error"};
+const char* const faultDevices[] = {nullptr, "stage", "stage", "currentMeter", "currentMeter", "camera", "arduino"};
+
+// One run: ended at a call (by a confirmed stop, closing the main window or
+// the session's end), or with a device failing at a call (the stage: at a
+// move of its axis), or both, the fault first.
+struct Case {
+  const char* name;
+  Run run;
+  Call at;  // at this call the operator clicks (the next wait asks, answered Yes), or the window closes
+  bool quick;  // also in every test run, not only in the whole matrix
   Ending ending = Ending::stop;
-  std::function<void()> armFault;  // called just before the run starts
-  ULONGLONG stallBoundMs = 0;      // more than the usual bound (the camera's time-out)
+  Fault fault = Fault::none;
+  const char* faultAt = "";
+  int faultAtCall = 0;  // the how-manieth of those calls, counted from the run's start
+  int equipment = 3;    // the meter chosen (the exit's cases)
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 // The figures of the whole program run.
 struct Tally {
@@ -136,10 +137,6 @@ struct Tally {
   ULONGLONG longestStallMs = 0;
 };
 Tally tallies[] = {{"device faults"}, {"stops"}, {"closing and session end"}, {"device faults at exit"}};
-Tally& faultTally() { return tallies[0]; }
-Tally& stopTally() { return tallies[1]; }
-Tally& endingTally() { return tallies[2]; }
-Tally& exitTally() { return tallies[3]; }
 Tally* activeTally = nullptr;
 
 void printFigures() {
@@ -154,7 +151,6 @@ void printFigures() {
 
 constexpr DWORD runBoundMs = 60000;      // a run that takes longer hangs
 constexpr ULONGLONG stallBoundMs = 2500;  // the pump answers within this, bar a device's own time-out
-constexpr double umPerMicrostep = 1.25 / 256;
 constexpr int mapSide = 3;            // 3 x 3 points of 1 um
 constexpr int ivPointsPerBranch = 5;  // 20 points
 constexpr int zDevice = 2;
@@ -163,19 +159,39 @@ constexpr int zDevice = 2;
 constexpr double focusPeakUm = 4.0;
 
 using arduino_emulator::board;
+using runsfixture::sourcemeter;
+using runsfixture::stageUm;
+using runsfixture::umPerMicrostep;
 
-const FakeKeithley& sourcemeter() { return fakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)); }
 long microsteps(double um) { return std::lround(um / umPerMicrostep); }
-double stageUm(int device) { return static_cast<double>(fakeXimc().position(device)) * umPerMicrostep; }
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 void drain() { ui::drainMessages(); }
+
+constexpr long visaTimeout = static_cast<long>(0xBFFF0015);  // a failing HRESULT
+constexpr unsigned long eabo = 6;                              // the transfer timed out and was aborted
+constexpr ULONGLONG cameraTimeoutMs = 5000;
+
+void armFault(Fault fault, const char* at, int atCall) {
+  const int axis = at[0] == 'X' ? 0 : at[0] == 'Y' ? 1 : 2;
+  switch (fault) {
+    case Fault::none: break;
+    case Fault::stageErrors: fakeXimc().fault(axis, 1, atCall); break;
+    case Fault::stageFrozen: fakeXimc().fault(axis, 2, atCall); break;
+    case Fault::gpib: fakeGpib().fault(at, atCall, eabo); break;
+    case Fault::usb: sourcemeter().fault(at, atCall, visaTimeout); break;
+    case Fault::camera: fakePylon().stopFrames(atCall); break;
+    case Fault::board:
+      EXPECT_TRUE(board().ok("UNPLUG at=" + arduino_emulator::escape(at) + " count=" + std::to_string(atCall)));
+      break;
+  }
+}
 
 // ---- the clock: every call of every fake, and the readings served ----
 
 std::mutex recordLock;
 std::atomic<long> ticks{0};
 RunRecord* recording = nullptr;
-RunPlan running;
+Case running{};  // the case under way
 int triggerCount = 0;
 int readsSinceMove = 0;    // map scan: the first reading at a row start settles
 double lastVoltage = 0.0;  // I-V: the sourcemeter's output, uA through 1 MOhm
@@ -230,7 +246,7 @@ void onCall(Source source, std::string call) {
     if (source == Source::usb && startsWith(call, "Source.26(1, ")) lastVoltage = std::atof(call.c_str() + 13);
     if (source == Source::camera) call += " z=" + std::to_string(fakeXimc().position(zDevice));
     recording->events.push_back({at, source, call});
-    if (matches(running.stopAt, source, call, triggerCount)) {
+    if (matches(running.at.prefix ? &running.at : nullptr, source, call, triggerCount)) {
       if (running.ending == Ending::stop) {
         // The operator clicks, as anywhere in the window during a run.
         PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300));
@@ -377,27 +393,6 @@ class Watchdog {
 
 std::wstring resultFile(const wchar_t* name) { return std::wstring(dataPaths.measurementFolder) + L"\\" + name; }
 
-// The numbers of each line of a text file (CR LF line ends; the map tables
-// end every number in a comma), the first `skip` lines left out.
-std::vector<std::vector<double>> numbers(const wchar_t* name, int skip) {
-  std::vector<std::vector<double>> rows;
-  const std::string text = testfiles::readBytes(resultFile(name).c_str());
-  size_t at = 0;
-  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
-    if (skip-- > 0) continue;
-    std::vector<double> row;
-    const std::string line = text.substr(at, end - at);
-    for (size_t p = 0; p < line.size();) {
-      row.push_back(std::strtod(line.c_str() + p, nullptr));
-      const size_t comma = line.find(',', p);
-      if (comma == std::string::npos) break;
-      p = comma + 1;
-    }
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 // Where the autofocus run leaves Z: at the best sample of its pass seen
 // before the pass ended, or where the pass started when it ended before its
 // first sample. The spot is sharper the closer Z is to its peak.
@@ -432,10 +427,7 @@ long bestFocusZ(const RunRecord& record) {
 // case; false with the reason when something is not there.
 bool prepareDevices(std::string& why) {
   why.clear();
-  if (!board().connected()) why = "run under arduino_emulator.py";
-  if (!fakeXimc().complete() || !fakeXimc().fault) why = "libximc.dll beside the program is not the fake";
-  if (!fakeGpib().complete() || !fakeGpib().fault) why = "ni4882.dll beside the program is not the fake";
-  if (!fakePylon().complete() || !fakePylon().stopFrames) why = "the camera runtime beside the program is not the fake";
+  if (!fakeXimc().fault || !fakeGpib().fault || !fakePylon().stopFrames) why = "the fakes beside the program cannot fail";
   if (!registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)) || !sourcemeter().complete() ||
       !sourcemeter().fault)
     why = "the fake sourcemeter driver did not load";
@@ -457,29 +449,11 @@ bool prepareDevices(std::string& why) {
   }();
   (void)installed;
   liftOutputLatch();
-  ensureTestMainWindow();
-  SetWindowPos(hMainWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-  videoControl(0);
-  drain();
-  deviceBusy = scanRunning = stopRequested = wideViewShown = programEnding = 0;
+  programEnding = 0;
   clearDeviceFaults();
-
-  for (StageAxis* axis : {&stageX, &stageY, &stageZ}) {
-    closeStageAxis(*axis);
-    *axis = StageAxis();
-  }
-  fakeXimc().reset(3);
-  fakePylon().reset(1, noRegions, 2);
-  fakeGpib().reset();
+  why = runsfixture::connectDevices(L"reliability");
   sourcemeter().reset();
-  if (!connectStage(0, 500)) why = "the stage did not connect";
-  if (camera.init() != 1) why = "the camera did not connect";
-  if (openGpibSourcemeter(18) != 1) why = "the GPIB sourcemeter did not open";
   if (openUsbSourcemeter(0.0f) != 1) why = "the USB sourcemeter did not open";
-  lightSources = LightSources{};
-  if (!board().reset() || !connectArduino(board().comPort()) ||
-      !board().waitForReceived(arduino_emulator::connectionBytes) || !board().clear())
-    why = "the board did not connect: " + board().lastReceived;
   fakeGpib().setReplySource([](char* buffer, int size) {
     return std::snprintf(buffer, static_cast<size_t>(size), "%.6E\n", static_cast<double>(serveReading()) * 1e-6);
   });
@@ -490,32 +464,23 @@ bool prepareDevices(std::string& why) {
   fakeGpib().watch([](const char* call) { onCall(Source::gpib, call); });
   sourcemeter().watch([](const char* call) { onCall(Source::usb, call); });
   fakePylon().watch([](const char* call) { onCall(Source::camera, call); });
-
-  scantest::useScanSettings();
   currentLimit = 1e-4f;
   scanState.viewScale = 1;
-  scantest::useFreshDataFolder(L"reliability");
-  ivFileCounter = timeEvoFileCounter = 0;
   drain();
   return why.empty();
 }
 
 void releaseDevices() {
   for (auto* watch : {fakeXimc().watch, fakeGpib().watch, sourcemeter().watch, fakePylon().watch}) watch(nullptr);
-  fakeGpib().setReplySource(nullptr);
   sourcemeter().setReadingSource(nullptr);
-  closeArduino();
-  closeUsbSourcemeter();
-  unregisterFakeKeithley();
-  scanRunning = deviceBusy = 0;
-  drain();
+  runsfixture::releaseDevices();
 }
 
 // Runs one tiny run as planned and returns what happened. A run that does
 // not return within its bound ends the program with "HANG".
-RunRecord runOnce(const RunPlan& plan) {
+RunRecord runOnce(const Case& plan) {
   RunRecord record;
-  currentEquipment = plan.run == Run::ivSweep || plan.usbMeter ? 4 : 3;
+  currentEquipment = plan.run == Run::ivSweep || plan.fault == Fault::usb ? 4 : 3;
   HWND window = hMainWnd;
   int start = IDC_START;
   switch (plan.run) {
@@ -563,7 +528,7 @@ RunRecord runOnce(const RunPlan& plan) {
     phase = lastLaser = -1;
     recording = &record;
   }
-  if (plan.armFault) plan.armFault();
+  armFault(plan.fault, plan.faultAt, plan.faultAtCall);
   const ULONGLONG began = GetTickCount64();
   {
     // The operator answers Yes to the stop question, OK to anything else,
@@ -611,7 +576,7 @@ RunRecord runOnce(const RunPlan& plan) {
 // else is; returns the readings not found (lost points). The map's table
 // holds row j's point i in line j, column i; the I-V and time-evolution
 // files reading k in line k + 1 (after the header), its second column.
-int expectDataSaved(const RunPlan& plan, const RunRecord& record) {
+int expectDataSaved(const Case& plan, const RunRecord& record) {
   const bool map = plan.run == Run::mapScan, iv = plan.run == Run::ivSweep;
   if (!map && !iv && plan.run != Run::timeEvolution) {
     EXPECT_TRUE(record.served.empty()) << runName(plan.run) << " read the meter";
@@ -621,7 +586,7 @@ int expectDataSaved(const RunPlan& plan, const RunRecord& record) {
   // After a stop (or the end of the program) a time evolution drops the
   // sample it read last (the end came in its wait).
   if (plan.run == Run::timeEvolution && record.stopAt >= 0 && !served.empty()) served.pop_back();
-  const auto rows = numbers(map ? L"Nerin.txt" : iv ? L"I-V(0).txt" : L"TimeEvo(0).txt", map ? 0 : 1);
+  const auto rows = runsfixture::numbersOf(resultFile(map ? L"Nerin.txt" : iv ? L"I-V(0).txt" : L"TimeEvo(0).txt"), map ? 0 : 1);
   // A map and a sweep save every point, those not measured as 0; a time
   // evolution saves the readings that failed as 0 after those served.
   const size_t cells = map ? mapSide * mapSide : iv ? 4 * ivPointsPerBranch : std::max(rows.size(), served.size());
@@ -647,7 +612,7 @@ int expectDataSaved(const RunPlan& plan, const RunRecord& record) {
 // "arduino", "currentMeter", "camera") the run failed, names that device and
 // no other, and the device is still failed at the next start; without,
 // nothing failed.
-void expectRecord(const RunPlan& plan, const RunRecord& run, const char* failedDevice) {
+void expectRecord(const Case& plan, const RunRecord& run, const char* failedDevice) {
   const wchar_t* file = plan.run == Run::mapScan ? L"Nerin.txt"
                         : plan.run == Run::ivSweep ? L"I-V(0).txt"
                         : plan.run == Run::timeEvolution ? L"TimeEvo(0).txt"
@@ -678,7 +643,7 @@ void expectRecord(const RunPlan& plan, const RunRecord& run, const char* failedD
 
 // The stage where the run leaves it: the map scan and the wide view where
 // they started, the autofocus at the best sample seen.
-void expectStageBack(const RunPlan& plan, const RunRecord& record) {
+void expectStageBack(const Case& plan, const RunRecord& record) {
   if (plan.run == Run::mapScan || plan.run == Run::wideView) {
     EXPECT_NEAR(stageUm(0), 0.0, 0.01) << "X";
     EXPECT_NEAR(stageUm(1), 0.0, 0.01) << "Y";
@@ -734,55 +699,15 @@ void expectOutputsOffAfter(const RunRecord& record, long at) {
 
 // The pump answered throughout, and the run ended in about twice the time
 // the tiny run takes when all goes well.
-void expectResponsive(const RunPlan& plan, const RunRecord& record, Tally& tally) {
+void expectResponsive(const Case& plan, const RunRecord& record, Tally& tally) {
   tally.longestStallMs = std::max(tally.longestStallMs, record.longestStallMs);
-  EXPECT_LE(record.longestStallMs, stallBoundMs + plan.stallBoundMs) << "the message pump stalled";
-  const ULONGLONG usualMs = plan.run == Run::autofocus ? 15000 : 10000;
-  EXPECT_LE(record.tookMs, usualMs + plan.stallBoundMs) << "the run took too long";
+  const ULONGLONG cameraMs = plan.fault == Fault::camera ? cameraTimeoutMs : 0;
+  EXPECT_LE(record.longestStallMs, stallBoundMs + cameraMs) << "the message pump stalled";
+  EXPECT_LE(record.tookMs, (plan.run == Run::autofocus ? 15000 : 10000) + cameraMs) << "the run took too long";
 }
 
 // ---- the cases ----
 
-enum class Fault { none, stageErrors, stageFrozen, gpib, usb, camera, board };
-// The title of the operator's message, and the device's name in the records.
-const char* const faultTitles[] = {"", "Scanner Error", "Scanner Error", "GPIB Error", "USB Error", "Camera Error", "Arduino Error"};
-const char* const faultDevices[] = {nullptr, "stage", "stage", "currentMeter", "currentMeter", "camera", "arduino"};
-
-// One run: ended at a call (by a confirmed stop, closing the main window or
-// the session's end), or with a device failing at a call (the stage: at a
-// move of its axis), or both, the fault first.
-struct Case {
-  const char* name;
-  Run run;
-  Call at;  // at this call the operator clicks (the next wait asks, answered Yes), or the window closes
-  bool quick;  // also in every test run, not only in the whole matrix
-  Ending ending = Ending::stop;
-  Fault fault = Fault::none;
-  const char* faultAt = "";
-  int faultAtCall = 0;  // the how-manieth of those calls, counted from the run's start
-  int equipment = 3;    // the meter chosen (the exit's cases)
-};
-
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-
-constexpr long visaTimeout = static_cast<long>(0xBFFF0015);  // a failing HRESULT
-constexpr unsigned long eabo = 6;                              // the transfer timed out and was aborted
-constexpr ULONGLONG cameraTimeoutMs = 5000;
-
-void armFault(Fault fault, const char* at, int atCall) {
-  const int axis = at[0] == 'X' ? 0 : at[0] == 'Y' ? 1 : 2;
-  switch (fault) {
-    case Fault::none: break;
-    case Fault::stageErrors: fakeXimc().fault(axis, 1, atCall); break;
-    case Fault::stageFrozen: fakeXimc().fault(axis, 2, atCall); break;
-    case Fault::gpib: fakeGpib().fault(at, atCall, eabo); break;
-    case Fault::usb: sourcemeter().fault(at, atCall, visaTimeout); break;
-    case Fault::camera: fakePylon().stopFrames(atCall); break;
-    case Fault::board:
-      EXPECT_TRUE(board().ok("UNPLUG at=" + arduino_emulator::escape(at) + " count=" + std::to_string(atCall)));
-      break;
-  }
-}
 
 bool fullMatrix() {
   const char* which = std::getenv("NERIN_RELIABILITY");
@@ -790,25 +715,22 @@ bool fullMatrix() {
 }
 
 // Each case with fresh devices, counted in its tally.
-template <class Param, Tally& (*tallyOf)()>
-class CaseTest : public ::testing::TestWithParam<Param> {
+template <int tally>
+class CaseTest : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override {
-    activeTally = &tallyOf();
+    activeTally = &tallies[tally];
     std::string why;
     ASSERT_TRUE(prepareDevices(why)) << why;
   }
   void TearDown() override {
-    ++tallyOf().cases;
-    if (!this->HasFailure()) ++tallyOf().asDesigned;
+    ++tallies[tally].cases;
+    if (!this->HasFailure()) ++tallies[tally].asDesigned;
     releaseDevices();
   }
 };
 
-template <class Param>
-std::string nameOf(const ::testing::TestParamInfo<Param>& info) {
-  return info.param.name;
-}
+std::string nameOf(const ::testing::TestParamInfo<Case>& info) { return info.param.name; }
 
 // Text that lives as long as the program, for the generated cases' names and calls.
 const char* kept(std::string text) {
@@ -819,14 +741,7 @@ const char* kept(std::string text) {
 // The cases of one kind of run_matrix.cases ("stop", "close", "session-end",
 // "fault", "exit") this program run takes: those marked quick, or all.
 std::vector<Case> casesOf(const std::string& kind) {
-  static const std::string text = [] {
-    std::string t;
-    if (std::FILE* file = _wfopen(ui::windowsPathOf(RUN_MATRIX_CASES).c_str(), L"rb")) {
-      for (int c; (c = std::fgetc(file)) != EOF;) t += static_cast<char>(c);
-      std::fclose(file);
-    }
-    return t;
-  }();
+  static const std::string text = testfiles::readBytes(ui::windowsPathOf(RUN_MATRIX_CASES).c_str());
   const auto index = [](const std::vector<std::string>& names, const std::string& name) {
     const auto at = std::find(names.begin(), names.end(), name);
     EXPECT_NE(at, names.end()) << name;
@@ -835,44 +750,24 @@ std::vector<Case> casesOf(const std::string& kind) {
   const std::vector<std::string> runs = {"map-scan", "autofocus", "wide-view", "iv-sweep", "time-evolution"},
                                  sources = {"stage", "gpib", "usb", "camera", "meter"},
                                  faults = {"none", "stage-errors", "stage-frozen", "gpib", "usb", "camera", "board"};
-  const auto rest = [](std::istringstream& words) {
-    std::string word, joined;
-    while (words >> word) joined += (joined.empty() ? "" : " ") + scenario::unescape(word);
-    return kept(joined);
-  };
   std::vector<Case> cases;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);) {
     std::istringstream words(line);
-    std::string k, name, run, source, at, quick, device, faultAt;
-    int n = 0;
-    if (!(words >> k) || k != kind) continue;
-    words >> name;
+    std::string k, name, run, quick, fault, faultAt, source, prefix;
     Case c{};
-    if (k == "fault" || k == "exit") {
-      if (k == "exit") words >> quick >> c.equipment;
-      else words >> run >> quick, c.run = static_cast<Run>(index(runs, run));
-      words >> device >> faultAt >> c.faultAtCall;
-      c.name = kept(name);
-      c.quick = quick == "quick";
-      c.fault = static_cast<Fault>(index(faults, device));
-      // "-": no call to fail at (the camera's frames); at the exit, the driver hangs
-      c.faultAt = faultAt != "-" ? kept(scenario::unescape(faultAt)) : k == "exit" ? nullptr : "";
-      if (words >> source >> n) c.at = {static_cast<Source>(index(sources, source)), rest(words), n};
-      if (c.quick || fullMatrix()) cases.push_back(c);
-      continue;
-    }
-    words >> run >> source >> at >> quick;
-    const char* prefix = rest(words);
-    for (std::istringstream each(at); each >> n; each.ignore()) {
-      const bool isQuick = ("," + quick + ",").find("," + std::to_string(n) + ",") != std::string::npos;
-      if (!isQuick && !fullMatrix()) continue;
-      const size_t hash = name.find('#');
-      c = Case{kept(hash == std::string::npos ? name : name.substr(0, hash) + std::to_string(n)),
-               static_cast<Run>(index(runs, run)), {static_cast<Source>(index(sources, source)), prefix, n}, isQuick,
-               k == "stop" ? Ending::stop : k == "close" ? Ending::closeWindow : Ending::sessionEnd};
-      cases.push_back(c);
-    }
+    if (!(words >> k >> name >> run >> quick >> fault >> faultAt >> c.faultAtCall) || k != kind) continue;
+    c.name = kept(name);
+    c.quick = quick == "quick";
+    if (k == "exit") c.equipment = std::stoi(run);
+    else c.run = static_cast<Run>(index(runs, run));
+    c.ending = k == "close" ? Ending::closeWindow : k == "session-end" ? Ending::sessionEnd : Ending::stop;
+    c.fault = static_cast<Fault>(index(faults, fault));
+    // "-": no call to fail at (the camera's frames); at the exit, the driver hangs
+    c.faultAt = faultAt != "-" ? kept(scenario::unescape(faultAt)) : k == "exit" ? nullptr : "";
+    if (words >> source >> c.at.occurrence && std::getline(words >> std::ws, prefix))
+      c.at = {static_cast<Source>(index(sources, source)), kept(scenario::unescape(prefix)), c.at.occurrence};
+    if (c.quick || fullMatrix()) cases.push_back(c);
   }
   return cases;
 }
@@ -894,8 +789,8 @@ size_t grabsAfter(const RunRecord& record) {
 }
 
 // The stage, the bias and the laser as a confirmed stop leaves them.
-void expectLeftAsAfterAStop(const RunPlan& plan, const RunRecord& record) {
-  const Call& at = *plan.stopAt;
+void expectLeftAsAfterAStop(const Case& plan, const RunRecord& record) {
+  const Call& at = plan.at;
   expectStageBack(plan, record);
   switch (plan.run) {
     case Run::mapScan:
@@ -933,73 +828,67 @@ void expectLeftAsAfterAStop(const RunPlan& plan, const RunRecord& record) {
 // a fault: the operator is told, once, which device failed and no other, and
 // the stage, the bias and the laser are left as safe as the failed device
 // allows.
-void runCase(const Case& c, Tally& tally) {
-  RunPlan plan;
-  plan.run = c.run;
-  plan.usbMeter = c.fault == Fault::usb;
-  if (c.at.prefix) plan.stopAt = &c.at;
-  plan.ending = c.ending;
-  if (c.fault == Fault::camera) plan.stallBoundMs = cameraTimeoutMs;
-  plan.armFault = [&c] { armFault(c.fault, c.faultAt, c.faultAtCall); };
+void runCase(const Case& plan) {
+  Tally& tally = *activeTally;
   const RunRecord record = runOnce(plan);
 
   expectResponsive(plan, record, tally);
   tally.lostPoints += expectDataSaved(plan, record);
-  expectRecord(plan, record, faultDevices[static_cast<int>(c.fault)]);
-  if (c.ending == Ending::stop) {
-    ASSERT_EQ(record.stopAsked, plan.stopAt != nullptr) << "the stop question";
+  expectRecord(plan, record, faultDevices[static_cast<int>(plan.fault)]);
+  if (plan.ending == Ending::stop) {
+    ASSERT_EQ(record.stopAsked, plan.at.prefix != nullptr) << "the stop question";
   } else {
     ASSERT_GE(record.stopAt, 0) << "the window never handled it";
     EXPECT_FALSE(record.stopAsked);
     EXPECT_TRUE(record.windowGone);
   }
-  if (c.fault != Fault::none) {
+  if (plan.fault != Fault::none) {
     std::vector<std::string> told;
     for (const Box& box : record.boxes) told.push_back(box.title);
-    ASSERT_EQ(told, std::vector<std::string>{faultTitles[static_cast<int>(c.fault)]});
+    ASSERT_EQ(told, std::vector<std::string>{faultTitles[static_cast<int>(plan.fault)]});
     EXPECT_NE(record.boxes[0].text.find('\n'), std::string::npos) << record.boxes[0].text;
-    const bool stageFailed = c.fault == Fault::stageErrors || c.fault == Fault::stageFrozen;
+    const bool stageFailed = plan.fault == Fault::stageErrors || plan.fault == Fault::stageFrozen;
     if (!stageFailed) expectStageBack(plan, record);
-    const bool meterFailed = c.fault == Fault::gpib || c.fault == Fault::usb;
-    if (c.run == Run::mapScan && !meterFailed) EXPECT_EQ(lastBiasSent(), 0.0) << "bias off";
-    if (c.fault != Fault::board) expectLaser(c.run == Run::autofocus ? 51 : 0);
+    const bool meterFailed = plan.fault == Fault::gpib || plan.fault == Fault::usb;
+    if (plan.run == Run::mapScan && !meterFailed) EXPECT_EQ(lastBiasSent(), 0.0) << "bias off";
+    if (plan.fault != Fault::board) expectLaser(plan.run == Run::autofocus ? 51 : 0);
     return;
   }
   EXPECT_TRUE(record.boxes.empty()) << record.boxes[0].title << ": " << record.boxes[0].text;
   size_t after = 0;
   for (const Served& s : record.served) after += s.at > record.stopAt ? 1 : 0;
   EXPECT_LE(after, readingsAllowedAfterStop(plan.run, plan.ending)) << "readings after the end";
-  if (c.ending != Ending::sessionEnd) {
+  if (plan.ending != Ending::sessionEnd) {
     expectLeftAsAfterAStop(plan, record);
   } else {
     expectOutputsOffAfter(record, record.stopAt);
     // Not where the make-safe round stopped the stage.
-    if (c.run == Run::wideView) EXPECT_EQ(grabsAfter(record), 0u) << "tiles taken after the end";
+    if (plan.run == Run::wideView) EXPECT_EQ(grabsAfter(record), 0u) << "tiles taken after the end";
   }
 }
 
-using Stop = CaseTest<Case, stopTally>;
-TEST_P(Stop, KeepsWhatWasMeasuredAndLeavesTheDevicesAsDesigned) { runCase(GetParam(), stopTally()); }
-INSTANTIATE_TEST_SUITE_P(Matrix, Stop, ::testing::ValuesIn(casesOf("stop")), nameOf<Case>);
+using Stop = CaseTest<1>;
+TEST_P(Stop, KeepsWhatWasMeasuredAndLeavesTheDevicesAsDesigned) { runCase(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(Matrix, Stop, ::testing::ValuesIn(casesOf("stop")), nameOf);
 
-using Ended = CaseTest<Case, endingTally>;
-TEST_P(Ended, TheRunEndsAtItsNextWaitSavesAndTheWindowGoes) { runCase(GetParam(), endingTally()); }
+using Ended = CaseTest<2>;
+TEST_P(Ended, TheRunEndsAtItsNextWaitSavesAndTheWindowGoes) { runCase(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(Matrix, Ended, ::testing::ValuesIn([] {
                            std::vector<Case> cases = casesOf("close"), ends = casesOf("session-end");
                            cases.insert(cases.end(), ends.begin(), ends.end());
                            return cases;
                          }()),
-                         nameOf<Case>);
+                         nameOf);
 
-using DeviceFault = CaseTest<Case, faultTally>;
-TEST_P(DeviceFault, RunEndsInTimeKeepsItsDataAndTellsTheOperator) { runCase(GetParam(), faultTally()); }
-INSTANTIATE_TEST_SUITE_P(Matrix, DeviceFault, ::testing::ValuesIn(casesOf("fault")), nameOf<Case>);
+using DeviceFault = CaseTest<0>;
+TEST_P(DeviceFault, RunEndsInTimeKeepsItsDataAndTellsTheOperator) { runCase(GetParam()); }
+INSTANTIATE_TEST_SUITE_P(Matrix, DeviceFault, ::testing::ValuesIn(casesOf("fault")), nameOf);
 
 // A device failing while the program exits, with the meter chosen: the exit
 // ends, and the make-safe round at its start leaves every other device
 // harmless. A driver that hangs in the round (held from the chosen call on)
 // is left to the watchdog, which does the rest, and then let go.
-using ExitFault = CaseTest<Case, exitTally>;
+using ExitFault = CaseTest<3>;
 
 TEST_P(ExitFault, TheExitEndsAndEveryOtherDeviceIsLeftHarmless) {
   const Case& c = GetParam();
@@ -1010,7 +899,7 @@ TEST_P(ExitFault, TheExitEndsAndEveryOtherDeviceIsLeftHarmless) {
   drain();
   {
     std::lock_guard<std::mutex> lock(recordLock);
-    running = RunPlan{};
+    running = Case{};
     recording = &calls;
     holdAt = c.faultAt ? nullptr : &hang;
     holdCount = 0;
@@ -1041,7 +930,7 @@ TEST_P(ExitFault, TheExitEndsAndEveryOtherDeviceIsLeftHarmless) {
   if (c.fault != Fault::board) expectLightsDark();
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, ExitFault, ::testing::ValuesIn(casesOf("exit")), nameOf<Case>);
+INSTANTIATE_TEST_SUITE_P(Matrix, ExitFault, ::testing::ValuesIn(casesOf("exit")), nameOf);
 
 class Figures : public ::testing::Environment {
  public:

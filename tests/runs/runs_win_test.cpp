@@ -11,40 +11,27 @@
 // Z. "Wide View": a colour per X, Y position. Start-up's recovery of
 // unfinished scans. The I-V and time-evolution windows and their files. The
 // objective change and its turret travels.
-#include "arduino_emulator_client.h"
 #include "console/main_window.h"
-#include "devices/camera/camera.h"
-#include "devices/motion/arduino_link.h"
-#include "devices/measurement/gpib_instruments.h"
-#include "devices/measurement/usb_sourcemeter.h"
 #include "devices/motion/stage_axis.h"
 #include "devices/motion/stage_math.h"
-#include "fake_gpib_control.h"
-#include "fake_keithley_control.h"
-#include "fake_pylon_control.h"
-#include "fake_ximc_control.h"
 #include "main_window_loop.h"
 #include "program_run.h"
 #include "result_records.h"
+#include "runs_fixture.h"
 #include "runs/mapping/autofocus.h"
 #include "runs/mapping/map_scan.h"
 #include "runs/mapping/scan_journal.h"
 #include "runs/objective/objective_changer.h"
 #include "runs/spectroscopy/plot_window.h"
-#include "runs/spectroscopy/spectroscopy_runs.h"
 #include "runs/spectroscopy/spectroscopy_windows.h"
-#include "scan_test_settings.h"
 #include "scenario.h"
 #include "services/data_paths.h"
 #include "services/objective_table.h"
 #include "services/program_state.h"
 #include "services/settings_files.h"
-#include "stage_fixture.h"
 #include "test_files.h"
 #include "written_text.h"
 #include "views/jog_pad.h"
-#include "views/live_display.h"
-#include "win_test_main_window.h"
 
 #include <cstdio>
 #include <cstring>
@@ -54,11 +41,10 @@
 namespace {
 
 using namespace mainwindow;
-using arduino_emulator::board;
+using namespace runsfixture;
 using scenario::Args;
 using scenario::str;
 
-constexpr double umPerMicrostep = 1.25 / 256;  // the stage: 1.25 um a step, 256 microsteps
 double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
 int whole(const Args& a, std::size_t i) { return std::stoi(a.at(i)); }
 std::string fixed(double v, const char* format = "%.2f") {
@@ -69,7 +55,6 @@ std::string fixed(double v, const char* format = "%.2f") {
 template <typename F> scenario::Steps::mapped_type act(F f) {
   return [f](const Args& a) { return f(a), std::string(); };
 }
-double stageUm(int axis) { return static_cast<double>(fakeXimc().position(axis)) * umPerMicrostep; }
 
 // The scan's grid on the stage (point (0, 0), the width), for the meter and
 // the camera to answer by position; what the operator does at point i + j w.
@@ -139,19 +124,6 @@ HWND windowOf(const std::string& name) {
   return name == "map" ? hMapWnd : name == "confocal" ? hConfocalWnd : name == "iv" ? hIvWnd
        : name == "time" ? spectroscopyWindows.timeWindow : hMainWnd;
 }
-const FakeKeithley& sourcemeter() { return fakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)); }
-// The values of each line of a result file (after its header), "v,i".
-std::vector<std::pair<double, double>> pairsOf(const std::string& name) {
-  std::vector<std::pair<double, double>> pairs;
-  const std::string text = testfiles::readBytes(pathOf(name).c_str());
-  for (size_t at = text.find('\n'); at + 1 < text.size(); at = text.find('\n', at + 1)) {
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str() + at + 1, &end);
-    pairs.push_back({v, *end == ',' ? std::strtod(end + 1, nullptr) : std::nan("")});
-  }
-  return pairs;
-}
-
 const std::map<std::string, std::pair<int, bool>> commands = {  // id, a button of the main window
     {"start", {IDC_START, true}},         {"focus", {IDC_FOCUS, true}},
     {"wide", {IDC_WIDE_VIEW, true}},      {"save-maps", {IDM_SAVE_MAPS, false}},
@@ -177,40 +149,16 @@ const std::map<std::string, int*> ints = {
 
 const scenario::Steps steps = {
     {"==", [](const Args&) {
-       EXPECT_TRUE(fakeXimc().complete() && fakeGpib().complete() && fakePylon().complete()) << "the fakes beside the program";
-       ensureTestMainWindow();
+       const std::string why = runsfixture::connectDevices(L"runs");
+       EXPECT_EQ(why, "");
        if (!infoEditProcedure)
          infoEditProcedure = reinterpret_cast<WNDPROC>(
              SetWindowLongPtrA(hInfoEdit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recordingInfoEdit)));
-       SetWindowPos(hMainWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
-       SetForegroundWindow(hMainWnd);
-       videoControl(0);  // its ticks would read the meter
-       wideViewShown = 0;
-       fakePylon().reset(1, noRegions, 2);
-       EXPECT_EQ(camera.init(), 1);
-       closeAllAxes();
-       fakeXimc().reset(3);
-       EXPECT_TRUE(connectStage(0, 500));
-       fakeGpib().reset();
-       EXPECT_EQ(openGpibSourcemeter(18), 1);
        fakeGpib().setReplySource(readingAtStagePosition);
-       currentEquipment = 3;
-       gpibAddress = 18;
-       deviceBusy = scanRunning = stopRequested = 0;
        atPoint.clear();
-       lightSources = LightSources{};
        autofocus = AutofocusState{};
-       scantest::useScanSettings();
-       scantest::useFreshDataFolder(L"runs");
        clickAtInfo.clear();
-       ivFileCounter = timeEvoFileCounter = 0;
        _wremove(dataPaths.objectiveFile);
-       closeArduino();
-       arduinoLink = ArduinoLink{};
-       EXPECT_TRUE(board().reset() && connectArduino(board().comPort()));
-       EXPECT_TRUE(board().waitForReceived(arduino_emulator::connectionBytes)) << board().lastReceived;
-       board().clear();
-       drain();
        fakeXimc().clearLog();
        statusLines.clear();
        told.clear();
@@ -422,19 +370,16 @@ const scenario::Steps steps = {
        return volts;
      }},
     {"reset-meter", act([](const Args&) { sourcemeter().reset(), sourcemeter().setResistance(1e6); })},
-    // pairs file [k]: how many lines of values, or line k's "v i"
-    {"pairs", [](const Args& a) {
-       const auto pairs = pairsOf(a[1]);
-       if (a.size() < 3) return str(pairs.size());
-       const auto [v, i] = pairs.at(std::stoul(a[2]));
-       return fixed(v, "%g") + " " + fixed(i, "%g");
-     }},
-    // the first column of the file: how many, the first, the last, whether rising
-    {"times", [](const Args& a) {
-       const auto pairs = pairsOf(a[1]);
-       if (a[2] == "count") return str(pairs.size());
-       if (a[2] == "sorted") return str(std::is_sorted(pairs.begin(), pairs.end()));
-       return pairs.empty() ? std::string("none") : fixed((a[2] == "first" ? pairs.front() : pairs.back()).first, "%g");
+    // values file count|first|last|sorted|k: how many lines of values (after the header); the
+    // first column's first or last value, whether it rises; line k's "v i"
+    {"values", [](const Args& a) {
+       const auto rows = numbersOf(pathOf(a[1]), 1);
+       if (a[2] == "count") return str(rows.size());
+       if (a[2] == "sorted") return str(std::is_sorted(rows.begin(), rows.end()));
+       if (rows.empty()) return std::string("none");
+       const bool first = a[2] == "first", last = a[2] == "last";
+       const auto& row = first ? rows.front() : last ? rows.back() : rows.at(std::stoul(a[2]));
+       return fixed(row[0], "%g") + (first || last ? "" : " " + fixed(row.at(1), "%g"));
      }},
     {"board", [](const Args&) { return board().received(); }},
     {"board-clear", act([](const Args&) { board().clear(); })},
@@ -454,7 +399,6 @@ const scenario::Steps steps = {
     // ---- the objective change ----
     {"simulated-stage", act([](const Args& a) {
        closeAllAxes();
-       for (StageAxis* axis : {&stageX, &stageY, &stageZ}) *axis = StageAxis{};
        stageX.positionUm = num(a, 1), stageY.positionUm = num(a, 2), stageZ.positionUm = num(a, 3);
      })},
     {"select", [](const Args& a) { return str(selectObjective(whole(a, 1))); }},
@@ -497,20 +441,8 @@ const scenario::Steps steps = {
 
 void runScenarios(const char* path) {
   ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
-  std::string text;
-  if (std::FILE* file = _wfopen(ui::windowsPathOf(path).c_str(), L"rb")) {
-    text = testfiles::readStream(file);
-    std::fclose(file);
-  }
-  ASSERT_FALSE(text.empty()) << path;
-  scenario::run(std::strrchr(path, '/') + 1, text, steps);
-  fakeGpib().setReplySource(nullptr);
-  videoControl(0);
-  closeArduino();
-  closeUsbSourcemeter();
-  unregisterFakeKeithley();
-  scanRunning = deviceBusy = 0;
-  drain();
+  scenario::run(std::strrchr(path, '/') + 1, testfiles::readBytes(ui::windowsPathOf(path).c_str()), steps);
+  runsfixture::releaseDevices();
 }
 
 TEST(Runs, MapScans) { runScenarios(MAPPING_SCENARIO); }
