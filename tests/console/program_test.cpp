@@ -8,7 +8,6 @@
 
 #include "arduino_emulator_client.h"
 #include "fake_keithley_control.h"
-#include "fake_log_file.h"
 #include "program_run.h"
 #include "resources/resource_ids.h"
 #include "result_records.h"
@@ -100,24 +99,29 @@ BOOL CALLBACK describeControl(HWND control, LPARAM context) {
 const std::map<std::string, int> ids = {NAMED(IDOK), NAMED(IDCANCEL), NAMED(IDYES), NAMED(IDNO),
     NAMED(IDC_OBJECTIVE_100X), NAMED(IDC_LASER_SPOT_X), NAMED(IDC_LASER_SPOT_Y), NAMED(IDC_AXIS_ORDER_LIST),
     NAMED(IDM_OBJECTIVE_MOTOR_ADJUST), NAMED(IDM_CONFIGURATION), NAMED(IDM_EXIT), NAMED(IDC_START)};
-std::string hex(DWORD value) {
+std::string hex(unsigned long value, const char* format = "%lx") {
   char text[16];
-  std::snprintf(text, sizeof text, "%lx", static_cast<unsigned long>(value));
+  std::snprintf(text, sizeof text, format, value);
   return text;
 }
 std::string pixel(HWND window, int x, int y) {
   const COLORREF c = ui::pixelOf(window, x, y);
-  char text[8];
-  std::snprintf(text, sizeof text, "%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c));
-  return std::string(text);
+  return hex(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c), "%06lx");
 }
 
 TEST(Program, Scenarios) {
   arduino_emulator::Client board;
-  std::map<std::string, std::unique_ptr<FakeLogFile>> logs;
-  for (const char* name : {"stage", "gpib", "usb"})
-    logs[name] = std::make_unique<FakeLogFile>(name[0] == 's' ? "FAKE_XIMC_CALL_LOG" : name[0] == 'g' ? "FAKE_GPIB_LOG" : "FAKE_USB_LOG");
-  auto logText = [&](const std::string& name) { return name == "board" ? board.received() : logs.at(name)->text(); };
+  // The fakes beside the program log their calls into the files their variables name.
+  std::map<std::string, std::wstring> logs;
+  for (const auto& [name, variable] : std::map<std::string, const wchar_t*>{
+           {"stage", L"FAKE_XIMC_CALL_LOG"}, {"gpib", L"FAKE_GPIB_LOG"}, {"usb", L"FAKE_USB_LOG"}}) {
+    wchar_t folder[MAX_PATH], file[MAX_PATH];
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"log", 0, file);
+    SetEnvironmentVariableW(variable, file);
+    logs[name] = file;
+  }
+  auto logText = [&](const std::string& name) { return name == "board" ? board.received() : readBytes(logs.at(name).c_str()); };
   HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, "NerinTestXimcCloseGate");
   HWND elsewhere = nullptr;
   HKEY shell = nullptr;
@@ -202,7 +206,7 @@ TEST(Program, Scenarios) {
       // The board and the fakes' logs: "board REQUEST..." asks the emulator.
       {"board", [&](const Args& a) { return board.request(rest(a, 1)); }},
       {"clear", [&](const Args&) {
-         for (auto& [name, log] : logs) log->clear();
+         for (auto& [name, file] : logs) testfiles::writeBytes(file.c_str(), "");
          return board.reset() ? "" : "failed";
        }},
       // log NAME [all | from MARK | count MARK | first N | last N]: the log (board:
@@ -284,6 +288,7 @@ TEST(Program, Scenarios) {
   runs.clear();
   if (elsewhere) DestroyWindow(elsewhere);
   RegCloseKey(shell);
+  for (auto& [name, file] : logs) DeleteFileW(file.c_str());
   CloseHandle(gate);
 }
 

@@ -5,9 +5,6 @@
 #include "console/remote/remote_protocol.h"
 #include "support/scenario.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace {
 
 using scenario::Args;
@@ -79,9 +76,7 @@ const scenario::Steps steps = {
 };
 
 TEST(RemoteProtocol, Scenarios) {
-  std::ifstream file(REMOTE_PROTOCOL_SCENARIO);
-  ASSERT_TRUE(file) << REMOTE_PROTOCOL_SCENARIO;
-  scenario::run("remote_protocol.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
+  scenario::runFile(REMOTE_PROTOCOL_SCENARIO, steps);
 }
 
 }  // namespace
