@@ -165,7 +165,6 @@ const std::map<std::string, Value> values = {
 
 // What the program does on its thread at a row's word (with a number).
 const std::map<std::string, std::function<void(double)>> actions = {
-    {"camera", [](double) { camera.init(); }},
     {"camera-off", [](double) { camera.shutDown(); }},
     {"grab", [](double) { camera.grab(1); }},
     {"video", [](double on) { videoControl(static_cast<int>(on)); }},
@@ -408,7 +407,6 @@ const scenario::Steps steps = {
     {"enumerations", [](const Args&) { return str(fakeXimc().openEnumerations()); }},
     {"gpib-fail", [](const Args& a) { return fakeGpib().reset(), fakeGpib().fail(a.at(1).c_str(), 0x8000 /* ERR */, 0, 0), std::string(); }},
     {"board-users", [](const Args&) { return board().request("USERS"); }},
-    {"board-port", [](const Args&) { return str(board().comPort()); }},
     {"info", [](const Args&) { return infoText(); }},
     // The menu's first title and its count, the icon, the plot window classes.
     {"menu", [](const Args&) {

@@ -127,6 +127,10 @@ TEST(Program, Scenarios) {
   HKEY shell = nullptr;
   RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
                   nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &shell, nullptr);
+  wchar_t saved[MAX_PATH] = {};
+  DWORD size = sizeof saved;
+  RegGetValueW(shell, nullptr, L"Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, saved, &size);
+  const std::wstring desktop = saved;
   const scenario::Steps steps = {
       {"write", [](const Args& a) { return testfiles::writeBytes(path(a[1]).c_str(), rest(a, 2).c_str()) ? "" : "failed"; }},
       {"read", [](const Args& a) { return readBytes(path(a[1]).c_str()); }},
@@ -135,14 +139,8 @@ TEST(Program, Scenarios) {
       {"mkdir", [](const Args& a) { return CreateDirectoryW(path(a[1]).c_str(), nullptr) ? "" : "failed"; }},
       {"env", [](const Args& a) { return SetEnvironmentVariableA(a[1].c_str(), a.size() > 2 ? rest(a, 2).c_str() : nullptr) ? "" : "failed"; }},
       // The Desktop shell folder pointing at this folder while programs start; "-" as it was.
-      {"desktop", [&, saved = std::wstring()](const Args& a) mutable {
-         const std::wstring value = a[1] == "-" ? saved : wide(a[1]);
-         if (a[1] != "-") {
-           wchar_t old[MAX_PATH] = {};
-           DWORD size = sizeof old;
-           saved = RegGetValueW(shell, nullptr, L"Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, old, &size) == 0 ? old : L"";
-         }
-         if (value.empty()) return RegDeleteValueW(shell, L"Desktop") == 0 ? "" : "failed";
+      {"desktop", [&](const Args& a) {
+         const std::wstring value = a[1] == "-" ? desktop : wide(a[1]);
          return RegSetValueExW(shell, L"Desktop", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == 0 ? "" : "failed";
        }},
@@ -226,17 +224,9 @@ TEST(Program, Scenarios) {
          return ui::eventually([&] { return logText(a[1]).find(rest(a, 2)) != std::string::npos; }, kTimeout) ? "yes" : logText(a[1]);
        }},
       {"gate", [&](const Args& a) { return (a[1] == "open" ? SetEvent(gate) : ResetEvent(gate)) ? "" : "failed"; }},
-      {"keithley", [](const Args& a) {
-         if (a[1] == "off") return unregisterFakeKeithley(), std::string();
-         return std::string(registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)) ? "" : "failed");
-       }},
-      // Measurement folders: "folders" counts them and takes the one as "@";
-      // "scan done" / "scan rows N" wait for the finished scan, or N rows journalled.
-      {"folders", [](const Args&) {
-         const auto folders = measurementFolders();
-         measurementFolder = folders.size() == 1 ? folders[0] : L"";
-         return std::to_string(folders.size());
-       }},
+      {"keithley", [](const Args&) { return registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)) ? "" : "failed"; }},
+      // "scan done" / "scan rows N": the one measurement folder ("@") holds
+      // the finished scan, or N rows journalled.
       {"scan", [](const Args& a) {
          return ui::eventually([&] {
            const auto folders = measurementFolders();
@@ -286,6 +276,7 @@ TEST(Program, Scenarios) {
   };
   scenario::runFile(PROGRAM_SCENARIO, steps);
   runs.clear();
+  unregisterFakeKeithley();  // the next program in this prefix finds no sourcemeter
   if (elsewhere) DestroyWindow(elsewhere);
   RegCloseKey(shell);
   for (auto& [name, file] : logs) DeleteFileW(file.c_str());
