@@ -390,8 +390,7 @@ const scenario::Steps steps = {
      }},
     {"log", [](const Args& a) { return logOf(a.at(1), true); }},
     {"count", [](const Args& a) {
-       std::string text = logOf(a.at(1), false), part = a.at(2);
-       for (std::size_t i = 3; i < a.size(); ++i) part += " " + a[i];
+       const std::string text = logOf(a.at(1), false), part = scenario::rest(a, 2);
        int n = 0;
        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
        return str(n);

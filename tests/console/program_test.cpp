@@ -23,14 +23,10 @@
 namespace {
 
 using scenario::Args;
+using scenario::rest;
 using testfiles::readBytes;
 constexpr DWORD kTimeout = 60000;
 
-std::string rest(const Args& a, std::size_t from) {
-  std::string text;
-  for (std::size_t i = from; i < a.size(); ++i) text += (i > from ? " " : "") + a[i];
-  return text;
-}
 std::wstring wide(std::string text, bool title = false) {
   for (char& c : text) c = title && c == '_' ? ' ' : c == '/' ? '\\' : c;
   return std::wstring(text.begin(), text.end());

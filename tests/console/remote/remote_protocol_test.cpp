@@ -8,13 +8,9 @@
 namespace {
 
 using scenario::Args;
+using scenario::rest;
 using scenario::str;
 
-std::string rest(const Args& a, std::size_t from) {
-  std::string text;
-  for (std::size_t i = from; i < a.size(); ++i) text += (i > from ? " " : "") + a[i];
-  return text;
-}
 std::string value(const std::optional<double>& v) { return v ? str(*v) : "-"; }
 
 ParsedRequest parsed;
