@@ -7,9 +7,6 @@
 #include "support/scenario.h"
 #include "views/jog_pad.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace {
 
 using scenario::Args;
@@ -51,9 +48,7 @@ const scenario::Steps steps = {
 };
 
 TEST(MainWindowCore, Scenarios) {
-  std::ifstream file(MAIN_WINDOW_CORE_SCENARIO);
-  ASSERT_TRUE(file) << MAIN_WINDOW_CORE_SCENARIO;
-  scenario::run("main_window_core.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
+  scenario::runFile(MAIN_WINDOW_CORE_SCENARIO, steps);
 }
 
 }  // namespace

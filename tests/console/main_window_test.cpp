@@ -13,6 +13,7 @@
 #include "console/app.h"
 #include "console/configuration_dialog.h"
 #include "console/objective_dialogs.h"
+#include "console/remote/remote_key.h"
 #include "devices/camera/camera.h"
 #include "devices/measurement/gpib_instruments.h"
 #include "devices/motion/arduino_link.h"
@@ -33,6 +34,8 @@
 #include "test_files.h"
 #include "views/jog_pad.h"
 #include "views/live_display.h"
+
+#include <aclapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -162,7 +165,6 @@ const std::map<std::string, Value> values = {
 
 // What the program does on its thread at a row's word (with a number).
 const std::map<std::string, std::function<void(double)>> actions = {
-    {"camera", [](double) { camera.init(); }},
     {"camera-off", [](double) { camera.shutDown(); }},
     {"grab", [](double) { camera.grab(1); }},
     {"video", [](double on) { videoControl(static_cast<int>(on)); }},
@@ -254,6 +256,32 @@ void closeLeftOpen() {
     }
     return TRUE;
   }, 0);
+}
+
+// Who may open the file besides the system (Wine derives the list from the
+// file's Unix mode, the system account included; a file made without a list
+// would show "Everyone").
+std::string whoMayOpen(const std::wstring& path) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                            &descriptor) != ERROR_SUCCESS || !dacl)
+    return "no list";
+  HANDLE token = nullptr;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+  unsigned char user[256] = {};
+  DWORD size = sizeof user;
+  GetTokenInformation(token, TokenUser, user, size, &size);
+  CloseHandle(token);
+  int users = 0, others = 0;
+  for (int i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    GetAce(dacl, i, reinterpret_cast<void**>(&ace));
+    const PSID sid = &ace->SidStart;
+    EqualSid(sid, reinterpret_cast<const TOKEN_USER*>(user)->User.Sid) ? ++users : others += !IsWellKnownSid(sid, WinLocalSystemSid);
+  }
+  LocalFree(descriptor);
+  return "the user " + str(users) + " times" + (others ? ", others too" : "");
 }
 
 const scenario::Steps steps = {
@@ -362,8 +390,7 @@ const scenario::Steps steps = {
      }},
     {"log", [](const Args& a) { return logOf(a.at(1), true); }},
     {"count", [](const Args& a) {
-       std::string text = logOf(a.at(1), false), part = a.at(2);
-       for (std::size_t i = 3; i < a.size(); ++i) part += " " + a[i];
+       const std::string text = logOf(a.at(1), false), part = scenario::rest(a, 2);
        int n = 0;
        for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
        return str(n);
@@ -379,7 +406,6 @@ const scenario::Steps steps = {
     {"enumerations", [](const Args&) { return str(fakeXimc().openEnumerations()); }},
     {"gpib-fail", [](const Args& a) { return fakeGpib().reset(), fakeGpib().fail(a.at(1).c_str(), 0x8000 /* ERR */, 0, 0), std::string(); }},
     {"board-users", [](const Args&) { return board().request("USERS"); }},
-    {"board-port", [](const Args&) { return str(board().comPort()); }},
     {"info", [](const Args&) { return infoText(); }},
     // The menu's first title and its count, the icon, the plot window classes.
     {"menu", [](const Args&) {
@@ -402,6 +428,27 @@ const scenario::Steps steps = {
        const HWND w = a.at(1) == "iv" ? hIvWnd : spectroscopyWindows.timeWindow, before = found[a[1]];
        found[a[1]] = IsWindow(w) ? w : nullptr;
        return IsWindow(w) ? describeWindow(w) + (w == before ? " again" : "") : std::string("none");
+     }},
+    // remote-key new | access | hold | release: a fresh key written into a
+    // folder of its own (its digits, whether it is the last one and the
+    // file's), who may open the file, the old file held open by someone.
+    {"remote-key", [](const Args& a) {
+       static std::string last;
+       static HANDLE held = INVALID_HANDLE_VALUE;
+       wchar_t temp[MAX_PATH];
+       GetTempPathW(MAX_PATH, temp);
+       const std::wstring folder = std::wstring(temp) + L"remote_key_test", path = folder + L"\\remote.key";
+       CreateDirectoryW(folder.c_str(), nullptr);
+       if (a.at(1) == "access") return whoMayOpen(path);
+       if (a[1] == "hold") held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+       if (a[1] == "release") CloseHandle(held), DeleteFileW(path.c_str()), RemoveDirectoryW(folder.c_str());
+       if (a[1] != "new") return std::string(held != INVALID_HANDLE_VALUE ? "" : "not held");
+       const RemoteKey key = writeFreshRemoteKey(folder);
+       const std::string file = testfiles::readBytes(path.c_str()), was = last;
+       if (!key.hex.empty()) last = key.hex;
+       return (key.hex.empty() ? key.error : std::to_string(key.hex.size()) + " digits") +
+              (key.hex.find_first_not_of("0123456789abcdef") == std::string::npos ? "" : " not hex") +
+              (key.hex == was || key.hex.empty() ? "" : " new") + (file == last ? ", the last in the file" : "");
      }},
     // Announces a message box or dialog and the buttons that answer it
     // ("escape": the Esc key); "_" in a title is a blank.

@@ -25,6 +25,14 @@ namespace scenario {
 using Args = std::vector<std::string>;  // the step's name, then its arguments
 using Steps = std::map<std::string, std::function<std::string(const Args&)>>;
 
+// The arguments from this one on, joined by blanks: a text that runs to the
+// end of the row.
+inline std::string rest(const Args& args, std::size_t from) {
+  std::string text;
+  for (std::size_t i = from; i < args.size(); ++i) text += (i > from ? " " : "") + args[i];
+  return text;
+}
+
 inline std::string unescape(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {

@@ -5,19 +5,12 @@
 #include "console/remote/remote_protocol.h"
 #include "support/scenario.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace {
 
 using scenario::Args;
+using scenario::rest;
 using scenario::str;
 
-std::string rest(const Args& a, std::size_t from) {
-  std::string text;
-  for (std::size_t i = from; i < a.size(); ++i) text += (i > from ? " " : "") + a[i];
-  return text;
-}
 std::string value(const std::optional<double>& v) { return v ? str(*v) : "-"; }
 
 ParsedRequest parsed;
@@ -79,9 +72,7 @@ const scenario::Steps steps = {
 };
 
 TEST(RemoteProtocol, Scenarios) {
-  std::ifstream file(REMOTE_PROTOCOL_SCENARIO);
-  ASSERT_TRUE(file) << REMOTE_PROTOCOL_SCENARIO;
-  scenario::run("remote_protocol.scenario", std::string(std::istreambuf_iterator<char>(file), {}), steps);
+  scenario::runFile(REMOTE_PROTOCOL_SCENARIO, steps);
 }
 
 }  // namespace
