@@ -53,9 +53,12 @@ std::string offUnderLoaderLock() {
   fakes::bindControl(GetModuleHandleW(L"ntdll.dll"), "LdrLockLoaderLock", lock);
   fakes::bindControl(GetModuleHandleW(L"ntdll.dll"), "LdrUnlockLoaderLock", unlock);
   HANDLE locked = CreateEventW(nullptr, TRUE, FALSE, nullptr), go = CreateEventW(nullptr, TRUE, FALSE, nullptr),
-         done = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  // Threads start before the lock is taken: a thread's start needs it too.
-  std::thread round([&] { WaitForSingleObject(go, INFINITE), switchGpibSourcemeterOffNow(), SetEvent(done); });
+         done = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr),
+         running = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  // The round's thread must be running before the lock is taken: a new
+  // thread's start needs the lock too, and CreateThread returns before it.
+  std::thread round([&] { SetEvent(running), WaitForSingleObject(go, INFINITE), switchGpibSourcemeterOffNow(), SetEvent(done); });
+  WaitForSingleObject(running, 10000);
   std::thread holder([&] {
     ULONG_PTR cookie = 0;
     lock(0, nullptr, &cookie), SetEvent(locked), WaitForSingleObject(release, INFINITE), unlock(0, cookie);
@@ -63,7 +66,7 @@ std::string offUnderLoaderLock() {
   const bool ended = WaitForSingleObject(locked, 10000) == WAIT_OBJECT_0 && SetEvent(go) &&
                      WaitForSingleObject(done, 10000) == WAIT_OBJECT_0;
   SetEvent(release), SetEvent(go), holder.join(), round.join();
-  for (HANDLE h : {locked, go, done, release}) CloseHandle(h);
+  for (HANDLE h : {locked, go, done, release, running}) CloseHandle(h);
   return ended ? "1" : "0";
 }
 
