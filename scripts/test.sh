@@ -5,9 +5,9 @@
 # against a fake SDK) and the end-to-end runs of the whole program under Wine
 # on virtual displays, several side by side (tests/harness/wine-tests.sh);
 # beside those, at the lowest priority, the portable core's unit tests
-# natively (clang, with AddressSanitizer and UndefinedBehaviorSanitizer) and a
-# short run of every fuzz target (scripts/fuzz.sh --short). Each stage's
-# output is shown when it has ended, with its time.
+# natively (clang, with AddressSanitizer and UndefinedBehaviorSanitizer) and,
+# from the same build, a short run of every fuzz target. Each stage's output
+# is shown when it has ended, with its time.
 # Exits non-zero when anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -44,7 +44,8 @@ stage() {
 }
 
 # The portable core natively with clang, which builds it in about half the
-# time g++ takes with the sanitizers on (the fuzz stage needs clang anyway).
+# time g++ takes with the sanitizers on, and builds the fuzz targets from the
+# same objects (libFuzzer is clang's).
 native_stage() {
   cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     >/dev/null || { echo "native configure failed"; return 1; }
@@ -74,15 +75,11 @@ show_stage "Layering of src (includes point down one ladder, no loops of files)"
 
 # The Wine tests take longest: their worlds are made while the build runs,
 # and the longest entries start as soon as their programs are built. The
-# rest of the Windows build, then the native and fuzz stages, run beside
-# the Wine tests, which spend much of their time waiting on the programs
-# they drive; at a lower priority, so that the windows under test still get
-# the processor (and the keyboard focus) when they need them. Their output
-# is shown after the Wine tests'.
-core_stages() {
-  stage "Native build and unit tests" native_stage
-  stage "Fuzz targets, short runs (clang, libFuzzer)" bash scripts/fuzz.sh --short
-}
+# rest of the Windows build and the native stage run beside the Wine tests,
+# which spend much of their time waiting on the programs they drive; at a
+# lower priority, so that the windows under test still get the processor
+# when they need them. Their output is shown after the Wine tests'.
+native="Native build, unit tests and short fuzz runs"
 ready="$logs/ready"
 : >"$ready"
 tests/harness/wine-tests.sh -j "$worlds" --when "$ready" build/win &
@@ -94,28 +91,25 @@ if stage "Windows build, the longest Wine entries' programs" windows_build_first
   (
     renice -n 10 -p "$BASHPID" >/dev/null
     if stage "Windows build, the rest" windows_build_rest; then echo all; else echo failed; fi >>"$ready"
-    renice -n 19 -p "$BASHPID" >/dev/null
-    core_stages
   ) &
   rest_pid=$!
+  (renice -n 19 -p "$BASHPID" >/dev/null; stage "$native" native_stage) &
+  native_pid=$!
   wait "$wine_pid" || status=1
   wait "$rest_pid"
+  wait "$native_pid"
   show_stage "Windows build, the rest" | tail -n 3
   [ "$(cat "$logs/Windows build, the rest.rc")" = 0 ] || { status=1; show_stage "Windows build, the rest"; }
-  show_stage "Native build and unit tests" | grep -v '^\[\|^-- \|Test *#'
-  show_stage "Fuzz targets, short runs (clang, libFuzzer)" | grep -v 'Test *#'
+  show_stage "$native" | grep -v '^\[\|^-- \|Test *#'
 else
   status=1
   echo failed >>"$ready"
   wait "$wine_pid"
   show_stage "Windows build, the longest Wine entries' programs"
-  core_stages
-  show_stage "Native build and unit tests"
-  show_stage "Fuzz targets, short runs (clang, libFuzzer)"
+  stage "$native" native_stage
+  show_stage "$native"
 fi
-for name in "Native build and unit tests" "Fuzz targets, short runs (clang, libFuzzer)"; do
-  [ "$(cat "$logs/$name.rc" 2>/dev/null)" = 0 ] || status=1
-done
+[ "$(cat "$logs/$native.rc" 2>/dev/null)" = 0 ] || status=1
 
 if [ "$status" -eq 0 ]; then echo "== All tests passed"; else echo "== Some tests FAILED"; fi
 exit "$status"
