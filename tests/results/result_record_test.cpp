@@ -11,7 +11,7 @@ namespace {
 
 using nlohmann::json;
 using scenario::Args;
-std::string arg(const Args& a, std::size_t i) { return i < a.size() ? a[i] : std::string(); }
+using scenario::arg;
 
 // The record of a map scan stopped by the operator, as the engineer's JSON
 // reader sees it; a record without a grid; times with their UTC offset; a

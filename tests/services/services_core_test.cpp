@@ -14,16 +14,12 @@
 
 namespace {
 
+using scenario::arg;
 using scenario::Args;
+using scenario::num;
+using scenario::rest;
 using scenario::str;
 
-double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
-std::string arg(const Args& a, std::size_t i) { return i < a.size() ? a[i] : std::string(); }
-std::string rest(const Args& a, std::size_t from) {
-  std::string text;
-  for (std::size_t i = from; i < a.size(); ++i) text += (i > from ? " " : "") + a[i];
-  return text;
-}
 // A whole number with its thousands marked, so that it compares exactly.
 std::string exact(long long value) {
   std::string digits = std::to_string(value < 0 ? -value : value), out;

@@ -25,6 +25,10 @@ namespace scenario {
 using Args = std::vector<std::string>;  // the step's name, then its arguments
 using Steps = std::map<std::string, std::function<std::string(const Args&)>>;
 
+// Argument i as a number, or as a text ("" when the row has fewer).
+inline double num(const Args& args, std::size_t i) { return std::stod(args.at(i)); }
+inline std::string arg(const Args& args, std::size_t i) { return i < args.size() ? args[i] : std::string(); }
+
 // The arguments from this one on, joined by blanks: a text that runs to the
 // end of the row.
 inline std::string rest(const Args& args, std::size_t from) {

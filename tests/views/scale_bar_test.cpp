@@ -8,9 +8,8 @@
 namespace {
 
 using scenario::Args;
+using scenario::num;
 using scenario::str;
-
-double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
 
 const scenario::Steps steps = {
     {"length", [](const Args& a) { return str(scaleBarLengthUm(num(a, 1))); }},
