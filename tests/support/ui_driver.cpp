@@ -146,34 +146,6 @@ void drainMessages() {
   }
 }
 
-void pressKey(WORD virtualKey, bool ctrl, bool alt, bool shift) {
-  std::vector<INPUT> inputs;
-  auto key = [&inputs](WORD k, bool up) {
-    INPUT in = {};
-    in.type = INPUT_KEYBOARD;
-    in.ki.wVk = k;
-    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    inputs.push_back(in);
-  };
-  const std::pair<bool, WORD> modifiers[] = {{ctrl, VK_CONTROL}, {alt, VK_MENU}, {shift, VK_SHIFT}};
-  for (const auto& [held, k] : modifiers) {
-    if (held) key(k, false);
-  }
-  key(virtualKey, false);
-  key(virtualKey, true);
-  for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m) {
-    if (m->first) key(m->second, true);
-  }
-  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
-void typeText(const char* text) {
-  for (const char* c = text; *c; ++c) {
-    const SHORT scan = VkKeyScanA(*c);
-    pressKey(LOBYTE(scan), false, false, (HIBYTE(scan) & 1) != 0);
-  }
-}
-
 void mouseButton(POINT screen, bool left, bool down) {
   // The exact pixel: absolute input coordinates are scaled and may round.
   SetCursorPos(screen.x, screen.y);

@@ -95,16 +95,10 @@ bool eventually(Condition condition, DWORD timeoutMs) {
   return true;
 }
 
-// Real input, through the system's input queue as from the keyboard and the
-// mouse: keys go to the focused window of the foreground window, mouse
-// buttons to the window under the pointer (or the one holding the capture).
-// The messages are queued when the call returns.
-//
-// A key with the modifiers held around it.
-void pressKey(WORD virtualKey, bool ctrl = false, bool alt = false, bool shift = false);
-// Characters of the US layout, one key each (shifted where the layout needs).
-void typeText(const char* text);
-// Moves the pointer to the screen point, then presses or releases a button.
+// Real mouse input, through the system's input queue: the button goes to
+// the window under the pointer (or the one holding the capture). Moves the
+// pointer to the screen point, then presses or releases a button; the
+// messages are queued when the call returns.
 void mouseButton(POINT screen, bool left, bool down);
 
 }  // namespace ui
