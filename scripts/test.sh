@@ -24,6 +24,10 @@ command -v ninja >/dev/null && export CMAKE_GENERATOR=${CMAKE_GENERATOR:-Ninja}
 status=0
 logs=$(mktemp -d "${TMPDIR:-/tmp}/nerin-test.XXXXXX")
 trap 'rm -rf "$logs"' EXIT
+# What the Windows build tells the Wine tests (tests/harness/wine-tests.sh --when).
+ready="$logs/ready"
+: >"$ready"
+native="Native build, unit tests and short fuzz runs"
 
 # stage <name> <command...>: runs the command with its output in a log of
 # its own, then shows the log and the time taken.
@@ -54,17 +58,20 @@ native_stage() {
 }
 
 # The Windows build in two steps: first what the longest Wine entries need
-# (the code under test, the fakes, the program and their test programs), so
-# that those can start while the rest is built: one for each Wine world,
-# since by the time one of them ends the rest is built.
+# (the code under test, the fakes, the program and their test programs),
+# entry by entry, each let run as soon as its programs are built; one for
+# each Wine world, since by the time one of them ends the rest is built.
 first_entries=$worlds
 windows_build_first() {
   cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null ||
     { echo "Windows configure failed"; return 1; }
-  local targets
-  targets=$(tests/harness/wine-tests.sh --programs "$first_entries" build/win) || return 1
-  echo "First: $(echo $targets)"
-  cmake --build build/win -j"$jobs" --target $targets || { echo "Windows build failed"; return 1; }
+  local n targets
+  for n in $(seq 1 "$first_entries"); do
+    targets=$(tests/harness/wine-tests.sh --programs "$n" build/win) || return 1
+    echo "First $n: $(echo $targets)"
+    cmake --build build/win -j"$jobs" --target $targets || { echo "Windows build failed"; return 1; }
+    echo "first 1" >>"$ready"
+  done
 }
 windows_build_rest() {
   cmake --build build/win -j"$jobs" || { echo "Windows build failed"; return 1; }
@@ -79,14 +86,10 @@ show_stage "Layering of src (includes point down one ladder, no loops of files)"
 # which spend much of their time waiting on the programs they drive; at a
 # lower priority, so that the windows under test still get the processor
 # when they need them. Their output is shown after the Wine tests'.
-native="Native build, unit tests and short fuzz runs"
-ready="$logs/ready"
-: >"$ready"
 tests/harness/wine-tests.sh -j "$worlds" --when "$ready" build/win &
 wine_pid=$!
 if stage "Windows build, the longest Wine entries' programs" windows_build_first; then
-  show_stage "Windows build, the longest Wine entries' programs" | tail -n 3
-  echo "first $first_entries" >>"$ready"
+  show_stage "Windows build, the longest Wine entries' programs" | grep -v '^\['
   echo "== Wine tests"
   (
     renice -n 10 -p "$BASHPID" >/dev/null
