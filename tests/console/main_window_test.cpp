@@ -36,13 +36,13 @@
 #include "views/live_display.h"
 
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <deque>
 #include <functional>
-#include <future>
 #include <memory>
 
 namespace {
@@ -65,16 +65,10 @@ LRESULT CALLBACK relayProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   if (message == kMark) markSeen = static_cast<int>(wParam);
   return message >= WM_APP ? 0 : DefWindowProcW(window, message, wParam, lParam);
 }
-HWND relay() {
-  static HWND window = [] {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = relayProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ScenarioRelay";
-    RegisterClassW(&wc);
-    return CreateWindowW(L"ScenarioRelay", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-  }();
-  return window;
+HWND relay() {  // a message-only window of the program's thread
+  static const HWND window = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  static const LONG_PTR subclassed = SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(relayProc));
+  return subclassed, window;
 }
 // Everything handed over before has been handled, with what it set off:
 // no wait of the program and no device sequence is under way (but the one a
@@ -248,40 +242,31 @@ DWORD programThread = GetCurrentThreadId();
 void closeLeftOpen() {
   EnumThreadWindows(programThread, [](HWND w, LPARAM) {
     wchar_t name[16] = {};
-    GetClassNameW(w, name, 16);
-    if (IsWindowVisible(w) && std::wstring(name) == L"#32770") {
-      ADD_FAILURE() << "left open: " << ui::textOf(w);
-      PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
-      PostMessageW(w, WM_CLOSE, 0, 0);
-    }
+    if (GetClassNameW(w, name, 16) && IsWindowVisible(w) && !wcscmp(name, L"#32770"))
+      ADD_FAILURE() << "left open: " << ui::textOf(w), PostMessageW(w, WM_COMMAND, IDCANCEL, 0), PostMessageW(w, WM_CLOSE, 0, 0);
     return TRUE;
   }, 0);
 }
 
-// Who may open the file besides the system (Wine derives the list from the
-// file's Unix mode, the system account included; a file made without a list
-// would show "Everyone").
+// Who may open the file, as the system lists it (Wine derives the list from
+// the file's Unix mode, the system account "SY" included; a file made
+// without a list would show Everyone, "WD").
 std::string whoMayOpen(const std::wstring& path) {
-  PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                            &descriptor) != ERROR_SUCCESS || !dacl)
+  LPSTR text = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                            nullptr, &descriptor) != ERROR_SUCCESS ||
+      !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
     return "no list";
-  HANDLE token = nullptr;
-  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-  unsigned char user[256] = {};
-  DWORD size = sizeof user;
-  GetTokenInformation(token, TokenUser, user, size, &size);
-  CloseHandle(token);
-  int users = 0, others = 0;
-  for (int i = 0; i < dacl->AceCount; ++i) {
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    GetAce(dacl, i, reinterpret_cast<void**>(&ace));
-    const PSID sid = &ace->SidStart;
-    EqualSid(sid, reinterpret_cast<const TOKEN_USER*>(user)->User.Sid) ? ++users : others += !IsWellKnownSid(sid, WinLocalSystemSid);
-  }
-  LocalFree(descriptor);
-  return "the user " + str(users) + " times" + (others ? ", others too" : "");
+  const std::string list = text;
+  LocalFree(text), LocalFree(descriptor);
+  return list;
+}
+
+// What the program does at a row's word: "do" waits for it, "open" (a modal
+// dialog) only until it is settled.
+std::string act(const Args& a) {
+  return onProgram([&action = actions.at(a.at(1)), n = num(a, 2)] { action(n); }, a[0] == "do"), std::string();
 }
 
 const scenario::Steps steps = {
@@ -327,12 +312,8 @@ const scenario::Steps steps = {
        return onProgram([&] { values.at(a.at(1)).set(num(a, 2)); }), std::string();
      }},
     {"get", [](const Args& a) { return str(values.at(a.at(1)).get()); }},
-    {"do", [](const Args& a) { return onProgram([&] { actions.at(a.at(1))(num(a, 2)); }), std::string(); }},
-    {"open", [](const Args& a) {
-       const auto& action = actions.at(a.at(1));
-       const double n = num(a, 2);
-       return onProgram([&action, n] { action(n); }, false), std::string();
-     }},
+    {"do", act},
+    {"open", act},
     // The operator clicks into the field, replaces its text and presses
     // Return (or the key named): the field shows what it took.
     {"type", [](const Args& a) {
@@ -367,8 +348,9 @@ const scenario::Steps steps = {
        return settled(), std::string();
      }},
     // The left button held on a jog pad button until the controller of its
-    // axis has gone n steps: the um each move went, and whether the pad held
-    // the mouse (a release off the window still reaches it).
+    // axis has gone n steps: the um each move went, whether the pad held the
+    // mouse (a release off the window still reaches it), and whether the
+    // moves ended with the release (the press is over once settled).
     {"hold", [](const Args& a) {
        const std::map<std::string, std::pair<JogButton, int>> buttons = {{"+Z", {jogPlusZ, 2}}, {"-X", {jogMinusX, 0}}};
        const auto [button, controller] = buttons.at(a.at(1));
@@ -379,21 +361,15 @@ const scenario::Steps steps = {
        GUITHREADINFO held = {sizeof held};
        GetGUIThreadInfo(GetWindowThreadProcessId(hMainWnd, nullptr), &held);
        PostMessageW(hMainWnd, WM_LBUTTONUP, 0, 0);
-       settled();
-       const std::string calls = fakeXimc().calls(), move = "command_move " + std::to_string(11 + controller);
-       int moves = 0;
-       for (size_t at = calls.find(move); at != std::string::npos; at = calls.find(move, at + 1)) ++moves;
+       const bool ended = settled();
+       const int moves = scenario::occurrences(fakeXimc().calls(), "command_move " + std::to_string(11 + controller));
        const StageAxis& axis = controller == 2 ? stageZ : stageX;
-       const std::string moved = str(axis.positionUm / std::max(moves, 1)) + (held.hwndCapture == hMainWnd ? " held" : " not held");
-       Sleep(300);  // a move that followed the release would have come by now
-       return fakeXimc().calls() == calls ? moved : moved + ", moved after the release";
+       return str(axis.positionUm / std::max(moves, 1)) + (held.hwndCapture == hMainWnd ? " held" : " not held") +
+              (ended ? "" : ", still moving after the release");
      }},
     {"log", [](const Args& a) { return logOf(a.at(1), true); }},
     {"count", [](const Args& a) {
-       const std::string text = logOf(a.at(1), false), part = scenario::rest(a, 2);
-       int n = 0;
-       for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-       return str(n);
+       return str(scenario::occurrences(logOf(a.at(1), false), scenario::rest(a, 2)));
      }},
     {"pylon", [](const Args& a) {
        if (a.at(1) == "colour") fakePylon().setColour(std::stoi(a.at(2)), std::stoi(a.at(3)), std::stoi(a.at(3)), std::stoi(a.at(4)));
@@ -407,16 +383,11 @@ const scenario::Steps steps = {
     {"gpib-fail", [](const Args& a) { return fakeGpib().reset(), fakeGpib().fail(a.at(1).c_str(), 0x8000 /* ERR */, 0, 0), std::string(); }},
     {"board-users", [](const Args&) { return board().request("USERS"); }},
     {"info", [](const Args&) { return infoText(); }},
-    // The menu's first title and its count, the icon, the plot window classes.
+    // The menu's first title and its count, the icon.
     {"menu", [](const Args&) {
-       wchar_t caption[64] = {};
-       GetMenuStringW(GetMenu(hMainWnd), 0, caption, 64, MF_BYPOSITION);
-       std::string text = ui::narrow(caption) + " " + str(GetMenuItemCount(GetMenu(hMainWnd)));
-       text += GetClassLongPtrW(hMainWnd, GCLP_HICON) ? " icon" : "";
-       WNDCLASSEXW plot = {sizeof plot};
-       for (const wchar_t* name : {L"Nerin", L"CFI", L"IV"})
-         text += GetClassInfoExW(GetModuleHandleW(nullptr), name, &plot) ? " " + ui::narrow(name) : "";
-       return text;
+       char caption[64] = {};
+       GetMenuStringA(GetMenu(hMainWnd), 0, caption, 64, MF_BYPOSITION);
+       return caption + (" " + str(GetMenuItemCount(GetMenu(hMainWnd)))) + (GetClassLongPtrW(hMainWnd, GCLP_HICON) ? " icon" : "");
      }},
     {"file", [](const Args& a) {
        const wchar_t* path = a.at(1) == "config" ? dataPaths.configFile : dataPaths.objectiveFile;
@@ -429,50 +400,40 @@ const scenario::Steps steps = {
        found[a[1]] = IsWindow(w) ? w : nullptr;
        return IsWindow(w) ? describeWindow(w) + (w == before ? " again" : "") : std::string("none");
      }},
-    // remote-key new | access | hold | release: a fresh key written into a
-    // folder of its own (its digits, whether it is the last one and the
-    // file's), who may open the file, the old file held open by someone.
+    // remote-key new | held | access: a fresh key written into a folder of
+    // its own (its digits, whether it is new and the last one in the file),
+    // or while someone holds the old file open (then the folder goes); who
+    // may open the file.
     {"remote-key", [](const Args& a) {
        static std::string last;
-       static HANDLE held = INVALID_HANDLE_VALUE;
        wchar_t temp[MAX_PATH];
        GetTempPathW(MAX_PATH, temp);
        const std::wstring folder = std::wstring(temp) + L"remote_key_test", path = folder + L"\\remote.key";
-       CreateDirectoryW(folder.c_str(), nullptr);
        if (a.at(1) == "access") return whoMayOpen(path);
-       if (a[1] == "hold") held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-       if (a[1] == "release") CloseHandle(held), DeleteFileW(path.c_str()), RemoveDirectoryW(folder.c_str());
-       if (a[1] != "new") return std::string(held != INVALID_HANDLE_VALUE ? "" : "not held");
+       CreateDirectoryW(folder.c_str(), nullptr);
+       const HANDLE held = a[1] != "held" ? INVALID_HANDLE_VALUE
+                           : CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
        const RemoteKey key = writeFreshRemoteKey(folder);
        const std::string file = testfiles::readBytes(path.c_str()), was = last;
+       if (held != INVALID_HANDLE_VALUE) CloseHandle(held), DeleteFileW(path.c_str()), RemoveDirectoryW(folder.c_str());
        if (!key.hex.empty()) last = key.hex;
        return (key.hex.empty() ? key.error : std::to_string(key.hex.size()) + " digits") +
               (key.hex.find_first_not_of("0123456789abcdef") == std::string::npos ? "" : " not hex") +
               (key.hex == was || key.hex.empty() ? "" : " new") + (file == last ? ", the last in the file" : "");
      }},
-    // Announces a message box or dialog and the buttons that answer it
-    // ("escape": the Esc key); "_" in a title is a blank.
+    // Announces a message box or dialog and the buttons that answer it; "_"
+    // in a title is a blank.
     {"expect", [](const Args& a) {
-       if (arg(a, 2) == "escape") {
-         auto escaped = std::make_shared<std::future<std::string>>(std::async(std::launch::async, [title = wide(a[1])] {
-           const HWND box = ui::waitForWindow(title.c_str(), kTimeout);
-           if (!box) return std::string("<no box>");
-           const std::string said = ui::narrow(ui::staticTexts(box));
-           PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
-           return ui::waitUntilGone(box, kTimeout) ? said : "<stayed open>";
-         }));
-         expected.push_back([escaped] { return escaped->get(); });
-         return std::string();
-       }
        std::vector<int> buttons;
        for (std::size_t i = 2; i < a.size(); ++i) buttons.push_back(id(a[i]));
        auto box = std::make_shared<ui::DialogAnswerer>(wide(a.at(1)), buttons, kTimeout);
        expected.push_back([box] { return box->finish() ? ui::narrow(box->text()) : "<no box>"; });
        return std::string();
      }},
-    // What the box announced first said, once answered.
+    // What the box announced first said, once answered; with none announced,
+    // what the dialog worked with says.
     {"said", [](const Args&) {
-       if (expected.empty()) return std::string("<none expected>");
+       if (expected.empty()) return ui::narrow(ui::staticTexts(dialog));
        const std::string said = expected.front()();
        expected.pop_front();
        return settled(), said;
@@ -493,7 +454,6 @@ const scenario::Steps steps = {
     {"closed", [](const Args&) { return std::string(ui::waitUntilGone(dialog, kTimeout) && settled() ? "yes" : "no"); }},
     {"checked", [](const Args& a) { return std::string(IsDlgButtonChecked(dialog, id(a.at(1))) == BST_CHECKED ? "yes" : "no"); }},
     {"list", [](const Args& a) { return listEntries(id(a.at(1))); }},
-    {"chosen", [](const Args& a) { return str(SendDlgItemMessageA(dialog, id(a.at(1)), CB_GETCURSEL, 0, 0)); }},
     {"choose", [](const Args& a) {
        return SendDlgItemMessageA(dialog, id(a.at(1)), CB_SETCURSEL, std::stoi(a.at(2)), 0), std::string();
      }},
