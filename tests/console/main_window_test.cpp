@@ -10,6 +10,7 @@
 // Arduino is the emulated board behind a COM port.
 
 #include "arduino_emulator_client.h"
+#include "console_rows.h"
 #include "console/app.h"
 #include "console/configuration_dialog.h"
 #include "console/objective_dialogs.h"
@@ -111,22 +112,6 @@ void key(HWND window, WORD vk, const std::string& how = "") {
   drain();
 }
 
-#define NAMED(x) {#x, x}
-const std::map<std::string, int> ids = {
-    NAMED(IDOK), NAMED(IDCANCEL), NAMED(IDYES), NAMED(IDNO), NAMED(laserOnButton), NAMED(laserOffButton),
-    NAMED(illuminationOnButton), NAMED(illuminationOffButton), NAMED(IDC_LASER_VIEW), NAMED(IDC_SAMPLE_VIEW),
-    NAMED(IDC_Z_UP), NAMED(IDC_Z_DOWN_FINE), NAMED(IDC_READ_POSITIONS), NAMED(IDC_TURRET_FORWARD),
-    NAMED(IDC_CAMERA_AUTO), {"IDC_OBJECTIVE_2", IDC_OBJECTIVE_FIRST + 1}, {"IDC_OBJECTIVE_5", IDC_OBJECTIVE_FIRST + 4},
-    NAMED(IDM_IV_MEASUREMENT), NAMED(IDM_TIME_EVOLUTION), NAMED(IDC_EQUIPMENT_LIST), NAMED(IDC_AXIS_ORDER_LIST),
-    NAMED(IDC_GPIB_ADDRESS), NAMED(IDC_COM_PORT), NAMED(IDC_BIAS_VOLTAGE), NAMED(IDC_CURRENT_LIMIT),
-    NAMED(IDC_CAMERA_APERTURE), NAMED(IDC_DEFOCUS), NAMED(IDC_POSITION_X), NAMED(IDC_POSITION_Y),
-    NAMED(IDC_STEP_MOTION), NAMED(IDC_LASER_SPOT_X), NAMED(IDC_LASER_SPOT_Y), NAMED(IDC_ARDUINO_CONNECTED),
-    NAMED(IDC_STAGE_CONNECTED), NAMED(IDC_CONFOCAL_IMAGE), NAMED(IDC_Z_CREEP), NAMED(IDC_EQUIPMENT_INIT),
-    NAMED(IDC_ARDUINO_INIT), NAMED(IDC_STAGE_INIT), NAMED(IDC_CAMERA_INIT), NAMED(IDC_CAMERA_CONNECTED),
-    NAMED(IDC_STEP_PLUS_X), NAMED(IDC_STEP_MINUS_X), NAMED(IDC_STEP_PLUS_Y), NAMED(IDC_STEP_MINUS_Y), NAMED(IDC_GO),
-    NAMED(IDC_CHANGER_STEP_5X_10X), NAMED(IDC_CHANGER_STEP_10X_20X), NAMED(IDC_CHANGER_STEP_20X_50X),
-    NAMED(IDC_CHANGER_STEP_50X_100X), NAMED(IDC_OBJECTIVE_20X), NAMED(IDC_OBJECTIVE_50X), NAMED(IDC_OBJECTIVE_100X)};
-int id(const std::string& name) { return ids.at(name); }
 const std::map<std::string, HWND*> fields = {
     NAMED(&hXEdit), NAMED(&hYEdit), NAMED(&hZEdit), NAMED(&hScanSpeedEdit), NAMED(&hScanStepEdit),
     NAMED(&hGainEdit), NAMED(&hExposureEdit), NAMED(&hLaserEdit), NAMED(&hBiasEdit), NAMED(&hTimeEdit),
@@ -220,11 +205,6 @@ std::string logOf(const std::string& device, bool clear) {
 // they were announced; what each said is read in that order.
 std::deque<std::function<std::string()>> expected;
 HWND dialog = nullptr;  // the dialog the operator works with
-std::wstring wide(const std::string& title) {
-  std::wstring text(title.begin(), title.end());
-  std::replace(text.begin(), text.end(), L'_', L' ');
-  return text;
-}
 
 std::string listEntries(int list) {
   std::string names;
@@ -336,10 +316,10 @@ const scenario::Steps steps = {
        return onProgram([vk, how] { key(hMainWnd, vk, how); }, false), std::string();
      }},
     {"click", [](const Args& a) {
-       return SendMessageW(GetDlgItem(hMainWnd, id(a.at(1))), BM_CLICK, 0, 0), settled(), std::string();
+       return SendMessageW(GetDlgItem(hMainWnd, controlId(a.at(1))), BM_CLICK, 0, 0), settled(), std::string();
      }},
-    {"command", [](const Args& a) { return SendMessageW(hMainWnd, WM_COMMAND, id(a.at(1)), 0), std::string(); }},
-    {"ticked", [](const Args& a) { return std::string(IsDlgButtonChecked(hMainWnd, id(a.at(1))) ? "yes" : "no"); }},
+    {"command", [](const Args& a) { return SendMessageW(hMainWnd, WM_COMMAND, controlId(a.at(1)), 0), std::string(); }},
+    {"ticked", [](const Args& a) { return std::string(IsDlgButtonChecked(hMainWnd, controlId(a.at(1))) ? "yes" : "no"); }},
     // A right click on the camera picture, at (x, y) from its top left.
     {"right-click", [](const Args& a) {
        const LPARAM at = MAKELPARAM(std::stoi(a.at(1)), std::stoi(a.at(2)));
@@ -425,8 +405,8 @@ const scenario::Steps steps = {
     // in a title is a blank.
     {"expect", [](const Args& a) {
        std::vector<int> buttons;
-       for (std::size_t i = 2; i < a.size(); ++i) buttons.push_back(id(a[i]));
-       auto box = std::make_shared<ui::DialogAnswerer>(wide(a.at(1)), buttons, kTimeout);
+       for (std::size_t i = 2; i < a.size(); ++i) buttons.push_back(controlId(a[i]));
+       auto box = std::make_shared<ui::DialogAnswerer>(title(a.at(1)), buttons, kTimeout);
        expected.push_back([box] { return box->finish() ? ui::narrow(box->text()) : "<no box>"; });
        return std::string();
      }},
@@ -440,22 +420,22 @@ const scenario::Steps steps = {
      }},
     // The dialog the following rows work with.
     {"dialog", [](const Args& a) {
-       dialog = ui::waitForWindow(wide(a.at(1)).c_str(), kTimeout);
+       dialog = ui::waitForWindow(title(a.at(1)).c_str(), kTimeout);
        return std::string(dialog ? "open" : "none");
      }},
     {"field", [](const Args& a) {
        wchar_t text[128] = {};
-       GetDlgItemTextW(dialog, id(a.at(1)), text, 128);
+       GetDlgItemTextW(dialog, controlId(a.at(1)), text, 128);
        return ui::narrow(text);
      }},
-    {"fill", [](const Args& a) { return SetDlgItemTextA(dialog, id(a.at(1)), arg(a, 2).c_str()), std::string(); }},
-    {"press", [](const Args& a) { return std::string(ui::pressButton(dialog, id(a.at(1))) && settled() ? "" : "no button"); }},
+    {"fill", [](const Args& a) { return SetDlgItemTextA(dialog, controlId(a.at(1)), arg(a, 2).c_str()), std::string(); }},
+    {"press", [](const Args& a) { return std::string(ui::pressButton(dialog, controlId(a.at(1))) && settled() ? "" : "no button"); }},
     {"escape", [](const Args&) { return PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0), std::string(); }},
     {"closed", [](const Args&) { return std::string(ui::waitUntilGone(dialog, kTimeout) && settled() ? "yes" : "no"); }},
-    {"checked", [](const Args& a) { return std::string(IsDlgButtonChecked(dialog, id(a.at(1))) == BST_CHECKED ? "yes" : "no"); }},
-    {"list", [](const Args& a) { return listEntries(id(a.at(1))); }},
+    {"checked", [](const Args& a) { return std::string(IsDlgButtonChecked(dialog, controlId(a.at(1))) == BST_CHECKED ? "yes" : "no"); }},
+    {"list", [](const Args& a) { return listEntries(controlId(a.at(1))); }},
     {"choose", [](const Args& a) {
-       return SendDlgItemMessageA(dialog, id(a.at(1)), CB_SETCURSEL, std::stoi(a.at(2)), 0), std::string();
+       return SendDlgItemMessageA(dialog, controlId(a.at(1)), CB_SETCURSEL, std::stoi(a.at(2)), 0), std::string();
      }},
 };
 

@@ -7,10 +7,9 @@
 // window title has "_" for its blanks, and a text runs to the end of the row.
 
 #include "arduino_emulator_client.h"
+#include "console_rows.h"
 #include "fake_keithley_control.h"
 #include "program_run.h"
-#include "resources/resource_ids.h"
-#include "result_records.h"
 #include "runs/mapping/map_journal.h"
 #include "scenario.h"
 #include "services/data_paths.h"
@@ -27,8 +26,8 @@ using scenario::rest;
 using testfiles::readBytes;
 constexpr DWORD kTimeout = 60000;
 
-std::wstring wide(std::string text, bool title = false) {
-  for (char& c : text) c = title && c == '_' ? ' ' : c == '/' ? '\\' : c;
+std::wstring wide(std::string text) {
+  std::replace(text.begin(), text.end(), '/', '\\');
   return std::wstring(text.begin(), text.end());
 }
 
@@ -49,12 +48,6 @@ std::wstring path(const std::string& name) {
   if (name == "Objective.txt") return dataPaths.objectiveFile;
   if (name.starts_with("@")) return measurementFolder + wide(name.substr(1));
   return name.find(':') != std::string::npos ? wide(name) : std::wstring(dataPaths.dataFolder) + L"\\" + wide(name);
-}
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
-    result.push_back(text.substr(at, end - at));
-  return result;
 }
 int journalRows() {
   const std::string text = readBytes(path("@/Nerin.journal").c_str());
@@ -81,7 +74,7 @@ BOOL CALLBACK describeControl(HWND control, LPARAM context) {
   if (_wcsicmp(windowClass, L"Edit") == 0) {
     SendMessageW(control, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
     if (format.left > LOWORD(SendMessageW(control, EM_GETMARGINS, 0, 0))) style |= WS_BORDER;
-    if (id == IDC_LABEL || id == IDC_TIME || (r.left == 1342 && r.top == 580)) text[0] = L'\0';
+    if (id == controlId("IDC_LABEL") || id == controlId("IDC_TIME") || (r.left == 1342 && r.top == 580)) text[0] = L'\0';
   }
   char line[400];
   std::snprintf(line, sizeof line, "%d %s \"%s\" %ld %ld %ld %ld %08lx %lx\n", id, ui::narrow(windowClass).c_str(),
@@ -91,10 +84,6 @@ BOOL CALLBACK describeControl(HWND control, LPARAM context) {
   return TRUE;
 }
 
-#define NAMED(x) {#x, x}
-const std::map<std::string, int> ids = {NAMED(IDOK), NAMED(IDCANCEL), NAMED(IDYES), NAMED(IDNO),
-    NAMED(IDC_OBJECTIVE_100X), NAMED(IDC_LASER_SPOT_X), NAMED(IDC_LASER_SPOT_Y), NAMED(IDC_AXIS_ORDER_LIST),
-    NAMED(IDM_OBJECTIVE_MOTOR_ADJUST), NAMED(IDM_CONFIGURATION), NAMED(IDM_EXIT), NAMED(IDC_START)};
 std::string hex(unsigned long value, const char* format = "%lx") {
   char text[16];
   std::snprintf(text, sizeof text, format, value);
@@ -148,28 +137,28 @@ TEST(Program, Scenarios) {
       {"main", [](const Args& a) { return mainOf(a[1]) ? "shown" : "none"; }},
       {"close", [](const Args& a) { return runs.at(a[1])->close(kTimeout) ? "posted" : "no window"; }},
       {"exit", [](const Args& a) { return runs.at(a[1])->waitForExit(kTimeout) ? hex(runs[a[1]]->exitCode()) : "running"; }},
-      {"menu", [](const Args& a) { return PostMessageW(mainOf(a[1]), WM_COMMAND, ids.at(a[2]), 0) ? "" : "failed"; }},
+      {"menu", [](const Args& a) { return PostMessageW(mainOf(a[1]), WM_COMMAND, controlId(a[2]), 0) ? "" : "failed"; }},
       // box TITLE [BUTTON|-] [WAIT]: the box's text, once the button pressed and the box gone.
       {"box", [](const Args& a) {
-         HWND box = ui::waitForWindow(wide(a[1], true).c_str(), a.size() > 3 ? std::stoul(a[3]) : kTimeout);
+         HWND box = ui::waitForWindow(title(a[1]).c_str(), a.size() > 3 ? std::stoul(a[3]) : kTimeout);
          if (!box) return lastBox = "<none>";
          lastBox = ui::narrow(ui::staticTexts(box));
          if (a.size() > 2 && a[2] == "-") return lastBox;
-         ui::pressButton(box, ids.at(a.size() > 2 ? a[2] : "IDOK"));
+         ui::pressButton(box, controlId(a.size() > 2 ? a[2] : "IDOK"));
          return ui::waitUntilGone(box, kTimeout) ? lastBox : "<stays>";
        }},
       {"press", [](const Args& a) {
-         HWND dialog = ui::waitForWindow(wide(a[1], true).c_str(), kTimeout);
-         return dialog && ui::pressButton(dialog, ids.at(a[2])) ? "" : "failed";
+         HWND dialog = ui::waitForWindow(title(a[1]).c_str(), kTimeout);
+         return dialog && ui::pressButton(dialog, controlId(a[2])) ? "" : "failed";
        }},
       {"gone", [](const Args& a) {
-         return ui::eventually([&] { return !ui::waitForWindow(wide(a[1], true).c_str(), 0); }, kTimeout) ? "yes" : "no";
+         return ui::eventually([&] { return !ui::waitForWindow(title(a[1]).c_str(), 0); }, kTimeout) ? "yes" : "no";
        }},
       {"type", [](const Args& a) {
-         return SetDlgItemTextA(ui::waitForWindow(wide(a[1], true).c_str(), kTimeout), ids.at(a[2]), rest(a, 3).c_str()) ? "" : "failed";
+         return SetDlgItemTextA(ui::waitForWindow(title(a[1]).c_str(), kTimeout), controlId(a[2]), rest(a, 3).c_str()) ? "" : "failed";
        }},
       {"pick", [](const Args& a) {
-         return std::to_string(SendDlgItemMessageW(ui::waitForWindow(wide(a[1], true).c_str(), kTimeout), ids.at(a[2]),
+         return std::to_string(SendDlgItemMessageW(ui::waitForWindow(title(a[1]).c_str(), kTimeout), controlId(a[2]),
                                                    CB_SETCURSEL, std::stoi(a[3]), 0));
        }},
       {"layout", [](const Args& a) {
@@ -242,32 +231,14 @@ TEST(Program, Scenarios) {
        }},
       {"names", [](const Args& a) { return std::to_string(testfiles::namesMatching(path(a[1])).size()); }},
       {"mentions", [](const Args&) { return lastBox.find(ui::narrow(measurementFolder)) != std::string::npos ? "@" : lastBox; }},
-      {"record", [](const Args& a) {
-         nlohmann::json value = testfiles::recordBeside(path(a[1]));
-         for (size_t at = 0, dot; at != std::string::npos; at = dot == std::string::npos ? dot : dot + 1)
-           value = value[a[2].substr(at, (dot = a[2].find('.', at)) - at)];
-         return value.is_string() ? value.get<std::string>() : value.dump();
-       }},
-      // Tables as rows: "keep KEY FILE" remembers one; "rows FILE [KEY]"
-      // counts its rows as: all / the first ones as KEY's / zero ones at the end.
+      // "keep KEY FILE" remembers a table; "rows FILE" counts its rows, "rows
+      // FILE KEY" those that are KEY's before its points turn 0 to the end.
       {"keep", [](const Args& a) { return (kept[a[1]] = readBytes(path(a[2]).c_str())).substr(0, 0); }},
       {"rows", [](const Args& a) {
-         const std::vector<std::string> table = lines(readBytes(path(a[1]).c_str()));
-         if (a.size() < 3) return std::to_string(table.size());
-         const std::vector<std::string> other = lines(kept[a[2]]);
-         size_t same = 0, zero = 0;
-         while (same < table.size() && same < other.size() && table[same] == other[same]) ++same;
-         while (zero < table.size() && table[table.size() - 1 - zero].find_first_not_of("0.,") == std::string::npos) ++zero;
-         return std::to_string(same) + " as " + a[2] + ", " + std::to_string(zero) + " zero";
-       }},
-      // Where the table leaves KEY's, its points are 0 to the end: the rows before.
-      {"cut", [](const Args& a) {
-         const std::string table = readBytes(path(a[1]).c_str()), other = kept[a[2]];
-         size_t same = 0;
-         while (same < table.size() && same < other.size() && table[same] == other[same]) ++same;
-         if (table.size() != other.size() || same == table.size()) return std::string("no cut");
-         const bool zero = table.substr(table.rfind(",", same) + 1).find_first_not_of("0.,\r\n") == std::string::npos;
-         return zero ? std::to_string(lines(table.substr(0, same)).size()) : table;
+         const std::string table = readBytes(path(a[1]).c_str()), other = a.size() > 2 ? kept[a[2]] : table;
+         const size_t same = std::mismatch(table.begin(), table.end(), other.begin(), other.end()).first - table.begin();
+         if (table.size() != other.size() || table.substr(same).find_first_not_of("0.,\r\n") != std::string::npos) return table;
+         return std::to_string(scenario::occurrences(table.substr(0, same), "\r\n"));
        }},
   };
   scenario::runFile(PROGRAM_SCENARIO, steps);
