@@ -104,12 +104,11 @@ void key(HWND window, WORD vk, const std::string& how = "") {
   SetKeyboardState(keys);
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
   MSG down = {window, how == "alt" ? WM_SYSCHAR : WM_KEYDOWN, vk, how == "alt" ? 0x20000001 : 1 | scan};
-  dispatchProgramMessage(accelerators(), down);
   MSG up = {window, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001) | scan};
+  dispatchProgramMessage(accelerators(), down);
   if (how != "alt") dispatchProgramMessage(accelerators(), up);
   keys[VK_CONTROL] = keys[VK_MENU] = 0;
-  SetKeyboardState(keys);
-  drain();
+  SetKeyboardState(keys), drain();
 }
 
 const std::map<std::string, HWND*> fields = {
@@ -120,10 +119,7 @@ const std::map<std::string, HWND*> fields = {
 HWND field(const std::string& name) { return *fields.at("&" + name); }
 
 // The program's settings and state the rows set and read.
-struct Value {
-  std::function<double()> get;
-  std::function<void(double)> set;
-};
+struct Value { std::function<double()> get; std::function<void(double)> set; };
 template <typename T> Value of(T& v) {
   return {[&v] { return static_cast<double>(v); }, [&v](double x) { v = static_cast<T>(x); }};
 }
@@ -164,13 +160,8 @@ const std::map<std::string, std::function<void(double)>> actions = {
     {"close-time", [](double) { DestroyWindow(spectroscopyWindows.timeWindow); }},
     // The board and stage the Configuration dialog starts from: neither connected.
     {"unconnected", [](double) {
-       closeArduino();
-       arduinoLink = ArduinoLink{};
-       closeAllAxes();
-       fakeXimc().reset(0);
-       fakeGpib().reset();
-       gpibDevice = currentEquipment = 0;
-       arduinoComPort = 12;
+       closeArduino(), arduinoLink = ArduinoLink{}, closeAllAxes(), fakeXimc().reset(0), fakeGpib().reset();
+       gpibDevice = currentEquipment = 0, arduinoComPort = 12;
      }},
 };
 
@@ -178,11 +169,11 @@ const std::map<std::string, std::function<void(double)>> actions = {
 std::string describeWindow(HWND window) {
   RECT r;
   GetWindowRect(window, &r);
-  return ui::textOf(window) + " " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
-         std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + " " +
-         std::to_string(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE))) + " " +
-         std::to_string(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) +
-         (GetWindow(window, GW_OWNER) == hMainWnd ? " owned" : "");
+  char text[128];
+  std::snprintf(text, sizeof text, " %ld,%ld %ldx%ld %lu %ld%s", r.left, r.top, r.right - r.left, r.bottom - r.top,
+                static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)), GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW,
+                GetWindow(window, GW_OWNER) == hMainWnd ? " owned" : "");
+  return ui::textOf(window) + text;
 }
 
 // Everything the board received since it was last read: the marker sent
@@ -204,14 +195,12 @@ std::string logOf(const std::string& device, bool clear) {
 // The message boxes and dialogs the operator expects, answered in the order
 // they were announced; what each said is read in that order.
 std::deque<std::function<std::string()>> expected;
-HWND dialog = nullptr;  // the dialog the operator works with
 
 std::string listEntries(int list) {
   std::string names;
   for (int i = 0; i < static_cast<int>(SendDlgItemMessageA(dialog, list, CB_GETCOUNT, 0, 0)); ++i) {
     char name[64] = {};
-    SendDlgItemMessageA(dialog, list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
-    names += std::string(name) + "|";
+    names += (SendDlgItemMessageA(dialog, list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name)), name) + std::string("|");
   }
   return names;
 }
@@ -249,38 +238,21 @@ std::string act(const Args& a) {
   return onProgram([&action = actions.at(a.at(1)), n = num(a, 2)] { action(n); }, a[0] == "do"), std::string();
 }
 
-const scenario::Steps steps = {
+const scenario::Steps steps = withDialogSteps({
     {"==", [](const Args&) {
        for (auto& finish : expected) finish();
        expected.clear();
        closeLeftOpen();
        heldBusy = 0;
        onProgram([] {
-         closeArduino();
-         closeGpibSourcemeter();
-         fakePylon().reset(1, noRegions, 2);
-         camera.init();
-         camera.gain = 1;
-         camera.exposureUs = 100.0;
-         fieldOfViewUm = 89.0;
-         scanState = makeInitialScanState();
-         scanState.laserSpotX = scanState.laserSpotY = 0;
-         deviceBusy = scanRunning = programEnding = stopRequested = 0;
-         liftOutputLatch();
-         scanSpeed = 500;
-         currentEquipment = standaConfig = zCreepCorrection = 0;
-         gpibAddress = 18, arduinoComPort = 12, biasVoltage = 0.0f, currentLimit = 1e-4f;
-         confocalEnabled = 1, cameraAperture = 5;
-         objectiveSettings = ObjectiveTable{};
-         lightSources = LightSources{};
-         closeAllAxes();
-         fakeXimc().reset(3);
-         connectStage(0, 500);
-         fakeXimc().clearLog();
-         fakeGpib().reset();
-         board().reset();
-         connectArduino(board().comPort());
-         SetWindowTextA(hInfoEdit, "");
+         closeArduino(), closeGpibSourcemeter(), closeAllAxes(), liftOutputLatch(), SetWindowTextA(hInfoEdit, "");
+         fakePylon().reset(1, noRegions, 2), camera.init(), camera.gain = 1, camera.exposureUs = 100.0;
+         scanState = makeInitialScanState(), scanState.laserSpotX = scanState.laserSpotY = 0, fieldOfViewUm = 89.0;
+         deviceBusy = scanRunning = programEnding = stopRequested = currentEquipment = standaConfig = zCreepCorrection = 0;
+         scanSpeed = 500, gpibAddress = 18, arduinoComPort = 12, biasVoltage = 0.0f, currentLimit = 1e-4f;
+         confocalEnabled = 1, cameraAperture = 5, objectiveSettings = ObjectiveTable{}, lightSources = LightSources{};
+         fakeXimc().reset(3), connectStage(0, 500), fakeXimc().clearLog(), fakeGpib().reset();
+         board().reset(), connectArduino(board().comPort());
        });
        board().waitForReceived(arduino_emulator::connectionBytes);
        board().clear();
@@ -348,9 +320,7 @@ const scenario::Steps steps = {
               (ended ? "" : ", still moving after the release");
      }},
     {"log", [](const Args& a) { return logOf(a.at(1), true); }},
-    {"count", [](const Args& a) {
-       return str(scenario::occurrences(logOf(a.at(1), false), scenario::rest(a, 2)));
-     }},
+    {"count", [](const Args& a) { return str(scenario::occurrences(logOf(a.at(1), false), scenario::rest(a, 2))); }},
     {"pylon", [](const Args& a) {
        if (a.at(1) == "colour") fakePylon().setColour(std::stoi(a.at(2)), std::stoi(a.at(3)), std::stoi(a.at(3)), std::stoi(a.at(4)));
        else if (a.at(1) == "cameras") fakePylon().reset(std::stoi(a.at(2)), roiRegions, 2);
@@ -418,26 +388,8 @@ const scenario::Steps steps = {
        expected.pop_front();
        return settled(), said;
      }},
-    // The dialog the following rows work with.
-    {"dialog", [](const Args& a) {
-       dialog = ui::waitForWindow(title(a.at(1)).c_str(), kTimeout);
-       return std::string(dialog ? "open" : "none");
-     }},
-    {"field", [](const Args& a) {
-       wchar_t text[128] = {};
-       GetDlgItemTextW(dialog, controlId(a.at(1)), text, 128);
-       return ui::narrow(text);
-     }},
-    {"fill", [](const Args& a) { return SetDlgItemTextA(dialog, controlId(a.at(1)), arg(a, 2).c_str()), std::string(); }},
-    {"press", [](const Args& a) { return std::string(ui::pressButton(dialog, controlId(a.at(1))) && settled() ? "" : "no button"); }},
-    {"escape", [](const Args&) { return PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0), std::string(); }},
-    {"closed", [](const Args&) { return std::string(ui::waitUntilGone(dialog, kTimeout) && settled() ? "yes" : "no"); }},
-    {"checked", [](const Args& a) { return std::string(IsDlgButtonChecked(dialog, controlId(a.at(1))) == BST_CHECKED ? "yes" : "no"); }},
     {"list", [](const Args& a) { return listEntries(controlId(a.at(1))); }},
-    {"choose", [](const Args& a) {
-       return SendDlgItemMessageA(dialog, controlId(a.at(1)), CB_SETCURSEL, std::stoi(a.at(2)), 0), std::string();
-     }},
-};
+}, settled);
 
 TEST(MainWindow, Scenarios) {
   ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";

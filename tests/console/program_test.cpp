@@ -100,11 +100,9 @@ TEST(Program, Scenarios) {
   std::map<std::string, std::wstring> logs;
   for (const auto& [name, variable] : std::map<std::string, const wchar_t*>{
            {"stage", L"FAKE_XIMC_CALL_LOG"}, {"gpib", L"FAKE_GPIB_LOG"}, {"usb", L"FAKE_USB_LOG"}}) {
-    wchar_t folder[MAX_PATH], file[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    GetTempFileNameW(folder, L"log", 0, file);
-    SetEnvironmentVariableW(variable, file);
-    logs[name] = file;
+    wchar_t folder[MAX_PATH];
+    logs[name] = std::wstring(folder, GetTempPathW(MAX_PATH, folder)) + variable + L".txt";
+    SetEnvironmentVariableW(variable, logs[name].c_str());
   }
   auto logText = [&](const std::string& name) { return name == "board" ? board.received() : readBytes(logs.at(name).c_str()); };
   HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, "NerinTestXimcCloseGate");
@@ -116,7 +114,7 @@ TEST(Program, Scenarios) {
   DWORD size = sizeof saved;
   RegGetValueW(shell, nullptr, L"Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, saved, &size);
   const std::wstring desktop = saved;
-  const scenario::Steps steps = {
+  const scenario::Steps steps = withDialogSteps({
       {"write", [](const Args& a) { return testfiles::writeBytes(path(a[1]).c_str(), rest(a, 2).c_str()) ? "" : "failed"; }},
       {"read", [](const Args& a) { return readBytes(path(a[1]).c_str()); }},
       {"exists", [](const Args& a) { return GetFileAttributesW(path(a[1]).c_str()) != INVALID_FILE_ATTRIBUTES ? "yes" : "no"; }},
@@ -146,20 +144,6 @@ TEST(Program, Scenarios) {
          if (a.size() > 2 && a[2] == "-") return lastBox;
          ui::pressButton(box, controlId(a.size() > 2 ? a[2] : "IDOK"));
          return ui::waitUntilGone(box, kTimeout) ? lastBox : "<stays>";
-       }},
-      {"press", [](const Args& a) {
-         HWND dialog = ui::waitForWindow(title(a[1]).c_str(), kTimeout);
-         return dialog && ui::pressButton(dialog, controlId(a[2])) ? "" : "failed";
-       }},
-      {"gone", [](const Args& a) {
-         return ui::eventually([&] { return !ui::waitForWindow(title(a[1]).c_str(), 0); }, kTimeout) ? "yes" : "no";
-       }},
-      {"type", [](const Args& a) {
-         return SetDlgItemTextA(ui::waitForWindow(title(a[1]).c_str(), kTimeout), controlId(a[2]), rest(a, 3).c_str()) ? "" : "failed";
-       }},
-      {"pick", [](const Args& a) {
-         return std::to_string(SendDlgItemMessageW(ui::waitForWindow(title(a[1]).c_str(), kTimeout), controlId(a[2]),
-                                                   CB_SETCURSEL, std::stoi(a[3]), 0));
        }},
       {"layout", [](const Args& a) {
          std::string layout;
@@ -197,11 +181,7 @@ TEST(Program, Scenarios) {
       {"log", [&](const Args& a) {
          const std::string text = logText(a[1]), how = a.size() > 2 ? a[2] : "all", mark = rest(a, 3);
          if (how == "from") return text.rfind(mark) == std::string::npos ? "<no " + mark + ">" : text.substr(text.rfind(mark));
-         if (how == "count") {
-           int n = 0;
-           for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + 1)) ++n;
-           return std::to_string(n);
-         }
+         if (how == "count") return std::to_string(scenario::occurrences(text, mark));
          if (how == "first") return text.substr(0, std::stoul(mark));
          return how == "last" ? text.substr(text.size() - std::min<size_t>(text.size(), std::stoul(mark))) : text;
        }},
@@ -240,7 +220,7 @@ TEST(Program, Scenarios) {
          if (table.size() != other.size() || table.substr(same).find_first_not_of("0.,\r\n") != std::string::npos) return table;
          return std::to_string(scenario::occurrences(table.substr(0, same), "\r\n"));
        }},
-  };
+  }, [] { return true; });
   scenario::runFile(PROGRAM_SCENARIO, steps);
   runs.clear();
   unregisterFakeKeithley();  // the next program in this prefix finds no sourcemeter
