@@ -52,7 +52,9 @@ inline scenario::Steps withDialogSteps(scenario::Steps steps, bool (*settle)()) 
     return GetDlgItemTextW(dialog, controlId(a.at(1)), text, 128), ui::narrow(text);
   };
   steps["fill"] = [](const Args& a) { return SetDlgItemTextA(dialog, controlId(a.at(1)), scenario::rest(a, 2).c_str()), std::string(); };
-  steps["choose"] = [](const Args& a) { return SendDlgItemMessageA(dialog, controlId(a.at(1)), CB_SETCURSEL, std::stoi(a.at(2)), 0), std::string(); };
+  steps["choose"] = [](const Args& a) {
+    return SendDlgItemMessageA(dialog, controlId(a.at(1)), CB_SETCURSEL, std::stoi(a.at(2)), 0), std::string();
+  };
   steps["checked"] = [](const Args& a) { return std::string(IsDlgButtonChecked(dialog, controlId(a.at(1))) == BST_CHECKED ? "yes" : "no"); };
   steps["press"] = [settle](const Args& a) { return std::string(ui::pressButton(dialog, controlId(a.at(1))) && settle() ? "" : "no button"); };
   steps["escape"] = [](const Args&) { return PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0), std::string(); };

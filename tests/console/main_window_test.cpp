@@ -21,10 +21,8 @@
 #include "fake_gpib_control.h"
 #include "fake_pylon_control.h"
 #include "main_window_loop.h"
-#include "program_run.h"
 #include "runs/objective/objective_changer.h"
 #include "runs/spectroscopy/spectroscopy_windows.h"
-#include "scenario.h"
 #include "services/data_paths.h"
 #include "services/instrument_safety.h"
 #include "services/message_pump.h"
@@ -32,7 +30,6 @@
 #include "services/program_state.h"
 #include "services/reporting.h"
 #include "stage_fixture.h"
-#include "test_files.h"
 #include "views/jog_pad.h"
 #include "views/live_display.h"
 
@@ -124,40 +121,31 @@ template <typename T> Value of(T& v) {
   return {[&v] { return static_cast<double>(v); }, [&v](double x) { v = static_cast<T>(x); }};
 }
 const std::map<std::string, Value> values = {
-    {"speed", of(scanSpeed)}, {"step", of(scanState.stepUm)}, {"view-um", of(fieldOfViewUm)},
-    {"equipment", of(currentEquipment)}, {"focus-offset", of(lightSources.laserFocusOffsetUm)},
-    {"laser-level", of(lightSources.laserLevel)}, {"laser-on", of(lightSources.laserOn)}, {"bias", of(biasVoltage)},
-    {"limit", of(currentLimit)}, {"axis-order", of(standaConfig)}, {"offline", of(arduinoLink.offline)},
-    {"spot-x", of(scanState.laserSpotX)}, {"spot-y", of(scanState.laserSpotY)}, {"defocus", of(scanState.defocusUm)},
-    {"x", of(stageX.positionUm)}, {"y", of(stageY.positionUm)}, {"z", of(stageZ.positionUm)},
-    {"gpib-device", of(gpibDevice)}, {"gpib-address", of(gpibAddress)}, {"com-port", of(arduinoComPort)},
-    {"busy", of(deviceBusy)}, {"scanning", of(scanRunning)}, {"aperture", of(cameraAperture)},
-    {"objective", of(objectiveSettings.current)}, {"previous", of(objectiveSettings.previous)},
-    {"confocal", of(confocalEnabled)}, {"creep", of(zCreepCorrection)}, {"gain", of(camera.gain)},
-    {"exposure", of(camera.exposureUs)}, {"video", of(videoRunning)}, {"sample-view", of(scanState.sampleView)},
+    {"speed", of(scanSpeed)}, {"step", of(scanState.stepUm)}, {"view-um", of(fieldOfViewUm)}, {"equipment", of(currentEquipment)},
+    {"focus-offset", of(lightSources.laserFocusOffsetUm)}, {"laser-level", of(lightSources.laserLevel)},
+    {"laser-on", of(lightSources.laserOn)}, {"bias", of(biasVoltage)}, {"limit", of(currentLimit)}, {"axis-order", of(standaConfig)},
+    {"offline", of(arduinoLink.offline)}, {"spot-x", of(scanState.laserSpotX)}, {"spot-y", of(scanState.laserSpotY)},
+    {"defocus", of(scanState.defocusUm)}, {"x", of(stageX.positionUm)}, {"y", of(stageY.positionUm)}, {"z", of(stageZ.positionUm)},
+    {"gpib-device", of(gpibDevice)}, {"gpib-address", of(gpibAddress)}, {"com-port", of(arduinoComPort)}, {"busy", of(deviceBusy)},
+    {"scanning", of(scanRunning)}, {"aperture", of(cameraAperture)}, {"objective", of(objectiveSettings.current)},
+    {"previous", of(objectiveSettings.previous)}, {"confocal", of(confocalEnabled)}, {"creep", of(zCreepCorrection)},
+    {"gain", of(camera.gain)}, {"exposure", of(camera.exposureUs)}, {"video", of(videoRunning)}, {"sample-view", of(scanState.sampleView)},
     {"travel-1", of(objectiveSettings.changerSteps[0])}, {"travel-2", of(objectiveSettings.changerSteps[1])},
     {"travel-3", of(objectiveSettings.changerSteps[2])}, {"travel-4", of(objectiveSettings.changerSteps[3])}};
 
 // What the program does on its thread at a row's word (with a number).
 const std::map<std::string, std::function<void(double)>> actions = {
-    {"camera-off", [](double) { camera.shutDown(); }},
-    {"grab", [](double) { camera.grab(1); }},
-    {"video", [](double on) { videoControl(static_cast<int>(on)); }},
-    {"z-at", [](double um) { setAxisPosition(stageZ, um); }},
+    {"camera-off", [](double) { camera.shutDown(); }}, {"grab", [](double) { camera.grab(1); }},
+    {"video", [](double on) { videoControl(static_cast<int>(on)); }}, {"z-at", [](double um) { setAxisPosition(stageZ, um); }},
     {"gpib-sourcemeter", [](double address) { openGpibSourcemeter(static_cast<int>(address)); }},
     {"gpib-multimeter", [](double address) { openGpibMultimeter(static_cast<int>(address)); }},
-    {"safety", [](double) { installInstrumentSafety(); }},
-    {"end-session", [](double) { SendMessageW(hMainWnd, WM_ENDSESSION, TRUE, 0); }},
-    {"configuration", [](double) { runConfigurationDialog(); }},
-    {"step-editor", [](double) { runObjectiveStepDialog(); }},
-    {"selection", [](double) { runObjectiveSelectionDialog(); }},
-    {"load-objective", [](double) { loadObjectiveFile(); }},
+    {"safety", [](double) { installInstrumentSafety(); }}, {"end-session", [](double) { SendMessageW(hMainWnd, WM_ENDSESSION, TRUE, 0); }},
+    {"configuration", [](double) { runConfigurationDialog(); }}, {"step-editor", [](double) { runObjectiveStepDialog(); }},
+    {"selection", [](double) { runObjectiveSelectionDialog(); }}, {"load-objective", [](double) { loadObjectiveFile(); }},
     {"select-objective", [](double k) { selectObjective(static_cast<int>(k)); }},
-    {"refresh-positions", [](double) { refreshPositionFields(); }},
-    {"show-x", [](double) { showPositionField(hXEdit); }},
+    {"refresh-positions", [](double) { refreshPositionFields(); }}, {"show-x", [](double) { showPositionField(hXEdit); }},
     {"elapsed", [](double minutes) { scanState.expectedMinutes = static_cast<int>(minutes), stopwatch(true), showElapsed(); }},
-    {"close-iv", [](double) { DestroyWindow(hIvWnd); }},
-    {"close-time", [](double) { DestroyWindow(spectroscopyWindows.timeWindow); }},
+    {"close-iv", [](double) { DestroyWindow(hIvWnd); }}, {"close-time", [](double) { DestroyWindow(spectroscopyWindows.timeWindow); }},
     // The board and stage the Configuration dialog starts from: neither connected.
     {"unconnected", [](double) {
        closeArduino(), arduinoLink = ArduinoLink{}, closeAllAxes(), fakeXimc().reset(0), fakeGpib().reset();
@@ -223,13 +211,10 @@ void closeLeftOpen() {
 std::string whoMayOpen(const std::wstring& path) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   LPSTR text = nullptr;
-  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                            nullptr, &descriptor) != ERROR_SUCCESS ||
-      !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
-    return "no list";
-  const std::string list = text;
-  LocalFree(text), LocalFree(descriptor);
-  return list;
+  GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr, &descriptor);
+  ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr);
+  const std::string list = text ? text : "no list";
+  return LocalFree(text), LocalFree(descriptor), list;
 }
 
 // What the program does at a row's word: "do" waits for it, "open" (a modal
@@ -366,10 +351,9 @@ const scenario::Steps steps = withDialogSteps({
        const RemoteKey key = writeFreshRemoteKey(folder);
        const std::string file = testfiles::readBytes(path.c_str()), was = last;
        if (held != INVALID_HANDLE_VALUE) CloseHandle(held), DeleteFileW(path.c_str()), RemoveDirectoryW(folder.c_str());
-       if (!key.hex.empty()) last = key.hex;
-       return (key.hex.empty() ? key.error : std::to_string(key.hex.size()) + " digits") +
-              (key.hex.find_first_not_of("0123456789abcdef") == std::string::npos ? "" : " not hex") +
-              (key.hex == was || key.hex.empty() ? "" : " new") + (file == last ? ", the last in the file" : "");
+       last = key.hex.empty() ? was : key.hex;
+       return (key.hex.empty() ? key.error : std::to_string(key.hex.size()) + " digits" + (key.hex == was ? "" : " new")) +
+              (file == last ? ", the last in the file" : "");
      }},
     // Announces a message box or dialog and the buttons that answer it; "_"
     // in a title is a blank.
@@ -407,10 +391,7 @@ TEST(MainWindow, Scenarios) {
     _wremove(dataPaths.objectiveFile);  // the next program in this prefix starts as it would have
     done = true;
   });
-  while (!done) {
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    drain();
-  }
+  pumpUntil([&] { return done.load(); }, INFINITE);
   operatorThread.join();
 }
 

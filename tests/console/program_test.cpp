@@ -9,12 +9,8 @@
 #include "arduino_emulator_client.h"
 #include "console_rows.h"
 #include "fake_keithley_control.h"
-#include "program_run.h"
 #include "runs/mapping/map_journal.h"
-#include "scenario.h"
 #include "services/data_paths.h"
-#include "test_files.h"
-#include "ui_driver.h"
 
 #include <cstdio>
 #include <memory>
@@ -86,10 +82,9 @@ BOOL CALLBACK describeControl(HWND control, LPARAM context) {
 
 std::string hex(unsigned long value, const char* format = "%lx") {
   char text[16];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
+  return std::snprintf(text, sizeof text, format, value), text;
 }
-std::string pixel(HWND window, int x, int y) {
+std::string pixel(HWND window, int x, int y) {  // RRGGBB
   const COLORREF c = ui::pixelOf(window, x, y);
   return hex(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c), "%06lx");
 }
