@@ -42,18 +42,20 @@ inline std::wstring title(std::string text) {
 // "dialog TITLE" names the dialog the following rows work with; `settle`
 // waits until what a press or the closing set off is over.
 inline HWND dialog = nullptr;
+inline std::string fieldText(const std::string& name) {
+  wchar_t text[128] = {};
+  return GetDlgItemTextW(dialog, controlId(name), text, 128), ui::narrow(text);
+}
 inline scenario::Steps withDialogSteps(scenario::Steps steps, bool (*settle)()) {
   using scenario::Args;
   steps["dialog"] = [](const Args& a) {
     return std::string((dialog = ui::waitForWindow(title(a.at(1)).c_str(), 60000)) ? "open" : "none");
   };
-  steps["field"] = [](const Args& a) {
-    wchar_t text[128] = {};
-    return GetDlgItemTextW(dialog, controlId(a.at(1)), text, 128), ui::narrow(text);
-  };
+  steps["field"] = [](const Args& a) { return fieldText(a.at(1)); };
   steps["fill"] = [](const Args& a) { return SetDlgItemTextA(dialog, controlId(a.at(1)), scenario::rest(a, 2).c_str()), std::string(); };
-  steps["choose"] = [](const Args& a) {
-    return SendDlgItemMessageA(dialog, controlId(a.at(1)), CB_SETCURSEL, std::stoi(a.at(2)), 0), std::string();
+  steps["choose"] = [](const Args& a) {  // the entry chosen
+    const bool none = SendDlgItemMessageA(dialog, controlId(a.at(1)), CB_SETCURSEL, std::stoi(a.at(2)), 0) == CB_ERR;
+    return none ? "<none>" : fieldText(a[1]);
   };
   steps["checked"] = [](const Args& a) { return std::string(IsDlgButtonChecked(dialog, controlId(a.at(1))) == BST_CHECKED ? "yes" : "no"); };
   steps["press"] = [settle](const Args& a) { return std::string(ui::pressButton(dialog, controlId(a.at(1))) && settle() ? "" : "no button"); };

@@ -95,9 +95,7 @@ void onProgram(std::function<void()> f, bool wait = true) {
 // held or as Alt+character.
 void key(HWND window, WORD vk, const std::string& how = "") {
   BYTE keys[256] = {};
-  GetKeyboardState(keys);
-  keys[VK_CONTROL] = how == "ctrl" ? 0x80 : 0;
-  keys[VK_MENU] = how == "alt" ? 0x80 : 0;
+  keys[VK_CONTROL] = how == "ctrl" ? 0x80 : 0, keys[VK_MENU] = how == "alt" ? 0x80 : 0;
   SetKeyboardState(keys);
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
   MSG down = {window, how == "alt" ? WM_SYSCHAR : WM_KEYDOWN, vk, how == "alt" ? 0x20000001 : 1 | scan};
@@ -170,8 +168,7 @@ std::string boardBytes() {
   onProgram([] { sendLine("marker"); });
   std::string bytes;
   ui::eventually([&] { return (bytes = board().received()).ends_with("marker\n"); }, kTimeout);
-  board().clear();
-  return bytes.substr(0, bytes.size() - std::min<std::size_t>(bytes.size(), 7));
+  return board().clear(), bytes.substr(0, bytes.size() - std::min<std::size_t>(bytes.size(), 7));
 }
 std::string logOf(const std::string& device, bool clear) {
   if (device == "board") return boardBytes();
@@ -184,14 +181,6 @@ std::string logOf(const std::string& device, bool clear) {
 // they were announced; what each said is read in that order.
 std::deque<std::function<std::string()>> expected;
 
-std::string listEntries(int list) {
-  std::string names;
-  for (int i = 0; i < static_cast<int>(SendDlgItemMessageA(dialog, list, CB_GETCOUNT, 0, 0)); ++i) {
-    char name[64] = {};
-    names += (SendDlgItemMessageA(dialog, list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name)), name) + std::string("|");
-  }
-  return names;
-}
 
 // A box or dialog a failed row left open is closed, so that the next
 // scenario (and the end of the run) is not held by it.
@@ -372,7 +361,6 @@ const scenario::Steps steps = withDialogSteps({
        expected.pop_front();
        return settled(), said;
      }},
-    {"list", [](const Args& a) { return listEntries(controlId(a.at(1))); }},
 }, settled);
 
 TEST(MainWindow, Scenarios) {

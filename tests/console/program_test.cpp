@@ -102,13 +102,10 @@ TEST(Program, Scenarios) {
   auto logText = [&](const std::string& name) { return name == "board" ? board.received() : readBytes(logs.at(name).c_str()); };
   HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, "NerinTestXimcCloseGate");
   HWND elsewhere = nullptr;
-  HKEY shell = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
-                  nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &shell, nullptr);
-  wchar_t saved[MAX_PATH] = {};
-  DWORD size = sizeof saved;
-  RegGetValueW(shell, nullptr, L"Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, saved, &size);
-  const std::wstring desktop = saved;
+  const wchar_t* shell = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  wchar_t desktop[MAX_PATH] = {};
+  DWORD size = sizeof desktop;
+  RegGetValueW(HKEY_CURRENT_USER, shell, L"Desktop", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, desktop, &size);
   const scenario::Steps steps = withDialogSteps({
       {"write", [](const Args& a) { return testfiles::writeBytes(path(a[1]).c_str(), rest(a, 2).c_str()) ? "" : "failed"; }},
       {"read", [](const Args& a) { return readBytes(path(a[1]).c_str()); }},
@@ -119,8 +116,8 @@ TEST(Program, Scenarios) {
       // The Desktop shell folder pointing at this folder while programs start; "-" as it was.
       {"desktop", [&](const Args& a) {
          const std::wstring value = a[1] == "-" ? desktop : wide(a[1]);
-         return RegSetValueExW(shell, L"Desktop", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == 0 ? "" : "failed";
+         return RegSetKeyValueW(HKEY_CURRENT_USER, shell, L"Desktop", REG_EXPAND_SZ, value.c_str(),
+                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == 0 ? "" : "failed";
        }},
       // start NAME plain|devices [FOLDER]: a program, from its folder or the one given.
       {"start", [](const Args& a) {
@@ -220,7 +217,6 @@ TEST(Program, Scenarios) {
   runs.clear();
   unregisterFakeKeithley();  // the next program in this prefix finds no sourcemeter
   if (elsewhere) DestroyWindow(elsewhere);
-  RegCloseKey(shell);
   for (auto& [name, file] : logs) DeleteFileW(file.c_str());
   CloseHandle(gate);
 }
