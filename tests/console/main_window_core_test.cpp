@@ -19,7 +19,7 @@ std::string moved(const std::optional<JogMove>& m) {
 
 const scenario::Steps steps = {
     {"button-at", [](const Args& a) -> std::string {
-       const std::optional<JogButton> b = jogButtonAt(JogPad{}, whole(a, 1), whole(a, 2));
+       const auto b = jogButtonAt(JogPad{}, whole(a, 1), whole(a, 2));
        return b ? std::string(&"-X+X+Y-Y+Z-Z"[2 * *b], 2) : "none";
      }},
     {"jog", [](const Args& a) -> std::string {

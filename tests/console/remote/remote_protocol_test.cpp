@@ -43,10 +43,7 @@ const scenario::Steps steps = {
      }},
     {"add", [](const Args& a) { return framer.add(rest(a, 1)), std::string(); }},
     {"add-x", [](const Args& a) { return framer.add(std::string(std::stoul(a.at(1)), 'x') + rest(a, 2)), std::string(); }},
-    {"next", [](const Args&) {
-       const std::optional<std::string> line = framer.next();
-       return line ? "\"" + *line + "\"" : std::string("none");
-     }},
+    {"next", [](const Args&) { const auto line = framer.next(); return line ? "\"" + *line + "\"" : std::string("none"); }},
     {"overflowed", [](const Args&) { return std::string(framer.overflowed() ? "yes" : "no"); }},
     {"new-framer", [](const Args&) { return framer = LineFramer{}, std::string(); }},
     {"key-hex", [](const Args& a) {
