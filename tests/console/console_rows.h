@@ -35,8 +35,7 @@ inline int controlId(const std::string& name) {
 }
 
 inline std::wstring title(std::string text) {
-  std::replace(text.begin(), text.end(), '_', ' ');
-  return std::wstring(text.begin(), text.end());
+  return std::replace(text.begin(), text.end(), '_', ' '), std::wstring(text.begin(), text.end());
 }
 
 // "dialog TITLE" names the dialog the following rows work with; `settle`

@@ -148,17 +148,6 @@ const std::map<std::string, std::function<void(double)>> actions = {
      }},
 };
 
-// Title, place, size, style and tool-window bit of a top-level window.
-std::string describeWindow(HWND window) {
-  RECT r;
-  GetWindowRect(window, &r);
-  char text[128];
-  std::snprintf(text, sizeof text, " %ld,%ld %ldx%ld %lu %ld%s", r.left, r.top, r.right - r.left, r.bottom - r.top,
-                static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)), GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW,
-                GetWindow(window, GW_OWNER) == hMainWnd ? " owned" : "");
-  return ui::textOf(window) + text;
-}
-
 // Everything the board received since it was last read: the marker sent
 // last has arrived once everything before it has.
 std::string boardBytes() {
@@ -271,8 +260,7 @@ const scenario::Steps steps = withDialogSteps({
        const int controller = a.at(1) == "+Z" ? 2 : 0;
        const JogButton button = controller == 2 ? jogPlusZ : jogMinusX;
        const JogPad pad;
-       const LPARAM at = MAKELPARAM(pad.buttons[button][0] + 25, pad.buttons[button][1] + 20);
-       PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+       PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pad.buttons[button][0] + 25, pad.buttons[button][1] + 20));
        ui::eventually([&] { return std::llabs(fakeXimc().position(controller)) >= std::stoll(a.at(2)) * 256; }, kTimeout);
        GUITHREADINFO held = {sizeof held};
        GetGUIThreadInfo(programThread, &held);
@@ -307,11 +295,18 @@ const scenario::Steps steps = withDialogSteps({
        if (a.size() > 2) a[2] == "-" ? (void)_wremove(path) : (void)testfiles::writeBytes(path, a[2].c_str());
        return testfiles::readBytes(path);
      }},
+    // The window's title, place, size, style, tool-window bit and owner; "again": the one the last row found.
     {"window", [](const Args& a) {
        static std::map<std::string, HWND> found;
-       const HWND w = a.at(1) == "iv" ? hIvWnd : spectroscopyWindows.timeWindow, before = found[a[1]];
-       found[a[1]] = IsWindow(w) ? w : nullptr;
-       return IsWindow(w) ? describeWindow(w) + (w == before ? " again" : "") : std::string("none");
+       const HWND w = a.at(1) == "iv" ? hIvWnd : spectroscopyWindows.timeWindow;
+       const HWND before = std::exchange(found[a[1]], IsWindow(w) ? w : nullptr);
+       RECT r = {};
+       char text[128];
+       GetWindowRect(w, &r);
+       std::snprintf(text, sizeof text, " %ld,%ld %ldx%ld %lu %ld%s%s", r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     static_cast<unsigned long>(GetWindowLongW(w, GWL_STYLE)), GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOOLWINDOW,
+                     GetWindow(w, GW_OWNER) == hMainWnd ? " owned" : "", w == before ? " again" : "");
+       return IsWindow(w) ? ui::textOf(w) + text : std::string("none");
      }},
     // remote-key new | held | access: a fresh key written into a folder of
     // its own (its digits, whether it is new and the last one in the file),
@@ -339,8 +334,7 @@ const scenario::Steps steps = withDialogSteps({
        std::vector<int> buttons;
        for (std::size_t i = 2; i < a.size(); ++i) buttons.push_back(controlId(a[i]));
        auto box = std::make_shared<ui::DialogAnswerer>(title(a.at(1)), buttons, kTimeout);
-       expected.push_back([box] { return box->finish() ? ui::narrow(box->text()) : "<no box>"; });
-       return std::string();
+       return expected.push_back([box] { return box->finish() ? ui::narrow(box->text()) : "<no box>"; }), std::string();
      }},
     // What the box announced first said, once answered; with none announced,
     // what the dialog worked with says.
@@ -356,9 +350,7 @@ TEST(MainWindow, Scenarios) {
   ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
   ASSERT_TRUE(fakeXimc().complete() && fakeGpib().complete() && fakePylon().complete())
       << "the stage library, GPIB driver or camera runtime beside the test program is not the fake";
-  ensureTestMainWindow();
-  ensureInfoBox();
-  relay();
+  ensureTestMainWindow(), ensureInfoBox(), relay();
   std::atomic<bool> done{false};
   std::thread operatorThread([&] {
     scenario::run("main_window.scenario", testfiles::readBytes(ui::windowsPathOf(MAIN_WINDOW_SCENARIO).c_str()), steps);

@@ -23,8 +23,7 @@ using testfiles::readBytes;
 constexpr DWORD kTimeout = 60000;
 
 std::wstring wide(std::string text) {
-  std::replace(text.begin(), text.end(), '/', '\\');
-  return std::wstring(text.begin(), text.end());
+  return std::replace(text.begin(), text.end(), '/', '\\'), std::wstring(text.begin(), text.end());
 }
 
 std::map<std::string, std::unique_ptr<ui::ProgramRun>> runs;
@@ -128,10 +127,9 @@ TEST(Program, Scenarios) {
       {"menu", [](const Args& a) { return PostMessageW(mainOf(a[1]), WM_COMMAND, controlId(a[2]), 0) ? "" : "failed"; }},
       // box TITLE [BUTTON|-] [WAIT]: the box's text, once the button pressed and the box gone.
       {"box", [](const Args& a) {
-         HWND box = ui::waitForWindow(title(a[1]).c_str(), a.size() > 3 ? std::stoul(a[3]) : kTimeout);
-         if (!box) return lastBox = "<none>";
-         lastBox = ui::narrow(ui::staticTexts(box));
-         if (a.size() > 2 && a[2] == "-") return lastBox;
+         const HWND box = ui::waitForWindow(title(a[1]).c_str(), a.size() > 3 ? std::stoul(a[3]) : kTimeout);
+         lastBox = box ? ui::narrow(ui::staticTexts(box)) : "<none>";
+         if (!box || (a.size() > 2 && a[2] == "-")) return lastBox;
          ui::pressButton(box, controlId(a.size() > 2 ? a[2] : "IDOK"));
          return ui::waitUntilGone(box, kTimeout) ? lastBox : "<stays>";
        }},
@@ -143,12 +141,11 @@ TEST(Program, Scenarios) {
       // pixel NAME X Y [UNTIL]: the colour (RRGGBB) there, once it is UNTIL or
       // ("other") differs from the first seen, or the time is up.
       {"pixel", [](const Args& a) {
-         HWND main = mainOf(a[1]);
-         const int x = std::stoi(a[2]), y = std::stoi(a[3]);
-         const std::string first = pixel(main, x, y), until = a.size() > 4 ? a[4] : first;
-         std::string now = first;
-         ui::eventually([&] { return (now = pixel(main, x, y)) == until || (until == "other" && now != first); }, kTimeout);
-         return until == "other" && now != first ? until : now;
+         const auto now = [main = mainOf(a[1]), x = std::stoi(a[2]), y = std::stoi(a[3])] { return pixel(main, x, y); };
+         const std::string first = now(), until = a.size() > 4 ? a[4] : first;
+         std::string seen = first;
+         ui::eventually([&] { return (seen = now()) == until || (until == "other" && seen != first); }, kTimeout);
+         return until == "other" && seen != first ? until : seen;
        }},
       // front NAME: whether its window comes in front; "front elsewhere" brings a window of this test there.
       {"front", [&](const Args& a) {
@@ -209,7 +206,6 @@ TEST(Program, Scenarios) {
   scenario::runFile(PROGRAM_SCENARIO, steps);
   runs.clear();
   unregisterFakeKeithley();  // the next program in this prefix finds no sourcemeter
-  if (elsewhere) DestroyWindow(elsewhere);
   for (auto& [name, file] : logs) DeleteFileW(file.c_str());
   CloseHandle(gate);
 }
