@@ -19,14 +19,13 @@ std::string moved(const std::optional<JogMove>& m) {
 
 const scenario::Steps steps = {
     {"button-at", [](const Args& a) -> std::string {
-       const std::optional<JogButton> b = jogButtonAt(JogPad{}, whole(a, 1), whole(a, 2));
+       const auto b = jogButtonAt(JogPad{}, whole(a, 1), whole(a, 2));
        return b ? std::string(&"-X+X+Y-Y+Z-Z"[2 * *b], 2) : "none";
      }},
     {"jog", [](const Args& a) -> std::string {
        JogPad pad;
        pad.jogStepUm = whole(a, 2);
-       const std::string names = "-X+X+Y-Y+Z-Z";
-       return moved(jogPadMove(pad, static_cast<JogButton>(names.find(a.at(1)) / 2)));
+       return moved(jogPadMove(pad, static_cast<JogButton>(std::string("-X+X+Y-Y+Z-Z").find(a.at(1)) / 2)));
      }},
     {"key", [](const Args& a) -> std::string { return moved(keyJogMove(std::stoi(a.at(1), nullptr, 16))); }},
     {"click", [](const Args& a) -> std::string {

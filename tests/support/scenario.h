@@ -37,6 +37,13 @@ inline std::string rest(const Args& args, std::size_t from) {
   return text;
 }
 
+// How often the part occurs in the text (a call in a device's log).
+inline int occurrences(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); !part.empty() && at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
 inline std::string unescape(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {

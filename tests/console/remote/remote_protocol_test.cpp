@@ -28,9 +28,8 @@ const scenario::Steps steps = {
     {"fields", [](const Args&) {
        if (!parsed.request) return parsed.id ? "id " + std::to_string(*parsed.id) : std::string("no id");
        const RemoteRequest& r = *parsed.request;
-       return std::to_string(r.id) + (r.relative ? " by " : " to ") + value(r.axisUm[0]) + " " + value(r.axisUm[1]) +
-              " " + value(r.axisUm[2]) + " area " + str(r.area[0]) + " " + str(r.area[1]) + " " + str(r.area[2]) +
-              " " + str(r.area[3]);
+       return std::to_string(r.id) + (r.relative ? " by " : " to ") + value(r.axisUm[0]) + " " + value(r.axisUm[1]) + " " +
+              value(r.axisUm[2]) + " area " + str(r.area[0]) + " " + str(r.area[1]) + " " + str(r.area[2]) + " " + str(r.area[3]);
      }},
     // Where the last move takes the stage from (x y z).
     {"targets", [](const Args& a) {
@@ -43,10 +42,7 @@ const scenario::Steps steps = {
      }},
     {"add", [](const Args& a) { return framer.add(rest(a, 1)), std::string(); }},
     {"add-x", [](const Args& a) { return framer.add(std::string(std::stoul(a.at(1)), 'x') + rest(a, 2)), std::string(); }},
-    {"next", [](const Args&) {
-       const std::optional<std::string> line = framer.next();
-       return line ? "\"" + *line + "\"" : std::string("none");
-     }},
+    {"next", [](const Args&) { const auto line = framer.next(); return line ? "\"" + *line + "\"" : std::string("none"); }},
     {"overflowed", [](const Args&) { return std::string(framer.overflowed() ? "yes" : "no"); }},
     {"new-framer", [](const Args&) { return framer = LineFramer{}, std::string(); }},
     {"key-hex", [](const Args& a) {
@@ -57,9 +53,7 @@ const scenario::Steps steps = {
     {"key-line", [](const Args& a) { return std::string(keyLineMatches(rest(a, 1), key) ? "opens" : "refused"); }},
     {"empty-key", [](const Args&) { return std::string(sameKey("", "") ? "opens" : "refused"); }},
     {"reply", [](const Args& a) { return remoteReply(std::stoll(a.at(1)), {{a.at(2), a.at(3)}}); }},
-    {"error", [](const Args& a) {
-       return remoteError(a.at(1) == "-" ? std::nullopt : std::optional<std::int64_t>(std::stoll(a[1])), rest(a, 2));
-     }},
+    {"error", [](const Args& a) { return remoteError(a.at(1) == "-" ? std::nullopt : std::optional<std::int64_t>(std::stoll(a[1])), rest(a, 2)); }},
     {"busy", [](const Args&) { return remoteBusy(); }},
     {"run-ended", [](const Args& a) {
        RemoteRunEnd end{"map_scan", "completed", "C:\\d", "C:\\d\\Nerin.txt.json", {"C:\\d\\Nerin.txt"}, {}};
