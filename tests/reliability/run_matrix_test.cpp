@@ -58,9 +58,6 @@ struct Call {  // the n-th call from the source that begins with the text (none 
   std::string prefix;
   int occurrence = 0;
 };
-struct Box {
-  std::string title, text;
-};
 // One reading the meter delivered, and where it belongs in the run's file:
 // the map point (i, j), or the index of the sample or I-V point.
 struct Served {
@@ -83,7 +80,7 @@ struct RunRecord {
   long stopAt = -1;        // the answer, or the window handling the close or the session's end
   bool windowGone = false;
   ULONGLONG tookMs = 0, longestStallMs = 0;  // the longest the message pump did not answer
-  std::vector<Box> boxes;                    // every message box but the stop question
+  std::vector<std::pair<std::string, std::string>> boxes;  // every message box but the stop question: title, text
   std::vector<Served> served;
   std::vector<Event> events;
 };
@@ -166,6 +163,18 @@ const Call* holdAt = nullptr;
 int holdCount = 0;
 const HANDLE holdRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 std::atomic<bool> takenOver{false};
+
+// Starts recording the case's calls on the clock (or stops, with no record),
+// a driver to hang at this call.
+void recordInto(RunRecord* record, const Case& plan = Case{}, const Call* hold = nullptr) {
+  std::lock_guard<std::mutex> lock(recordLock);
+  running = plan;
+  triggerCount = readsSinceMove = phaseSample = holdCount = 0;
+  lastVoltage = 0.0;
+  phase = lastLaser = -1;
+  recording = record;
+  holdAt = hold;
+}
 
 bool matches(const Call* chosen, Source source, const std::string& call, int& count) {
   return chosen && chosen->occurrence && chosen->source == source && startsWith(call, chosen->prefix) &&
@@ -394,14 +403,7 @@ RunRecord runOnce(const Case& plan) {
   for (const std::string& row : rowsOf("setup"))
     if (startsWith(row, std::string(kind.key) + " ")) scenario::run("run_matrix.cases", row.substr(std::strlen(kind.key)), steps);
   drain();
-  {
-    std::lock_guard<std::mutex> hold(recordLock);
-    running = plan;
-    triggerCount = readsSinceMove = phaseSample = 0;
-    lastVoltage = 0.0;
-    phase = lastLaser = -1;
-    recording = &record;
-  }
+  recordInto(&record, plan);
   armFault(plan.fault, plan.faultAt, plan.faultAtCall);
   const ULONGLONG began = GetTickCount64();
   {
@@ -419,10 +421,7 @@ RunRecord runOnce(const Case& plan) {
     command(kind.start);  // the whole run happens in here
   }
   record.tookMs = GetTickCount64() - began;
-  {
-    std::lock_guard<std::mutex> hold(recordLock);
-    recording = nullptr;
-  }
+  recordInto(nullptr, plan);
   if (plan.ending != Ending::stop) {
     // Back in the main loop the closed window goes (prepareDevices makes
     // the next case a new one).
@@ -631,15 +630,15 @@ void runCase(const Case& plan) {
   const bool meterFailed = plan.fault == Fault::gpib || plan.fault == Fault::usb;
   if (plan.fault != Fault::none) {
     std::vector<std::string> told;
-    for (const Box& box : record.boxes) told.push_back(box.title);
+    for (const auto& [title, text] : record.boxes) told.push_back(title);
     ASSERT_EQ(told, std::vector<std::string>{faultTitles[static_cast<int>(plan.fault)]});
-    EXPECT_NE(record.boxes[0].text.find('\n'), std::string::npos) << record.boxes[0].text;
+    EXPECT_NE(record.boxes[0].second.find('\n'), std::string::npos) << record.boxes[0].second;
     if (!stageFailed) expectStageBack(plan, record);
     if (plan.run == Run::mapScan && !meterFailed) EXPECT_EQ(lastBiasSent(), 0.0) << "bias off";
     if (plan.fault != Fault::board) expectLaser(plan.run == Run::autofocus ? 51 : 0);
     return;
   }
-  EXPECT_TRUE(record.boxes.empty()) << record.boxes[0].title << ": " << record.boxes[0].text;
+  EXPECT_TRUE(record.boxes.empty()) << record.boxes[0].first << ": " << record.boxes[0].second;
   // Readings the run may still take after the stop was confirmed: a map
   // point whose move was under way is still measured; a sweep or a time
   // evolution reads nothing more. Once the session has ended, the make-safe
@@ -713,13 +712,7 @@ TEST_P(ExitFault, TheExitEndsAndEveryOtherDeviceIsLeftHarmless) {
   currentEquipment = c.equipment;
   setLaser(1);  // as a run may leave it
   drain();
-  {
-    std::lock_guard<std::mutex> lock(recordLock);
-    running = Case{};
-    recording = &calls;
-    holdAt = hangs ? &hang : nullptr;
-    holdCount = 0;
-  }
+  recordInto(&calls, Case{}, hangs ? &hang : nullptr);
   ResetEvent(holdRelease);
   takenOver = false;
   if (!hangs) armFault(c.fault, c.faultAt, c.faultAtCall);
@@ -727,11 +720,7 @@ TEST_P(ExitFault, TheExitEndsAndEveryOtherDeviceIsLeftHarmless) {
     Watchdog watchdog{"exit"};
     shutDownDevices();
   }
-  {
-    std::lock_guard<std::mutex> lock(recordLock);
-    recording = nullptr;
-    holdAt = nullptr;
-  }
+  recordInto(nullptr);
   SetEvent(holdRelease);
   drain();
 

@@ -307,6 +307,7 @@ inline const scenario::Steps steps = {
        const int* s = scanState.selection;
        return str(s[0]) + " " + str(s[1]) + " " + str(s[2]) + " " + str(s[3]);
      }},
+    // start-at x y: the stage moved there, the scan's grid from there, the stage's log cleared
     {"start-at", act([](const Args& a) {
        EXPECT_TRUE(moveAxesTo(stageX, stageY, num(a, 1), num(a, 2)));
        gridX0 = num(a, 1) + scanState.startOffsetXUm;
@@ -316,9 +317,14 @@ inline const scenario::Steps steps = {
     {"z", act([](const Args& a) { moveZTo(num(a, 1)); })},
     {"stage", [](const Args& a) { return fixed(stageUm(a[1] == "X" ? 0 : a[1] == "Y" ? 1 : 2), "%.3f"); }},
     {"axis-um", [](const Args& a) { return fixed((a[1] == "X" ? stageX : a[1] == "Y" ? stageY : stageZ).positionUm); }},
+    // text field [typed]: what the field shows (after typing the text): the main window's, and the I-V and
+    // time-evolution windows' edits
     {"text", [](const Args& a) {
+       const SpectroscopyWindows& w = spectroscopyWindows;
        const std::map<std::string, HWND> edits = {{"info", hInfoEdit}, {"time", hTimeEdit}, {"progress", hProgressEdit},
-                                                  {"start", hStartButton}, {"step", hScanStepEdit}, {"speed", hScanSpeedEdit}};
+                                                  {"start", hStartButton}, {"step", hScanStepEdit}, {"speed", hScanSpeedEdit},
+                                                  {"range", w.rangeEdit}, {"on", w.onTimeEdit}, {"off", w.offTimeEdit}, {"repeat", w.repeatEdit}};
+       if (a.size() > 2) SetWindowTextA(edits.at(a[1]), a[2].c_str());
        return textOf(edits.at(a[1]));
      }},
     {"status", [](const Args&) { return statusLines; }},
@@ -367,10 +373,6 @@ inline const scenario::Steps steps = {
        for (const auto& [x, y] : stops) text += (text.empty() ? "" : " ") + fixed(x) + "," + fixed(y);
        return text;
      }},
-    {"move", act([](const Args& a) {
-       EXPECT_TRUE(moveAxesTo(stageX, stageY, num(a, 1), num(a, 2)));
-       fakeXimc().clearLog();
-     })},
     {"camera-colour", act([](const Args& a) { fakePylon().setColour(whole(a, 1), whole(a, 2), whole(a, 2), whole(a, 3)); })},
     {"stage-colours", act([](const Args&) { fakePylon().stageColours(0, 1); })},
     {"field", act([](const Args& a) { applyFieldOfView(num(a, 1)); })},
@@ -395,11 +397,7 @@ inline const scenario::Steps steps = {
      }},
     {"names", [](const Args& a) { return names(pathOf(a[1])); }},
     {"mkdir", act([](const Args& a) { for (std::size_t i = 1; i < a.size(); ++i) CreateDirectoryW(pathOf(a[i]).c_str(), nullptr); })},
-    {"write", act([](const Args& a) {
-       std::string text;
-       for (std::size_t i = 2; i < a.size(); ++i) text += (i > 2 ? " " : "") + a[i];
-       EXPECT_TRUE(testfiles::writeBytes(pathOf(a[1]).c_str(), text.c_str()));
-     })},
+    {"write", act([](const Args& a) { EXPECT_TRUE(testfiles::writeBytes(pathOf(a[1]).c_str(), scenario::rest(a, 2).c_str())); })},
     {"exists", [](const Args& a) { return str(GetFileAttributesW(pathOf(a[1]).c_str()) != INVALID_FILE_ATTRIBUTES); }},
     // how many records lie beside the results, and whether they are all alike
     {"records", [](const Args&) {
@@ -432,13 +430,6 @@ inline const scenario::Steps steps = {
        sourcemeter().reset();
        sourcemeter().setResistance(1e6);
      })},
-    // edit range|on|off|repeat [text]: what the edit shows, after typing the text
-    {"edit", [](const Args& a) {
-       const std::map<std::string, HWND> edits = {{"range", spectroscopyWindows.rangeEdit}, {"on", spectroscopyWindows.onTimeEdit},
-                                                  {"off", spectroscopyWindows.offTimeEdit}, {"repeat", spectroscopyWindows.repeatEdit}};
-       if (a.size() > 2) SetWindowTextA(edits.at(a[1]), a[2].c_str());
-       return textOf(edits.at(a[1]));
-     }},
     // Starts that reach the time-evolution window during its run
     {"post-starts", act([](const Args&) {
        PostMessageW(spectroscopyWindows.timeWindow, WM_COMMAND, IDC_TIME_EVOLUTION_START, 0);
@@ -507,9 +498,7 @@ inline const scenario::Steps steps = {
     {"offsets", [](const Args&) { return fixed(scanState.startOffsetXUm, "%.4f") + " " + fixed(scanState.startOffsetYUm, "%.4f"); }},
     // config text: Config.txt written and read as at start-up, then removed
     {"config", act([](const Args& a) {
-       std::string text;
-       for (std::size_t i = 1; i < a.size(); ++i) text += (i > 1 ? " " : "") + a[i];
-       EXPECT_TRUE(testfiles::writeBytes(dataPaths.configFile, text.c_str()));
+       EXPECT_TRUE(testfiles::writeBytes(dataPaths.configFile, scenario::rest(a, 1).c_str()));
        scanState = makeInitialScanState();
        loadConfigFile();
        _wremove(dataPaths.configFile);
