@@ -38,13 +38,13 @@ enum class Run { mapScan, autofocus, wideView, ivSweep, timeEvolution };
 // starts it, its result file.
 struct RunKind {
   const char *key, *name, *start;
-  const wchar_t* file;
+  const char* file;
 };
-const RunKind runs[] = {{"map-scan", "map scan", "start", L"Nerin.txt"},
+const RunKind runs[] = {{"map-scan", "map scan", "start", "Nerin.txt"},
                         {"autofocus", "autofocus", "focus", nullptr},
                         {"wide-view", "wide view", "wide", nullptr},
-                        {"iv-sweep", "I-V sweep", "iv-start", L"I-V(0).txt"},
-                        {"time-evolution", "time evolution", "time-start", L"TimeEvo(0).txt"}};
+                        {"iv-sweep", "I-V sweep", "iv-start", "I-V(0).txt"},
+                        {"time-evolution", "time evolution", "time-start", "TimeEvo(0).txt"}};
 
 // Where a call on the clock came from. The meter's own "calls" are the
 // readings the harness serves: "point i j", "settle" (map scan), "reading"
@@ -133,7 +133,6 @@ constexpr int zDevice = 2;
 constexpr double focusPeakUm = 4.0;  // where the autofocus's spot is sharpest (focus-spot in its setup)
 
 long microsteps(double um) { return std::lround(um / umPerMicrostep); }
-bool startsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
 void armFault(Fault fault, const std::string& at, int atCall) {
   const int axis = at[0] == 'X' ? 0 : at[0] == 'Y' ? 1 : 2;
@@ -177,7 +176,7 @@ void recordInto(RunRecord* record, const Case& plan = Case{}, const Call* hold =
 }
 
 bool matches(const Call* chosen, Source source, const std::string& call, int& count) {
-  return chosen && chosen->occurrence && chosen->source == source && startsWith(call, chosen->prefix) &&
+  return chosen && chosen->occurrence && chosen->source == source && call.starts_with(chosen->prefix) &&
          ++count == chosen->occurrence;
 }
 
@@ -209,8 +208,8 @@ void onCall(Source source, std::string call) {
     std::lock_guard<std::mutex> hold(recordLock);
     const long at = ++ticks;
     if (!recording) return;
-    if (source == Source::stage && startsWith(call, "command_move")) readsSinceMove = 0;
-    if (source == Source::usb && startsWith(call, "Source.26(1, ")) lastVoltage = std::atof(call.c_str() + 13);
+    if (source == Source::stage && call.starts_with("command_move")) readsSinceMove = 0;
+    if (source == Source::usb && call.starts_with("Source.26(1, ")) lastVoltage = std::atof(call.c_str() + 13);
     if (source == Source::camera) call += " z=" + std::to_string(fakeXimc().position(zDevice));
     recording->events.push_back({at, source, call});
     if (matches(&running.at, source, call, triggerCount)) {
@@ -281,15 +280,11 @@ struct PumpProbe {
   ~PumpProbe() { done = true, thread.join(); }
 };
 
-const char* caseName() {
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  return test ? test->name() : "?";
-}
-
 // A case that ends the program (a hang, a crash) counts, and the figures are
 // printed before it goes.
 [[noreturn]] void endCounted(const char* what, const char* how, int Tally::*count, UINT exitCode) {
-  std::printf("%s: %s in %s\n", what, how, caseName());
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::printf("%s: %s in %s\n", what, how, test ? test->name() : "?");
   if (activeTally) ++(activeTally->*count), ++activeTally->cases;
   printFigures();
   TerminateProcess(GetCurrentProcess(), exitCode);
@@ -308,8 +303,6 @@ struct Watchdog {
   ~Watchdog() { SetEvent(done), thread.join(), CloseHandle(done); }
 };
 
-std::wstring resultFile(const wchar_t* name) { return std::wstring(dataPaths.measurementFolder) + L"\\" + name; }
-
 // Where the autofocus run leaves Z: at the best sample of its pass seen
 // before the pass ended, or where the pass started when it ended before its
 // first sample. The spot is sharper the closer Z is to its peak.
@@ -326,7 +319,7 @@ long bestFocusZ(const RunRecord& record) {
       if (!sweeping && step >= microsteps(5.0)) sweeping = true;  // up to the top of the range
       else if (sweeping && !(step < 0 && step > -microsteps(2.0))) break;  // not a step of the sweep: the pass is over
     }
-    if (sweeping && e.source == Source::camera && startsWith(e.call, "grab F")) {
+    if (sweeping && e.source == Source::camera && e.call.starts_with("grab F")) {
       const long z = std::atol(e.call.c_str() + e.call.rfind("z=") + 2);
       if (!sampled || std::labs(z - peak) < std::labs(best - peak)) best = z;
       sampled = true;
@@ -344,7 +337,7 @@ std::vector<std::string> rowsOf(const std::string& kind) {
   std::vector<std::string> rows;
   std::istringstream lines(text);
   for (std::string line; std::getline(lines, line);)
-    if (startsWith(line, kind + " ")) rows.push_back(line.substr(kind.size() + 1));
+    if (line.starts_with(kind + " ")) rows.push_back(line.substr(kind.size() + 1));
   return rows;
 }
 
@@ -401,7 +394,7 @@ RunRecord runOnce(const Case& plan) {
   const RunKind& kind = runs[static_cast<int>(plan.run)];
   currentEquipment = plan.run == Run::ivSweep || plan.fault == Fault::usb ? 4 : 3;
   for (const std::string& row : rowsOf("setup"))
-    if (startsWith(row, std::string(kind.key) + " ")) scenario::run("run_matrix.cases", row.substr(std::strlen(kind.key)), steps);
+    if (row.starts_with(std::string(kind.key) + " ")) scenario::run("run_matrix.cases", row.substr(std::strlen(kind.key)), steps);
   drain();
   recordInto(&record, plan);
   armFault(plan.fault, plan.faultAt, plan.faultAtCall);
@@ -447,7 +440,7 @@ RunRecord runOnce(const Case& plan) {
 // files reading k in line k + 1 (after the header), its second column.
 int expectDataSaved(const Case& plan, const RunRecord& record) {
   const bool map = plan.run == Run::mapScan, iv = plan.run == Run::ivSweep;
-  const wchar_t* file = runs[static_cast<int>(plan.run)].file;
+  const char* file = runs[static_cast<int>(plan.run)].file;
   if (!file) {
     EXPECT_TRUE(record.served.empty()) << "the run read the meter";
     return 0;
@@ -456,12 +449,12 @@ int expectDataSaved(const Case& plan, const RunRecord& record) {
   // After a stop (or the end of the program) a time evolution drops the
   // sample it read last (the end came in its wait).
   if (plan.run == Run::timeEvolution && record.stopAt >= 0 && !served.empty()) served.pop_back();
-  const auto rows = numbersOf(resultFile(file), map ? 0 : 1);
+  const auto rows = numbersOf(pathOf(file), map ? 0 : 1);
   // A map and a sweep save every point, those not measured as 0; a time
   // evolution saves the readings that failed as 0 after those served.
   const int side = 3;  // the map: 3 x 3 points; the I-V sweep 4 x 5
   const size_t cells = map ? side * side : iv ? 20 : std::max(rows.size(), served.size());
-  if (map) EXPECT_NE(testfiles::readBytes(resultFile(L"MapInfo.txt").c_str()), "<missing>");
+  if (map) EXPECT_NE(testfiles::readBytes(pathOf("MapInfo.txt").c_str()), "<missing>");
   EXPECT_EQ(rows.size(), map ? side : iv ? cells : rows.size()) << "lines saved";
   std::vector<double> expected(cells, 0.0);
   for (size_t k = 0; k < served.size(); ++k) expected[map ? served[k].i + side * served[k].j : k] = served[k].uA;
@@ -491,15 +484,15 @@ void expectRecord(const Case& plan, const RunRecord& run) {
       EXPECT_EQ(state == "failed", named) << which << ": " << name << " " << state;
     }
   };
-  if (const wchar_t* file = runs[static_cast<int>(plan.run)].file) {
-    const nlohmann::json record = testfiles::recordBeside(resultFile(file));
+  if (const char* file = runs[static_cast<int>(plan.run)].file) {
+    const nlohmann::json record = testfiles::recordBeside(pathOf(file));
     if (record.is_discarded()) return;
     // Every run of these matrices failed or was stopped; a map scan stopped
     // on its way back, with every point measured, is complete.
     const long lastRead = run.served.empty() ? ticks.load() : run.served.back().at;
     const bool complete = plan.run == Run::mapScan && run.served.size() == 9 &&
                           std::any_of(run.events.begin(), run.events.end(), [&](const Event& e) {
-                            return startsWith(e.call, "command_move") && e.at > lastRead && e.at < run.stopAt;
+                            return e.call.starts_with("command_move") && e.at > lastRead && e.at < run.stopAt;
                           });
     EXPECT_EQ(record["outcome"], !failed.empty() ? "failed" : complete ? "completed" : "stopped by the operator");
     EXPECT_EQ(record["faults"].contains(failed), !failed.empty()) << record["faults"];
@@ -524,30 +517,22 @@ double lastBiasSent() {
   return at == std::string::npos ? std::nan("") : std::atof(log.c_str() + at + prefix.size());
 }
 
-// The levels of the board's light pins, "5:<laser>,6:<lamp>" ("OK pos=...
-// analog=5:51,6:0 digital=..."; a pin never set is left out).
-std::string lightPins() {
-  const std::string state = board().state() + " ";
-  const size_t analog = state.find(" analog=");
-  return analog == std::string::npos ? "" : state.substr(analog + 8, state.find(' ', analog + 1) - analog - 8);
+// The level of one of the board's analog pins, 5 the laser and 6 the lamp
+// ("OK pos=... analog=5:51,6:0 digital=..."; a pin never set: 0).
+int analogPin(int pin) {
+  const std::string state = board().state();
+  std::istringstream pins(state.substr(state.find(" analog=") + 8));
+  for (int p = 0, level = 0; pins >> p && pins.ignore() && pins >> level; pins.ignore())
+    if (p == pin) return level;
+  return 0;
 }
-void expectLaser(int level) {
-  const std::string pins = "," + lightPins() + ",";
-  const size_t pin = pins.find(",5:");
-  EXPECT_EQ(pin == std::string::npos ? "0" : pins.substr(pin + 3, pins.find(',', pin + 1) - pin - 3), std::to_string(level))
-      << "the laser pin of the board: " << pins;
-}
-
-// Whether the call came after the clock showed `at`.
-bool calledAfter(const std::vector<Event>& events, long at, const char* call) {
-  return std::any_of(events.begin(), events.end(), [&](const Event& e) { return e.at > at && e.call == call; });
-}
+void expectLaser(int level) { EXPECT_EQ(analogPin(5), level) << "the laser pin: " << board().state(); }
 // Both sourcemeters' outputs switched off after the clock showed `at`, and
 // laser and lamp dark on the board.
-void expectOutputsOff(const std::vector<Event>& events, long at, bool board = true) {
-  EXPECT_TRUE(calledAfter(events, at, "ibwrt 7 9 \":OUTP OFF\"")) << "the GPIB sourcemeter's output switched off";
-  EXPECT_TRUE(calledAfter(events, at, "Output.12(0)")) << "the USB sourcemeter's output switched off";
-  if (board) EXPECT_TRUE(startsWith(lightPins(), "5:0,6:0")) << "laser and lamp dark: " << lightPins();
+void expectOutputsOff(const std::vector<Event>& events, long at, bool boardThere = true) {
+  for (const char* off : {"ibwrt 7 9 \":OUTP OFF\"", "Output.12(0)"})
+    EXPECT_TRUE(std::any_of(events.begin(), events.end(), [&](const Event& e) { return e.at > at && e.call == off; })) << off;
+  if (boardThere) EXPECT_TRUE(analogPin(5) == 0 && analogPin(6) == 0) << "laser and lamp dark: " << board().state();
 }
 
 // ---- the cases ----
@@ -653,9 +638,9 @@ void runCase(const Case& plan) {
     // output or bias switched on again, no stage move, no tile taken.
     expectOutputsOff(record.events, record.stopAt);
     for (const Event& e : record.events) {
-      const bool drives = startsWith(e.call, "command_move") || e.call.find(":OUTP ON") != std::string::npos ||
+      const bool drives = e.call.starts_with("command_move") || e.call.find(":OUTP ON") != std::string::npos ||
                           e.call.find(":SOUR:VOLT ") != std::string::npos || e.call == "Output.12(1)" ||
-                          startsWith(e.call, "Source.26");
+                          e.call.starts_with("Source.26");
       EXPECT_FALSE(e.at > record.stopAt && drives) << e.call << " after the make-safe round";
     }
     if (plan.run == Run::wideView) EXPECT_EQ(grabsAfter, 0) << "tiles taken after the end";
@@ -683,7 +668,7 @@ void runCase(const Case& plan) {
       EXPECT_EQ(static_cast<int>(record.served.size()), k) << "points read before the stop";
       break;
     case Run::timeEvolution:  // stopped in an on phase the laser stays on
-      expectLaser(startsWith(plan.at.prefix, "phase 0") || startsWith(plan.at.prefix, "phase 2") ? 51 : 0);
+      expectLaser(plan.at.prefix.starts_with("phase 0") || plan.at.prefix.starts_with("phase 2") ? 51 : 0);
   }
 }
 
@@ -726,7 +711,7 @@ TEST_P(ExitFault, TheExitEndsAndEveryOtherDeviceIsLeftHarmless) {
 
   EXPECT_EQ(takenOver.load(), hangs) << "the watchdog took the round over";
   std::string stopped;
-  for (const Event& e : calls.events) stopped += startsWith(e.call, "command_stop") ? e.call + "\n" : "";
+  for (const Event& e : calls.events) stopped += e.call.starts_with("command_stop") ? e.call + "\n" : "";
   EXPECT_EQ(stopped, "command_stop 11\ncommand_stop 12\ncommand_stop 13\n");
   expectOutputsOff(calls.events, 0, c.fault != Fault::board);
 }

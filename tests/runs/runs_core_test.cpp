@@ -25,9 +25,9 @@
 namespace {
 
 using scenario::Args;
+using scenario::num;
 using scenario::str;
 
-double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
 float fl(const Args& a, std::size_t i) { return static_cast<float>(num(a, i)); }
 int whole(const Args& a, std::size_t i) { return std::stoi(a.at(i)); }
 std::string fstr(double v) {  // a float to its own precision
@@ -239,7 +239,7 @@ const scenario::Steps steps = {
      }},
     // the edit's text in, the text shown (or "no"), the range and the step out
     {"range-edit", [](const Args& a) {
-       const IvRangeEdit e = readIvRangeEdit(record, a.size() > 1 ? a[1].c_str() : "");
+       const IvRangeEdit e = readIvRangeEdit(record, scenario::arg(a, 1).c_str());
        ivStep = e.step;
        return (e.converted ? e.shown : "no") + " " + fstr(record.voltageRange) + " " + fstr(e.step);
      }},
@@ -276,7 +276,7 @@ const scenario::Steps steps = {
        return text;
      }},
     {"phase-edit", [](const Args& a) {
-       const std::string shown = readPhaseTimeEdit(a.size() > 1 ? a[1].c_str() : "", record.onTime);
+       const std::string shown = readPhaseTimeEdit(scenario::arg(a, 1).c_str(), record.onTime);
        return shown + " " + fstr(record.onTime);
      }},
     {"repeat-edit", [](const Args& a) {

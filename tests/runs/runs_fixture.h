@@ -9,17 +9,14 @@
 // actions on the main window and what the devices, files and windows show.
 
 #include "arduino_emulator_client.h"
-#include "console/main_window.h"
 #include "devices/camera/camera.h"
 #include "devices/measurement/gpib_instruments.h"
 #include "devices/measurement/usb_sourcemeter.h"
 #include "devices/motion/arduino_link.h"
-#include "devices/motion/stage_axis.h"
 #include "devices/motion/stage_math.h"
 #include "fake_gpib_control.h"
 #include "fake_keithley_control.h"
 #include "fake_pylon_control.h"
-#include "fake_ximc_control.h"
 #include "main_window_loop.h"
 #include "program_run.h"
 #include "result_records.h"
@@ -32,23 +29,19 @@
 #include "runs/spectroscopy/spectroscopy_windows.h"
 #include "scan_test_settings.h"
 #include "scenario.h"
-#include "services/data_paths.h"
-#include "services/objective_table.h"
 #include "services/settings_files.h"
 #include "stage_fixture.h"
 #include "test_files.h"
 #include "views/jog_pad.h"
 #include "views/live_display.h"
-#include "win_test_main_window.h"
 
-#include <cstdio>
-#include <sstream>
 
 namespace runsfixture {
 
 using namespace mainwindow;
 using arduino_emulator::board;
 using scenario::Args;
+using scenario::num;
 using scenario::str;
 
 constexpr double umPerMicrostep = 1.25 / 256;  // the stage: 1.25 um a step, 256 microsteps
@@ -94,19 +87,12 @@ inline std::string connectDevices(const wchar_t* dataFolder) {
 // end every number in a comma), the first `skip` lines left out.
 inline std::vector<std::vector<double>> numbersOf(const std::wstring& path, int skip) {
   std::vector<std::vector<double>> rows;
-  const std::string text = testfiles::readBytes(path.c_str());
-  size_t at = 0;
-  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+  std::istringstream lines(testfiles::readBytes(path.c_str()));
+  for (std::string line; std::getline(lines, line) && line.ends_with('\r');) {
     if (skip-- > 0) continue;
-    std::vector<double> row;
-    const std::string line = text.substr(at, end - at);
-    for (size_t p = 0; p < line.size();) {
-      row.push_back(std::strtod(line.c_str() + p, nullptr));
-      const size_t comma = line.find(',', p);
-      if (comma == std::string::npos) break;
-      p = comma + 1;
-    }
-    rows.push_back(row);
+    std::replace(line.begin(), line.end(), ',', ' ');
+    std::istringstream numbers(line);
+    rows.emplace_back(std::istream_iterator<double>(numbers), std::istream_iterator<double>());
   }
   return rows;
 }
@@ -122,7 +108,6 @@ inline void releaseDevices() {
 }
 
 
-inline double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
 inline int whole(const Args& a, std::size_t i) { return std::stoi(a.at(i)); }
 inline std::string fixed(double v, const char* format = "%.2f") {
   char text[32];
@@ -192,7 +177,7 @@ template <typename F> inline std::string answering(F f) {
 inline std::wstring pathOf(const std::string& name) {
   std::wstring path(name.begin(), name.end());
   for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
-  return name.rfind("D/", 0) == 0 ? dataPaths.dataFolder + path.substr(1)
+  return name.starts_with("D/") ? dataPaths.dataFolder + path.substr(1)
                                   : std::wstring(dataPaths.measurementFolder) + L"\\" + path;
 }
 inline std::string names(const std::wstring& pattern) {
@@ -209,18 +194,16 @@ inline HWND windowOf(const std::string& name) {
   return name == "map" ? hMapWnd : name == "confocal" ? hConfocalWnd : name == "iv" ? hIvWnd
        : name == "time" ? spectroscopyWindows.timeWindow : hMainWnd;
 }
-inline const std::map<std::string, std::pair<int, bool>> commands = {  // id, a button of the main window
-    {"start", {IDC_START, true}},         {"focus", {IDC_FOCUS, true}},
-    {"wide", {IDC_WIDE_VIEW, true}},      {"save-maps", {IDM_SAVE_MAPS, false}},
-    {"nerin-view", {IDM_SHOW_NERIN_VIEW, false}}, {"confocal", {IDM_SHOW_CONFOCAL, false}},
-    {"confocal-green", {IDM_SHOW_CONFOCAL_GREEN, false}}, {"iv", {IDM_IV_MEASUREMENT, false}},
-    {"time", {IDM_TIME_EVOLUTION, false}}};
+inline const std::map<std::string, std::tuple<const char*, int, bool>> commands = {  // its window, id, a button
+    {"start", {"main", IDC_START, true}},         {"focus", {"main", IDC_FOCUS, true}},
+    {"wide", {"main", IDC_WIDE_VIEW, true}},      {"iv-start", {"iv", IDC_IV_START, true}},
+    {"time-start", {"time", IDC_TIME_EVOLUTION_START, true}}, {"save-maps", {"main", IDM_SAVE_MAPS, false}},
+    {"nerin-view", {"main", IDM_SHOW_NERIN_VIEW, false}}, {"confocal", {"main", IDM_SHOW_CONFOCAL, false}},
+    {"confocal-green", {"main", IDM_SHOW_CONFOCAL_GREEN, false}}, {"iv", {"main", IDM_IV_MEASUREMENT, false}},
+    {"time", {"main", IDM_TIME_EVOLUTION, false}}};
 inline void command(const std::string& name) {
-  if (name == "iv-start") return void(SendMessageW(GetDlgItem(hIvWnd, IDC_IV_START), BM_CLICK, 0, 0));
-  if (name == "time-start")
-    return void(SendMessageW(GetDlgItem(spectroscopyWindows.timeWindow, IDC_TIME_EVOLUTION_START), BM_CLICK, 0, 0));
-  const auto [id, button] = commands.at(name);
-  if (button) SendMessageW(GetDlgItem(hMainWnd, id), BM_CLICK, 0, 0);
+  const auto [window, id, button] = commands.at(name);
+  if (button) SendMessageW(GetDlgItem(windowOf(window), id), BM_CLICK, 0, 0);
   else SendMessageW(hMainWnd, WM_COMMAND, id, 0);
 }
 inline const std::map<std::string, int*> ints = {
@@ -231,6 +214,11 @@ inline const std::map<std::string, int*> ints = {
     {"previous", &objectiveSettings.previous}, {"equipment", &currentEquipment}, {"pen", &plotPenToggle},
     {"jog", &jogPad.jogStepUm}, {"focus-offset", &lightSources.laserFocusOffsetUm}, {"minutes", &scanState.expectedMinutes},
     {"iv-counter", &ivFileCounter}, {"iv-points", &spectroscopy.pointsPerBranch}};
+// X, Y and Z: where the program knows the stage to be; the turret's place and travel.
+inline const std::map<std::string, double*> reals = {
+    {"X", &stageX.positionUm}, {"Y", &stageY.positionUm}, {"Z", &stageZ.positionUm}, {"fov", &fieldOfViewUm},
+    {"fov-height", &fieldOfViewHeightUm}, {"scale-bar", &camera.scaleBarFieldUm}, {"turret", &arduinoLink.positionUm[3]},
+    {"turret-lower", &arduinoLink.lowerLimitUm[3]}, {"turret-upper", &arduinoLink.upperLimitUm[3]}};
 
 inline const scenario::Steps steps = {
     {"==", [](const Args&) {
@@ -251,13 +239,13 @@ inline const scenario::Steps steps = {
        return std::string();
      }},
     {"set", act([](const Args& a) {
-       if (a[1] == "turret-upper") arduinoLink.upperLimitUm[3] = num(a, 2);
-       else if (a[1] == "changer-step") objectiveSettings.changerSteps[whole(a, 2)] = num(a, 3);
+       if (a[1] == "changer-step") objectiveSettings.changerSteps[whole(a, 2)] = num(a, 3);
        else if (a[1] == "fov") fieldOfViewUm = num(a, 2), fieldOfViewHeightUm = num(a, 2) * 1028 / 1232;
        else if (a[1] == "point") mapBuffers.intensity.at(whole(a, 2)) = static_cast<float>(num(a, 3));
+       else if (reals.count(a[1])) *reals.at(a[1]) = num(a, 2);
        else *ints.at(a[1]) = whole(a, 2);
      })},
-    {"get", [](const Args& a) { return str(*ints.at(a[1])); }},
+    {"get", [](const Args& a) { return ints.count(a[1]) ? str(*ints.at(a[1])) : str(*reals.at(a[1])); }},
     {"answer", act([](const Args& a) { answer = a[1] == "no" ? IDNO : a[1] == "ok" ? IDOK : IDYES; })},
     {"told", [](const Args&) {
        std::string text = told;
@@ -295,17 +283,16 @@ inline const scenario::Steps steps = {
          for (std::size_t i = 3; i < a.size(); ++i) CreateDirectoryW(pathOf(a[i]).c_str(), nullptr);
        });
      })},
-    // area w h [dx]: w x h points of 1 um with the corner at the laser spot (or dx um right of it), as dragged
+    // area w h [dx]: w x h points of 1 um with the corner at the laser spot (or dx um right of it), as
+    // dragged; area alone: the corners of the area in pixels
     {"area", [](const Args& a) {
+       int* corners = scanState.selection;
+       if (a.size() == 1) return str(corners[0]) + " " + str(corners[1]) + " " + str(corners[2]) + " " + str(corners[3]);
        const int x = 616 + 16 * (a.size() > 3 ? whole(a, 3) : 0);
        const int pixels[4] = {x, 514, x + 16 * (whole(a, 1) - 1), 514 + 16 * (whole(a, 2) - 1)};
-       std::copy(pixels, pixels + 4, scanState.selection);
+       std::copy(pixels, pixels + 4, corners);
        computeScanGeometry(scanState, fieldOfViewUm, confocalEnabled);
        return str(scanState.mapWidth) + " " + str(scanState.mapHeight);
-     }},
-    {"area-now", [](const Args&) {
-       const int* s = scanState.selection;
-       return str(s[0]) + " " + str(s[1]) + " " + str(s[2]) + " " + str(s[3]);
      }},
     // start-at x y: the stage moved there, the scan's grid from there, the stage's log cleared
     {"start-at", act([](const Args& a) {
@@ -316,7 +303,6 @@ inline const scenario::Steps steps = {
      })},
     {"z", act([](const Args& a) { moveZTo(num(a, 1)); })},
     {"stage", [](const Args& a) { return fixed(stageUm(a[1] == "X" ? 0 : a[1] == "Y" ? 1 : 2), "%.3f"); }},
-    {"axis-um", [](const Args& a) { return fixed((a[1] == "X" ? stageX : a[1] == "Y" ? stageY : stageZ).positionUm); }},
     // text field [typed]: what the field shows (after typing the text): the main window's, and the I-V and
     // time-evolution windows' edits
     {"text", [](const Args& a) {
@@ -398,7 +384,6 @@ inline const scenario::Steps steps = {
     {"names", [](const Args& a) { return names(pathOf(a[1])); }},
     {"mkdir", act([](const Args& a) { for (std::size_t i = 1; i < a.size(); ++i) CreateDirectoryW(pathOf(a[i]).c_str(), nullptr); })},
     {"write", act([](const Args& a) { EXPECT_TRUE(testfiles::writeBytes(pathOf(a[1]).c_str(), scenario::rest(a, 2).c_str())); })},
-    {"exists", [](const Args& a) { return str(GetFileAttributesW(pathOf(a[1]).c_str()) != INVALID_FILE_ATTRIBUTES); }},
     // how many records lie beside the results, and whether they are all alike
     {"records", [](const Args&) {
        const auto records = testfiles::recordsBesideResults(dataPaths.measurementFolder);
@@ -436,8 +421,7 @@ inline const scenario::Steps steps = {
        PostMessageW(spectroscopyWindows.timeWindow, WM_COMMAND, IDC_IV_START, 0);
      })},
     {"close", act([](const Args& a) { DestroyWindow(windowOf(a[1])); })},
-    {"exists-window", [](const Args& a) { return str(IsWindow(windowOf(a[1])) != FALSE); }},
-    {"click-at-info", act([](const Args& a) { clickAtInfo = a.size() > 1 ? a[1] : ""; })},
+    {"click-at-info", act([](const Args& a) { clickAtInfo = scenario::arg(a, 1); })},
     // the voltages the sourcemeter was set to, in order
     {"volts", [](const Args&) {
        std::string volts;
@@ -446,7 +430,6 @@ inline const scenario::Steps steps = {
          volts += (volts.empty() ? "" : " ") + fixed(std::atof(calls.c_str() + at + 13), "%.5g");
        return volts;
      }},
-    {"reset-meter", act([](const Args&) { sourcemeter().reset(), sourcemeter().setResistance(1e6); })},
     // values file count|first|last|sorted|k: how many lines of values (after the header); the
     // first column's first or last value, whether it rises; line k's "v i"
     {"values", [](const Args& a) {
@@ -488,13 +471,6 @@ inline const scenario::Steps steps = {
          if (line != "q") commands += (commands.empty() ? "" : ",") + line;
        return commands;
      }},
-    {"turret", [](const Args&) {
-       return fixed(arduinoLink.positionUm[3], "%g") + " " + fixed(arduinoLink.lowerLimitUm[3], "%g") + ".." +
-              fixed(arduinoLink.upperLimitUm[3], "%g");
-     }},
-    {"fov", [](const Args&) {
-       return fixed(fieldOfViewUm, "%.4f") + " " + fixed(fieldOfViewHeightUm, "%.4f") + " " + fixed(camera.scaleBarFieldUm, "%.4f");
-     }},
     {"offsets", [](const Args&) { return fixed(scanState.startOffsetXUm, "%.4f") + " " + fixed(scanState.startOffsetYUm, "%.4f"); }},
     // config text: Config.txt written and read as at start-up, then removed
     {"config", act([](const Args& a) {
@@ -503,7 +479,6 @@ inline const scenario::Steps steps = {
        loadConfigFile();
        _wremove(dataPaths.configFile);
      })},
-    {"objective-file", [](const Args&) { return testfiles::readBytes(dataPaths.objectiveFile); }},
     // everything sent to the board before a marker
     {"sent-before-marker", [](const Args&) {
        sendLine("marker");
@@ -511,6 +486,7 @@ inline const scenario::Steps steps = {
        ui::eventually([&] { return (bytes = board().received()).ends_with("marker\n"); }, 10000);
        return bytes.substr(0, bytes.size() - std::min<std::size_t>(bytes.size(), 7));
      }},
+    {"objective-file", [](const Args&) { return testfiles::readBytes(dataPaths.objectiveFile); }},
     {"recover", [](const Args&) { return answering([](const ui::BoxAnswerer&) { recoverScanJournals(); }); }},
 };
 

@@ -33,6 +33,10 @@ inline std::string rest(const Args& args, std::size_t from) {
   return text;
 }
 
+// The i-th argument as a number; the i-th argument, or empty when there is none.
+inline double num(const Args& args, std::size_t i) { return std::stod(args.at(i)); }
+inline std::string arg(const Args& args, std::size_t i) { return i < args.size() ? args[i] : std::string(); }
+
 inline std::string unescape(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
