@@ -19,17 +19,15 @@
 #include "support/written_text.h"
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <set>
 
 namespace {
 
 using scenario::Args;
+using scenario::num;
 using scenario::str;
 
-double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
 float fl(const Args& a, std::size_t i) { return static_cast<float>(num(a, i)); }
 int whole(const Args& a, std::size_t i) { return std::stoi(a.at(i)); }
 std::string fstr(double v) {  // a float to its own precision
@@ -39,11 +37,6 @@ std::string fstr(double v) {  // a float to its own precision
 }
 std::string rgbOf(std::uint32_t c) {
   return std::to_string(c & 0xFF) + " " + std::to_string(c >> 8 & 0xFF) + " " + std::to_string(c >> 16 & 0xFF);
-}
-std::string joined(const Args& a, std::size_t from) {
-  std::string text;
-  for (std::size_t i = from; i < a.size(); ++i) text += (i > from ? " " : "") + a[i];
-  return text;
 }
 template <typename T> std::string list(const std::vector<T>& values) {
   std::string text;
@@ -123,7 +116,7 @@ const scenario::Steps steps = {
     {"end-text", [](const Args& a) {
        focus.found = whole(a, 1);
        if (a[2][0] == '=') std::memset(focus.text, 'a', std::stoul(a[2].substr(1))), focus.text[std::stoul(a[2].substr(1))] = 0;
-       else std::snprintf(focus.text, sizeof focus.text, "%s", joined(a, 2).c_str());
+       else std::snprintf(focus.text, sizeof focus.text, "%s", scenario::rest(a, 2).c_str());
        endFocusText(focus);
        return std::to_string(std::strlen(focus.text)) + " " + focus.text;
      }},
@@ -195,7 +188,7 @@ const scenario::Steps steps = {
     {"journal-row", [](const Args& a) { return journalRow(map, map.intensity, whole(a, 1)); }},
     {"read-journal", [](const Args& a) {
        journal = MapJournal{};
-       return readMapJournal(joined(a, 1), journal) ? journal.infoLine + str(journal.rows.size()) : "no";
+       return readMapJournal(scenario::rest(a, 1), journal) ? journal.infoLine + str(journal.rows.size()) : "no";
      }},
     {"recovered", [](const Args&) { return recoveredTable(journal); }},
     {"table", [](const Args&) { return writtenText([](std::FILE* f) { return writeMapTableText(f, map, map.intensity); }); }},
@@ -246,7 +239,7 @@ const scenario::Steps steps = {
      }},
     // the edit's text in, the text shown (or "no"), the range and the step out
     {"range-edit", [](const Args& a) {
-       const IvRangeEdit e = readIvRangeEdit(record, a.size() > 1 ? a[1].c_str() : "");
+       const IvRangeEdit e = readIvRangeEdit(record, scenario::arg(a, 1).c_str());
        ivStep = e.step;
        return (e.converted ? e.shown : "no") + " " + fstr(record.voltageRange) + " " + fstr(e.step);
      }},
@@ -283,7 +276,7 @@ const scenario::Steps steps = {
        return text;
      }},
     {"phase-edit", [](const Args& a) {
-       const std::string shown = readPhaseTimeEdit(a.size() > 1 ? a[1].c_str() : "", record.onTime);
+       const std::string shown = readPhaseTimeEdit(scenario::arg(a, 1).c_str(), record.onTime);
        return shown + " " + fstr(record.onTime);
      }},
     {"repeat-edit", [](const Args& a) {
@@ -318,13 +311,7 @@ const scenario::Steps steps = {
     {"capacity", [](const Args&) { return str(timeEvoCapacity(record)); }},
 };
 
-void runScenarios(const char* path, const char* name) {
-  std::ifstream file(path);
-  ASSERT_TRUE(file) << path;
-  scenario::run(name, std::string(std::istreambuf_iterator<char>(file), {}), steps);
-}
-
-TEST(RunsCore, Mapping) { runScenarios(MAPPING_CORE_SCENARIO, "mapping_core.scenario"); }
-TEST(RunsCore, Spectroscopy) { runScenarios(SPECTROSCOPY_CORE_SCENARIO, "spectroscopy_core.scenario"); }
+TEST(RunsCore, Mapping) { scenario::runFile(MAPPING_CORE_SCENARIO, steps); }
+TEST(RunsCore, Spectroscopy) { scenario::runFile(SPECTROSCOPY_CORE_SCENARIO, steps); }
 
 }  // namespace
