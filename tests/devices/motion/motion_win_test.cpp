@@ -43,11 +43,6 @@ std::wstring expanded(const std::string& text) {
     out.replace(at, 6, ui::windowsPathOf(STAGE_FAKE_DIR));
   return out;
 }
-std::string rest(const Args& a, std::size_t from) {
-  std::string text;
-  for (std::size_t i = from; i < a.size(); ++i) text += (i > from ? " " : "") + a[i];
-  return text;
-}
 template <typename F> scenario::Steps::mapped_type act(F f) {
   return [f](const Args& a) { return f(a), std::string(); };
 }
@@ -103,7 +98,7 @@ const scenario::Steps steps = {
      })},
     // the stage
     {"controllers", act([](const Args& a) { closeAllAxes(), fake().reset(whole(a, 1)); })},
-    {"ximc", act([](const Args& a) { fake().set(whole(a, 1), rest(a, 2).c_str()); })},
+    {"ximc", act([](const Args& a) { fake().set(whole(a, 1), scenario::rest(a, 2).c_str()); })},
     {"connect", [](const Args& a) { return flag(connectStage(whole(a, 1), whole(a, 2))); }},
     // "wiring count order" first connects that many controllers in that order.
     {"wiring", [](const Args& a) {

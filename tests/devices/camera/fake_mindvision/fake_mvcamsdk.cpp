@@ -7,8 +7,8 @@
 // the SDK it refuses calls before CameraSdkInit and a second CameraInit of an
 // open camera. The fake_mv_* exports let a test configure it and read the log.
 
+#include "../../fake_plumbing.h"
 #include "fake_chosen_call.h"
-#include "fake_library.h"
 #include "fake_mindvision_control.h"
 
 #include <windows.h>
@@ -21,7 +21,6 @@
 #include <map>
 #include <string>
 
-#define FAKE_EXPORT extern "C" __declspec(dllexport)
 #define MV_CALL __stdcall
 
 namespace {
@@ -247,9 +246,7 @@ FAKE_EXPORT void fake_mv_fail(const char* entry, int nth, int times) {
   state().failuresLeft = times > 0 ? times : -1;
 }
 
-FAKE_EXPORT int fake_mv_log(char* buffer, int size) { return calls.copy(buffer, size); }
-
-FAKE_EXPORT void fake_mv_clear_log() { calls.clear(); }
+FAKE_LOG_CONTROLS(fake_mv_, calls)
 
 FAKE_EXPORT int fake_mv_held() { return static_cast<int>(state().allocations.size()) + (state().lent ? 1 : 0); }
 

@@ -6,9 +6,8 @@
 // program started by a test appends the log to the file named by
 // FAKE_GPIB_LOG instead.
 
+#include "../../fake_plumbing.h"
 #include "fake_chosen_call.h"
-#include "fake_crash.h"
-#include "fake_library.h"
 
 #include <windows.h>
 
@@ -19,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#define FAKE_EXPORT extern "C" __declspec(dllexport)
 #define NI488CC __stdcall
 
 namespace {
@@ -35,9 +33,7 @@ struct Failure {
 // An access violation inside a chosen call (fake_crash.h): every entry
 // point takes this guard first.
 fakes::CrashPoint crash("FAKE_GPIB_CRASH");
-struct Guard : fakes::CrashCheck, fakes::Guard {
-  explicit Guard(const std::source_location& at = std::source_location::current()) : CrashCheck(crash, at) {}
-};
+using Guard = fakes::CrashGuard<crash>;
 
 fakes::CallLog calls("FAKE_GPIB_LOG");
 std::deque<std::string> replies;
@@ -53,12 +49,6 @@ ReplySource replySource = nullptr;
 // answers the number of reads since the last ":OUTP ON" in nanoamperes, so
 // that the readings of a scan are the same in every run of it.
 int readsSinceOutputOn = 0;
-
-bool countedReads() {
-  char value[8];
-  const DWORD length = GetEnvironmentVariableA("FAKE_GPIB_COUNTED_READS", value, sizeof value);
-  return length > 0 && length < sizeof value;
-}
 
 // A bus that fails in the middle of a run (see fake_gpib_fault): every
 // call fails with this error from the chosen one on.
@@ -150,7 +140,7 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
     char made[128] = {};
     const int n = replySource(made, sizeof made);
     reply.assign(made, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof made))));
-  } else if (countedReads()) {
+  } else if (!fakes::setting("FAKE_GPIB_COUNTED_READS").empty()) {
     reply = std::to_string(++readsSinceOutputOn) + ".000000E-09\n";
   }
   const size_t n = std::min(reply.size(), cnt);
@@ -212,10 +202,4 @@ FAKE_EXPORT void fake_gpib_fault(const char* function, int atCall, unsigned long
   busError = error;
 }
 
-// Every logged call is also handed to the watcher (null: none); see
-// fakes::CallLog::Watcher.
-FAKE_EXPORT void fake_gpib_watch(fakes::CallLog::Watcher watcher) { Guard guard; calls.watch(watcher); }
-
-// The calls so far, one a line; returns the length of the whole log, which
-// fits when it is below size.
-FAKE_EXPORT int fake_gpib_log(char* buffer, int size) { Guard guard; return calls.copy(buffer, size); }
+FAKE_LOG_CONTROLS(fake_gpib_, calls)
