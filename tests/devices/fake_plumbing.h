@@ -36,7 +36,7 @@ struct CrashGuard : CrashCheck, Guard {
 // calls so far, one a line, into a buffer (cut to fit) and returns the whole
 // length; <prefix>clear_log empties it; <prefix>watch hands every logged call
 // to a watcher (null: none), see fakes::CallLog::Watcher.
-#define FAKE_LOG_CONTROLS(prefix, log)                                                                          \
-  FAKE_EXPORT int prefix##log(char* buffer, int size) { fakes::Guard guard; return log.copy(buffer, size); }     \
-  FAKE_EXPORT void prefix##clear_log() { fakes::Guard guard; log.clear(); }                                     \
-  FAKE_EXPORT void prefix##watch(fakes::CallLog::Watcher watcher) { fakes::Guard guard; log.watch(watcher); }
+#define FAKE_LOG_CONTROLS(prefix, callLog)                                                                         \
+  FAKE_EXPORT int prefix##log(char* buffer, int size) { fakes::Guard guard; return callLog.copy(buffer, size); }  \
+  FAKE_EXPORT void prefix##clear_log() { fakes::Guard guard; callLog.clear(); }                                  \
+  FAKE_EXPORT void prefix##watch(fakes::CallLog::Watcher watcher) { fakes::Guard guard; callLog.watch(watcher); }
