@@ -20,6 +20,7 @@
 
 #include <memory>
 #include <mutex>
+#include <regex>
 
 namespace {
 
@@ -71,27 +72,17 @@ std::string showsSnapshot(int red) {
 std::string mvCalls() {
   char window[32];
   std::snprintf(window, sizeof window, "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hMainWnd)));
-  std::string text = mv().calls(), out, word;
+  std::string text = mv().calls();
   mv().clearLog();
-  for (char c : text + ' ') {
-    if (c != ' ' && c != '\n') {
-      word += c;
-      continue;
-    }
-    const bool handle = word.size() == 3 && word[0] == '1' && word > "100" && word < "199";
-    out += word == str(mv().openHandle()) ? "H" : handle ? "P" : word == window ? "W" : word;
-    out += c, word.clear();
-  }
-  return out.substr(0, out.size() - 1);
+  text = std::regex_replace(text, std::regex(std::string(" ") + window + "\\b"), " W");
+  text = std::regex_replace(text, std::regex(" " + str(mv().openHandle()) + "\\b"), " H");
+  return std::regex_replace(text, std::regex(" 1(0[1-9]|[1-9][0-9])\\b"), " P");
 }
 
 // Lets live video's timer run until `n` more snapshots were asked for.
 bool videoSnaps(int n) {
   const int until = mv().snaps() + n;
-  for (const ULONGLONG deadline = GetTickCount64() + 20000; mv().snaps() < until; pumpMessages(20)) {
-    if (GetTickCount64() > deadline) return false;
-  }
-  return true;
+  return ui::eventually([until] { return pumpMessages(20), mv().snaps() >= until; }, 20000);
 }
 
 const scenario::Steps steps = {

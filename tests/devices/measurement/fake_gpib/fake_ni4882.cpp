@@ -37,7 +37,7 @@ using Guard = fakes::CrashGuard<crash>;
 
 fakes::CallLog calls("FAKE_GPIB_LOG");
 std::deque<std::string> replies;
-std::vector<Failure> failures;
+std::deque<Failure> failures;
 unsigned long statusWord = 0, errorCode = 0, byteCount = 0;
 // Answers a read when no reply is queued: writes the reply into the buffer
 // and returns its length (a meter whose reading follows the stage, say).
@@ -77,24 +77,13 @@ std::string quoted(const void* bytes, size_t count) {
 bool finish(const char* function, unsigned long status, unsigned long count) {
   if (busFault.failingFrom(function)) {
     // A timed-out transfer reports TIMO with its abort.
-    statusWord = err | cmpl | (busError == 6 ? 0x4000ul : 0ul);
-    errorCode = busError;
-    byteCount = 0;
+    statusWord = err | cmpl | (busError == 6 ? 0x4000ul : 0ul), errorCode = busError, byteCount = 0;
     return true;
   }
-  for (auto f = failures.begin(); f != failures.end(); ++f) {
-    if (f->function == function) {
-      statusWord = f->status;
-      errorCode = f->error;
-      byteCount = f->count;
-      failures.erase(f);
-      return true;
-    }
-  }
-  statusWord = status;
-  errorCode = 0;
-  byteCount = count;
-  return false;
+  const auto f = std::find_if(failures.begin(), failures.end(), [&](const Failure& x) { return x.function == function; });
+  if (f == failures.end()) return statusWord = status, errorCode = 0, byteCount = count, false;
+  statusWord = f->status, errorCode = f->error, byteCount = f->count;
+  return failures.erase(f), true;
 }
 
 }  // namespace
@@ -134,8 +123,7 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
   if (busFault.failsNext("ibrd")) {
     // A failing bus delivers nothing, and asks no reply source.
   } else if (!replies.empty()) {
-    reply = replies.front();
-    replies.pop_front();
+    reply = replies.front(), replies.pop_front();
   } else if (replySource) {
     char made[128] = {};
     const int n = replySource(made, sizeof made);

@@ -62,7 +62,6 @@ ReadingSource readingSource = nullptr;
 fakes::ChosenCall instrumentFault;
 HRESULT instrumentFailure = S_OK;
 
-
 int modeOf(const char* object, int position) {
   const auto found = modes.find(std::string(object) + "." + std::to_string(position));
   return found == modes.end() ? modeNormal : found->second;
@@ -86,8 +85,7 @@ ULONG STDMETHODCALLTYPE release(FakeObject* self) { return static_cast<ULONG>(In
 
 template <int Position>
 HRESULT STDMETHODCALLTYPE unexpected(FakeObject* self) {
-  calls.add("%s.%d unexpected", self->name, Position);
-  return E_NOTIMPL;
+  return calls.add("%s.%d unexpected", self->name, Position), E_NOTIMPL;
 }
 
 constexpr int slots = 48;
@@ -120,9 +118,8 @@ HRESULT called(FakeObject* self, int position, const std::string& arguments = ""
     return CO_E_NOTINITIALIZED;
   }
   calls.add("%s.%d%s", self->name, position, arguments.c_str());
-  if (instrumentFault.failingFrom(std::string(self->name) + "." + std::to_string(position))) {
-    return instrumentFailure;
-  }
+  const bool faulty = instrumentFault.failingFrom(std::string(self->name) + "." + std::to_string(position));
+  if (faulty) return instrumentFailure;
   return modeOf(self->name, position) == modeFail ? E_FAIL : S_OK;
 }
 
@@ -133,8 +130,7 @@ HRESULT handOut(FakeObject* self, int position, FakeObject* object, IUnknown** o
   const HRESULT result = called(self, position, arguments);
   if (FAILED(result) || modeOf(self->name, position) == modeNoInterface) return result;
   addRef(object);
-  *out = reinterpret_cast<IUnknown*>(object);
-  return S_OK;
+  return *out = reinterpret_cast<IUnknown*>(object), S_OK;
 }
 
 // The values of a call as the log shows them.
@@ -267,9 +263,7 @@ HRESULT STDMETHODCALLTYPE queryInterface(FakeObject* self, REFIID iid, void** ou
     offered = offered || root || IsEqualIID(iid, iviDriverIid);
   }
   if (!offered) return E_NOINTERFACE;
-  addRef(self);
-  *out = self;
-  return S_OK;
+  return addRef(self), *out = self, S_OK;
 }
 
 }  // namespace
