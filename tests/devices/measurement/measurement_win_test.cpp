@@ -15,7 +15,6 @@
 #include "scenario.h"
 #include "services/instrument_safety.h"
 #include "services/program_state.h"
-#include "stdout_capture.h"
 
 #include <thread>
 
@@ -32,11 +31,14 @@ float real(const Args& a, std::size_t i) { return std::stof(a.at(i)); }
 
 std::string printed;
 ULONGLONG timerStart = 0;
-// An action whose output is caught; its result as text.
+// An action whose standard output (the program's diagnostics) is caught;
+// its result as text.
 template <typename F> scenario::Steps::mapped_type said(F f) {
   return [f](const Args& a) {
-    decltype(f(a)) result{};
-    printed = captureStdout([&] { result = f(a); });
+    testing::internal::CaptureStdout();
+    auto result = f(a);
+    std::fflush(stdout);
+    printed = testing::internal::GetCapturedStdout();
     std::ostringstream text;  // a float reading to its own precision
     text.precision(std::is_same_v<decltype(result), float> ? 7 : 12);
     return text << result, text.str();
