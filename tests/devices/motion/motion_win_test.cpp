@@ -52,8 +52,7 @@ template <typename F> scenario::Steps::mapped_type act(F f) {
 std::string held(const StageAxis& a, int number) {
   if (a.deviceNumber == 0) return a.deviceName[0] ? "?" : "-";
   const char* com = std::strrchr(a.deviceName, 'M');  // the fake's names end in COM21, COM22, COM23
-  if (!com) return "?";
-  const int index = std::atoi(com + 1) - 21;
+  const int index = com ? std::atoi(com + 1) - 21 : -1;
   return a.deviceNumber == number && a.deviceId == fake().deviceId(index) ? str(index) : "?";
 }
 
@@ -87,12 +86,9 @@ const scenario::Steps steps = {
     {"==", act([](const Args&) {
        closeAllAxes();
        if (withFake) fake().reset(3);
-       scanRunning = stopRequested = 0;
-       liftOutputLatch();
-       closeArduino();
-       arduinoLink = ArduinoLink{};
-       lightSources = LightSources{};
-       objectiveSettings.current = 3;
+       scanRunning = stopRequested = 0, objectiveSettings.current = 3;
+       liftOutputLatch(), closeArduino();
+       arduinoLink = ArduinoLink{}, lightSources = LightSources{};
        for (HWND edit : {hInfoEdit, hProgressEdit, hLaserEdit, hLaserPowerEdit}) SetWindowTextA(edit, "");
        EXPECT_TRUE(board().reset());
      })},
@@ -171,9 +167,7 @@ const scenario::Steps steps = {
        const bool connected = connectArduino(board().comPort() + 50);
        return flag(connected) + flag(answer.finish()) + " " + ui::narrow(answer.text());
      }},
-    {"link", [](const Args&) {
-       return str(arduinoLink.offline) + " " + str(arduinoLink.comPort - board().comPort());
-     }},
+    {"link", [](const Args&) { return str(arduinoLink.offline) + " " + str(arduinoLink.comPort - board().comPort()); }},
     {"sent", [](const Args&) { return sentBeforeMarker(); }},
     {"received", [](const Args&) { return receivedRuns(); }},
     {"state", [](const Args&) { return board().state(); }},
@@ -196,9 +190,9 @@ const scenario::Steps steps = {
     {"reply-line", [](const Args&) { return readReplyLine(); }},
     {"motor", [](const Args& a) {
        const int i = whole(a, 1);
-       return str(arduinoLink.positionUm[i]) + " in " + str(arduinoLink.lowerLimitUm[i]) + " " +
-              str(arduinoLink.upperLimitUm[i]) + " at " + str(arduinoLink.speedUm[i]) + " moving " +
-              str(arduinoLink.moving[i]);
+       const ArduinoLink& l = arduinoLink;
+       return str(l.positionUm[i]) + " in " + str(l.lowerLimitUm[i]) + " " + str(l.upperLimitUm[i]) + " at " +
+              str(l.speedUm[i]) + " moving " + str(l.moving[i]);
      }},
     {"progress", [](const Args&) { return ui::textOf(hProgressEdit); }},
     {"safe", act([](const Args&) { makeInstrumentsSafe(); })},
@@ -210,9 +204,7 @@ const scenario::Steps steps = {
        SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR timer, DWORD) {
          KillTimer(nullptr, timer);
          offMidMove = arduinoLink.moving[3] != 0;
-         setLaser(0);
-         setIllumination(0);
-         sendLine("mid-move");
+         setLaser(0), setIllumination(0), sendLine("mid-move");
        });
      })},
     {"off-was-mid-move", [](const Args&) { return flag(offMidMove); }},
