@@ -90,8 +90,7 @@ std::string watchdogRound() {
 const scenario::Steps steps = {
     {"==", [](const Args&) {
        if (GetModuleHandleA("ni4882.dll") && fakeGpib().complete()) fakeGpib().reset();
-       currentEquipment = 4, usbCurrentLimit = 1e-5f;
-       return std::string();
+       return currentEquipment = 4, usbCurrentLimit = 1e-5f, std::string();
      }},
     // the GPIB meters; "read" is readCurrent with that equipment chosen;
     // "bus" and "usb-calls" give the calls since the fake was last reset, and
@@ -101,10 +100,7 @@ const scenario::Steps steps = {
     {"gpib-fail", [](const Args& a) {
        return fakeGpib().fail(a.at(1).c_str(), number(a, 2), number(a, 3), number(a, 4)), std::string();
      }},
-    {"bus", [](const Args&) {
-       const std::string calls = fakeGpib().calls();
-       return fakeGpib().reset(), calls;
-     }},
+    {"bus", [](const Args&) { const std::string calls = fakeGpib().calls(); return fakeGpib().reset(), calls; }},
     {"multimeter", said([](const Args& a) { return openGpibMultimeter(std::stoi(a.at(1))); })},
     {"sourcemeter", said([](const Args& a) { return openGpibSourcemeter(std::stoi(a.at(1))); })},
     {"configure", said([](const Args& a) { return configureGpibSourcemeter(real(a, 1), real(a, 2)), 0; })},
@@ -139,10 +135,7 @@ const scenario::Steps steps = {
     {"usb-unregister", [](const Args&) { return unregisterFakeKeithley(), std::string(); }},
     {"usb-mode", [](const Args& a) { return usb().setMode(a.at(1).c_str(), std::stoi(a.at(2))), std::string(); }},
     {"usb-reading", [](const Args& a) { return usb().setReading(wide(a.at(1)).c_str()), std::string(); }},
-    {"usb-calls", [](const Args&) {
-       const std::string calls = usb().calls();
-       return usb().reset(), calls;
-     }},
+    {"usb-calls", [](const Args&) { const std::string calls = usb().calls(); return usb().reset(), calls; }},
     {"usb-references", [](const Args&) { return str(usb().references()); }},
     // A fresh fake with this call failing in this mode, opened and closed.
     {"usb-open-with", said([](const Args& a) {

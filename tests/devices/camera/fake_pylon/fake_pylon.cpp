@@ -311,8 +311,7 @@ FAKE_EXPORT void fake_pylon_focus_spot(int x, int yTop, int radiusPx, int zAxis,
 // controller xAxis and green 128 plus those of yAxis (within 0 .. 255),
 // blue 60: every stage position its own picture.
 FAKE_EXPORT void fake_pylon_stage_colours(int xAxis, int yAxis) {
-  state().scene = stageColourScene;
-  state().xAxis = xAxis, state().yAxis = yAxis;
+  state().scene = stageColourScene, state().xAxis = xAxis, state().yAxis = yAxis;
 }
 
 FAKE_EXPORT void fake_pylon_set_writable(const char* name, int writable) {

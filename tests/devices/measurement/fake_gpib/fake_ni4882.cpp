@@ -55,7 +55,6 @@ int readsSinceOutputOn = 0;
 fakes::ChosenCall busFault;
 unsigned long busError = 0;
 
-
 // The bytes as C would write them in quotes: "REN\0".
 std::string quoted(const void* bytes, size_t count) {
   std::string text = "\"";
@@ -98,22 +97,19 @@ FAKE_EXPORT int NI488CC ibdev(int board, int pad, int sad, int tmo, int eot, int
 
 FAKE_EXPORT unsigned long NI488CC ibclr(int ud) {
   Guard guard;
-  calls.add("ibclr %d", ud);
-  return finish("ibclr", cmpl, 0), statusWord;
+  return calls.add("ibclr %d", ud), finish("ibclr", cmpl, 0), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibwrt(int ud, const void* buf, size_t cnt) {
   Guard guard;
   calls.add("ibwrt %d %u %s", ud, static_cast<unsigned>(cnt), quoted(buf, cnt).c_str());
   if (buf && std::string(static_cast<const char*>(buf), cnt) == ":OUTP ON") readsSinceOutputOn = 0;
-  finish("ibwrt", cmpl, static_cast<unsigned long>(cnt));
-  return statusWord;
+  return finish("ibwrt", cmpl, static_cast<unsigned long>(cnt)), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibconfig(int ud, int option, int v) {
   Guard guard;
-  calls.add("ibconfig %d %d %d", ud, option, v);
-  return finish("ibconfig", cmpl, 0), statusWord;
+  return calls.add("ibconfig %d %d %d", ud, option, v), finish("ibconfig", cmpl, 0), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
@@ -138,8 +134,7 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
 
 FAKE_EXPORT unsigned long NI488CC ibonl(int ud, int v) {
   Guard guard;
-  calls.add("ibonl %d %d", ud, v);
-  return finish("ibonl", cmpl, 0), statusWord;
+  return calls.add("ibonl %d %d", ud, v), finish("ibonl", cmpl, 0), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC Ibsta() { Guard guard; return statusWord; }
@@ -153,12 +148,8 @@ FAKE_EXPORT unsigned long NI488CC ThreadIbcnt() { return Ibcnt(); }
 
 FAKE_EXPORT void fake_gpib_reset() {
   Guard guard;
-  calls.clear();
-  replies.clear();
-  failures.clear();
-  busFault.choose("", 0);
-  replySource = nullptr;
-  statusWord = errorCode = byteCount = 0;
+  calls.clear(), replies.clear(), failures.clear(), busFault.choose("", 0);
+  replySource = nullptr, statusWord = errorCode = byteCount = 0;
 }
 
 // The next ibrd answers these bytes (in the order queued); with none queued it
@@ -186,8 +177,7 @@ FAKE_EXPORT void fake_gpib_fail(const char* function, unsigned long status, unsi
 // A reset repairs it.
 FAKE_EXPORT void fake_gpib_fault(const char* function, int atCall, unsigned long error) {
   Guard guard;
-  busFault.choose(function ? function : "", atCall);
-  busError = error;
+  busFault.choose(function ? function : "", atCall), busError = error;
 }
 
 FAKE_LOG_CONTROLS(fake_gpib_, calls)

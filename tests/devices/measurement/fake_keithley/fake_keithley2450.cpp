@@ -173,11 +173,9 @@ HRESULT STDMETHODCALLTYPE textOut(FakeObject* self, Args... args, BSTR* out) {
   std::wstring text = *Text;
   if (SUCCEEDED(result) && readingSource && Text == &reading) {
     wchar_t made[64] = {};
-    readingSource(made, 64);
-    text = made;
+    readingSource(made, 64), text = made;
   }
-  *out = SUCCEEDED(result) ? SysAllocString(text.c_str()) : nullptr;
-  return result;
+  return *out = SUCCEEDED(result) ? SysAllocString(text.c_str()) : nullptr, result;
 }
 
 // The source voltage of a channel; with a resistor set, the next readings
@@ -187,8 +185,7 @@ HRESULT STDMETHODCALLTYPE sourceVoltage(FakeObject* self, std::int32_t channel, 
   const HRESULT result = called(self, 26, argumentList(channel, volts));
   if (SUCCEEDED(result) && resistanceOhms > 0.0) {
     wchar_t text[32];
-    std::swprintf(text, 32, L"%E", volts / resistanceOhms);
-    reading = text;
+    std::swprintf(text, 32, L"%E", volts / resistanceOhms), reading = text;
   }
   return result;
 }
@@ -202,9 +199,7 @@ void put(Table& table, int position, Function function) {
 // calls everywhere else. It lives as long as the library.
 void give(FakeObject& object, std::initializer_list<std::pair<int, void*>> methods) {
   Table& table = *new Table(unexpectedTable(std::make_index_sequence<slots>()));
-  put(table, 0, &queryInterface);
-  put(table, 1, &addRef);
-  put(table, 2, &release);
+  put(table, 0, &queryInterface), put(table, 1, &addRef), put(table, 2, &release);
   for (const auto& method : methods) table[static_cast<size_t>(method.first)] = method.second;
   object.table = table.data();
 }
@@ -219,10 +214,7 @@ HRESULT STDMETHODCALLTYPE createInstance(FakeObject*, IUnknown* outer, REFIID ii
   if (!out) return E_POINTER;
   *out = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
-  {
-    Guard guard;
-    calls.add("CreateInstance");
-  }
+  fakes::Guard(), calls.add("CreateInstance");  // under the lock to the end of the statement
   return queryInterface(&driver, iid, out);
 }
 HRESULT STDMETHODCALLTYPE lockServer(FakeObject*, BOOL) { return S_OK; }
@@ -276,8 +268,7 @@ FAKE_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid, REFIID i
   if (!IsEqualCLSID(clsid, driverClass)) return CLASS_E_CLASSNOTAVAILABLE;
   {
     Guard guard;
-    static const bool ready = (setUpObjects(), true);
-    (void)ready;
+    [[maybe_unused]] static const bool ready = (setUpObjects(), true);
   }
   return queryInterface(&factory, iid, out);
 }
@@ -289,12 +280,8 @@ FAKE_EXPORT HRESULT STDMETHODCALLTYPE DllCanUnloadNow() { return S_FALSE; }
 
 FAKE_EXPORT void fake_usb_reset() {
   Guard guard;
-  calls.clear();
-  modes.clear();
-  instrumentFault.choose("", 0);
-  readingSource = nullptr;
-  reading = L"+0.000000E+00";
-  resistanceOhms = 0.0;
+  calls.clear(), modes.clear(), instrumentFault.choose("", 0);
+  readingSource = nullptr, reading = L"+0.000000E+00", resistanceOhms = 0.0;
 }
 
 // mode 1: the call at "Object.position" fails (E_FAIL); 2: it succeeds but
@@ -313,14 +300,12 @@ FAKE_EXPORT void fake_usb_set_resistance(double ohms) { Guard guard; resistanceO
 // failing HRESULT (and hands out nothing). A reset repairs it.
 FAKE_EXPORT void fake_usb_fault(const char* call, int atCall, long result) {
   Guard guard;
-  instrumentFault.choose(call ? call : "", atCall);
-  instrumentFailure = static_cast<HRESULT>(result);
+  instrumentFault.choose(call ? call : "", atCall), instrumentFailure = static_cast<HRESULT>(result);
 }
 
 // Fetched readings are written by this function (in the calling thread,
 // under the fake's lock) instead of the set reading; null: the set reading.
 FAKE_EXPORT void fake_usb_set_reading_source(ReadingSource source) { Guard guard; readingSource = source; }
-
 
 // References the program holds on the fake's objects now.
 FAKE_EXPORT int fake_usb_references() {

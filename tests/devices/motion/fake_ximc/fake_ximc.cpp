@@ -168,10 +168,8 @@ FAKE_EXPORT ximc_device_t XIMC_CALL open_device(const char* name) {
   Guard guard;
   calls.add("open_device %s", name ? name : "(null)");
   for (int i = 0; name && i < deviceCount; ++i) {
-    if (!devices[i].nullName && devices[i].name == name && !devices[i].open) {
-      devices[i].open = true;
-      return firstDeviceId + i;
-    }
+    Device& d = devices[i];
+    if (!d.nullName && d.name == name && !d.open) return d.open = true, firstDeviceId + i;
   }
   return ximcDeviceUndefined;
 }
@@ -183,10 +181,8 @@ FAKE_EXPORT ximc_result_t XIMC_CALL close_device(ximc_device_t* id) {
   waitAtCloseGate();
   Device* d = deviceOf(*id);
   if (!d) return -1;
-  advance(*d);
-  d->open = d->moving = false;
-  *id = ximcDeviceUndefined;
-  return ximcResultOk;
+  advance(*d), d->open = d->moving = false;
+  return *id = ximcDeviceUndefined, ximcResultOk;
 }
 
 FAKE_EXPORT ximc_result_t XIMC_CALL get_engine_settings(ximc_device_t id, ximc_engine_settings_t* s) {
