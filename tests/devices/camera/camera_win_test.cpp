@@ -31,6 +31,7 @@ int whole(const Args& a, std::size_t i) { return std::stoi(a.at(i)); }
 template <typename F> scenario::Steps::mapped_type act(F f) {
   return [f](const Args& a) { return f(a), std::string(); };
 }
+std::size_t pixelAt(const Args& a) { return framePixelOffset(whole(a, 1), whole(a, 2)); }  // x, y from the top
 int control(const Args& a) { return a.at(1) == "camera-init" ? IDC_CAMERA_INIT : IDC_CAMERA_CONNECTED; }
 std::string rgb(COLORREF c) { return str(GetRValue(c)) + " " + str(GetGValue(c)) + " " + str(GetBValue(c)); }
 
@@ -87,11 +88,8 @@ bool videoSnaps(int n) {
 
 const scenario::Steps steps = {
     {"==", act([](const Args&) {
-       videoControl(0);
-       camera.shutDown();
-       camera.gain = 1, camera.exposureUs = 100.0;
-       deviceBusy = scanRunning = wideViewShown = 0;
-       displayBusy = 0;
+       videoControl(0), camera.shutDown();
+       camera.gain = 1, camera.exposureUs = 100.0, deviceBusy = scanRunning = wideViewShown = 0, displayBusy = 0;
        SetWindowTextA(hInfoEdit, "");
      })},
     {"init", [](const Args&) { return str(camera.init()); }},
@@ -106,13 +104,11 @@ const scenario::Steps steps = {
     {"pattern", [](const Args& a) { return showsPattern(a.size() > 1); }},
     {"drift", [](const Args&) { return str(camera.testPatternPhase - phaseBefore); }},
     // One byte of the frame at (x, y from the top): channel 0 blue, 1 green, 2 red.
-    {"pixel", [](const Args& a) {
-       return str(camera.frameBuffer[framePixelOffset(whole(a, 1), whole(a, 2)) + whole(a, 3)]);
-     }},
+    {"pixel", [](const Args& a) { return str(camera.frameBuffer[pixelAt(a) + whole(a, 3)]); }},
     {"screen", [](const Args& a) { return rgb(screenPixel(whole(a, 1), whole(a, 2))); }},
     // The screen shows the frame's colour at (x, y).
     {"shown", [](const Args& a) {
-       const std::uint8_t* p = &camera.frameBuffer[framePixelOffset(whole(a, 1), whole(a, 2))];
+       const std::uint8_t* p = &camera.frameBuffer[pixelAt(a)];
        return str(screenPixel(whole(a, 1), whole(a, 2)) == RGB(p[2], p[1], p[0]));
      }},
     {"video", [](const Args& a) { return str(videoControl(whole(a, 1))); }},
@@ -129,10 +125,7 @@ const scenario::Steps steps = {
      })},
     {"saved-width", [](const Args&) { return saved->loaded() ? str(saved->width()) : "none"; }},
     {"saved", [](const Args& a) { return rgb(saved->at(whole(a, 1), whole(a, 2))); }},
-    {"boxes", [](const Args&) {
-       std::lock_guard<std::mutex> hold(boxesLock);
-       return std::exchange(boxes, std::string());
-     }},
+    {"boxes", [](const Args&) { std::scoped_lock hold(boxesLock); return std::exchange(boxes, std::string()); }},
     {"dialog", act([](const Args&) {
        dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CONFIGURATION), hMainWnd,
                                    configurationDialogProc, 0);

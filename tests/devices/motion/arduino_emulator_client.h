@@ -80,10 +80,8 @@ class Client {
     if (send(socket_, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size()))
       return "ERR send";
     std::string answer;
-    char c;
-    while (recv(socket_, &c, 1, 0) == 1) {
+    for (char c; recv(socket_, &c, 1, 0) == 1; answer += c) {
       if (c == '\n') return answer;
-      answer += c;
     }
     return "ERR receive";
   }
