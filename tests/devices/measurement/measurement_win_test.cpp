@@ -48,10 +48,8 @@ template <typename F> scenario::Steps::mapped_type said(F f) {
 // The make-safe step on its own thread while another holds the loader's
 // lock (as a crashed thread may): "1" when it ended without it.
 std::string offUnderLoaderLock() {
-  using LockLoader = LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*);
-  using UnlockLoader = LONG(WINAPI*)(ULONG, ULONG_PTR);
-  LockLoader lock = nullptr;
-  UnlockLoader unlock = nullptr;
+  LONG(WINAPI * lock)(ULONG, ULONG*, ULONG_PTR*) = nullptr;
+  LONG(WINAPI * unlock)(ULONG, ULONG_PTR) = nullptr;
   fakes::bindControl(GetModuleHandleW(L"ntdll.dll"), "LdrLockLoaderLock", lock);
   fakes::bindControl(GetModuleHandleW(L"ntdll.dll"), "LdrUnlockLoaderLock", unlock);
   HANDLE locked = CreateEventW(nullptr, TRUE, FALSE, nullptr), go = CreateEventW(nullptr, TRUE, FALSE, nullptr),

@@ -15,7 +15,6 @@
 #include "ui_driver.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -211,19 +210,15 @@ const scenario::Steps steps = {
     // The port stops taking data: a handle that cannot be written.
     {"port-dies", act([](const Args&) {
        char folder[MAX_PATH];
-       GetTempPathA(MAX_PATH, folder);
-       GetTempFileNameA(folder, "ard", 0, deadPort);
-       CloseHandle(arduinoLink.portHandle);
+       GetTempPathA(MAX_PATH, folder), GetTempFileNameA(folder, "ard", 0, deadPort), CloseHandle(arduinoLink.portHandle);
        arduinoLink.portHandle = CreateFileA(deadPort, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
      })},
     // A port opened without sharing could not be opened again while the
     // dead handle lives.
     {"dead-port-closed", [](const Args&) {
        HANDLE exclusive = CreateFileA(deadPort, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-       const bool closed = exclusive != INVALID_HANDLE_VALUE;
-       if (closed) CloseHandle(exclusive);
-       DeleteFileA(deadPort);
-       return flag(closed);
+       const bool closed = exclusive != INVALID_HANDLE_VALUE && CloseHandle(exclusive);
+       return DeleteFileA(deadPort), flag(closed);
      }},
 };
 

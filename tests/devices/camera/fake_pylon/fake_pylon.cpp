@@ -15,7 +15,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -104,6 +103,13 @@ PylonResult write(PylonDevice device, const char* name, const std::string& value
   Feature* f = feature(device, name);
   if (!f || !f->writable || state().failing == name) return failure;
   return calls.add("%s=%s", name, value.c_str()), 0;
+}
+
+// A write that is also kept as the feature's value.
+PylonResult store(PylonDevice device, const char* name, const std::string& text, long long value) {
+  const PylonResult result = write(device, name, text);
+  if (Feature* f = feature(device, name); result == 0 && f) f->value = value;
+  return result;
 }
 
 PylonResult readInteger(PylonDevice device, const char* name, long long Feature::*field, std::int64_t* value) {
@@ -241,10 +247,8 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetFloatFeature(PylonDevice device
                                                               double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%g", value);
-  const PylonResult result = write(device, name, text);
   // Kept as a whole number: the camera's settings in the tests are whole.
-  if (Feature* f = feature(device, name); result == 0 && f) f->value = static_cast<long long>(value);
-  return result;
+  return store(device, name, text, static_cast<long long>(value));
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetFloatFeature(PylonDevice device, const char* name,
@@ -258,9 +262,7 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetIntegerFeature(PylonDevice devi
                                                                 std::int64_t value) {
   Feature* f = feature(device, name);
   if (f && (value < f->minimum || (f->maximum && value > f->maximum))) return failure;
-  const PylonResult result = write(device, name, std::to_string(value));
-  if (result == 0 && f) f->value = value;
-  return result;
+  return store(device, name, std::to_string(value), value);
 }
 
 #define FAKE_GET_INTEGER(entry, field)                                                        \

@@ -16,7 +16,6 @@
 #include <cstring>
 #include <deque>
 #include <string>
-#include <vector>
 
 #define NI488CC __stdcall
 

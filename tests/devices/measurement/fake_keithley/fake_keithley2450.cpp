@@ -13,17 +13,14 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
 #include <map>
 #include <string>
 #include <utility>
-#include <vector>
 
 
 namespace {

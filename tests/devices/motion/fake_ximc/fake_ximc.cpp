@@ -209,8 +209,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL get_status(ximc_device_t id, ximc_status_t* 
   advance(*d);
   *status = ximc_status_t{};
   const long long whole = static_cast<long long>(std::floor(d->position / 256.0));
-  status->CurPosition = static_cast<int>(whole);
-  status->uCurPosition = static_cast<int>(d->position - whole * 256);
+  status->CurPosition = static_cast<int>(whole), status->uCurPosition = static_cast<int>(d->position - whole * 256);
   status->MvCmdSts = d->moving ? ximcMvcmdRunning | 0x1 : 0x1;
   status->GPIOFlags = (d->rightOn && d->position >= d->rightAt ? ximcStateRightEdge : 0) |
                       (d->leftOn && d->position <= d->leftAt ? ximcStateLeftEdge : 0);
@@ -231,10 +230,8 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position,
   if (uPosition < 0 || uPosition > 255) return -3;  // result_value_error, as the controller does
   advance(*d);
   if (d->mode == modeIgnoresMoves) return ximcResultOk;
-  d->moveFrom = d->position;
-  d->moveTo = static_cast<long long>(position) * 256 + uPosition;
-  d->moveStartMs = nowMs();
-  d->microPerMs = (d->engine.NomSpeed * 256.0 + d->engine.uNomSpeed) / 1000.0;
+  d->moveFrom = d->position, d->moveTo = static_cast<long long>(position) * 256 + uPosition;
+  d->moveStartMs = nowMs(), d->microPerMs = (d->engine.NomSpeed * 256.0 + d->engine.uNomSpeed) / 1000.0;
   d->moving = d->moveTo != d->moveFrom;
   return ximcResultOk;
 }
@@ -278,10 +275,8 @@ FAKE_EXPORT void fake_ximc_set(int index, const char* setting) {
   if (text == "stuck") d.mode = modeStuck;
   if (text == "ignores moves") d.mode = modeIgnoresMoves;
   if (std::sscanf(setting, "limits %15s %15s", left, right) == 2) {
-    d.leftOn = std::strcmp(left, "-") != 0;
-    d.rightOn = std::strcmp(right, "-") != 0;
-    d.leftAt = std::atoll(left) * 256;
-    d.rightAt = std::atoll(right) * 256;
+    d.leftOn = std::strcmp(left, "-") != 0, d.leftAt = std::atoll(left) * 256;
+    d.rightOn = std::strcmp(right, "-") != 0, d.rightAt = std::atoll(right) * 256;
   }
   if (text == "enumeration fails") failEnumeration = true;
 }

@@ -12,12 +12,7 @@
 #include <string>
 
 inline void closeAllAxes() {
-  closeStageAxis(stageX);
-  closeStageAxis(stageY);
-  closeStageAxis(stageZ);
-  stageX = StageAxis();
-  stageY = StageAxis();
-  stageZ = StageAxis();
+  for (StageAxis* axis : {&stageX, &stageY, &stageZ}) closeStageAxis(*axis), *axis = StageAxis();
 }
 
 // The Information box of the main window, or a stand-in child edit when the
