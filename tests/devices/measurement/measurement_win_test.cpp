@@ -20,6 +20,7 @@
 
 namespace {
 
+using scenario::act;
 using scenario::Args;
 using scenario::str;
 
@@ -86,18 +87,18 @@ std::string watchdogRound() {
 }
 
 const scenario::Steps steps = {
-    {"==", [](const Args&) {
+    {"==", act([](const Args&) {
        if (GetModuleHandleA("ni4882.dll") && fakeGpib().complete()) fakeGpib().reset();
-       return currentEquipment = 4, usbCurrentLimit = 1e-5f, std::string();
-     }},
+       currentEquipment = 4, usbCurrentLimit = 1e-5f;
+     })},
     // the GPIB meters; "read" is readCurrent with that equipment chosen;
     // "bus" and "usb-calls" give the calls since the fake was last reset, and
     // reset it (replies, failures, modes and readings set before go too)
     {"gpib-fake", [](const Args&) { return str(fakeGpib().complete()); }},
-    {"reply", [](const Args& a) { return fakeGpib().addReply(a.at(1)), std::string(); }},
-    {"gpib-fail", [](const Args& a) {
-       return fakeGpib().fail(a.at(1).c_str(), number(a, 2), number(a, 3), number(a, 4)), std::string();
-     }},
+    {"reply", act([](const Args& a) { fakeGpib().addReply(a.at(1)); })},
+    {"gpib-fail", act([](const Args& a) {
+       fakeGpib().fail(a.at(1).c_str(), number(a, 2), number(a, 3), number(a, 4));
+     })},
     {"bus", [](const Args&) { const std::string calls = fakeGpib().calls(); return fakeGpib().reset(), calls; }},
     {"multimeter", said([](const Args& a) { return openGpibMultimeter(std::stoi(a.at(1))); })},
     {"sourcemeter", said([](const Args& a) { return openGpibSourcemeter(std::stoi(a.at(1))); })},
@@ -122,7 +123,7 @@ const scenario::Steps steps = {
        return str(a.at(1) == "low" ? low : high);
      }},
     {"printed", [](const Args&) { return printed; }},
-    {"timer", [](const Args&) { return timerStart = GetTickCount64(), std::string(); }},
+    {"timer", act([](const Args&) { timerStart = GetTickCount64(); })},
     {"ms", [](const Args&) { return str(static_cast<double>(GetTickCount64() - timerStart)); }},
     // the USB sourcemeter ("usb-register" also resets the fake)
     {"usb-register", [](const Args&) {
@@ -130,9 +131,9 @@ const scenario::Steps steps = {
        if (done) usb().reset();
        return str(done);
      }},
-    {"usb-unregister", [](const Args&) { return unregisterFakeKeithley(), std::string(); }},
-    {"usb-mode", [](const Args& a) { return usb().setMode(a.at(1).c_str(), std::stoi(a.at(2))), std::string(); }},
-    {"usb-reading", [](const Args& a) { return usb().setReading(wide(a.at(1)).c_str()), std::string(); }},
+    {"usb-unregister", act([](const Args&) { unregisterFakeKeithley(); })},
+    {"usb-mode", act([](const Args& a) { usb().setMode(a.at(1).c_str(), std::stoi(a.at(2))); })},
+    {"usb-reading", act([](const Args& a) { usb().setReading(wide(a.at(1)).c_str()); })},
     {"usb-calls", [](const Args&) { const std::string calls = usb().calls(); return usb().reset(), calls; }},
     {"usb-references", [](const Args&) { return str(usb().references()); }},
     // A fresh fake with this call failing in this mode, opened and closed.

@@ -21,6 +21,7 @@
 namespace {
 
 using arduino_emulator::board;
+using scenario::act;
 using scenario::Args;
 using scenario::str;
 
@@ -41,9 +42,6 @@ std::wstring expanded(const std::string& text) {
   if (const std::size_t at = out.find(L"{fake}"); at != std::wstring::npos)
     out.replace(at, 6, ui::windowsPathOf(STAGE_FAKE_DIR));
   return out;
-}
-template <typename F> scenario::Steps::mapped_type act(F f) {
-  return [f](const Args& a) { return f(a), std::string(); };
 }
 
 // Which enumerated controller an axis holds ("-": simulated; "?": a name

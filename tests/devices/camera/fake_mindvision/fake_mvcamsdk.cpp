@@ -231,4 +231,3 @@ FAKE_EXPORT int fake_mv_open_handle() { return state().openHandle; }
 
 FAKE_EXPORT int fake_mv_snaps() { return state().snaps; }
 
-FAKE_EXPORT int fake_mv_sdk_inits() { return state().sdkInits; }
