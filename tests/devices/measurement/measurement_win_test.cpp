@@ -46,28 +46,24 @@ template <typename F> scenario::Steps::mapped_type said(F f) {
   };
 }
 
-// The make-safe step on its own thread while another holds the loader's
-// lock (as a crashed thread may): "1" when it ended without it.
+// The make-safe step on its own thread while another (this one) holds the
+// loader's lock, as a crashed thread may: "1" when it ended without it.
 std::string offUnderLoaderLock() {
   LONG(WINAPI * lock)(ULONG, ULONG*, ULONG_PTR*) = nullptr;
   LONG(WINAPI * unlock)(ULONG, ULONG_PTR) = nullptr;
   fakes::bindControl(GetModuleHandleW(L"ntdll.dll"), "LdrLockLoaderLock", lock);
   fakes::bindControl(GetModuleHandleW(L"ntdll.dll"), "LdrUnlockLoaderLock", unlock);
-  HANDLE locked = CreateEventW(nullptr, TRUE, FALSE, nullptr), go = CreateEventW(nullptr, TRUE, FALSE, nullptr),
-         done = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr),
-         running = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE running = CreateEventW(nullptr, TRUE, FALSE, nullptr), go = CreateEventW(nullptr, TRUE, FALSE, nullptr),
+         done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   // The round's thread must be running before the lock is taken: a new
   // thread's start needs the lock too, and CreateThread returns before it.
   std::thread round([&] { SetEvent(running), WaitForSingleObject(go, INFINITE), switchGpibSourcemeterOffNow(), SetEvent(done); });
   WaitForSingleObject(running, 10000);
-  std::thread holder([&] {
-    ULONG_PTR cookie = 0;
-    lock(0, nullptr, &cookie), SetEvent(locked), WaitForSingleObject(release, INFINITE), unlock(0, cookie);
-  });
-  const bool ended = WaitForSingleObject(locked, 10000) == WAIT_OBJECT_0 && SetEvent(go) &&
-                     WaitForSingleObject(done, 10000) == WAIT_OBJECT_0;
-  SetEvent(release), SetEvent(go), holder.join(), round.join();
-  for (HANDLE h : {locked, go, done, release, running}) CloseHandle(h);
+  ULONG_PTR cookie = 0;
+  lock(0, nullptr, &cookie), SetEvent(go);
+  const bool ended = WaitForSingleObject(done, 10000) == WAIT_OBJECT_0;
+  unlock(0, cookie), round.join();
+  for (HANDLE h : {running, go, done}) CloseHandle(h);
   return ended ? "1" : "0";
 }
 

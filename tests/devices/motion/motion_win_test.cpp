@@ -35,7 +35,6 @@ StageAxis& axis(const Args& a) { return a.at(1) == "X" ? stageX : a.at(1) == "Y"
 double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
 // A whole number; a speed left out is the default speed.
 int whole(const Args& a, std::size_t i) { return i < a.size() ? std::stoi(a[i]) : defaultStageSpeed; }
-std::string flag(bool b) { return b ? "1" : "0"; }
 // An argument with {fake} as the fake library's folder.
 std::wstring expanded(const std::string& text) {
   std::wstring out(text.begin(), text.end());
@@ -92,31 +91,31 @@ const scenario::Steps steps = {
     // the stage
     {"controllers", act([](const Args& a) { closeAllAxes(), fake().reset(whole(a, 1)); })},
     {"ximc", act([](const Args& a) { fake().set(whole(a, 1), scenario::rest(a, 2).c_str()); })},
-    {"connect", [](const Args& a) { return flag(connectStage(whole(a, 1), whole(a, 2))); }},
+    {"connect", [](const Args& a) { return str(connectStage(whole(a, 1), whole(a, 2))); }},
     // "wiring count order" first connects that many controllers in that order.
     {"wiring", [](const Args& a) {
        if (a.size() > 2) closeAllAxes(), fake().reset(whole(a, 1)), connectStage(whole(a, 2), 500), fake().clearLog();
        return held(stageX, 1) + " " + held(stageY, 2) + " " + held(stageZ, 3);
      }},
     {"calls", [](const Args&) { return fake().calls(); }},
-    {"loaded", [](const Args&) { return flag(GetModuleHandleA("libximc.dll")); }},
+    {"loaded", [](const Args&) { return str(GetModuleHandleA("libximc.dll") != nullptr); }},
     {"exports", [](const Args& a) {
        HMODULE library = LoadLibraryA("libximc.dll");
        const bool found = library && GetProcAddress(library, a.at(1).c_str());
-       return FreeLibrary(library), flag(found);
+       return FreeLibrary(library), str(found);
      }},
     // Where the library is looked for: the folder started from and PATH.
-    {"cd", [](const Args& a) { return flag(SetCurrentDirectoryW(expanded(a.at(1)).c_str())); }},
+    {"cd", [](const Args& a) { return str(SetCurrentDirectoryW(expanded(a.at(1)).c_str())); }},
     {"env", act([](const Args& a) { SetEnvironmentVariableW(expanded(a.at(1)).c_str(), expanded(a.at(2)).c_str()); })},
     {"load", [](const Args& a) {
        HMODULE library = a.at(1) == "vendor" ? loadVendorLibrary(L"libximc.dll", VendorSearch::alsoPath)
                                              : LoadLibraryW(L"libximc.dll");
-       return FreeLibrary(library), flag(library);
+       return FreeLibrary(library), str(library != nullptr);
      }},
     {"clear", act([](const Args&) { fake().clearLog(), board().clear(); })},
     {"close", act([](const Args&) { closeAllAxes(); })},
     {"move", [](const Args& a) { return str(moveAxisTo(axis(a), num(a, 2), whole(a, 3))); }},
-    {"start", [](const Args& a) { return flag(startAxisMove(axis(a), num(a, 2))); }},
+    {"start", [](const Args& a) { return str(startAxisMove(axis(a), num(a, 2))); }},
     {"z-to", act([](const Args& a) { moveZTo(num(a, 1)); })},
     // The position and the running flag (7 when left untouched).
     {"read-moving", [](const Args& a) {
@@ -125,7 +124,7 @@ const scenario::Steps steps = {
      }},
     {"close-axis", act([](const Args& a) { closeStageAxis(axis(a)); })},
     {"by", act([](const Args& a) { a[1] == "Z" ? moveZBy(num(a, 2)) : moveAxisBy(axis(a), num(a, 2)); })},
-    {"xy", [](const Args& a) { return flag(moveAxesTo(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))); }},
+    {"xy", [](const Args& a) { return str(moveAxesTo(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))); }},
     {"xy-by", act([](const Args& a) { a.size() > 3 ? moveAxesBy(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))
                                                    : moveXYBy(num(a, 1), num(a, 2)); })},
     {"pos", [](const Args& a) { return str(axis(a).positionUm); }},
@@ -145,7 +144,7 @@ const scenario::Steps steps = {
                        PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 50));
        });
      })},
-    {"clicked", [](const Args&) { return clicker.join(), flag(clickPosted); }},
+    {"clicked", [](const Args&) { return clicker.join(), str(clickPosted); }},
     // the board
     {"board", [](const Args& a) {
        std::string request;
@@ -162,7 +161,7 @@ const scenario::Steps steps = {
     {"arduino-missing", [](const Args&) {
        ui::DialogAnswerer answer(L"Warning", {IDOK});
        const bool connected = connectArduino(board().comPort() + 50);
-       return flag(connected) + flag(answer.finish()) + " " + ui::narrow(answer.text());
+       return str(connected) + str(answer.finish()) + " " + ui::narrow(answer.text());
      }},
     {"link", [](const Args&) { return str(arduinoLink.offline) + " " + str(arduinoLink.comPort - board().comPort()); }},
     {"sent", [](const Args&) { return sentBeforeMarker(); }},
@@ -180,10 +179,10 @@ const scenario::Steps steps = {
     {"objective", act([](const Args& a) { objectiveSettings.current = whole(a, 1); })},
     {"speed", act([](const Args& a) { setMotorSpeed(whole(a, 1), whole(a, 2)); })},
     {"acceleration", act([](const Args& a) { setMotorAcceleration(whole(a, 1), whole(a, 2)); })},
-    {"goto", [](const Args& a) { return flag(moveMotorTo(whole(a, 1), num(a, 2))); }},
+    {"goto", [](const Args& a) { return str(moveMotorTo(whole(a, 1), num(a, 2))); }},
     {"query", [](const Args& a) { return str(queryMotorPosition(whole(a, 1))); }},
     {"zero-motor", act([](const Args& a) { zeroMotor(whole(a, 1)); })},
-    {"line", [](const Args& a) { return flag(sendLine(a.at(1).c_str())); }},
+    {"line", [](const Args& a) { return str(sendLine(a.at(1).c_str())); }},
     {"reply-line", [](const Args&) { return readReplyLine(); }},
     {"motor", [](const Args& a) {
        const int i = whole(a, 1);
@@ -204,7 +203,7 @@ const scenario::Steps steps = {
          setLaser(0), setIllumination(0), sendLine("mid-move");
        });
      })},
-    {"off-was-mid-move", [](const Args&) { return flag(offMidMove); }},
+    {"off-was-mid-move", [](const Args&) { return str(offMidMove); }},
     // The port stops taking data: a handle that cannot be written.
     {"port-dies", act([](const Args&) {
        char folder[MAX_PATH];
@@ -216,7 +215,7 @@ const scenario::Steps steps = {
     {"dead-port-closed", [](const Args&) {
        HANDLE exclusive = CreateFileA(deadPort, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
        const bool closed = exclusive != INVALID_HANDLE_VALUE && CloseHandle(exclusive);
-       return DeleteFileA(deadPort), flag(closed);
+       return DeleteFileA(deadPort), str(closed);
      }},
 };
 

@@ -74,16 +74,13 @@ fakes::CallLog calls("FAKE_PYLON_CALL_LOG");
 void defaultFeatures(State& s, int regionKind, int sfncMajor) {
   s.features.clear();
   for (const char* name : {"GainAuto", "ExposureAuto", "BalanceWhiteAuto", "Gain", "ExposureTime",
-                           "AutoTargetBrightness", "AutoTargetValue"}) {
+                           "AutoTargetBrightness", "AutoTargetValue"})
     s.features[name] = Feature{};
-  }
   s.features["OffsetX"] = {true, 8, 0, 16}, s.features["OffsetY"] = {true, 8, 2, 16};
   s.features["Width"] = {true, 640, 64, 2464}, s.features["Height"] = {true, 480, 64, 2056};
   const std::string p = regionKind == 1 ? "AutoFunctionROI" : regionKind == 2 ? "AutoFunctionAOI" : "";
-  for (const char* name : {"Selector", "UseBrightness", "UseWhiteBalance"}) {
-    if (!p.empty()) s.features[p + name] = Feature{};
-  }
   if (!p.empty()) {
+    for (const char* name : {"Selector", "UseBrightness", "UseWhiteBalance"}) s.features[p + name] = Feature{};
     s.features[p + "OffsetX"] = {true, 4, 0, 8}, s.features[p + "OffsetY"] = {true, 4, 0, 8};
     s.features[p + "Width"] = {true, 100, 16, 2464}, s.features[p + "Height"] = {true, 100, 16, 2056};
   }

@@ -188,22 +188,18 @@ HRESULT STDMETHODCALLTYPE sourceVoltage(FakeObject* self, std::int32_t channel, 
 }
 
 template <typename Function>
-void put(Table& table, int position, Function function) {
-  table[static_cast<size_t>(position)] = reinterpret_cast<void*>(function);
+std::pair<int, void*> at(int position, Function function) {
+  return {position, reinterpret_cast<void*>(function)};
 }
 
 // The object's method table: these methods, IUnknown's, and unexpected
 // calls everywhere else. It lives as long as the library.
 void give(FakeObject& object, std::initializer_list<std::pair<int, void*>> methods) {
   Table& table = *new Table(unexpectedTable(std::make_index_sequence<slots>()));
-  put(table, 0, &queryInterface), put(table, 1, &addRef), put(table, 2, &release);
-  for (const auto& method : methods) table[static_cast<size_t>(method.first)] = method.second;
+  for (const auto& [position, function] : {at(0, &queryInterface), at(1, &addRef), at(2, &release)})
+    table[static_cast<size_t>(position)] = function;
+  for (const auto& [position, function] : methods) table[static_cast<size_t>(position)] = function;
   object.table = table.data();
-}
-
-template <typename Function>
-std::pair<int, void*> at(int position, Function function) {
-  return {position, reinterpret_cast<void*>(function)};
 }
 
 // The class factory is one more object: 3 CreateInstance, 4 LockServer.
