@@ -62,6 +62,12 @@ inline std::string unescape(const std::string& text) {
   return out;
 }
 
+// A step that only acts: it returns nothing to compare.
+template <typename F>
+std::function<std::string(const Args&)> act(F f) {
+  return [f](const Args& args) { return f(args), std::string(); };
+}
+
 inline bool number(const std::string& text, double& value) {
   char* end = nullptr;
   value = std::strtod(text.c_str(), &end);

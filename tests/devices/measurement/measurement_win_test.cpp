@@ -15,12 +15,12 @@
 #include "scenario.h"
 #include "services/instrument_safety.h"
 #include "services/program_state.h"
-#include "stdout_capture.h"
 
 #include <thread>
 
 namespace {
 
+using scenario::act;
 using scenario::Args;
 using scenario::str;
 
@@ -32,41 +32,38 @@ float real(const Args& a, std::size_t i) { return std::stof(a.at(i)); }
 
 std::string printed;
 ULONGLONG timerStart = 0;
-// An action whose output is caught; its result as text.
+// An action whose standard output (the program's diagnostics) is caught;
+// its result as text.
 template <typename F> scenario::Steps::mapped_type said(F f) {
   return [f](const Args& a) {
-    decltype(f(a)) result{};
-    printed = captureStdout([&] { result = f(a); });
+    testing::internal::CaptureStdout();
+    auto result = f(a);
+    std::fflush(stdout);
+    printed = testing::internal::GetCapturedStdout();
     std::ostringstream text;  // a float reading to its own precision
     text.precision(std::is_same_v<decltype(result), float> ? 7 : 12);
     return text << result, text.str();
   };
 }
 
-// The make-safe step on its own thread while another holds the loader's
-// lock (as a crashed thread may): "1" when it ended without it.
+// The make-safe step on its own thread while another (this one) holds the
+// loader's lock, as a crashed thread may: "1" when it ended without it.
 std::string offUnderLoaderLock() {
-  using LockLoader = LONG(WINAPI*)(ULONG, ULONG*, ULONG_PTR*);
-  using UnlockLoader = LONG(WINAPI*)(ULONG, ULONG_PTR);
-  LockLoader lock = nullptr;
-  UnlockLoader unlock = nullptr;
+  LONG(WINAPI * lock)(ULONG, ULONG*, ULONG_PTR*) = nullptr;
+  LONG(WINAPI * unlock)(ULONG, ULONG_PTR) = nullptr;
   fakes::bindControl(GetModuleHandleW(L"ntdll.dll"), "LdrLockLoaderLock", lock);
   fakes::bindControl(GetModuleHandleW(L"ntdll.dll"), "LdrUnlockLoaderLock", unlock);
-  HANDLE locked = CreateEventW(nullptr, TRUE, FALSE, nullptr), go = CreateEventW(nullptr, TRUE, FALSE, nullptr),
-         done = CreateEventW(nullptr, TRUE, FALSE, nullptr), release = CreateEventW(nullptr, TRUE, FALSE, nullptr),
-         running = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE running = CreateEventW(nullptr, TRUE, FALSE, nullptr), go = CreateEventW(nullptr, TRUE, FALSE, nullptr),
+         done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   // The round's thread must be running before the lock is taken: a new
   // thread's start needs the lock too, and CreateThread returns before it.
   std::thread round([&] { SetEvent(running), WaitForSingleObject(go, INFINITE), switchGpibSourcemeterOffNow(), SetEvent(done); });
   WaitForSingleObject(running, 10000);
-  std::thread holder([&] {
-    ULONG_PTR cookie = 0;
-    lock(0, nullptr, &cookie), SetEvent(locked), WaitForSingleObject(release, INFINITE), unlock(0, cookie);
-  });
-  const bool ended = WaitForSingleObject(locked, 10000) == WAIT_OBJECT_0 && SetEvent(go) &&
-                     WaitForSingleObject(done, 10000) == WAIT_OBJECT_0;
-  SetEvent(release), SetEvent(go), holder.join(), round.join();
-  for (HANDLE h : {locked, go, done, release, running}) CloseHandle(h);
+  ULONG_PTR cookie = 0;
+  lock(0, nullptr, &cookie), SetEvent(go);
+  const bool ended = WaitForSingleObject(done, 10000) == WAIT_OBJECT_0;
+  unlock(0, cookie), round.join();
+  for (HANDLE h : {running, go, done}) CloseHandle(h);
   return ended ? "1" : "0";
 }
 
@@ -86,23 +83,19 @@ std::string watchdogRound() {
 }
 
 const scenario::Steps steps = {
-    {"==", [](const Args&) {
+    {"==", act([](const Args&) {
        if (GetModuleHandleA("ni4882.dll") && fakeGpib().complete()) fakeGpib().reset();
        currentEquipment = 4, usbCurrentLimit = 1e-5f;
-       return std::string();
-     }},
+     })},
     // the GPIB meters; "read" is readCurrent with that equipment chosen;
     // "bus" and "usb-calls" give the calls since the fake was last reset, and
     // reset it (replies, failures, modes and readings set before go too)
     {"gpib-fake", [](const Args&) { return str(fakeGpib().complete()); }},
-    {"reply", [](const Args& a) { return fakeGpib().addReply(a.at(1)), std::string(); }},
-    {"gpib-fail", [](const Args& a) {
-       return fakeGpib().fail(a.at(1).c_str(), number(a, 2), number(a, 3), number(a, 4)), std::string();
-     }},
-    {"bus", [](const Args&) {
-       const std::string calls = fakeGpib().calls();
-       return fakeGpib().reset(), calls;
-     }},
+    {"reply", act([](const Args& a) { fakeGpib().addReply(a.at(1)); })},
+    {"gpib-fail", act([](const Args& a) {
+       fakeGpib().fail(a.at(1).c_str(), number(a, 2), number(a, 3), number(a, 4));
+     })},
+    {"bus", [](const Args&) { const std::string calls = fakeGpib().calls(); return fakeGpib().reset(), calls; }},
     {"multimeter", said([](const Args& a) { return openGpibMultimeter(std::stoi(a.at(1))); })},
     {"sourcemeter", said([](const Args& a) { return openGpibSourcemeter(std::stoi(a.at(1))); })},
     {"configure", said([](const Args& a) { return configureGpibSourcemeter(real(a, 1), real(a, 2)), 0; })},
@@ -126,7 +119,7 @@ const scenario::Steps steps = {
        return str(a.at(1) == "low" ? low : high);
      }},
     {"printed", [](const Args&) { return printed; }},
-    {"timer", [](const Args&) { return timerStart = GetTickCount64(), std::string(); }},
+    {"timer", act([](const Args&) { timerStart = GetTickCount64(); })},
     {"ms", [](const Args&) { return str(static_cast<double>(GetTickCount64() - timerStart)); }},
     // the USB sourcemeter ("usb-register" also resets the fake)
     {"usb-register", [](const Args&) {
@@ -134,13 +127,10 @@ const scenario::Steps steps = {
        if (done) usb().reset();
        return str(done);
      }},
-    {"usb-unregister", [](const Args&) { return unregisterFakeKeithley(), std::string(); }},
-    {"usb-mode", [](const Args& a) { return usb().setMode(a.at(1).c_str(), std::stoi(a.at(2))), std::string(); }},
-    {"usb-reading", [](const Args& a) { return usb().setReading(wide(a.at(1)).c_str()), std::string(); }},
-    {"usb-calls", [](const Args&) {
-       const std::string calls = usb().calls();
-       return usb().reset(), calls;
-     }},
+    {"usb-unregister", act([](const Args&) { unregisterFakeKeithley(); })},
+    {"usb-mode", act([](const Args& a) { usb().setMode(a.at(1).c_str(), std::stoi(a.at(2))); })},
+    {"usb-reading", act([](const Args& a) { usb().setReading(wide(a.at(1)).c_str()); })},
+    {"usb-calls", [](const Args&) { const std::string calls = usb().calls(); return usb().reset(), calls; }},
     {"usb-references", [](const Args&) { return str(usb().references()); }},
     // A fresh fake with this call failing in this mode, opened and closed.
     {"usb-open-with", said([](const Args& a) {

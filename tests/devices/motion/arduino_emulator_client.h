@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "scenario.h"
+#include "ui_driver.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -80,10 +81,8 @@ class Client {
     if (send(socket_, out.data(), static_cast<int>(out.size()), 0) != static_cast<int>(out.size()))
       return "ERR send";
     std::string answer;
-    char c;
-    while (recv(socket_, &c, 1, 0) == 1) {
+    for (char c; recv(socket_, &c, 1, 0) == 1; answer += c) {
       if (c == '\n') return answer;
-      answer += c;
     }
     return "ERR receive";
   }
@@ -99,14 +98,11 @@ class Client {
   // Polls until the board has received exactly these bytes; the bytes seen
   // last are left in lastReceived for a failure message.
   bool waitForReceived(const std::string& expected, DWORD timeoutMs = 10000) {
-    const ULONGLONG start = GetTickCount64();
-    for (;;) {
+    ui::eventually([&] {
       lastReceived = received();
-      if (lastReceived == expected) return true;
-      const bool onTheWay = expected.compare(0, lastReceived.size(), lastReceived) == 0;
-      if (!onTheWay || GetTickCount64() - start > timeoutMs) return false;
-      Sleep(10);
-    }
+      return lastReceived == expected || expected.compare(0, lastReceived.size(), lastReceived) != 0;
+    }, timeoutMs);
+    return lastReceived == expected;
   }
   std::string state() { return request("STATE"); }
 

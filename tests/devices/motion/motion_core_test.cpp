@@ -26,10 +26,7 @@ const scenario::Steps steps = {
        const bool ok = moveTargetFor(num(a, 1), whole(a, 2), 1, w, m);
        return (ok ? "" : "refused ") + std::to_string(w) + " " + std::to_string(m);
      }},
-    {"split", [](const Args& a) {
-       const StepTarget t = splitSteps(num(a, 1));
-       return std::to_string(t.whole) + " " + std::to_string(t.micro);
-     }},
+    {"split", [](const Args& a) { const auto t = splitSteps(num(a, 1)); return str(t.whole) + " " + str(t.micro); }},
     {"timeout", [](const Args& a) { return str(singleMoveTimeoutMs(num(a, 1), 1, whole(a, 2))); }},
     {"xy", [](const Args& a) {
        const XYMovePlan p = planXYMove(num(a, 1), num(a, 2), whole(a, 3));
@@ -69,10 +66,8 @@ const scenario::Steps steps = {
      }},
     {"turret", [](const Args& a) {
        ObjectiveTable table;
-       table.changerSteps[0] = 189;
-       table.changerSteps[1] = 195;
-       table.previous = whole(a, 1);
-       table.current = whole(a, 2);
+       table.changerSteps[0] = 189, table.changerSteps[1] = 195;
+       table.previous = whole(a, 1), table.current = whole(a, 2);
        const ObjectiveChangePlan p = planObjectiveChange(table);
        return str(p.turretMoves[0]) + " " + str(p.turretMoves[1]) + " " + str(p.turretMoves[2]);
      }},

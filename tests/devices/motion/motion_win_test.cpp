@@ -15,13 +15,13 @@
 #include "ui_driver.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
 namespace {
 
 using arduino_emulator::board;
+using scenario::act;
 using scenario::Args;
 using scenario::str;
 
@@ -35,7 +35,6 @@ StageAxis& axis(const Args& a) { return a.at(1) == "X" ? stageX : a.at(1) == "Y"
 double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
 // A whole number; a speed left out is the default speed.
 int whole(const Args& a, std::size_t i) { return i < a.size() ? std::stoi(a[i]) : defaultStageSpeed; }
-std::string flag(bool b) { return b ? "1" : "0"; }
 // An argument with {fake} as the fake library's folder.
 std::wstring expanded(const std::string& text) {
   std::wstring out(text.begin(), text.end());
@@ -43,22 +42,13 @@ std::wstring expanded(const std::string& text) {
     out.replace(at, 6, ui::windowsPathOf(STAGE_FAKE_DIR));
   return out;
 }
-std::string rest(const Args& a, std::size_t from) {
-  std::string text;
-  for (std::size_t i = from; i < a.size(); ++i) text += (i > from ? " " : "") + a[i];
-  return text;
-}
-template <typename F> scenario::Steps::mapped_type act(F f) {
-  return [f](const Args& a) { return f(a), std::string(); };
-}
 
 // Which enumerated controller an axis holds ("-": simulated; "?": a name
 // kept without its controller, or a controller on the wrong axis).
 std::string held(const StageAxis& a, int number) {
   if (a.deviceNumber == 0) return a.deviceName[0] ? "?" : "-";
   const char* com = std::strrchr(a.deviceName, 'M');  // the fake's names end in COM21, COM22, COM23
-  if (!com) return "?";
-  const int index = std::atoi(com + 1) - 21;
+  const int index = com ? std::atoi(com + 1) - 21 : -1;
   return a.deviceNumber == number && a.deviceId == fake().deviceId(index) ? str(index) : "?";
 }
 
@@ -92,43 +82,40 @@ const scenario::Steps steps = {
     {"==", act([](const Args&) {
        closeAllAxes();
        if (withFake) fake().reset(3);
-       scanRunning = stopRequested = 0;
-       liftOutputLatch();
-       closeArduino();
-       arduinoLink = ArduinoLink{};
-       lightSources = LightSources{};
-       objectiveSettings.current = 3;
+       scanRunning = stopRequested = 0, objectiveSettings.current = 3;
+       liftOutputLatch(), closeArduino();
+       arduinoLink = ArduinoLink{}, lightSources = LightSources{};
        for (HWND edit : {hInfoEdit, hProgressEdit, hLaserEdit, hLaserPowerEdit}) SetWindowTextA(edit, "");
        EXPECT_TRUE(board().reset());
      })},
     // the stage
     {"controllers", act([](const Args& a) { closeAllAxes(), fake().reset(whole(a, 1)); })},
-    {"ximc", act([](const Args& a) { fake().set(whole(a, 1), rest(a, 2).c_str()); })},
-    {"connect", [](const Args& a) { return flag(connectStage(whole(a, 1), whole(a, 2))); }},
+    {"ximc", act([](const Args& a) { fake().set(whole(a, 1), scenario::rest(a, 2).c_str()); })},
+    {"connect", [](const Args& a) { return str(connectStage(whole(a, 1), whole(a, 2))); }},
     // "wiring count order" first connects that many controllers in that order.
     {"wiring", [](const Args& a) {
        if (a.size() > 2) closeAllAxes(), fake().reset(whole(a, 1)), connectStage(whole(a, 2), 500), fake().clearLog();
        return held(stageX, 1) + " " + held(stageY, 2) + " " + held(stageZ, 3);
      }},
     {"calls", [](const Args&) { return fake().calls(); }},
-    {"loaded", [](const Args&) { return flag(GetModuleHandleA("libximc.dll")); }},
+    {"loaded", [](const Args&) { return str(GetModuleHandleA("libximc.dll") != nullptr); }},
     {"exports", [](const Args& a) {
        HMODULE library = LoadLibraryA("libximc.dll");
        const bool found = library && GetProcAddress(library, a.at(1).c_str());
-       return FreeLibrary(library), flag(found);
+       return FreeLibrary(library), str(found);
      }},
     // Where the library is looked for: the folder started from and PATH.
-    {"cd", [](const Args& a) { return flag(SetCurrentDirectoryW(expanded(a.at(1)).c_str())); }},
+    {"cd", [](const Args& a) { return str(SetCurrentDirectoryW(expanded(a.at(1)).c_str())); }},
     {"env", act([](const Args& a) { SetEnvironmentVariableW(expanded(a.at(1)).c_str(), expanded(a.at(2)).c_str()); })},
     {"load", [](const Args& a) {
        HMODULE library = a.at(1) == "vendor" ? loadVendorLibrary(L"libximc.dll", VendorSearch::alsoPath)
                                              : LoadLibraryW(L"libximc.dll");
-       return FreeLibrary(library), flag(library);
+       return FreeLibrary(library), str(library != nullptr);
      }},
     {"clear", act([](const Args&) { fake().clearLog(), board().clear(); })},
     {"close", act([](const Args&) { closeAllAxes(); })},
     {"move", [](const Args& a) { return str(moveAxisTo(axis(a), num(a, 2), whole(a, 3))); }},
-    {"start", [](const Args& a) { return flag(startAxisMove(axis(a), num(a, 2))); }},
+    {"start", [](const Args& a) { return str(startAxisMove(axis(a), num(a, 2))); }},
     {"z-to", act([](const Args& a) { moveZTo(num(a, 1)); })},
     // The position and the running flag (7 when left untouched).
     {"read-moving", [](const Args& a) {
@@ -137,7 +124,7 @@ const scenario::Steps steps = {
      }},
     {"close-axis", act([](const Args& a) { closeStageAxis(axis(a)); })},
     {"by", act([](const Args& a) { a[1] == "Z" ? moveZBy(num(a, 2)) : moveAxisBy(axis(a), num(a, 2)); })},
-    {"xy", [](const Args& a) { return flag(moveAxesTo(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))); }},
+    {"xy", [](const Args& a) { return str(moveAxesTo(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))); }},
     {"xy-by", act([](const Args& a) { a.size() > 3 ? moveAxesBy(stageX, stageY, num(a, 1), num(a, 2), whole(a, 3))
                                                    : moveXYBy(num(a, 1), num(a, 2)); })},
     {"pos", [](const Args& a) { return str(axis(a).positionUm); }},
@@ -157,7 +144,7 @@ const scenario::Steps steps = {
                        PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 50));
        });
      })},
-    {"clicked", [](const Args&) { return clicker.join(), flag(clickPosted); }},
+    {"clicked", [](const Args&) { return clicker.join(), str(clickPosted); }},
     // the board
     {"board", [](const Args& a) {
        std::string request;
@@ -174,11 +161,9 @@ const scenario::Steps steps = {
     {"arduino-missing", [](const Args&) {
        ui::DialogAnswerer answer(L"Warning", {IDOK});
        const bool connected = connectArduino(board().comPort() + 50);
-       return flag(connected) + flag(answer.finish()) + " " + ui::narrow(answer.text());
+       return str(connected) + str(answer.finish()) + " " + ui::narrow(answer.text());
      }},
-    {"link", [](const Args&) {
-       return str(arduinoLink.offline) + " " + str(arduinoLink.comPort - board().comPort());
-     }},
+    {"link", [](const Args&) { return str(arduinoLink.offline) + " " + str(arduinoLink.comPort - board().comPort()); }},
     {"sent", [](const Args&) { return sentBeforeMarker(); }},
     {"received", [](const Args&) { return receivedRuns(); }},
     {"state", [](const Args&) { return board().state(); }},
@@ -194,16 +179,16 @@ const scenario::Steps steps = {
     {"objective", act([](const Args& a) { objectiveSettings.current = whole(a, 1); })},
     {"speed", act([](const Args& a) { setMotorSpeed(whole(a, 1), whole(a, 2)); })},
     {"acceleration", act([](const Args& a) { setMotorAcceleration(whole(a, 1), whole(a, 2)); })},
-    {"goto", [](const Args& a) { return flag(moveMotorTo(whole(a, 1), num(a, 2))); }},
+    {"goto", [](const Args& a) { return str(moveMotorTo(whole(a, 1), num(a, 2))); }},
     {"query", [](const Args& a) { return str(queryMotorPosition(whole(a, 1))); }},
     {"zero-motor", act([](const Args& a) { zeroMotor(whole(a, 1)); })},
-    {"line", [](const Args& a) { return flag(sendLine(a.at(1).c_str())); }},
+    {"line", [](const Args& a) { return str(sendLine(a.at(1).c_str())); }},
     {"reply-line", [](const Args&) { return readReplyLine(); }},
     {"motor", [](const Args& a) {
        const int i = whole(a, 1);
-       return str(arduinoLink.positionUm[i]) + " in " + str(arduinoLink.lowerLimitUm[i]) + " " +
-              str(arduinoLink.upperLimitUm[i]) + " at " + str(arduinoLink.speedUm[i]) + " moving " +
-              str(arduinoLink.moving[i]);
+       const ArduinoLink& l = arduinoLink;
+       return str(l.positionUm[i]) + " in " + str(l.lowerLimitUm[i]) + " " + str(l.upperLimitUm[i]) + " at " +
+              str(l.speedUm[i]) + " moving " + str(l.moving[i]);
      }},
     {"progress", [](const Args&) { return ui::textOf(hProgressEdit); }},
     {"safe", act([](const Args&) { makeInstrumentsSafe(); })},
@@ -215,28 +200,22 @@ const scenario::Steps steps = {
        SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR timer, DWORD) {
          KillTimer(nullptr, timer);
          offMidMove = arduinoLink.moving[3] != 0;
-         setLaser(0);
-         setIllumination(0);
-         sendLine("mid-move");
+         setLaser(0), setIllumination(0), sendLine("mid-move");
        });
      })},
-    {"off-was-mid-move", [](const Args&) { return flag(offMidMove); }},
+    {"off-was-mid-move", [](const Args&) { return str(offMidMove); }},
     // The port stops taking data: a handle that cannot be written.
     {"port-dies", act([](const Args&) {
        char folder[MAX_PATH];
-       GetTempPathA(MAX_PATH, folder);
-       GetTempFileNameA(folder, "ard", 0, deadPort);
-       CloseHandle(arduinoLink.portHandle);
+       GetTempPathA(MAX_PATH, folder), GetTempFileNameA(folder, "ard", 0, deadPort), CloseHandle(arduinoLink.portHandle);
        arduinoLink.portHandle = CreateFileA(deadPort, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
      })},
     // A port opened without sharing could not be opened again while the
     // dead handle lives.
     {"dead-port-closed", [](const Args&) {
        HANDLE exclusive = CreateFileA(deadPort, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-       const bool closed = exclusive != INVALID_HANDLE_VALUE;
-       if (closed) CloseHandle(exclusive);
-       DeleteFileA(deadPort);
-       return flag(closed);
+       const bool closed = exclusive != INVALID_HANDLE_VALUE && CloseHandle(exclusive);
+       return DeleteFileA(deadPort), str(closed);
      }},
 };
 

@@ -31,7 +31,6 @@ struct FakeMindVision {
   int (*held)();     // buffers the program holds: allocated and not freed, snapshots not given back
   int (*openHandle)();  // the handle of the open camera, 0 when none is open
   int (*snaps)();    // snapshots asked for
-  int (*sdkInits)();
 
   bool complete() const { return fakes::allBound(*this); }
   std::string calls() const { return fakes::readLog(log); }
@@ -40,6 +39,6 @@ struct FakeMindVision {
 inline const FakeMindVision& fakeMindVision() {
   static const FakeMindVision fake = fakes::bindControls<FakeMindVision>(
       fakes::library("MVCAMSDK_X64.dll"), "fake_mv_",
-      {"reset", "set_red", "fail", "log", "clear_log", "held", "open_handle", "snaps", "sdk_inits"});
+      {"reset", "set_red", "fail", "log", "clear_log", "held", "open_handle", "snaps"});
   return fake;
 }

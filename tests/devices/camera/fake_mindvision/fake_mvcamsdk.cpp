@@ -7,8 +7,8 @@
 // the SDK it refuses calls before CameraSdkInit and a second CameraInit of an
 // open camera. The fake_mv_* exports let a test configure it and read the log.
 
+#include "../../fake_plumbing.h"
 #include "fake_chosen_call.h"
-#include "fake_library.h"
 #include "fake_mindvision_control.h"
 
 #include <windows.h>
@@ -21,15 +21,11 @@
 #include <map>
 #include <string>
 
-#define FAKE_EXPORT extern "C" __declspec(dllexport)
 #define MV_CALL __stdcall
 
 namespace {
 
-constexpr int statusFailed = -1;
-constexpr int statusTimeOut = -12;
-constexpr int statusDeviceIsOpened = -18;
-constexpr int statusNotInitialised = -29;
+constexpr int statusFailed = -1, statusTimeOut = -12, statusDeviceIsOpened = -18;
 
 constexpr int devInfoBytes = 260;       // eight char[32], then the instance number
 constexpr int friendlyNameOffset = 64;  // the third char[32]
@@ -39,11 +35,7 @@ constexpr int resolutionBytes = 92;
 constexpr int frameHeadBytes = 64;
 
 struct State {
-  int cameras = 1;
-  int red = 200;
-  int sdkInits = 0;
-  int openHandle = 0;
-  int handlesGiven = 0;
+  int cameras = 1, red = 200, sdkInits = 0, openHandle = 0, handlesGiven = 0;
   std::map<unsigned char*, int> allocations;  // aligned buffers and their sizes
   unsigned char* lent = nullptr;              // the raw snapshot the program has not given back
   int snaps = 0;
@@ -51,10 +43,7 @@ struct State {
   int failuresLeft = -1;  // of the chosen entry point once reached; -1: no end
 };
 
-State& state() {
-  static State s;
-  return s;
-}
+State& state() { static State s; return s; }
 
 fakes::CallLog calls("FAKE_MVCAMSDK_CALL_LOG");
 
@@ -66,13 +55,9 @@ bool chosenFailure(const char* entry) {
 
 // A chosen failure, or any call before the SDK was initialised.
 bool refused(const char* entry) {
-  State& s = state();
   if (chosenFailure(entry)) return true;
-  if (s.sdkInits == 0) {
-    calls.add("%s before CameraSdkInit", entry);
-    return true;
-  }
-  return false;
+  if (state().sdkInits == 0) calls.add("%s before CameraSdkInit", entry);
+  return state().sdkInits == 0;
 }
 
 int sizeOf(unsigned char* buffer) {
@@ -89,10 +74,7 @@ void drawSnapshot(unsigned char* out, int red) {
     unsigned char* pixel = out + static_cast<std::size_t>(row) * fakeSnapWidth * 4;
     for (int x = 0; x < fakeSnapWidth; ++x, pixel += 4) {
       const COLORREF colour = fakeSnapColour(x, row, red);
-      pixel[0] = GetBValue(colour);
-      pixel[1] = GetGValue(colour);
-      pixel[2] = GetRValue(colour);
-      pixel[3] = 0xFF;
+      pixel[0] = GetBValue(colour), pixel[1] = GetGValue(colour), pixel[2] = GetRValue(colour), pixel[3] = 0xFF;
     }
   }
 }
@@ -109,9 +91,7 @@ int onCamera(const char* entry, int handle, const std::string& arguments = "") {
 
 FAKE_EXPORT int MV_CALL CameraSdkInit(int language) {
   calls.add("CameraSdkInit %d", language);
-  if (chosenFailure("CameraSdkInit")) return statusFailed;
-  ++state().sdkInits;
-  return 0;
+  return chosenFailure("CameraSdkInit") ? statusFailed : (++state().sdkInits, 0);
 }
 
 FAKE_EXPORT int MV_CALL CameraEnumerateDevice(void* list, int* count) {
@@ -124,8 +104,7 @@ FAKE_EXPORT int MV_CALL CameraEnumerateDevice(void* list, int* count) {
     std::snprintf(reinterpret_cast<char*>(entry + friendlyNameOffset), 32, "camera%d", i);
     putInt(entry, devInfoBytes - 4, i);
   }
-  *count = found;
-  return 0;
+  return *count = found, 0;
 }
 
 FAKE_EXPORT int MV_CALL CameraInit(void* device, int paramLoadMode, int team, int* handle) {
@@ -134,9 +113,7 @@ FAKE_EXPORT int MV_CALL CameraInit(void* device, int paramLoadMode, int team, in
   State& s = state();
   if (s.cameras == 0) return statusFailed;
   if (s.openHandle) return statusDeviceIsOpened;
-  s.openHandle = 101 + s.handlesGiven++;
-  *handle = s.openHandle;
-  return 0;
+  return *handle = s.openHandle = 101 + s.handlesGiven++, 0;
 }
 
 FAKE_EXPORT int MV_CALL CameraGetCapability(int handle, void* capability) {
@@ -161,8 +138,7 @@ FAKE_EXPORT void MV_CALL CameraAlignFree(unsigned char* buffer) {
   const int size = sizeOf(buffer);
   calls.add("CameraAlignFree %d", size);
   if (size < 0) return;  // not one of ours: freeing it would corrupt the heap
-  state().allocations.erase(buffer);
-  _aligned_free(buffer);
+  state().allocations.erase(buffer), _aligned_free(buffer);
 }
 
 FAKE_EXPORT int MV_CALL CameraDisplayInit(int handle, HWND window) {
@@ -194,8 +170,7 @@ FAKE_EXPORT int MV_CALL CameraSnapToBuffer(int handle, void* frameHead, unsigned
   putInt(frameHead, 4, fakeSnapWidth * fakeSnapHeight);  // one Bayer byte per pixel
   putInt(frameHead, 8, fakeSnapWidth);
   putInt(frameHead, 12, fakeSnapHeight);
-  s.lent = static_cast<unsigned char*>(std::calloc(fakeSnapWidth, fakeSnapHeight));
-  *buffer = s.lent;
+  *buffer = s.lent = static_cast<unsigned char*>(std::calloc(fakeSnapWidth, fakeSnapHeight));
   return s.lent ? 0 : statusFailed;
 }
 
@@ -205,10 +180,11 @@ FAKE_EXPORT int MV_CALL CameraImageProcessEx(int handle, unsigned char* in, unsi
   const int outSize = sizeOf(out);
   calls.add("CameraImageProcessEx %d %s %d 0x%08x %u", handle, in && in == s.lent ? "raw" : "other", outSize,
             outFormat, reserved);
-  if (refused("CameraImageProcessEx") || handle != s.openHandle || !frameHead) return statusFailed;
-  if (in != s.lent || outSize < fakeSnapWidth * fakeSnapHeight * 4) return statusFailed;
-  drawSnapshot(out, s.red);
-  return 0;
+  if (refused("CameraImageProcessEx") || handle != s.openHandle || !frameHead || in != s.lent ||
+      outSize < fakeSnapWidth * fakeSnapHeight * 4) {
+    return statusFailed;
+  }
+  return drawSnapshot(out, s.red), 0;
 }
 
 FAKE_EXPORT int MV_CALL CameraReleaseImageBuffer(int handle, unsigned char* buffer) {
@@ -247,9 +223,7 @@ FAKE_EXPORT void fake_mv_fail(const char* entry, int nth, int times) {
   state().failuresLeft = times > 0 ? times : -1;
 }
 
-FAKE_EXPORT int fake_mv_log(char* buffer, int size) { return calls.copy(buffer, size); }
-
-FAKE_EXPORT void fake_mv_clear_log() { calls.clear(); }
+FAKE_LOG_CONTROLS(fake_mv_, calls)
 
 FAKE_EXPORT int fake_mv_held() { return static_cast<int>(state().allocations.size()) + (state().lent ? 1 : 0); }
 
@@ -257,4 +231,3 @@ FAKE_EXPORT int fake_mv_open_handle() { return state().openHandle; }
 
 FAKE_EXPORT int fake_mv_snaps() { return state().snaps; }
 
-FAKE_EXPORT int fake_mv_sdk_inits() { return state().sdkInits; }

@@ -6,22 +6,20 @@
 // out of focus as the stage's Z moves, or a colour for each X, Y position.
 // The fake_pylon_* exports let a test configure it and read the log.
 
+#include "../../fake_plumbing.h"
 #include "devices/camera/pylon_runtime.h"
 #include "fake_chosen_call.h"
 #include "fake_controls.h"
-#include "fake_library.h"
 
 #include <windows.h>
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <string>
 
-#define FAKE_EXPORT extern "C" __declspec(dllexport)
 
 namespace {
 
@@ -31,9 +29,7 @@ PylonDevice const theDevice = &deviceTag;
 
 struct Feature {
   bool writable = true;
-  long long value = 0;
-  long long minimum = 0;
-  long long maximum = 0;
+  long long value = 0, minimum = 0, maximum = 0;
 };
 
 enum SceneKind { uniformScene, focusSpotScene, stageColourScene };
@@ -42,19 +38,13 @@ enum SceneKind { uniformScene, focusSpotScene, stageColourScene };
 // with the stage's Z at peak and darker as Z moves away:
 // 255 exp(-((z - peak) / width)^2), positions in the stage's 1/256 steps.
 struct FocusSpot {
-  int x = 0;
-  int yTop = 0;
-  int radiusPx = 0;
-  int zAxis = 2;
-  double peak = 0.0;
-  double width = 1.0;
+  int x = 0, yTop = 0, radiusPx = 0, zAxis = 2;
+  double peak = 0.0, width = 1.0;
 };
 
 struct State {
-  int cameras = 1;
-  int initialised = 0;
-  bool created = false;
-  bool open = false;
+  int cameras = 1, initialised = 0;
+  bool created = false, open = false;
   std::deque<char> script;  // per grab: 'F' frame, 'X' failed status, 'T' time-out, 'E' refused, 'S' wrong size
   unsigned char red = 200, green1 = 100, green2 = 100, blue = 50;
   SceneKind scene = uniformScene;
@@ -73,7 +63,7 @@ void defaultFeatures(State& s, int regionKind, int sfncMajor);
 State& state() {
   static State s = [] {
     State fresh;
-    if (std::getenv("FAKE_PYLON_CAMERA")) defaultFeatures(fresh, 0, 0);
+    if (!fakes::setting("FAKE_PYLON_CAMERA").empty()) defaultFeatures(fresh, 0, 0);
     return fresh;
   }();
   return s;
@@ -84,23 +74,15 @@ fakes::CallLog calls("FAKE_PYLON_CALL_LOG");
 void defaultFeatures(State& s, int regionKind, int sfncMajor) {
   s.features.clear();
   for (const char* name : {"GainAuto", "ExposureAuto", "BalanceWhiteAuto", "Gain", "ExposureTime",
-                           "AutoTargetBrightness", "AutoTargetValue"}) {
+                           "AutoTargetBrightness", "AutoTargetValue"})
     s.features[name] = Feature{};
-  }
-  s.features["OffsetX"] = {true, 8, 0, 16};
-  s.features["OffsetY"] = {true, 8, 2, 16};
-  s.features["Width"] = {true, 640, 64, 2464};
-  s.features["Height"] = {true, 480, 64, 2056};
-  const char* prefix = regionKind == 1 ? "AutoFunctionROI" : regionKind == 2 ? "AutoFunctionAOI" : nullptr;
-  if (prefix) {
-    const std::string p = prefix;
-    s.features[p + "Selector"] = Feature{};
-    s.features[p + "OffsetX"] = {true, 4, 0, 8};
-    s.features[p + "OffsetY"] = {true, 4, 0, 8};
-    s.features[p + "Width"] = {true, 100, 16, 2464};
-    s.features[p + "Height"] = {true, 100, 16, 2056};
-    s.features[p + "UseBrightness"] = Feature{};
-    s.features[p + "UseWhiteBalance"] = Feature{};
+  s.features["OffsetX"] = {true, 8, 0, 16}, s.features["OffsetY"] = {true, 8, 2, 16};
+  s.features["Width"] = {true, 640, 64, 2464}, s.features["Height"] = {true, 480, 64, 2056};
+  const std::string p = regionKind == 1 ? "AutoFunctionROI" : regionKind == 2 ? "AutoFunctionAOI" : "";
+  if (!p.empty()) {
+    for (const char* name : {"Selector", "UseBrightness", "UseWhiteBalance"}) s.features[p + name] = Feature{};
+    s.features[p + "OffsetX"] = {true, 4, 0, 8}, s.features[p + "OffsetY"] = {true, 4, 0, 8};
+    s.features[p + "Width"] = {true, 100, 16, 2464}, s.features[p + "Height"] = {true, 100, 16, 2056};
   }
   if (sfncMajor > 0) s.features["DeviceSFNCVersionMajor"] = {false, sfncMajor, sfncMajor, sfncMajor};
 }
@@ -117,15 +99,19 @@ Feature* feature(PylonDevice device, const char* name) {
 PylonResult write(PylonDevice device, const char* name, const std::string& value) {
   Feature* f = feature(device, name);
   if (!f || !f->writable || state().failing == name) return failure;
-  calls.add("%s=%s", name, value.c_str());
-  return 0;
+  return calls.add("%s=%s", name, value.c_str()), 0;
+}
+
+// A write that is also kept as the feature's value.
+PylonResult store(PylonDevice device, const char* name, const std::string& text, long long value) {
+  const PylonResult result = write(device, name, text);
+  if (Feature* f = feature(device, name); result == 0 && f) f->value = value;
+  return result;
 }
 
 PylonResult readInteger(PylonDevice device, const char* name, long long Feature::*field, std::int64_t* value) {
   const Feature* f = feature(device, name);
-  if (!f) return failure;
-  *value = f->*field;
-  return 0;
+  return f ? (*value = f->*field, 0) : failure;
 }
 
 // Position in 1/256 steps of a controller of the fake stage library in this
@@ -146,12 +132,7 @@ void fillBayer(unsigned char* bytes, int width, int height, unsigned char red, u
   for (int row = 0; row < height; row += 2) {
     unsigned char* upper = bytes + static_cast<std::size_t>(row) * width;
     unsigned char* lower = upper + width;
-    for (int c = 0; c < width; c += 2) {
-      upper[c] = red;
-      upper[c + 1] = green1;
-      lower[c] = green2;
-      lower[c + 1] = blue;
-    }
+    for (int c = 0; c < width; c += 2) upper[c] = red, upper[c + 1] = green1, lower[c] = green2, lower[c + 1] = blue;
   }
 }
 
@@ -160,13 +141,9 @@ void drawScene(const State& s, unsigned char* bytes, int width, int height) {
     // One whole step of X is one step of red, of Y one of green.
     const unsigned char red = channel(128 + stagePosition(s.xAxis) / 256);
     const unsigned char green = channel(128 + stagePosition(s.yAxis) / 256);
-    fillBayer(bytes, width, height, red, green, green, 60);
-    return;
+    return fillBayer(bytes, width, height, red, green, green, 60);
   }
-  if (s.scene == uniformScene) {
-    fillBayer(bytes, width, height, s.red, s.green1, s.green2, s.blue);
-    return;
-  }
+  if (s.scene == uniformScene) return fillBayer(bytes, width, height, s.red, s.green1, s.green2, s.blue);
   std::memset(bytes, 0, static_cast<std::size_t>(width) * height);
   const FocusSpot& f = s.spot;
   const double off = (static_cast<double>(stagePosition(f.zAxis)) - f.peak) / f.width;
@@ -193,8 +170,7 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonInitialize() {
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonTerminate() {
   --state().initialised;
-  calls.add("PylonTerminate");
-  return 0;
+  return calls.add("PylonTerminate"), 0;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonEnumerateDevices(std::size_t* count) {
@@ -206,29 +182,25 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonCreateDeviceByIndex(std::size_t index, P
   if (index >= static_cast<std::size_t>(state().cameras) || state().created) return failure;
   state().created = true;
   *device = theDevice;
-  calls.add("create %u", static_cast<unsigned>(index));
-  return 0;
+  return calls.add("create %u", static_cast<unsigned>(index)), 0;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceOpen(PylonDevice device, int accessMode) {
   if (device != theDevice || !state().created || state().open || refused("PylonDeviceOpen")) return failure;
   state().open = true;
-  calls.add("open %d", accessMode);
-  return 0;
+  return calls.add("open %d", accessMode), 0;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceClose(PylonDevice device) {
   if (device != theDevice || !state().open) return failure;
   state().open = false;
-  calls.add("close");
-  return 0;
+  return calls.add("close"), 0;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDestroyDevice(PylonDevice device) {
   if (device != theDevice || !state().created || state().open) return failure;
   state().created = false;
-  calls.add("destroy");
-  return 0;
+  return calls.add("destroy"), 0;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device, std::size_t channel,
@@ -238,31 +210,19 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGrabSingleFrame(PylonDevice device
   State& s = state();
   if (device != theDevice || !s.open || channel != 0) return failure;
   ++s.grabs;
-  char outcome = 'F';
-  if (!s.script.empty()) {
-    outcome = s.script.front();
-    s.script.pop_front();
-  }
+  char outcome = s.script.empty() ? 'F' : s.script.front();
+  if (!s.script.empty()) s.script.pop_front();
   if (s.framesStop.failingFrom("grab")) outcome = 'W';
   calls.add("grab %c %u", outcome, timeoutMs);
-  if (outcome == 'W') {
-    // No frame comes: the wait runs its whole time-out.
-    Sleep(timeoutMs);
-    *ready = false;
-    *result = PylonGrabResult{};
-    return 0;
-  }
+  if (outcome == 'W') Sleep(timeoutMs);  // no frame comes: the wait runs its whole time-out
   if (outcome == 'E') return failure;
-  *ready = outcome != 'T';
+  *ready = outcome != 'T' && outcome != 'W';
   *result = PylonGrabResult{};
-  if (outcome == 'T') return 0;
-  const int width = outcome == 'S' ? 1920 : 2464;
-  const int height = outcome == 'S' ? 1080 : 2056;
+  if (!*ready) return 0;
+  const int width = outcome == 'S' ? 1920 : 2464, height = outcome == 'S' ? 1080 : 2056;
   result->status = outcome == 'X' ? pylonFailed : pylonGrabbed;
-  result->sizeX = width;
-  result->sizeY = height;
+  result->sizeX = width, result->sizeY = height, result->buffer = buffer;
   result->payloadSize = static_cast<std::uint64_t>(width) * height;
-  result->buffer = buffer;
   if (outcome == 'F' && size >= result->payloadSize) drawScene(s, static_cast<unsigned char*>(buffer), width, height);
   return 0;
 }
@@ -284,27 +244,22 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetFloatFeature(PylonDevice device
                                                               double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%g", value);
-  const PylonResult result = write(device, name, text);
   // Kept as a whole number: the camera's settings in the tests are whole.
-  if (Feature* f = feature(device, name); result == 0 && f) f->value = static_cast<long long>(value);
-  return result;
+  return store(device, name, text, static_cast<long long>(value));
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceGetFloatFeature(PylonDevice device, const char* name,
                                                               double* value) {
   std::int64_t whole = 0;
   const PylonResult result = readInteger(device, name, &Feature::value, &whole);
-  *value = static_cast<double>(whole);
-  return result;
+  return *value = static_cast<double>(whole), result;
 }
 
 FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetIntegerFeature(PylonDevice device, const char* name,
                                                                 std::int64_t value) {
   Feature* f = feature(device, name);
   if (f && (value < f->minimum || (f->maximum && value > f->maximum))) return failure;
-  const PylonResult result = write(device, name, std::to_string(value));
-  if (result == 0 && f) f->value = value;
-  return result;
+  return store(device, name, std::to_string(value), value);
 }
 
 #define FAKE_GET_INTEGER(entry, field)                                                        \
@@ -328,10 +283,8 @@ FAKE_EXPORT void fake_pylon_reset(int cameras, int regionKind, int sfncMajor) {
   State& s = state();
   // What the program holds stays held, so that its release can be checked.
   State fresh;
-  fresh.initialised = s.initialised, fresh.created = s.created, fresh.open = s.open;
-  s = fresh;
-  s.cameras = cameras;
-  defaultFeatures(s, regionKind, sfncMajor);
+  fresh.initialised = s.initialised, fresh.created = s.created, fresh.open = s.open, fresh.cameras = cameras;
+  defaultFeatures(s = fresh, regionKind, sfncMajor);
   calls.clear();
 }
 
@@ -341,25 +294,23 @@ FAKE_EXPORT void fake_pylon_script(const char* outcomes) {
 
 FAKE_EXPORT void fake_pylon_set_colour(int red, int green1, int green2, int blue) {
   State& s = state();
-  s.scene = uniformScene;
-  s.red = channel(red), s.green1 = channel(green1), s.green2 = channel(green2), s.blue = channel(blue);
+  s.scene = uniformScene, s.red = channel(red), s.blue = channel(blue);
+  s.green1 = channel(green1), s.green2 = channel(green2);
 }
 
 // Frames of a bright spot that is sharpest with the fake stage's Z at peak
 // (see FocusSpot); a colour set afterwards brings back uniform frames.
 FAKE_EXPORT void fake_pylon_focus_spot(int x, int yTop, int radiusPx, int zAxis, double peakMicrosteps,
                                        double widthMicrosteps) {
-  State& s = state();
-  s.scene = focusSpotScene;
-  s.spot = {x, yTop, radiusPx, zAxis, peakMicrosteps, widthMicrosteps > 0 ? widthMicrosteps : 1.0};
+  state().scene = focusSpotScene;
+  state().spot = {x, yTop, radiusPx, zAxis, peakMicrosteps, widthMicrosteps > 0 ? widthMicrosteps : 1.0};
 }
 
 // Uniform frames whose red is 128 plus the whole steps of the fake stage's
 // controller xAxis and green 128 plus those of yAxis (within 0 .. 255),
 // blue 60: every stage position its own picture.
 FAKE_EXPORT void fake_pylon_stage_colours(int xAxis, int yAxis) {
-  state().scene = stageColourScene;
-  state().xAxis = xAxis, state().yAxis = yAxis;
+  state().scene = stageColourScene, state().xAxis = xAxis, state().yAxis = yAxis;
 }
 
 FAKE_EXPORT void fake_pylon_set_writable(const char* name, int writable) {
@@ -376,13 +327,7 @@ FAKE_EXPORT void fake_pylon_fail(const char* entryOrFeature) { state().failing =
 // without a frame ("grab W" in the log). A reset repairs it.
 FAKE_EXPORT void fake_pylon_stop_frames(int atGrab) { state().framesStop.choose("grab", atGrab); }
 
-// Every logged call is also handed to the watcher (null: none); see
-// fakes::CallLog::Watcher.
-FAKE_EXPORT void fake_pylon_watch(fakes::CallLog::Watcher watcher) { calls.watch(watcher); }
-
-FAKE_EXPORT int fake_pylon_log(char* buffer, int size) { return calls.copy(buffer, size); }
-
-FAKE_EXPORT void fake_pylon_clear_log() { calls.clear(); }
+FAKE_LOG_CONTROLS(fake_pylon_, calls)
 
 FAKE_EXPORT int fake_pylon_open() { return (state().created ? 1 : 0) + (state().open ? 1 : 0); }
 

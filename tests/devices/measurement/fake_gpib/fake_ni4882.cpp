@@ -6,9 +6,8 @@
 // program started by a test appends the log to the file named by
 // FAKE_GPIB_LOG instead.
 
+#include "../../fake_plumbing.h"
 #include "fake_chosen_call.h"
-#include "fake_crash.h"
-#include "fake_library.h"
 
 #include <windows.h>
 
@@ -17,9 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
-#include <vector>
 
-#define FAKE_EXPORT extern "C" __declspec(dllexport)
 #define NI488CC __stdcall
 
 namespace {
@@ -35,13 +32,11 @@ struct Failure {
 // An access violation inside a chosen call (fake_crash.h): every entry
 // point takes this guard first.
 fakes::CrashPoint crash("FAKE_GPIB_CRASH");
-struct Guard : fakes::CrashCheck, fakes::Guard {
-  explicit Guard(const std::source_location& at = std::source_location::current()) : CrashCheck(crash, at) {}
-};
+using Guard = fakes::CrashGuard<crash>;
 
 fakes::CallLog calls("FAKE_GPIB_LOG");
 std::deque<std::string> replies;
-std::vector<Failure> failures;
+std::deque<Failure> failures;
 unsigned long statusWord = 0, errorCode = 0, byteCount = 0;
 // Answers a read when no reply is queued: writes the reply into the buffer
 // and returns its length (a meter whose reading follows the stage, say).
@@ -54,17 +49,10 @@ ReplySource replySource = nullptr;
 // that the readings of a scan are the same in every run of it.
 int readsSinceOutputOn = 0;
 
-bool countedReads() {
-  char value[8];
-  const DWORD length = GetEnvironmentVariableA("FAKE_GPIB_COUNTED_READS", value, sizeof value);
-  return length > 0 && length < sizeof value;
-}
-
 // A bus that fails in the middle of a run (see fake_gpib_fault): every
 // call fails with this error from the chosen one on.
 fakes::ChosenCall busFault;
 unsigned long busError = 0;
-
 
 // The bytes as C would write them in quotes: "REN\0".
 std::string quoted(const void* bytes, size_t count) {
@@ -87,24 +75,13 @@ std::string quoted(const void* bytes, size_t count) {
 bool finish(const char* function, unsigned long status, unsigned long count) {
   if (busFault.failingFrom(function)) {
     // A timed-out transfer reports TIMO with its abort.
-    statusWord = err | cmpl | (busError == 6 ? 0x4000ul : 0ul);
-    errorCode = busError;
-    byteCount = 0;
+    statusWord = err | cmpl | (busError == 6 ? 0x4000ul : 0ul), errorCode = busError, byteCount = 0;
     return true;
   }
-  for (auto f = failures.begin(); f != failures.end(); ++f) {
-    if (f->function == function) {
-      statusWord = f->status;
-      errorCode = f->error;
-      byteCount = f->count;
-      failures.erase(f);
-      return true;
-    }
-  }
-  statusWord = status;
-  errorCode = 0;
-  byteCount = count;
-  return false;
+  const auto f = std::find_if(failures.begin(), failures.end(), [&](const Failure& x) { return x.function == function; });
+  if (f == failures.end()) return statusWord = status, errorCode = 0, byteCount = count, false;
+  statusWord = f->status, errorCode = f->error, byteCount = f->count;
+  return failures.erase(f), true;
 }
 
 }  // namespace
@@ -119,22 +96,19 @@ FAKE_EXPORT int NI488CC ibdev(int board, int pad, int sad, int tmo, int eot, int
 
 FAKE_EXPORT unsigned long NI488CC ibclr(int ud) {
   Guard guard;
-  calls.add("ibclr %d", ud);
-  return finish("ibclr", cmpl, 0), statusWord;
+  return calls.add("ibclr %d", ud), finish("ibclr", cmpl, 0), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibwrt(int ud, const void* buf, size_t cnt) {
   Guard guard;
   calls.add("ibwrt %d %u %s", ud, static_cast<unsigned>(cnt), quoted(buf, cnt).c_str());
   if (buf && std::string(static_cast<const char*>(buf), cnt) == ":OUTP ON") readsSinceOutputOn = 0;
-  finish("ibwrt", cmpl, static_cast<unsigned long>(cnt));
-  return statusWord;
+  return finish("ibwrt", cmpl, static_cast<unsigned long>(cnt)), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibconfig(int ud, int option, int v) {
   Guard guard;
-  calls.add("ibconfig %d %d %d", ud, option, v);
-  return finish("ibconfig", cmpl, 0), statusWord;
+  return calls.add("ibconfig %d %d %d", ud, option, v), finish("ibconfig", cmpl, 0), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
@@ -144,13 +118,12 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
   if (busFault.failsNext("ibrd")) {
     // A failing bus delivers nothing, and asks no reply source.
   } else if (!replies.empty()) {
-    reply = replies.front();
-    replies.pop_front();
+    reply = replies.front(), replies.pop_front();
   } else if (replySource) {
     char made[128] = {};
     const int n = replySource(made, sizeof made);
     reply.assign(made, static_cast<size_t>(std::clamp(n, 0, static_cast<int>(sizeof made))));
-  } else if (countedReads()) {
+  } else if (!fakes::setting("FAKE_GPIB_COUNTED_READS").empty()) {
     reply = std::to_string(++readsSinceOutputOn) + ".000000E-09\n";
   }
   const size_t n = std::min(reply.size(), cnt);
@@ -160,8 +133,7 @@ FAKE_EXPORT unsigned long NI488CC ibrd(int ud, void* buf, size_t cnt) {
 
 FAKE_EXPORT unsigned long NI488CC ibonl(int ud, int v) {
   Guard guard;
-  calls.add("ibonl %d %d", ud, v);
-  return finish("ibonl", cmpl, 0), statusWord;
+  return calls.add("ibonl %d %d", ud, v), finish("ibonl", cmpl, 0), statusWord;
 }
 
 FAKE_EXPORT unsigned long NI488CC Ibsta() { Guard guard; return statusWord; }
@@ -175,12 +147,8 @@ FAKE_EXPORT unsigned long NI488CC ThreadIbcnt() { return Ibcnt(); }
 
 FAKE_EXPORT void fake_gpib_reset() {
   Guard guard;
-  calls.clear();
-  replies.clear();
-  failures.clear();
-  busFault.choose("", 0);
-  replySource = nullptr;
-  statusWord = errorCode = byteCount = 0;
+  calls.clear(), replies.clear(), failures.clear(), busFault.choose("", 0);
+  replySource = nullptr, statusWord = errorCode = byteCount = 0;
 }
 
 // The next ibrd answers these bytes (in the order queued); with none queued it
@@ -208,14 +176,7 @@ FAKE_EXPORT void fake_gpib_fail(const char* function, unsigned long status, unsi
 // A reset repairs it.
 FAKE_EXPORT void fake_gpib_fault(const char* function, int atCall, unsigned long error) {
   Guard guard;
-  busFault.choose(function ? function : "", atCall);
-  busError = error;
+  busFault.choose(function ? function : "", atCall), busError = error;
 }
 
-// Every logged call is also handed to the watcher (null: none); see
-// fakes::CallLog::Watcher.
-FAKE_EXPORT void fake_gpib_watch(fakes::CallLog::Watcher watcher) { Guard guard; calls.watch(watcher); }
-
-// The calls so far, one a line; returns the length of the whole log, which
-// fits when it is below size.
-FAKE_EXPORT int fake_gpib_log(char* buffer, int size) { Guard guard; return calls.copy(buffer, size); }
+FAKE_LOG_CONTROLS(fake_gpib_, calls)

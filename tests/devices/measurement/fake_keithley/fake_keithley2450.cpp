@@ -7,25 +7,21 @@
 // it and read the log; a whole program started by a test appends the log to
 // the file named by FAKE_USB_LOG instead.
 
+#include "../../fake_plumbing.h"
 #include "fake_chosen_call.h"
-#include "fake_library.h"
 
 #include <windows.h>
 #include <oleauto.h>
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <cwchar>
 #include <map>
 #include <string>
 #include <utility>
-#include <vector>
 
-#define FAKE_EXPORT extern "C" __declspec(dllexport)
 
 namespace {
 
@@ -38,7 +34,7 @@ enum Mode { modeNormal = 0, modeFail = 1, modeNoInterface = 2 };
 struct FakeObject {
   void* const* table;
   const char* name;
-  LONG references;
+  LONG references = 0;
 };
 
 // ---- log and script ----
@@ -51,10 +47,7 @@ std::wstring reading = L"+0.000000E+00";
 // Above 0: readings follow the source voltage through this resistor. A
 // whole program started by an end-to-end test, which cannot call
 // fake_usb_set_resistance, is given it in FAKE_USB_RESISTANCE_OHMS.
-double resistanceOhms = [] {
-  const char* ohms = std::getenv("FAKE_USB_RESISTANCE_OHMS");
-  return ohms ? std::atof(ohms) : 0.0;
-}();
+double resistanceOhms = std::atof(fakes::setting("FAKE_USB_RESISTANCE_OHMS").c_str());
 const std::wstring manufacturer = L"KEITHLEY INSTRUMENTS";
 // Writes the text of the next fetched reading, in the calling thread; null:
 // the set reading.
@@ -65,7 +58,6 @@ ReadingSource readingSource = nullptr;
 // every call returns this result from the chosen "Object.position" on.
 fakes::ChosenCall instrumentFault;
 HRESULT instrumentFailure = S_OK;
-
 
 int modeOf(const char* object, int position) {
   const auto found = modes.find(std::string(object) + "." + std::to_string(position));
@@ -90,8 +82,7 @@ ULONG STDMETHODCALLTYPE release(FakeObject* self) { return static_cast<ULONG>(In
 
 template <int Position>
 HRESULT STDMETHODCALLTYPE unexpected(FakeObject* self) {
-  calls.add("%s.%d unexpected", self->name, Position);
-  return E_NOTIMPL;
+  return calls.add("%s.%d unexpected", self->name, Position), E_NOTIMPL;
 }
 
 constexpr int slots = 48;
@@ -102,7 +93,10 @@ Table unexpectedTable(std::index_sequence<Position...>) {
   return {reinterpret_cast<void*>(&unexpected<static_cast<int>(Position)>)...};
 }
 
-FakeObject driver, identity, source, output, measure, measConfig, data, acquire, directIo, dataTrans, factory;
+FakeObject driver{nullptr, "Driver"}, identity{nullptr, "Identity"}, source{nullptr, "Source"},
+    output{nullptr, "Output"}, measure{nullptr, "Measure"}, measConfig{nullptr, "MeasConfig"}, data{nullptr, "Data"},
+    acquire{nullptr, "Acquire"}, directIo{nullptr, "DirectIO"}, dataTrans{nullptr, "DataTrans"},
+    factory{nullptr, "Factory"};
 FakeObject* const allObjects[] = {&driver, &identity, &source, &output, &measure,
                                   &measConfig, &data, &acquire, &directIo, &dataTrans};
 
@@ -121,9 +115,8 @@ HRESULT called(FakeObject* self, int position, const std::string& arguments = ""
     return CO_E_NOTINITIALIZED;
   }
   calls.add("%s.%d%s", self->name, position, arguments.c_str());
-  if (instrumentFault.failingFrom(std::string(self->name) + "." + std::to_string(position))) {
-    return instrumentFailure;
-  }
+  const bool faulty = instrumentFault.failingFrom(std::string(self->name) + "." + std::to_string(position));
+  if (faulty) return instrumentFailure;
   return modeOf(self->name, position) == modeFail ? E_FAIL : S_OK;
 }
 
@@ -134,8 +127,7 @@ HRESULT handOut(FakeObject* self, int position, FakeObject* object, IUnknown** o
   const HRESULT result = called(self, position, arguments);
   if (FAILED(result) || modeOf(self->name, position) == modeNoInterface) return result;
   addRef(object);
-  *out = reinterpret_cast<IUnknown*>(object);
-  return S_OK;
+  return *out = reinterpret_cast<IUnknown*>(object), S_OK;
 }
 
 // The values of a call as the log shows them.
@@ -178,11 +170,9 @@ HRESULT STDMETHODCALLTYPE textOut(FakeObject* self, Args... args, BSTR* out) {
   std::wstring text = *Text;
   if (SUCCEEDED(result) && readingSource && Text == &reading) {
     wchar_t made[64] = {};
-    readingSource(made, 64);
-    text = made;
+    readingSource(made, 64), text = made;
   }
-  *out = SUCCEEDED(result) ? SysAllocString(text.c_str()) : nullptr;
-  return result;
+  return *out = SUCCEEDED(result) ? SysAllocString(text.c_str()) : nullptr, result;
 }
 
 // The source voltage of a channel; with a resistor set, the next readings
@@ -192,24 +182,9 @@ HRESULT STDMETHODCALLTYPE sourceVoltage(FakeObject* self, std::int32_t channel, 
   const HRESULT result = called(self, 26, argumentList(channel, volts));
   if (SUCCEEDED(result) && resistanceOhms > 0.0) {
     wchar_t text[32];
-    std::swprintf(text, 32, L"%E", volts / resistanceOhms);
-    reading = text;
+    std::swprintf(text, 32, L"%E", volts / resistanceOhms), reading = text;
   }
   return result;
-}
-
-template <typename Function>
-void put(Table& table, int position, Function function) {
-  table[static_cast<size_t>(position)] = reinterpret_cast<void*>(function);
-}
-
-Table makeTable(std::initializer_list<std::pair<int, void*>> methods) {
-  Table table = unexpectedTable(std::make_index_sequence<slots>());
-  put(table, 0, &queryInterface);
-  put(table, 1, &addRef);
-  put(table, 2, &release);
-  for (const auto& method : methods) table[static_cast<size_t>(method.first)] = method.second;
-  return table;
 }
 
 template <typename Function>
@@ -217,15 +192,22 @@ std::pair<int, void*> at(int position, Function function) {
   return {position, reinterpret_cast<void*>(function)};
 }
 
+// The object's method table: these methods, IUnknown's, and unexpected
+// calls everywhere else. It lives as long as the library.
+void give(FakeObject& object, std::initializer_list<std::pair<int, void*>> methods) {
+  Table& table = *new Table(unexpectedTable(std::make_index_sequence<slots>()));
+  for (const auto& [position, function] : {at(0, &queryInterface), at(1, &addRef), at(2, &release)})
+    table[static_cast<size_t>(position)] = function;
+  for (const auto& [position, function] : methods) table[static_cast<size_t>(position)] = function;
+  object.table = table.data();
+}
+
 // The class factory is one more object: 3 CreateInstance, 4 LockServer.
 HRESULT STDMETHODCALLTYPE createInstance(FakeObject*, IUnknown* outer, REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
-  {
-    Guard guard;
-    calls.add("CreateInstance");
-  }
+  fakes::Guard(), calls.add("CreateInstance");  // under the lock to the end of the statement
   return queryInterface(&driver, iid, out);
 }
 HRESULT STDMETHODCALLTYPE lockServer(FakeObject*, BOOL) { return S_OK; }
@@ -234,40 +216,26 @@ void setUpObjects() {
   using Int = std::int32_t;
   // Driver (IIviDriver first): 4 Identity, 6 Initialize, 8 Close, 9 Source,
   // 10 Acquire, 12 Measure, 16 DataTrans, 17 DirectIO.
-  static const Table driverTable = makeTable(
-      {at(4, &property<4, &identity>), at(6, &method<6, BSTR, VARIANT_BOOL, VARIANT_BOOL, BSTR>), at(8, &method<8>),
-       at(9, &property<9, &source>), at(10, &property<10, &acquire>), at(12, &property<12, &measure>),
-       at(16, &property<16, &dataTrans>), at(17, &property<17, &directIo>)});
+  give(driver, {at(4, &property<4, &identity>), at(6, &method<6, BSTR, VARIANT_BOOL, VARIANT_BOOL, BSTR>),
+                at(8, &method<8>), at(9, &property<9, &source>), at(10, &property<10, &acquire>),
+                at(12, &property<12, &measure>), at(16, &property<16, &dataTrans>), at(17, &property<17, &directIo>)});
   // 6 InstrumentManufacturer.
-  static const Table identityTable = makeTable({at(6, &textOut<6, &manufacturer>)});
+  give(identity, {at(6, &textOut<6, &manufacturer>)});
   // 17 output channel by name, 26 voltage of a channel, 39 current limit.
-  static const Table sourceTable =
-      makeTable({at(17, &property<17, &output, BSTR>), at(22, &method<22, Int, double>),
-                 at(26, &sourceVoltage), at(28, &method<28, Int>), at(39, &method<39, double>)});
+  give(source, {at(17, &property<17, &output, BSTR>), at(22, &method<22, Int, double>), at(26, &sourceVoltage),
+                at(28, &method<28, Int>), at(39, &method<39, double>)});
   // 12 output enabled.
-  static const Table outputTable = makeTable({at(12, &method<12, VARIANT_BOOL>)});
-  static const Table measureTable = makeTable({at(8, &property<8, &data>), at(9, &property<9, &measConfig>)});
-  static const Table measConfigTable = makeTable({at(31, &method<31, Int>), at(33, &method<33, Int, VARIANT_BOOL>)});
+  give(output, {at(12, &method<12, VARIANT_BOOL>)});
+  give(measure, {at(8, &property<8, &data>), at(9, &property<9, &measConfig>)});
+  give(measConfig, {at(31, &method<31, Int>), at(33, &method<33, Int, VARIANT_BOOL>)});
   // 4 readings as text: first, last, buffer, elements.
-  static const Table dataTable = makeTable({at(4, &textOut<4, &reading, Int, Int, BSTR, BSTR>)});
+  give(data, {at(4, &textOut<4, &reading, Int, Int, BSTR, BSTR>)});
   // 3, 4 start, 12 measurements into a buffer: count, delay, buffer name.
-  static const Table acquireTable =
-      makeTable({at(3, &method<3>), at(4, &method<4>), at(12, &method<12, Int, double, BSTR>)});
+  give(acquire, {at(3, &method<3>), at(4, &method<4>), at(12, &method<12, Int, double, BSTR>)});
   // 5 write a command.
-  static const Table directIoTable = makeTable({at(5, &method<5, BSTR>)});
-  static const Table emptyTable = makeTable({});
-  static const Table factoryTable = makeTable({at(3, &createInstance), at(4, &lockServer)});
-  factory = {factoryTable.data(), "Factory", 0};
-  driver = {driverTable.data(), "Driver", 0};
-  identity = {identityTable.data(), "Identity", 0};
-  source = {sourceTable.data(), "Source", 0};
-  output = {outputTable.data(), "Output", 0};
-  measure = {measureTable.data(), "Measure", 0};
-  measConfig = {measConfigTable.data(), "MeasConfig", 0};
-  data = {dataTable.data(), "Data", 0};
-  acquire = {acquireTable.data(), "Acquire", 0};
-  directIo = {directIoTable.data(), "DirectIO", 0};
-  dataTrans = {emptyTable.data(), "DataTrans", 0};
+  give(directIo, {at(5, &method<5, BSTR>)});
+  give(dataTrans, {});
+  give(factory, {at(3, &createInstance), at(4, &lockServer)});
 }
 
 HRESULT STDMETHODCALLTYPE queryInterface(FakeObject* self, REFIID iid, void** out) {
@@ -280,9 +248,7 @@ HRESULT STDMETHODCALLTYPE queryInterface(FakeObject* self, REFIID iid, void** ou
     offered = offered || root || IsEqualIID(iid, iviDriverIid);
   }
   if (!offered) return E_NOINTERFACE;
-  addRef(self);
-  *out = self;
-  return S_OK;
+  return addRef(self), *out = self, S_OK;
 }
 
 }  // namespace
@@ -295,8 +261,7 @@ FAKE_EXPORT HRESULT STDMETHODCALLTYPE DllGetClassObject(REFCLSID clsid, REFIID i
   if (!IsEqualCLSID(clsid, driverClass)) return CLASS_E_CLASSNOTAVAILABLE;
   {
     Guard guard;
-    static const bool ready = (setUpObjects(), true);
-    (void)ready;
+    [[maybe_unused]] static const bool ready = (setUpObjects(), true);
   }
   return queryInterface(&factory, iid, out);
 }
@@ -308,12 +273,8 @@ FAKE_EXPORT HRESULT STDMETHODCALLTYPE DllCanUnloadNow() { return S_FALSE; }
 
 FAKE_EXPORT void fake_usb_reset() {
   Guard guard;
-  calls.clear();
-  modes.clear();
-  instrumentFault.choose("", 0);
-  readingSource = nullptr;
-  reading = L"+0.000000E+00";
-  resistanceOhms = 0.0;
+  calls.clear(), modes.clear(), instrumentFault.choose("", 0);
+  readingSource = nullptr, reading = L"+0.000000E+00", resistanceOhms = 0.0;
 }
 
 // mode 1: the call at "Object.position" fails (E_FAIL); 2: it succeeds but
@@ -332,17 +293,12 @@ FAKE_EXPORT void fake_usb_set_resistance(double ohms) { Guard guard; resistanceO
 // failing HRESULT (and hands out nothing). A reset repairs it.
 FAKE_EXPORT void fake_usb_fault(const char* call, int atCall, long result) {
   Guard guard;
-  instrumentFault.choose(call ? call : "", atCall);
-  instrumentFailure = static_cast<HRESULT>(result);
+  instrumentFault.choose(call ? call : "", atCall), instrumentFailure = static_cast<HRESULT>(result);
 }
 
 // Fetched readings are written by this function (in the calling thread,
 // under the fake's lock) instead of the set reading; null: the set reading.
 FAKE_EXPORT void fake_usb_set_reading_source(ReadingSource source) { Guard guard; readingSource = source; }
-
-// Every logged call is also handed to the watcher (null: none); see
-// fakes::CallLog::Watcher.
-FAKE_EXPORT void fake_usb_watch(fakes::CallLog::Watcher watcher) { Guard guard; calls.watch(watcher); }
 
 // References the program holds on the fake's objects now.
 FAKE_EXPORT int fake_usb_references() {
@@ -352,6 +308,4 @@ FAKE_EXPORT int fake_usb_references() {
   return static_cast<int>(total);
 }
 
-// The calls so far, one a line; returns the length of the whole log, which
-// fits when it is below size.
-FAKE_EXPORT int fake_usb_log(char* buffer, int size) { Guard guard; return calls.copy(buffer, size); }
+FAKE_LOG_CONTROLS(fake_usb_, calls)

@@ -3,10 +3,9 @@
 // real time, limit switches at chosen positions, and a log of the calls.
 // The fake_ximc_* exports let a test configure it and read what was asked.
 
+#include "../../fake_plumbing.h"
 #include "devices/motion/ximc_types.h"
 #include "fake_chosen_call.h"
-#include "fake_crash.h"
-#include "fake_library.h"
 
 #include <windows.h>
 
@@ -18,7 +17,6 @@
 #include <cstring>
 #include <string>
 
-#define FAKE_EXPORT extern "C" __declspec(dllexport)
 #define XIMC_CALL __stdcall
 
 namespace {
@@ -34,20 +32,13 @@ constexpr ximc_result_t resultError = -1;
 
 struct Device {
   std::string name;
-  bool nullName = false;
-  bool open = false;
-  long long position = 0;  // 1/256 steps
-  bool moving = false;
-  long long moveFrom = 0;
-  long long moveTo = 0;
-  double moveStartMs = 0.0;
-  double microPerMs = 0.0;
+  bool nullName = false, open = false, moving = false;
+  long long position = 0, moveFrom = 0, moveTo = 0;  // 1/256 steps
+  double moveStartMs = 0.0, microPerMs = 0.0;
   ximc_engine_settings_t engine = {};
   int mode = modeNormal;
-  bool leftOn = false;
-  bool rightOn = false;
-  long long leftAt = 0;   // 1/256 steps
-  long long rightAt = 0;
+  bool leftOn = false, rightOn = false;  // limit switches, at these 1/256 steps
+  long long leftAt = 0, rightAt = 0;
   int fault = faultNone;       // begins at the chosen command_move
   fakes::ChosenCall faultAt;
   bool failing = false;        // every call fails with result_error
@@ -56,13 +47,10 @@ struct Device {
 // An access violation inside a chosen call (fake_crash.h): every entry
 // point takes this guard first.
 fakes::CrashPoint crash("FAKE_XIMC_CRASH");
-struct Guard : fakes::CrashCheck, fakes::Guard {
-  explicit Guard(const std::source_location& at = std::source_location::current()) : CrashCheck(crash, at) {}
-};
+using Guard = fakes::CrashGuard<crash>;
 
 Device devices[maxDevices];
-int deviceCount = 0;
-int openEnumerations = 0;
+int deviceCount = 0, openEnumerations = 0;
 bool failEnumeration = false;
 // A whole program started by an end-to-end test appends its calls to the
 // file FAKE_XIMC_CALL_LOG names.
@@ -76,10 +64,8 @@ double nowMs() {
 // the middle of its shutdown, until it sets the named event
 // FAKE_XIMC_CLOSE_GATE names (at most 30 s).
 void waitAtCloseGate() {
-  char name[128];
-  const DWORD length = GetEnvironmentVariableA("FAKE_XIMC_CLOSE_GATE", name, sizeof name);
-  if (length == 0 || length >= sizeof name) return;
-  if (HANDLE gate = OpenEventA(SYNCHRONIZE, FALSE, name)) {
+  const std::string name = fakes::setting("FAKE_XIMC_CLOSE_GATE");
+  if (HANDLE gate = name.empty() ? nullptr : OpenEventA(SYNCHRONIZE, FALSE, name.c_str())) {
     WaitForSingleObject(gate, 30000);
     CloseHandle(gate);
   }
@@ -87,8 +73,7 @@ void waitAtCloseGate() {
 
 Device* deviceOf(ximc_device_t id) {
   const int index = id - firstDeviceId;
-  if (index < 0 || index >= deviceCount || !devices[index].open) return nullptr;
-  return &devices[index];
+  return index < 0 || index >= deviceCount || !devices[index].open ? nullptr : &devices[index];
 }
 
 // The device unless it has failed with errors.
@@ -139,23 +124,24 @@ FAKE_EXPORT ximc_result_t XIMC_CALL set_bindy_key(const char* keyFile) {
 // (FAKE_XIMC_DEVICES=n), once, unless a test has already set them up.
 bool configured = false;
 
-void configureFromEnvironment() {
-  if (configured) return;
+void startOver(int count) {
   configured = true;
-  char value[16];
-  const DWORD length = GetEnvironmentVariableA("FAKE_XIMC_DEVICES", value, sizeof value);
-  if (length == 0 || length >= sizeof value) return;
-  deviceCount = std::clamp(std::atoi(value), 0, maxDevices);
+  deviceCount = std::clamp(count, 0, maxDevices);
   for (int i = 0; i < maxDevices; ++i) resetDevice(devices[i], i);
+  openEnumerations = 0, failEnumeration = false;
+}
+
+void configureFromEnvironment() {
+  const std::string value = fakes::setting("FAKE_XIMC_DEVICES");
+  if (!configured && !value.empty()) startOver(std::atoi(value.c_str()));
+  configured = true;
 }
 
 FAKE_EXPORT ximc_enumeration_t XIMC_CALL enumerate_devices(int flags, const char* hints) {
   Guard guard;
   configureFromEnvironment();
   calls.add("enumerate_devices %d %s", flags, hints ? hints : "(null)");
-  if (failEnumeration) return 0;
-  ++openEnumerations;
-  return enumerationHandle;
+  return failEnumeration ? 0 : (++openEnumerations, enumerationHandle);
 }
 
 FAKE_EXPORT int XIMC_CALL get_device_count(ximc_enumeration_t enumeration) {
@@ -167,27 +153,23 @@ FAKE_EXPORT int XIMC_CALL get_device_count(ximc_enumeration_t enumeration) {
 FAKE_EXPORT char* XIMC_CALL get_device_name(ximc_enumeration_t enumeration, int index) {
   Guard guard;
   calls.add("get_device_name %d", index);
-  if (enumeration != enumerationHandle || index < 0 || index >= deviceCount) return nullptr;
-  if (devices[index].nullName) return nullptr;
-  return &devices[index].name[0];
+  const bool none = enumeration != enumerationHandle || index < 0 || index >= deviceCount || devices[index].nullName;
+  return none ? nullptr : &devices[index].name[0];
 }
 
 FAKE_EXPORT ximc_result_t XIMC_CALL free_enumerate_devices(ximc_enumeration_t enumeration) {
   Guard guard;
   calls.add("free_enumerate_devices");
   if (enumeration != enumerationHandle || openEnumerations <= 0) return -1;
-  --openEnumerations;
-  return ximcResultOk;
+  return --openEnumerations, ximcResultOk;
 }
 
 FAKE_EXPORT ximc_device_t XIMC_CALL open_device(const char* name) {
   Guard guard;
   calls.add("open_device %s", name ? name : "(null)");
   for (int i = 0; name && i < deviceCount; ++i) {
-    if (!devices[i].nullName && devices[i].name == name && !devices[i].open) {
-      devices[i].open = true;
-      return firstDeviceId + i;
-    }
+    Device& d = devices[i];
+    if (!d.nullName && d.name == name && !d.open) return d.open = true, firstDeviceId + i;
   }
   return ximcDeviceUndefined;
 }
@@ -199,11 +181,8 @@ FAKE_EXPORT ximc_result_t XIMC_CALL close_device(ximc_device_t* id) {
   waitAtCloseGate();
   Device* d = deviceOf(*id);
   if (!d) return -1;
-  advance(*d);
-  d->open = false;
-  d->moving = false;
-  *id = ximcDeviceUndefined;
-  return ximcResultOk;
+  advance(*d), d->open = d->moving = false;
+  return *id = ximcDeviceUndefined, ximcResultOk;
 }
 
 FAKE_EXPORT ximc_result_t XIMC_CALL get_engine_settings(ximc_device_t id, ximc_engine_settings_t* s) {
@@ -211,8 +190,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL get_engine_settings(ximc_device_t id, ximc_e
   calls.add("get_engine_settings %d", id);
   Device* d = answering(id);
   if (!d || !s) return -1;
-  *s = d->engine;
-  return ximcResultOk;
+  return *s = d->engine, ximcResultOk;
 }
 
 FAKE_EXPORT ximc_result_t XIMC_CALL set_engine_settings(ximc_device_t id, const ximc_engine_settings_t* s) {
@@ -221,8 +199,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL set_engine_settings(ximc_device_t id, const 
   calls.add("set_engine_settings %d %u %u 0x%x", id, s->NomSpeed, s->uNomSpeed, s->EngineFlags);
   Device* d = answering(id);
   if (!d) return -1;
-  d->engine = *s;
-  return ximcResultOk;
+  return d->engine = *s, ximcResultOk;
 }
 
 FAKE_EXPORT ximc_result_t XIMC_CALL get_status(ximc_device_t id, ximc_status_t* status) {
@@ -232,8 +209,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL get_status(ximc_device_t id, ximc_status_t* 
   advance(*d);
   *status = ximc_status_t{};
   const long long whole = static_cast<long long>(std::floor(d->position / 256.0));
-  status->CurPosition = static_cast<int>(whole);
-  status->uCurPosition = static_cast<int>(d->position - whole * 256);
+  status->CurPosition = static_cast<int>(whole), status->uCurPosition = static_cast<int>(d->position - whole * 256);
   status->MvCmdSts = d->moving ? ximcMvcmdRunning | 0x1 : 0x1;
   status->GPIOFlags = (d->rightOn && d->position >= d->rightAt ? ximcStateRightEdge : 0) |
                       (d->leftOn && d->position <= d->leftAt ? ximcStateLeftEdge : 0);
@@ -254,10 +230,8 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position,
   if (uPosition < 0 || uPosition > 255) return -3;  // result_value_error, as the controller does
   advance(*d);
   if (d->mode == modeIgnoresMoves) return ximcResultOk;
-  d->moveFrom = d->position;
-  d->moveTo = static_cast<long long>(position) * 256 + uPosition;
-  d->moveStartMs = nowMs();
-  d->microPerMs = (d->engine.NomSpeed * 256.0 + d->engine.uNomSpeed) / 1000.0;
+  d->moveFrom = d->position, d->moveTo = static_cast<long long>(position) * 256 + uPosition;
+  d->moveStartMs = nowMs(), d->microPerMs = (d->engine.NomSpeed * 256.0 + d->engine.uNomSpeed) / 1000.0;
   d->moving = d->moveTo != d->moveFrom;
   return ximcResultOk;
 }
@@ -268,9 +242,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_stop(ximc_device_t id) {
   calls.add("command_stop %d", id);
   Device* d = answering(id);
   if (!d) return -1;
-  advance(*d);
-  d->moving = false;
-  return ximcResultOk;
+  return advance(*d), d->moving = false, ximcResultOk;
 }
 #endif
 
@@ -279,11 +251,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_stop(ximc_device_t id) {
 // Closes everything and starts over with count controllers (0..3) at 0 steps.
 FAKE_EXPORT void fake_ximc_reset(int count) {
   Guard guard;
-  configured = true;
-  deviceCount = std::clamp(count, 0, maxDevices);
-  for (int i = 0; i < maxDevices; ++i) resetDevice(devices[i], i);
-  openEnumerations = 0;
-  failEnumeration = false;
+  startOver(count);
   calls.clear();
 }
 
@@ -307,10 +275,8 @@ FAKE_EXPORT void fake_ximc_set(int index, const char* setting) {
   if (text == "stuck") d.mode = modeStuck;
   if (text == "ignores moves") d.mode = modeIgnoresMoves;
   if (std::sscanf(setting, "limits %15s %15s", left, right) == 2) {
-    d.leftOn = std::strcmp(left, "-") != 0;
-    d.rightOn = std::strcmp(right, "-") != 0;
-    d.leftAt = std::atoll(left) * 256;
-    d.rightAt = std::atoll(right) * 256;
+    d.leftOn = std::strcmp(left, "-") != 0, d.leftAt = std::atoll(left) * 256;
+    d.rightOn = std::strcmp(right, "-") != 0, d.rightAt = std::atoll(right) * 256;
   }
   if (text == "enumeration fails") failEnumeration = true;
 }
@@ -327,43 +293,21 @@ FAKE_EXPORT void fake_ximc_fault(int index, int fault, int moveNumber) {
   devices[index].faultAt.choose("command_move", moveNumber);
 }
 
-// Every logged call is also handed to the watcher (null: none); see
-// fakes::CallLog::Watcher.
-FAKE_EXPORT void fake_ximc_watch(fakes::CallLog::Watcher watcher) {
-  Guard guard;
-  calls.watch(watcher);
-}
-
-// The calls so far, one a line (get_status is not logged); returns the
-// length of the whole log, which fits when it is below size.
-FAKE_EXPORT int fake_ximc_log(char* buffer, int size) {
-  Guard guard;
-  return calls.copy(buffer, size);
-}
-
-FAKE_EXPORT void fake_ximc_clear_log() {
-  Guard guard;
-  calls.clear();
-}
+// The calls so far, one a line (get_status is not logged).
+FAKE_LOG_CONTROLS(fake_ximc_, calls)
 
 FAKE_EXPORT int fake_ximc_device_id(int index) { return firstDeviceId + index; }
 
-FAKE_EXPORT int fake_ximc_is_moving(int index) {
-  Guard guard;
-  if (index < 0 || index >= maxDevices) return 0;
-  advance(devices[index]);
-  return devices[index].moving ? 1 : 0;
+// The controller at this index, brought up to the present moment.
+static const Device& now(int index) {
+  static const Device none;
+  if (index < 0 || index >= maxDevices) return none;
+  return advance(devices[index]), devices[index];
 }
+
+FAKE_EXPORT int fake_ximc_is_moving(int index) { Guard guard; return now(index).moving ? 1 : 0; }
 
 // Position in 1/256 steps.
-FAKE_EXPORT long long fake_ximc_position(int index) {
-  Guard guard;
-  if (index < 0 || index >= maxDevices) return 0;
-  advance(devices[index]);
-  return devices[index].position;
-}
+FAKE_EXPORT long long fake_ximc_position(int index) { Guard guard; return now(index).position; }
 
-FAKE_EXPORT int fake_ximc_open_enumerations() {
-  Guard guard;
-  return openEnumerations;
-}
+FAKE_EXPORT int fake_ximc_open_enumerations() { Guard guard; return openEnumerations; }

@@ -1,7 +1,7 @@
 #pragma once
-// A fixture for stage tests with the fake controller library: the real main
-// window (for the Information box and the position fields), the three axes
-// closed and back at their start state, and the fake reset.
+// For tests of the stage with the fake controller library: the three axes
+// closed and back at their start state, and the Information box of the real
+// main window read back.
 
 #include "devices/motion/stage_axis.h"
 #include "fake_ximc_control.h"
@@ -9,17 +9,10 @@
 #include "services/ui_handles.h"
 #include "win_test_main_window.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 
 inline void closeAllAxes() {
-  closeStageAxis(stageX);
-  closeStageAxis(stageY);
-  closeStageAxis(stageZ);
-  stageX = StageAxis();
-  stageY = StageAxis();
-  stageZ = StageAxis();
+  for (StageAxis* axis : {&stageX, &stageY, &stageZ}) closeStageAxis(*axis), *axis = StageAxis();
 }
 
 // The Information box of the main window, or a stand-in child edit when the
@@ -35,25 +28,3 @@ inline std::string infoText() {
   GetWindowTextA(hInfoEdit, text, sizeof text);
   return text;
 }
-
-inline bool contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class StageWithFake : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ensureTestMainWindow();
-    ensureInfoBox();
-    ASSERT_TRUE(fake().complete()) << "libximc.dll beside the test program is not the fake";
-    closeAllAxes();
-    fake().reset(3);
-    scanRunning = 0;
-    stopRequested = 0;
-    SetWindowTextA(hInfoEdit, "");
-  }
-  void TearDown() override { closeAllAxes(); }
-
-  static const FakeXimc& fake() { return fakeXimc(); }
-
-};
