@@ -39,7 +39,9 @@ TEST(BayerConversion, SmallMosaicByteForByte) {
 // camera's own buffer) and zero they stay.
 TEST(BayerConversion, EveryWidePathAsThePlainOne) {
   std::mt19937 random(7);
-  for (const auto& [rawWidth, rawHeight] : {std::pair{rawFrameWidth, rawFrameHeight}, std::pair{46, 6}}) {
+  for (const auto& size : {std::pair{rawFrameWidth, rawFrameHeight}, std::pair{46, 6}}) {
+    // (named, not bound: clang before 16 lets no lambda capture a binding)
+    const int rawWidth = size.first, rawHeight = size.second;
     std::vector<std::uint8_t> raw(std::size_t(rawWidth) * rawHeight);
     for (auto& b : raw) b = static_cast<std::uint8_t>(random());
     raw[1] = raw[rawWidth] = 255;  // the green sum needs its ninth bit
