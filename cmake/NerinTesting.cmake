@@ -98,6 +98,23 @@ function(nerin_wine_skippable_test name program filter)
                        SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
 endfunction()
 
+#   nerin_wine_test_elsewhere(<name> <program> <directory> ENVIRONMENT <var=value...> [PREFIX <command...>])
+#       One more ctest entry for an existing Win32 test program, run from a
+#       copy of it in another folder (beside other libraries, or none) with
+#       these environment variables (the scenario files it is to run): the
+#       program is compiled once for both. PREFIX comes before the emulator
+#       (the board emulator for a board test).
+function(nerin_wine_test_elsewhere name program directory)
+  if(NOT WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "ENVIRONMENT;PREFIX" ${ARGN})
+  add_custom_command(TARGET ${program} POST_BUILD
+                     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${program}> ${directory}/${program}.exe)
+  add_test(NAME ${name} COMMAND ${ARG_PREFIX} ${CMAKE_CROSSCOMPILING_EMULATOR} ${directory}/${program}.exe)
+  set_tests_properties(${name} PROPERTIES LABELS wine TIMEOUT 300 RUN_SERIAL ON ENVIRONMENT "${ARG_ENVIRONMENT}")
+endfunction()
+
 #   nerin_board_test(<name> COM <n> SOURCES <sources...>)
 #       A Win32 test program that talks to the Arduino: ctest runs it under
 #       tests/devices/motion/arduino_emulator.py, which puts the emulated board

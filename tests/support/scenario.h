@@ -123,6 +123,18 @@ inline void run(const std::string& name, const std::string& text, const Steps& s
   }
 }
 
+// The scenario files the environment variable names (separated by "|"),
+// else the built-in ones: one test program, built once, runs other files
+// from another folder (nerin_wine_test_elsewhere).
+inline std::vector<std::string> files(const char* variable, std::vector<std::string> builtIn) {
+  const char* named = std::getenv(variable);
+  if (!named || !*named) return builtIn;
+  std::vector<std::string> chosen;
+  std::istringstream list(named);
+  for (std::string file; std::getline(list, file, '|');) chosen.push_back(file);
+  return chosen;
+}
+
 // Runs the scenario file at this path (as the build knows it: a Unix path is
 // reached under Wine through its Z: drive); an empty or missing file fails.
 inline void runFile(const std::string& path, const Steps& steps) {

@@ -176,7 +176,8 @@ TEST(Camera, Scenarios) {
     boxes += title + " | " + text;
     return IDOK;
   });
-  scenario::runFile(CAMERA_SCENARIO, steps);
+  for (const std::string& file : scenario::files("NERIN_CAMERA_SCENARIO", {CAMERA_SCENARIO}))
+    scenario::runFile(file, steps);
   videoControl(0);
   camera.shutDown();
 }

@@ -147,7 +147,8 @@ const scenario::Steps steps = {
 };
 
 TEST(Measurement, Scenarios) {
-  scenario::runFile(MEASUREMENT_SCENARIO, steps);
+  for (const std::string& file : scenario::files("NERIN_MEASUREMENT_SCENARIO", {MEASUREMENT_SCENARIO}))
+    scenario::runFile(file, steps);
   closeUsbSourcemeter();
   unregisterFakeKeithley();
   currentEquipment = 4;

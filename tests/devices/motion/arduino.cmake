@@ -29,8 +29,11 @@ if(WIN32)
   stage_fake_ximc(fake_ximc_incomplete ${STAGE_INCOMPLETE_DIR})
   target_compile_definitions(fake_ximc_incomplete PRIVATE FAKE_XIMC_WITHOUT_STOP)
 endif()
-motion_scenarios(stage_incomplete_tests ${STAGE_INCOMPLETE_DIR} stage_incomplete.scenario stage_absent.scenario)
-if(TARGET stage_incomplete_tests)
-  target_compile_definitions(stage_incomplete_tests PRIVATE MOTION_WITHOUT_FAKE)
-  add_dependencies(stage_incomplete_tests fake_ximc_incomplete)
+if(TARGET stage_absent_tests)
+  find_program(NERIN_PYTHON3 NAMES python3 REQUIRED)
+  nerin_wine_test_elsewhere(stage_incomplete_tests stage_absent_tests ${STAGE_INCOMPLETE_DIR}
+    ENVIRONMENT
+      "NERIN_MOTION_SCENARIO=${CMAKE_CURRENT_LIST_DIR}/stage_incomplete.scenario|${CMAKE_CURRENT_LIST_DIR}/stage_absent.scenario"
+    PREFIX ${NERIN_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/arduino_emulator.py --com 21 --)
+  add_dependencies(stage_absent_tests fake_ximc_incomplete)
 endif()

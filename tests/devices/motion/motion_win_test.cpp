@@ -223,7 +223,8 @@ TEST(Motion, Scenarios) {
   ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
   ensureTestMainWindow();
   ASSERT_TRUE(!withFake || fake().complete()) << "libximc.dll beside the test program is not the fake";
-  for (const char* file : {MOTION_SCENARIO}) scenario::runFile(file, steps);
+  for (const std::string& file : scenario::files("NERIN_MOTION_SCENARIO", {MOTION_SCENARIO}))
+    scenario::runFile(file, steps);
   closeAllAxes();
   closeArduino();
 }
