@@ -52,7 +52,7 @@ using namespace mainwindow;
 
 constexpr DWORD kTimeout = 30000;
 constexpr UINT kRun = WM_APP + 1, kMark = WM_APP + 2;
-std::string arg(const Args& a, std::size_t i) { return i < a.size() ? a[i] : std::string(); }
+using scenario::arg;
 double num(const Args& a, std::size_t i) { return i < a.size() ? std::stod(a[i]) : 0.0; }
 
 // The program's thread runs what the operator's hands it through this window.

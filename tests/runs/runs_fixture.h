@@ -40,6 +40,7 @@ namespace runsfixture {
 
 using namespace mainwindow;
 using arduino_emulator::board;
+using scenario::act;
 using scenario::Args;
 using scenario::num;
 using scenario::str;
@@ -113,9 +114,6 @@ inline std::string fixed(double v, const char* format = "%.2f") {
   char text[32];
   std::snprintf(text, sizeof text, format, v);
   return text;
-}
-template <typename F> inline scenario::Steps::mapped_type act(F f) {
-  return [f](const Args& a) { return f(a), std::string(); };
 }
 
 // The scan's grid on the stage (point (0, 0)), for the meter and the camera

@@ -9,12 +9,12 @@
 
 namespace {
 
+using scenario::arg;
 using scenario::Args;
+using scenario::num;
 using scenario::str;
 
-double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
 int whole(const Args& a, std::size_t i) { return std::stoi(a.at(i)); }
-std::string arg(const Args& a, std::size_t i) { return i < a.size() ? a[i] : std::string(); }
 
 ReplySplitter splitter;
 

@@ -32,7 +32,7 @@ constexpr bool withFake = true;
 #endif
 const FakeXimc& fake() { return fakeXimc(); }
 StageAxis& axis(const Args& a) { return a.at(1) == "X" ? stageX : a.at(1) == "Y" ? stageY : stageZ; }
-double num(const Args& a, std::size_t i) { return std::stod(a.at(i)); }
+using scenario::num;
 // A whole number; a speed left out is the default speed.
 int whole(const Args& a, std::size_t i) { return i < a.size() ? std::stoi(a[i]) : defaultStageSpeed; }
 // An argument with {fake} as the fake library's folder.
