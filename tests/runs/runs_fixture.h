@@ -171,12 +171,18 @@ template <typename F> inline std::string answering(F f) {
   return std::string();
 }
 
-// "D/x/y" lies in the data folder, anything else in the measurement folder.
+// The folder a run wrote in, as its readings were taken: after a failed
+// save the next one makes a new folder, named by the minute it is made in.
+inline std::wstring runFolder;
+
+// "D/x/y" lies in the data folder, "R/x" in the last run's folder, anything
+// else in the measurement folder.
 inline std::wstring pathOf(const std::string& name) {
   std::wstring path(name.begin(), name.end());
   for (wchar_t& c : path) c = c == L'/' ? L'\\' : c;
-  return name.starts_with("D/") ? dataPaths.dataFolder + path.substr(1)
-                                  : std::wstring(dataPaths.measurementFolder) + L"\\" + path;
+  if (name.starts_with("D/")) return dataPaths.dataFolder + path.substr(1);
+  if (name.starts_with("R/")) return runFolder + path.substr(1);
+  return std::wstring(dataPaths.measurementFolder) + L"\\" + path;
 }
 inline std::string names(const std::wstring& pattern) {
   std::vector<std::wstring> found = testfiles::namesMatching(pattern);
@@ -275,6 +281,7 @@ inline const scenario::Steps steps = {
     // at-point k click|save|mkdir names...: what the operator does at the reading of point k
     {"at-point", act([](const Args& a) {
        atPoint.push_back([a](int k) {
+         runFolder = dataPaths.measurementFolder;
          if (k != whole(a, 1)) return;
          if (a[2] == "click") PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(300, 300));
          if (a[2] == "save") PostMessageW(hMainWnd, WM_COMMAND, IDM_SAVE_MAPS, 0);
