@@ -262,7 +262,8 @@ const scenario::Steps steps = withDialogSteps({
        const JogPad pad;
        PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pad.buttons[button][0] + 25, pad.buttons[button][1] + 20));
        ui::eventually([&] { return std::llabs(fakeXimc().position(controller)) >= std::stoll(a.at(2)) * 256; }, kTimeout);
-       GUITHREADINFO held = {sizeof held};
+       GUITHREADINFO held = {};
+       held.cbSize = sizeof held;
        GetGUIThreadInfo(programThread, &held);
        PostMessageW(hMainWnd, WM_LBUTTONUP, 0, 0);
        const bool ended = settled();

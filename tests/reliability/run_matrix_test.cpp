@@ -454,7 +454,7 @@ int expectDataSaved(const Case& plan, const RunRecord& record) {
   // evolution saves the readings that failed as 0 after those served.
   const int side = 3;  // the map: 3 x 3 points; the I-V sweep 4 x 5
   const size_t cells = map ? side * side : iv ? 20 : std::max(rows.size(), served.size());
-  if (map) EXPECT_NE(testfiles::readBytes(pathOf("MapInfo.txt").c_str()), "<missing>");
+  if (map) { EXPECT_NE(testfiles::readBytes(pathOf("MapInfo.txt").c_str()), "<missing>"); }
   EXPECT_EQ(rows.size(), map ? side : iv ? cells : rows.size()) << "lines saved";
   std::vector<double> expected(cells, 0.0);
   for (size_t k = 0; k < served.size(); ++k) expected[map ? served[k].i + side * served[k].j : k] = served[k].uA;
@@ -504,9 +504,10 @@ void expectRecord(const Case& plan, const RunRecord& run) {
 // The stage where the run leaves it: the map scan and the wide view where
 // they started, the autofocus at the best sample seen.
 void expectStageBack(const Case& plan, const RunRecord& record) {
-  if (plan.run == Run::autofocus) EXPECT_EQ(fakeXimc().position(zDevice), bestFocusZ(record)) << "Z at the best sample seen";
-  if (plan.run == Run::mapScan || plan.run == Run::wideView)
+  if (plan.run == Run::autofocus) { EXPECT_EQ(fakeXimc().position(zDevice), bestFocusZ(record)) << "Z at the best sample seen"; }
+  if (plan.run == Run::mapScan || plan.run == Run::wideView) {
     for (int axis = 0; axis < 3; ++axis) EXPECT_NEAR(stageUm(axis), 0.0, 0.01) << "axis " << axis;
+  }
 }
 
 // The last bias the program sent to the meter in use (NaN: none).
@@ -532,7 +533,7 @@ void expectLaser(int level) { EXPECT_EQ(analogPin(5), level) << "the laser pin: 
 void expectOutputsOff(const std::vector<Event>& events, long at, bool boardThere = true) {
   for (const char* off : {"ibwrt 7 9 \":OUTP OFF\"", "Output.12(0)"})
     EXPECT_TRUE(std::any_of(events.begin(), events.end(), [&](const Event& e) { return e.at > at && e.call == off; })) << off;
-  if (boardThere) EXPECT_TRUE(analogPin(5) == 0 && analogPin(6) == 0) << "laser and lamp dark: " << board().state();
+  if (boardThere) { EXPECT_TRUE(analogPin(5) == 0 && analogPin(6) == 0) << "laser and lamp dark: " << board().state(); }
 }
 
 // ---- the cases ----
@@ -619,7 +620,7 @@ void runCase(const Case& plan) {
     ASSERT_EQ(told, std::vector<std::string>{faultTitles[static_cast<int>(plan.fault)]});
     EXPECT_NE(record.boxes[0].second.find('\n'), std::string::npos) << record.boxes[0].second;
     if (!stageFailed) expectStageBack(plan, record);
-    if (plan.run == Run::mapScan && !meterFailed) EXPECT_EQ(lastBiasSent(), 0.0) << "bias off";
+    if (plan.run == Run::mapScan && !meterFailed) { EXPECT_EQ(lastBiasSent(), 0.0) << "bias off"; }
     if (plan.fault != Fault::board) expectLaser(plan.run == Run::autofocus ? 51 : 0);
     return;
   }
@@ -643,7 +644,7 @@ void runCase(const Case& plan) {
                           e.call.starts_with("Source.26");
       EXPECT_FALSE(e.at > record.stopAt && drives) << e.call << " after the make-safe round";
     }
-    if (plan.run == Run::wideView) EXPECT_EQ(grabsAfter, 0) << "tiles taken after the end";
+    if (plan.run == Run::wideView) { EXPECT_EQ(grabsAfter, 0) << "tiles taken after the end"; }
     return;
   }
   // The stage, the bias and the laser as a confirmed stop leaves them.
@@ -657,8 +658,9 @@ void runCase(const Case& plan) {
     case Run::autofocus:
       expectLaser(51);  // "Focus" switched it on
       // Stopped within the pass, before its return to the best Z.
-      if (plan.ending == Ending::stop && (plan.at.source == Source::camera || k < 24))
+      if (plan.ending == Ending::stop && (plan.at.source == Source::camera || k < 24)) {
         EXPECT_EQ(ui::textOf(hProgressEdit), "Focusing aborted");
+      }
       break;
     case Run::wideView: EXPECT_LE(grabsAfter, 1) << "tiles taken after the stop"; break;
     case Run::ivSweep:
