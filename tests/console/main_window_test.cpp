@@ -64,9 +64,12 @@ LRESULT CALLBACK relayProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   return message >= WM_APP ? 0 : DefWindowProcW(window, message, wParam, lParam);
 }
 HWND relay() {  // a message-only window of the program's thread
-  static const HWND window = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  static const LONG_PTR subclassed = SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(relayProc));
-  return subclassed, window;
+  static const HWND window = [] {
+    const HWND relay = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(relay, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(relayProc));
+    return relay;
+  }();
+  return window;
 }
 // Everything handed over before has been handled, with what it set off:
 // no wait of the program and no device sequence is under way (but the one a
@@ -95,8 +98,8 @@ void key(HWND window, WORD vk, const std::string& how = "") {
   keys[VK_CONTROL] = how == "ctrl" ? 0x80 : 0, keys[VK_MENU] = how == "alt" ? 0x80 : 0;
   SetKeyboardState(keys);
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC)) << 16;
-  MSG down = {window, how == "alt" ? WM_SYSCHAR : WM_KEYDOWN, vk, how == "alt" ? 0x20000001 : 1 | scan};
-  MSG up = {window, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001) | scan};
+  MSG down = {window, static_cast<UINT>(how == "alt" ? WM_SYSCHAR : WM_KEYDOWN), vk, how == "alt" ? 0x20000001 : 1 | scan, 0, {}};
+  MSG up = {window, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001) | scan, 0, {}};
   dispatchProgramMessage(accelerators(), down);
   if (how != "alt") dispatchProgramMessage(accelerators(), up);
   keys[VK_CONTROL] = keys[VK_MENU] = 0;
