@@ -6,7 +6,7 @@
 set -euo pipefail
 
 nerin_packages=(
-  cmake make ninja-build g++ python3 googletest libbenchmark-dev nlohmann-json3-dev
+  cmake make ninja-build g++ python3 googletest libgtest-dev libbenchmark-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64-posix mingw-w64 binutils-mingw-w64-x86-64
   wine wine64 xvfb
 )
