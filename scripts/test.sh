@@ -82,12 +82,17 @@ show_stage "Layering of src (includes point down one ladder, no loops of files)"
 
 # The Wine tests take longest: their worlds are made while the build runs,
 # and the longest entries start as soon as their programs are built. The
-# rest of the Windows build and the native stage run beside the Wine tests,
-# which spend much of their time waiting on the programs they drive; at a
-# lower priority, so that the windows under test still get the processor
-# when they need them. Their output is shown after the Wine tests'.
+# rest of the Windows build runs beside the Wine tests, which spend much of
+# their time waiting on the programs they drive; at a lower priority, so
+# that the windows under test still get the processor when they need them.
+# Its output and the native stage's are shown after the Wine tests'.
 tests/harness/wine-tests.sh -j "$worlds" --when "$ready" build/win &
 wine_pid=$!
+# The native stage from the start, at the lowest priority: it takes the
+# processor time the Windows build leaves (its precompiled header and its
+# links keep one processor alone for long stretches) and the Wine tests.
+(renice -n 19 -p "$BASHPID" >/dev/null; stage "$native" native_stage) &
+native_pid=$!
 if stage "Windows build, the longest Wine entries' programs" windows_build_first; then
   show_stage "Windows build, the longest Wine entries' programs" | grep -v '^\['
   echo "== Wine tests"
@@ -96,8 +101,6 @@ if stage "Windows build, the longest Wine entries' programs" windows_build_first
     if stage "Windows build, the rest" windows_build_rest; then echo all; else echo failed; fi >>"$ready"
   ) &
   rest_pid=$!
-  (renice -n 19 -p "$BASHPID" >/dev/null; stage "$native" native_stage) &
-  native_pid=$!
   wait "$wine_pid" || status=1
   wait "$rest_pid"
   wait "$native_pid"
@@ -109,7 +112,7 @@ else
   echo failed >>"$ready"
   wait "$wine_pid"
   show_stage "Windows build, the longest Wine entries' programs"
-  stage "$native" native_stage
+  wait "$native_pid"
   show_stage "$native"
 fi
 [ "$(cat "$logs/$native.rc" 2>/dev/null)" = 0 ] || status=1
