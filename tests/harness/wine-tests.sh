@@ -74,6 +74,10 @@ fi
 mkdir -p "$run/logs"
 : >"$run/progress"
 : >"$run/queue"
+# One prefix made for all worlds, each a copy of it (with-wine.sh).
+"$here/with-wine.sh" bash -c 'cp -al "$WINEPREFIX" "$1"' copy "$run/prefix" >"$run/prefix.log" 2>&1 ||
+  { echo "no Wine prefix could be made:"; cat "$run/prefix.log"; exit 1; }
+export NERIN_WINE_TEMPLATE="$run/prefix"
 for w in $(seq 1 "$workers"); do
   # A test folder of its own per worker, reading the real tree's entries, so
   # that the ctest calls side by side do not share their Testing/ files.

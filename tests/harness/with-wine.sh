@@ -7,7 +7,9 @@
 #   tests/harness/with-wine.sh <command> [args...]
 #
 # Inside the command: HOME, WINEPREFIX, DISPLAY, WINEDEBUG and NERIN_TEST_ROOT
-# (the throwaway folder) are set.
+# (the throwaway folder) are set. With NERIN_WINE_TEMPLATE naming a prefix
+# this script made (copied while its command ran), the new prefix is a copy
+# of that one instead of a fresh one.
 set -euo pipefail
 
 root=$(mktemp -d "${TMPDIR:-/tmp}/nerin-wine.XXXXXX")
@@ -48,12 +50,24 @@ done
 [ "$started" = 1 ] || { echo "Xvfb did not start:"; cat "$root/xvfb.log"; exit 1; }
 export DISPLAY=":$display"
 
-wineboot --init >"$root/wineboot.log" 2>&1 || { echo "wineboot failed:"; cat "$root/wineboot.log"; exit 1; }
-# Without a window manager on the virtual display, Wine waits up to two
-# seconds for the window manager at every window it hides; unmanaged windows
-# need no such wait.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-wineserver -w
+if [ -n "${NERIN_WINE_TEMPLATE:-}" ]; then
+  # A copy of a prefix made before by this script (wine-tests.sh makes one
+  # for all its worlds: a new prefix costs several seconds of processor
+  # time). The system folder's libraries are shared through hard links, as
+  # nothing writes them; every other file is this world's own, since Wine
+  # may rewrite it in place. The user's folders link to this HOME.
+  cp -al "$NERIN_WINE_TEMPLATE" "$WINEPREFIX" || { echo "could not copy the prefix $NERIN_WINE_TEMPLATE"; exit 1; }
+  find "$WINEPREFIX" -type f -not -path "$WINEPREFIX/drive_c/windows/system32/*" -exec sh -c \
+    'for f; do cp -p "$f" "$f.own" && mv -f "$f.own" "$f" || exit 1; done' copy {} + || exit 1
+  find "$WINEPREFIX/drive_c/users" -type l -exec ln -sfn "$HOME" {} \;
+else
+  wineboot --init >"$root/wineboot.log" 2>&1 || { echo "wineboot failed:"; cat "$root/wineboot.log"; exit 1; }
+  # Without a window manager on the virtual display, Wine waits up to two
+  # seconds for the window manager at every window it hides; unmanaged windows
+  # need no such wait.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wineserver -w
+fi
 # Stay up between test programs; its own diagnostics go to a log file.
 wineserver -p >"$root/wineserver.log" 2>&1
 "$@"
