@@ -121,7 +121,7 @@ template <typename T> Value of(T& v) {
 const std::map<std::string, Value> values = {
     {"speed", of(scanSpeed)}, {"step", of(scanState.stepUm)}, {"view-um", of(fieldOfViewUm)}, {"equipment", of(currentEquipment)},
     {"focus-offset", of(lightSources.laserFocusOffsetUm)}, {"laser-level", of(lightSources.laserLevel)},
-    {"laser-on", of(lightSources.laserOn)}, {"bias", of(biasVoltage)}, {"limit", of(currentLimit)}, {"axis-order", of(standaConfig)},
+    {"bias", of(biasVoltage)}, {"limit", of(currentLimit)}, {"axis-order", of(standaConfig)},
     {"offline", of(arduinoLink.offline)}, {"spot-x", of(scanState.laserSpotX)}, {"spot-y", of(scanState.laserSpotY)},
     {"defocus", of(scanState.defocusUm)}, {"x", of(stageX.positionUm)}, {"y", of(stageY.positionUm)}, {"z", of(stageZ.positionUm)},
     {"gpib-device", of(gpibDevice)}, {"gpib-address", of(gpibAddress)}, {"com-port", of(arduinoComPort)}, {"busy", of(deviceBusy)},

@@ -47,15 +47,11 @@ LRESULT CALLBACK probeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   return message >= WM_APP ? 0 : DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND probeWindow() {
-  static HWND window = [] {
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = probeProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"PumpProbe";
-    RegisterClassW(&wc);
-    return CreateWindowW(L"PumpProbe", L"probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                         wc.hInstance, nullptr);
+HWND probeWindow() {  // a hidden top-level window of this thread
+  static const HWND window = [] {
+    const HWND probe = CreateWindowW(L"STATIC", L"probe", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrW(probe, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(probeProc));
+    return probe;
   }();
   return window;
 }

@@ -57,15 +57,6 @@ std::string summary(const ScanState& s) {
 
 const scenario::Steps steps = {
     {"config", [](const Args& a) { return formatConfig(readConfigText(rest(a, 1))); }},
-    {"config-round-trip", [](const Args& a) {
-       ConfigValues v;
-       v.stepUm = 0.25, v.scanSpeed = 320, v.laserSpotX = 612, v.laserSpotY = 401, v.currentEquipment = 3;
-       v.gpibAddress = 22, v.standaConfig = 5, v.arduinoComPort = 7;
-       for (int i = 0; i < 5; ++i) v.dzUm[i] = 1.5 - i, v.sampleFocusUm[i] = 0.25 * i - 3;
-       v.dzUm[0] = num(a, 1);
-       const std::string written = formatConfig(v);
-       return formatConfig(readConfigText(written)) == written ? "same" : written;
-     }},
     {"objective", [](const Args& a) {
        int index = 3;
        double steps[4] = {190, 191, 193, 194};

@@ -80,8 +80,6 @@ class Picture {
 
 constexpr COLORREF pureRed = RGB(255, 0, 0);
 constexpr COLORREF pureGreen = RGB(0, 255, 0);
-constexpr COLORREF pureBlue = RGB(0, 0, 255);
-constexpr COLORREF pureWhite = RGB(255, 255, 255);
 
 // Red pixels of the laser-spot circle in the square around (x, y).
 template <typename PixelSource>

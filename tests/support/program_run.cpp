@@ -46,6 +46,4 @@ bool ProgramRun::close(DWORD timeoutMs) {
   return main && PostMessageW(main, WM_CLOSE, 0, 0);
 }
 
-bool ProgramRun::closeAndWait(DWORD timeoutMs) { return close(timeoutMs) && waitForExit(timeoutMs); }
-
 }  // namespace ui

@@ -25,9 +25,6 @@ class ProgramRun {
   // Posts WM_CLOSE to the main window (a normal exit); false when there is
   // no main window within timeoutMs.
   bool close(DWORD timeoutMs);
-  // close, then waits for the process to end; false if it did not end
-  // within timeoutMs.
-  bool closeAndWait(DWORD timeoutMs);
   // Waits for the process to end by itself.
   bool waitForExit(DWORD timeoutMs);
   DWORD exitCode() const { return exitCode_; }
