@@ -568,11 +568,6 @@ void expectRows(const Case& plan, const RunRecord& record) {
 std::vector<Case> casesOf(const std::vector<std::string>& kinds) {
   const char* which = std::getenv("NERIN_RELIABILITY");
   const bool full = which && std::string(which) == "full";
-  const auto index = [](const auto& names, const std::string& name) {
-    const auto at = std::find(std::begin(names), std::end(names), name);
-    EXPECT_NE(at, std::end(names)) << name;
-    return static_cast<int>(at - std::begin(names));
-  };
   std::vector<Case> cases;
   for (const std::string& kind : kinds)
     for (const std::string& row : rowsOf(kind)) {
@@ -583,7 +578,9 @@ std::vector<Case> casesOf(const std::vector<std::string>& kinds) {
       if (!(words >> c.name >> run >> quick >> fault >> c.faultAt >> c.faultAtCall)) continue;
       if (kind == "exit") c.equipment = std::stoi(run);
       else c.run = static_cast<Run>(std::find_if(runs, std::end(runs), [&](const RunKind& k) { return run == k.key; }) - runs);
-      c.fault = static_cast<Fault>(index(faults, fault));
+      const auto named = std::find(std::begin(faults), std::end(faults), fault);
+      EXPECT_NE(named, std::end(faults)) << fault;
+      c.fault = static_cast<Fault>(named - std::begin(faults));
       c.faultAt = scenario::unescape(c.faultAt);
       if (words >> source >> c.at.occurrence && std::getline(words >> std::ws, prefix))
         c.at.source = source, c.at.prefix = scenario::unescape(prefix);
