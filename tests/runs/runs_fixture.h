@@ -446,7 +446,6 @@ inline const scenario::Steps steps = {
        const auto& row = first ? rows.front() : last ? rows.back() : rows.at(std::stoul(a[2]));
        return fixed(row[0], "%g") + (first || last ? "" : " " + fixed(row.at(1), "%g"));
      }},
-    {"board", [](const Args&) { return board().received(); }},
     {"board-clear", act([](const Args&) { board().clear(); })},
     // curve rising|falling: drawn from (0, 0) to (1, 1), or from (0, 1) to (1, 0), into the I-V window
     {"curve", [](const Args& a) {
@@ -468,8 +467,8 @@ inline const scenario::Steps steps = {
      })},
     {"select", [](const Args& a) { return str(selectObjective(whole(a, 1))); }},
     {"adjust", act([](const Args& a) { adjustObjectiveMotor(num(a, 1)); })},
-    // the board's command lines, without the position queries of the arrival wait
-    {"turret-commands", [](const Args&) {
+    // the board's command lines, without the position queries of an arrival wait
+    {"board", [](const Args&) {
        std::string commands;
        std::istringstream lines(board().received());
        for (std::string line; std::getline(lines, line);)
