@@ -62,9 +62,10 @@ native_stage() {
 
 # The Windows build in two steps: first what the longest Wine entries need
 # (the code under test, the fakes, the program and their test programs),
-# entry by entry, each let run as soon as its programs are built; one for
-# each Wine world, since by the time one of them ends the rest is built.
-first_entries=$worlds
+# entry by entry, each let run as soon as its programs are built: two more
+# than there are Wine worlds, so that the next long entries are ready when
+# the first ones end, long before the rest of the build is done.
+first_entries=$((worlds + 2))
 windows_build_first() {
   cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null ||
     { echo "Windows configure failed"; return 1; }
