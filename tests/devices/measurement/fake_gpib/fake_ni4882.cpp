@@ -56,9 +56,10 @@ std::string quoted(const void* bytes, size_t count) {
   std::string text = "\"";
   const auto* p = static_cast<const unsigned char*>(bytes);
   for (size_t i = 0; p && i < count; ++i) {
-    const char* named = p[i] == 0 ? "\\0" : p[i] == '\n' ? "\\n" : p[i] == '"' ? "\\\"" : p[i] == '\\' ? "\\\\" : nullptr;
+    const unsigned char c = p[i];
+    const char* named = c == 0 ? "\\0" : c == '\n' ? "\\n" : c == '"' ? "\\\"" : c == '\\' ? "\\\\" : nullptr;
     char escaped[8];
-    std::snprintf(escaped, sizeof escaped, p[i] < 0x20 || p[i] >= 0x7F ? "\\x%02X" : "%c", p[i]);
+    std::snprintf(escaped, sizeof escaped, c < 0x20 || c >= 0x7F ? "\\x%02X" : "%c", c);
     text += named ? named : escaped;
   }
   return text + "\"";
