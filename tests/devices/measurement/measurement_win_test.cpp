@@ -24,7 +24,6 @@ using scenario::act;
 using scenario::Args;
 using scenario::str;
 
-std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 std::wstring keithleyPath() { return ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL); }
 const FakeKeithley& usb() { return fakeKeithley(keithleyPath()); }
 unsigned long number(const Args& a, std::size_t i) { return std::stoul(a.at(i), nullptr, 0); }
@@ -91,7 +90,7 @@ const scenario::Steps steps = {
     // "bus" and "usb-calls" give the calls since the fake was last reset, and
     // reset it (replies, failures, modes and readings set before go too)
     {"gpib-fake", [](const Args&) { return str(fakeGpib().complete()); }},
-    {"reply", act([](const Args& a) { fakeGpib().addReply(a.at(1)); })},
+    {"reply", act([](const Args& a) { fakeGpib().addReplyBytes(a.at(1).data(), static_cast<int>(a.at(1).size())); })},
     {"gpib-fail", act([](const Args& a) {
        fakeGpib().fail(a.at(1).c_str(), number(a, 2), number(a, 3), number(a, 4));
      })},
@@ -129,7 +128,7 @@ const scenario::Steps steps = {
      }},
     {"usb-unregister", act([](const Args&) { unregisterFakeKeithley(); })},
     {"usb-mode", act([](const Args& a) { usb().setMode(a.at(1).c_str(), std::stoi(a.at(2))); })},
-    {"usb-reading", act([](const Args& a) { usb().setReading(wide(a.at(1)).c_str()); })},
+    {"usb-reading", act([](const Args& a) { usb().setReading(std::wstring(a.at(1).begin(), a.at(1).end()).c_str()); })},
     {"usb-calls", [](const Args&) { const std::string calls = usb().calls(); return usb().reset(), calls; }},
     {"usb-references", [](const Args&) { return str(usb().references()); }},
     // A fresh fake with this call failing in this mode, opened and closed.

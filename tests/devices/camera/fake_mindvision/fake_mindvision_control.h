@@ -5,10 +5,6 @@
 
 #include "fake_controls.h"
 
-#include <windows.h>
-
-#include <string>
-
 // The processed snapshot the fake serves: 1920 x 1200 pixels of blue, green,
 // red, spare in memory order, row by row. Blue tells the column, green the
 // row, so a crop or a flip shows; red is chosen by the test.

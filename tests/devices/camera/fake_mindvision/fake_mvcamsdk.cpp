@@ -11,15 +11,12 @@
 #include "fake_chosen_call.h"
 #include "fake_mindvision_control.h"
 
-#include <windows.h>
-
 #include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <string>
 
 #define MV_CALL __stdcall
 
@@ -65,10 +62,6 @@ int sizeOf(unsigned char* buffer) {
   return found == state().allocations.end() ? -1 : found->second;
 }
 
-void putInt(void* record, int offset, int value) {
-  std::memcpy(static_cast<unsigned char*>(record) + offset, &value, sizeof value);
-}
-
 void drawSnapshot(unsigned char* out, int red) {
   for (int row = 0; row < fakeSnapHeight; ++row) {
     unsigned char* pixel = out + static_cast<std::size_t>(row) * fakeSnapWidth * 4;
@@ -79,9 +72,13 @@ void drawSnapshot(unsigned char* out, int red) {
   }
 }
 
+// A handle as the log shows it: H for the open camera's, so that the program
+// is seen to pass the handle it was given.
+std::string shown(int handle) { return handle && handle == state().openHandle ? "H" : std::to_string(handle); }
+
 // A call on the open camera: logged, refused when chosen or not that camera.
 int onCamera(const char* entry, int handle, const std::string& arguments = "") {
-  calls.add("%s %d%s", entry, handle, arguments.c_str());
+  calls.add("%s %s%s", entry, shown(handle).c_str(), arguments.c_str());
   return refused(entry) || handle != state().openHandle ? statusFailed : 0;
 }
 
@@ -102,7 +99,7 @@ FAKE_EXPORT int MV_CALL CameraEnumerateDevice(void* list, int* count) {
     unsigned char* entry = static_cast<unsigned char*>(list) + i * devInfoBytes;
     std::memset(entry, 0, devInfoBytes);
     std::snprintf(reinterpret_cast<char*>(entry + friendlyNameOffset), 32, "camera%d", i);
-    putInt(entry, devInfoBytes - 4, i);
+    std::memcpy(entry + devInfoBytes - 4, &i, sizeof i);  // the instance number
   }
   return *count = found, 0;
 }
@@ -118,11 +115,9 @@ FAKE_EXPORT int MV_CALL CameraInit(void* device, int paramLoadMode, int team, in
 
 FAKE_EXPORT int MV_CALL CameraGetCapability(int handle, void* capability) {
   if (onCamera("CameraGetCapability", handle) != 0) return statusFailed;
+  const int range[] = {fakeMaxHeight, 8, fakeMaxWidth, 8};
   std::memset(capability, 0, capabilityBytes);
-  putInt(capability, resolutionRange, fakeMaxHeight);
-  putInt(capability, resolutionRange + 4, 8);
-  putInt(capability, resolutionRange + 8, fakeMaxWidth);
-  putInt(capability, resolutionRange + 12, 8);
+  std::memcpy(static_cast<unsigned char*>(capability) + resolutionRange, range, sizeof range);
   return 0;
 }
 
@@ -142,8 +137,8 @@ FAKE_EXPORT void MV_CALL CameraAlignFree(unsigned char* buffer) {
 }
 
 FAKE_EXPORT int MV_CALL CameraDisplayInit(int handle, HWND window) {
-  char text[24];
-  std::snprintf(text, sizeof text, " %llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)));
+  char text[64] = " ";  // the window by its class: the program's main window is NerinMain
+  GetClassNameA(window, text + 1, sizeof text - 1);
   return onCamera("CameraDisplayInit", handle, text);
 }
 
@@ -163,13 +158,12 @@ FAKE_EXPORT int MV_CALL CameraSetResolutionForSnap(int handle, void* resolution)
 FAKE_EXPORT int MV_CALL CameraSnapToBuffer(int handle, void* frameHead, unsigned char** buffer, unsigned timeoutMs) {
   State& s = state();
   ++s.snaps;
-  calls.add("CameraSnapToBuffer %d %u", handle, timeoutMs);
+  calls.add("CameraSnapToBuffer %s %u", shown(handle).c_str(), timeoutMs);
   if (refused("CameraSnapToBuffer")) return statusTimeOut;
   if (handle != s.openHandle || s.lent) return statusFailed;
+  const int sizes[] = {fakeSnapWidth * fakeSnapHeight, fakeSnapWidth, fakeSnapHeight};  // one Bayer byte a pixel
   std::memset(frameHead, 0, frameHeadBytes);
-  putInt(frameHead, 4, fakeSnapWidth * fakeSnapHeight);  // one Bayer byte per pixel
-  putInt(frameHead, 8, fakeSnapWidth);
-  putInt(frameHead, 12, fakeSnapHeight);
+  std::memcpy(static_cast<unsigned char*>(frameHead) + 4, sizes, sizeof sizes);
   *buffer = s.lent = static_cast<unsigned char*>(std::calloc(fakeSnapWidth, fakeSnapHeight));
   return s.lent ? 0 : statusFailed;
 }
@@ -178,8 +172,8 @@ FAKE_EXPORT int MV_CALL CameraImageProcessEx(int handle, unsigned char* in, unsi
                                              unsigned outFormat, unsigned reserved) {
   State& s = state();
   const int outSize = sizeOf(out);
-  calls.add("CameraImageProcessEx %d %s %d 0x%08x %u", handle, in && in == s.lent ? "raw" : "other", outSize,
-            outFormat, reserved);
+  calls.add("CameraImageProcessEx %s %s %d 0x%08x %u", shown(handle).c_str(), in && in == s.lent ? "raw" : "other",
+            outSize, outFormat, reserved);
   if (refused("CameraImageProcessEx") || handle != s.openHandle || !frameHead || in != s.lent ||
       outSize < fakeSnapWidth * fakeSnapHeight * 4) {
     return statusFailed;
@@ -189,7 +183,7 @@ FAKE_EXPORT int MV_CALL CameraImageProcessEx(int handle, unsigned char* in, unsi
 
 FAKE_EXPORT int MV_CALL CameraReleaseImageBuffer(int handle, unsigned char* buffer) {
   State& s = state();
-  calls.add("CameraReleaseImageBuffer %d %s", handle, buffer && buffer == s.lent ? "raw" : "other");
+  calls.add("CameraReleaseImageBuffer %s %s", shown(handle).c_str(), buffer && buffer == s.lent ? "raw" : "other");
   if (refused("CameraReleaseImageBuffer") || buffer != s.lent || !buffer) return statusFailed;
   std::free(s.lent);
   s.lent = nullptr;

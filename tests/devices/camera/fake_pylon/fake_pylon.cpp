@@ -11,15 +11,11 @@
 #include "fake_chosen_call.h"
 #include "fake_controls.h"
 
-#include <windows.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
-#include <string>
-
 
 namespace {
 
@@ -56,21 +52,6 @@ struct State {
   fakes::ChosenCall framesStop;  // frames stop from this grab on
 };
 
-void defaultFeatures(State& s, int regionKind, int sfncMajor);
-
-// A whole program started by an end-to-end test, which cannot call
-// fake_pylon_reset, finds its camera ready with FAKE_PYLON_CAMERA set.
-State& state() {
-  static State s = [] {
-    State fresh;
-    if (!fakes::setting("FAKE_PYLON_CAMERA").empty()) defaultFeatures(fresh, 0, 0);
-    return fresh;
-  }();
-  return s;
-}
-
-fakes::CallLog calls("FAKE_PYLON_CALL_LOG");
-
 void defaultFeatures(State& s, int regionKind, int sfncMajor) {
   s.features.clear();
   for (const char* name : {"GainAuto", "ExposureAuto", "BalanceWhiteAuto", "Gain", "ExposureTime",
@@ -86,6 +67,19 @@ void defaultFeatures(State& s, int regionKind, int sfncMajor) {
   }
   if (sfncMajor > 0) s.features["DeviceSFNCVersionMajor"] = {false, sfncMajor, sfncMajor, sfncMajor};
 }
+
+// A whole program started by an end-to-end test, which cannot call
+// fake_pylon_reset, finds its camera ready with FAKE_PYLON_CAMERA set.
+State& state() {
+  static State s = [] {
+    State fresh;
+    if (!fakes::setting("FAKE_PYLON_CAMERA").empty()) defaultFeatures(fresh, 0, 0);
+    return fresh;
+  }();
+  return s;
+}
+
+fakes::CallLog calls("FAKE_PYLON_CALL_LOG");
 
 bool refused(const char* entry) { return state().failing == entry; }
 

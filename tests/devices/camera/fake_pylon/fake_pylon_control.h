@@ -4,8 +4,6 @@
 
 #include "fake_controls.h"
 
-#include <string>
-
 struct FakePylon {
   void (*reset)(int cameras, int regionKind, int sfncMajor);
   void (*script)(const char* outcomes);  // per grab: F frame, X failed, T time-out, E refused, S wrong size

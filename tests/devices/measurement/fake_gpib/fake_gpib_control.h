@@ -4,8 +4,6 @@
 
 #include "fake_controls.h"
 
-#include <string>
-
 struct FakeGpib {
   void (*reset)();
   void (*addReplyBytes)(const char* bytes, int length);
@@ -21,7 +19,6 @@ struct FakeGpib {
   void (*watch)(void (*watcher)(const char* call));
 
   bool complete() const { return fakes::allBound(*this); }
-  void addReply(const std::string& bytes) const { addReplyBytes(bytes.data(), static_cast<int>(bytes.size())); }
   std::string calls() const { return fakes::readLog(log); }
 };
 

@@ -9,13 +9,10 @@
 #include "../../fake_plumbing.h"
 #include "fake_chosen_call.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <string>
 
 #define NI488CC __stdcall
 
@@ -59,13 +56,11 @@ std::string quoted(const void* bytes, size_t count) {
   std::string text = "\"";
   const auto* p = static_cast<const unsigned char*>(bytes);
   for (size_t i = 0; p && i < count; ++i) {
-    char escaped[8] = {static_cast<char>(p[i])};
-    if (p[i] == 0 || p[i] == '\n' || p[i] == '"' || p[i] == '\\') {
-      std::snprintf(escaped, sizeof escaped, "\\%c", p[i] == 0 ? '0' : p[i] == '\n' ? 'n' : p[i]);
-    } else if (p[i] < 0x20 || p[i] >= 0x7F) {
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", p[i]);
-    }
-    text += escaped;
+    const unsigned char c = p[i];
+    const char* named = c == 0 ? "\\0" : c == '\n' ? "\\n" : c == '"' ? "\\\"" : c == '\\' ? "\\\\" : nullptr;
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, c < 0x20 || c >= 0x7F ? "\\x%02X" : "%c", c);
+    text += named ? named : escaped;
   }
   return text + "\"";
 }

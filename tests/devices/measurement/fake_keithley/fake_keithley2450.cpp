@@ -10,7 +10,6 @@
 #include "../../fake_plumbing.h"
 #include "fake_chosen_call.h"
 
-#include <windows.h>
 #include <oleauto.h>
 
 #include <array>
@@ -19,9 +18,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <map>
-#include <string>
 #include <utility>
-
 
 namespace {
 
@@ -131,8 +128,8 @@ HRESULT handOut(FakeObject* self, int position, FakeObject* object, IUnknown** o
 }
 
 // The values of a call as the log shows them.
-std::string describe(std::int32_t value) { return std::to_string(value); }
-std::string describe(VARIANT_BOOL value) { return std::to_string(value); }
+template <typename Integer>  // Int and VARIANT_BOOL
+std::string describe(Integer value) { return std::to_string(value); }
 std::string describe(BSTR value) { return text(value); }
 std::string describe(double value) {
   char buffer[32];

@@ -4,10 +4,6 @@
 
 #include "fake_controls.h"
 
-#include <windows.h>
-
-#include <string>
-
 constexpr const wchar_t* fakeKeithleyClassKey = L"CLSID\\{7DF737AA-A0C5-4A81-B6A8-D38A6EE52DF8}";
 
 // Registers the fake DLL (a Windows path) as the in-process server of the

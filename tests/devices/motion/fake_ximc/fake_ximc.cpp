@@ -7,15 +7,12 @@
 #include "devices/motion/ximc_types.h"
 #include "fake_chosen_call.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #define XIMC_CALL __stdcall
 
@@ -71,15 +68,11 @@ void waitAtCloseGate() {
   }
 }
 
-Device* deviceOf(ximc_device_t id) {
+// The open device of this id; one that has failed with errors only when asked.
+Device* deviceOf(ximc_device_t id, bool evenFailing = false) {
   const int index = id - firstDeviceId;
-  return index < 0 || index >= deviceCount || !devices[index].open ? nullptr : &devices[index];
-}
-
-// The device unless it has failed with errors.
-Device* answering(ximc_device_t id) {
-  Device* d = deviceOf(id);
-  return d && !d->failing ? d : nullptr;
+  if (index < 0 || index >= deviceCount || !devices[index].open) return nullptr;
+  return evenFailing || !devices[index].failing ? &devices[index] : nullptr;
 }
 
 void resetDevice(Device& d, int index) {
@@ -179,7 +172,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL close_device(ximc_device_t* id) {
   if (!id) return -1;
   calls.add("close_device %d", *id);
   waitAtCloseGate();
-  Device* d = deviceOf(*id);
+  Device* d = deviceOf(*id, true);
   if (!d) return -1;
   advance(*d), d->open = d->moving = false;
   return *id = ximcDeviceUndefined, ximcResultOk;
@@ -188,7 +181,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL close_device(ximc_device_t* id) {
 FAKE_EXPORT ximc_result_t XIMC_CALL get_engine_settings(ximc_device_t id, ximc_engine_settings_t* s) {
   Guard guard;
   calls.add("get_engine_settings %d", id);
-  Device* d = answering(id);
+  Device* d = deviceOf(id);
   if (!d || !s) return -1;
   return *s = d->engine, ximcResultOk;
 }
@@ -197,14 +190,14 @@ FAKE_EXPORT ximc_result_t XIMC_CALL set_engine_settings(ximc_device_t id, const 
   Guard guard;
   if (!s) return -1;
   calls.add("set_engine_settings %d %u %u 0x%x", id, s->NomSpeed, s->uNomSpeed, s->EngineFlags);
-  Device* d = answering(id);
+  Device* d = deviceOf(id);
   if (!d) return -1;
   return d->engine = *s, ximcResultOk;
 }
 
 FAKE_EXPORT ximc_result_t XIMC_CALL get_status(ximc_device_t id, ximc_status_t* status) {
   Guard guard;
-  Device* d = answering(id);
+  Device* d = deviceOf(id);
   if (!d || !status) return -1;
   advance(*d);
   *status = ximc_status_t{};
@@ -219,7 +212,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL get_status(ximc_device_t id, ximc_status_t* 
 FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position, int uPosition) {
   Guard guard;
   calls.add("command_move %d %d %d", id, position, uPosition);
-  Device* d = deviceOf(id);
+  Device* d = deviceOf(id, true);
   if (d && d->faultAt.failingFrom("command_move") && d->fault != faultNone) {
     advance(*d);
     if (d->fault == faultErrors) d->failing = true;
@@ -240,7 +233,7 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_move(ximc_device_t id, int position,
 FAKE_EXPORT ximc_result_t XIMC_CALL command_stop(ximc_device_t id) {
   Guard guard;
   calls.add("command_stop %d", id);
-  Device* d = answering(id);
+  Device* d = deviceOf(id);
   if (!d) return -1;
   return advance(*d), d->moving = false, ximcResultOk;
 }

@@ -4,8 +4,6 @@
 
 #include "fake_controls.h"
 
-#include <string>
-
 struct FakeXimc {
   void (*reset)(int count);
   void (*set)(int index, const char* setting);  // see fake_ximc_set

@@ -7,9 +7,8 @@
 #include "fake_ximc_control.h"
 #include "services/program_state.h"
 #include "services/ui_handles.h"
+#include "ui_driver.h"
 #include "win_test_main_window.h"
-
-#include <string>
 
 inline void closeAllAxes() {
   for (StageAxis* axis : {&stageX, &stageY, &stageZ}) closeStageAxis(*axis), *axis = StageAxis();
@@ -23,8 +22,4 @@ inline void ensureInfoBox() {
                               nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-inline std::string infoText() {
-  char text[256] = {};
-  GetWindowTextA(hInfoEdit, text, sizeof text);
-  return text;
-}
+inline std::string infoText() { return ui::textOf(hInfoEdit); }
