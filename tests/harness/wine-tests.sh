@@ -57,12 +57,15 @@ list_entries() {
 if [ -n "$programs" ]; then
   # The targets of the programs the first entries run (a target is named as
   # its program), and the program itself, which end-to-end entries start.
+  # An entry whose command runs a copy made by a target of another name
+  # names that target in its NERIN_TEST_TARGETS variable.
   list_entries
   {
     echo NerinStation
     head -n "$programs" "$run/pending" | while read -r name; do
-      ctest --test-dir "$build" -N -V -R "^$(printf '%s' "$name" | sed 's/[][\.*^$+?(){}|]/\\&/g')\$" |
-        sed -n 's/^.*Test command: //p' | grep -o '[^"/ ]*\.exe' | sed 's/\.exe$//'
+      ctest --test-dir "$build" -N -V -R "^$(printf '%s' "$name" | sed 's/[][\.*^$+?(){}|]/\\&/g')\$" >"$run/entry"
+      sed -n 's/^.*Test command: //p' "$run/entry" | grep -o '[^"/ ]*\.exe' | sed 's/\.exe$//'
+      sed -n 's/^[0-9]*: *NERIN_TEST_TARGETS=//p' "$run/entry" | tr ';,' '\n\n'
     done
   } | sort -u
   exit 0

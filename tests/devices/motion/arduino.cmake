@@ -16,24 +16,26 @@ function(motion_scenarios name directory)
 endfunction()
 # With the fake controller library beside the program.
 motion_scenarios(motion_win_tests ${STAGE_FAKE_DIR} motion.scenario)
-# No library at all beside the program; the fake lies in another folder,
-# from which the search is started.
-motion_scenarios(stage_absent_tests ${CMAKE_CURRENT_BINARY_DIR}/stage_absent stage_absent.scenario
-                 stage_start_folder.scenario)
-if(TARGET stage_absent_tests)
-  target_compile_definitions(stage_absent_tests PRIVATE MOTION_WITHOUT_FAKE)
-endif()
 # A libximc.dll that lacks an entry point the program needs.
 set(STAGE_INCOMPLETE_DIR ${CMAKE_CURRENT_BINARY_DIR}/stage_incomplete)
 if(WIN32)
   stage_fake_ximc(fake_ximc_incomplete ${STAGE_INCOMPLETE_DIR})
   target_compile_definitions(fake_ximc_incomplete PRIVATE FAKE_XIMC_WITHOUT_STOP)
 endif()
-if(TARGET stage_absent_tests)
+# The same program, compiled once, beside no library at all (the fake lies
+# in another folder, from which the search is started) and beside the
+# incomplete one; without the fake it touches no library itself.
+if(TARGET motion_win_tests)
   find_program(NERIN_PYTHON3 NAMES python3 REQUIRED)
-  nerin_wine_test_elsewhere(stage_incomplete_tests stage_absent_tests ${STAGE_INCOMPLETE_DIR}
-    ENVIRONMENT
+  set(board ${NERIN_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/arduino_emulator.py --com 21 --)
+  file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/stage_absent)
+  nerin_wine_test_elsewhere(stage_absent_tests motion_win_tests ${CMAKE_CURRENT_BINARY_DIR}/stage_absent
+    ENVIRONMENT NERIN_MOTION_WITHOUT_FAKE=1
+      "NERIN_MOTION_SCENARIO=${CMAKE_CURRENT_LIST_DIR}/stage_absent.scenario|${CMAKE_CURRENT_LIST_DIR}/stage_start_folder.scenario"
+    PREFIX ${board})
+  nerin_wine_test_elsewhere(stage_incomplete_tests motion_win_tests ${STAGE_INCOMPLETE_DIR}
+    ENVIRONMENT NERIN_MOTION_WITHOUT_FAKE=1
       "NERIN_MOTION_SCENARIO=${CMAKE_CURRENT_LIST_DIR}/stage_incomplete.scenario|${CMAKE_CURRENT_LIST_DIR}/stage_absent.scenario"
-    PREFIX ${NERIN_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/arduino_emulator.py --com 21 --)
-  add_dependencies(stage_absent_tests fake_ximc_incomplete)
+    PREFIX ${board})
+  add_dependencies(motion_win_tests fake_ximc_incomplete)
 endif()

@@ -1,8 +1,8 @@
 // The stage against the fake controller library beside this program and the
 // board against the emulated one (arduino_emulator.py runs this program), as
 // the scenarios of motion.scenario. The real main window takes the texts.
-// Also built beside no controller library and beside one that lacks an entry
-// point (MOTION_WITHOUT_FAKE: nothing here touches a library then).
+// Also run beside no controller library and beside one that lacks an entry
+// point (NERIN_MOTION_WITHOUT_FAKE: nothing here touches a library then).
 
 #include "devices/motion/arduino_link.h"
 #include "arduino_emulator_client.h"
@@ -15,6 +15,7 @@
 #include "ui_driver.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -25,11 +26,7 @@ using scenario::act;
 using scenario::Args;
 using scenario::str;
 
-#ifdef MOTION_WITHOUT_FAKE
-constexpr bool withFake = false;
-#else
-constexpr bool withFake = true;
-#endif
+const bool withFake = std::getenv("NERIN_MOTION_WITHOUT_FAKE") == nullptr;
 const FakeXimc& fake() { return fakeXimc(); }
 StageAxis& axis(const Args& a) { return a.at(1) == "X" ? stageX : a.at(1) == "Y" ? stageY : stageZ; }
 using scenario::num;
