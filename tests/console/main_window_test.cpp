@@ -280,13 +280,13 @@ const scenario::Steps steps = withDialogSteps({
     {"pylon", [](const Args& a) {
        if (a.at(1) == "colour") fakePylon().setColour(std::stoi(a.at(2)), std::stoi(a.at(3)), std::stoi(a.at(3)), std::stoi(a.at(4)));
        else if (a.at(1) == "cameras") fakePylon().reset(std::stoi(a.at(2)), roiRegions, 2);
-       else fakePylon().setValue(a.at(1).c_str(), std::stoll(a.at(2)));
+       else fakePylon().control("value", a.at(1), a.at(2));
        return std::string();
      }},
     {"stage", [](const Args& a) { return fakeXimc().reset(std::stoi(a.at(1))), std::string(); }},
     {"stage-id", [](const Args& a) { return str(fakeXimc().deviceId(std::stoi(a.at(1))) == stageX.deviceId ? 1 : 0); }},
     {"enumerations", [](const Args&) { return str(fakeXimc().openEnumerations()); }}, {"info", [](const Args&) { return infoText(); }},
-    {"gpib-fail", [](const Args& a) { return fakeGpib().reset(), fakeGpib().fail(a.at(1).c_str(), 0x8000 /* ERR */, 0, 0), std::string(); }},
+    {"gpib-fail", [](const Args& a) { return fakeGpib().reset(), fakeGpib().control("fail", a.at(1), 0x8000 /* ERR */, 0, 0), std::string(); }},
     {"board-users", [](const Args&) { return board().request("USERS"); }},
     // The menu's first title and its count, the icon.
     {"menu", [](const Args&) {

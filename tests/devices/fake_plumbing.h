@@ -1,14 +1,20 @@
 #pragma once
 // What the fake vendor libraries of the instruments share: the way they
 // export, the guard their entry points take, a setting that a whole program
-// started by a test finds in its environment, and the call log's controls.
+// started by a test finds in its environment, the call log's controls, and
+// the one small language in which a test configures any of them: a setting
+// in words, "colour 200 100 100 50", handed to the fake's <prefix>control.
 
 #include "fake_crash.h"
 #include "fake_library.h"
 
 #include <windows.h>
 
+#include <iomanip>
+#include <iterator>
+#include <sstream>
 #include <string>
+#include <utility>
 
 #define FAKE_EXPORT extern "C" __declspec(dllexport)
 
@@ -29,6 +35,33 @@ template <CrashPoint& crash>
 struct CrashGuard : CrashCheck, Guard {
   explicit CrashGuard(const std::source_location& at = std::source_location::current()) : CrashCheck(crash, at) {}
 };
+
+// A setting in words as the fake reads it, "colour 200 100 100 50": its
+// name, and the stream of its values for >> (whole numbers may be written in
+// hex, 0x8000).
+inline std::istringstream settingWords(const char* text, std::string& name) {
+  std::istringstream words(text ? text : "");
+  words >> std::setbase(0) >> name;
+  return words;
+}
+
+// The rest of a setting after the next blank, as it stands: a reply with its
+// own blanks and line ends.
+inline std::string rest(std::istream& words) {
+  words.get();
+  return std::string(std::istreambuf_iterator<char>(words), {});
+}
+
+// A setting in words as the test writes it: the values joined by blanks,
+// real numbers in full.
+template <typename... Values>
+std::string words(const Values&... values) {
+  std::ostringstream out;
+  out.precision(17);
+  const char* blank = "";
+  ((out << std::exchange(blank, " ") << values), ...);
+  return out.str();
+}
 
 }  // namespace fakes
 

@@ -134,11 +134,11 @@ void armFault(Fault fault, const std::string& at, int atCall) {
   const int axis = at[0] == 'X' ? 0 : at[0] == 'Y' ? 1 : 2;
   switch (fault) {
     case Fault::none: break;
-    case Fault::stageErrors: fakeXimc().fault(axis, 1, atCall); break;
-    case Fault::stageFrozen: fakeXimc().fault(axis, 2, atCall); break;
-    case Fault::gpib: fakeGpib().fault(at.c_str(), atCall, 6); break;  // EABO: the transfer timed out
-    case Fault::usb: sourcemeter().fault(at.c_str(), atCall, static_cast<long>(0xBFFF0015)); break;  // a VISA time-out
-    case Fault::camera: fakePylon().stopFrames(atCall); break;
+    case Fault::stageErrors: fakeXimc().control("fault", axis, 1, atCall); break;
+    case Fault::stageFrozen: fakeXimc().control("fault", axis, 2, atCall); break;
+    case Fault::gpib: fakeGpib().control("fault", at, atCall, 6); break;  // EABO: the transfer timed out
+    case Fault::usb: sourcemeter().control("fault", at, atCall, static_cast<long>(0xBFFF0015)); break;  // a VISA time-out
+    case Fault::camera: fakePylon().control("stop-frames", atCall); break;
     case Fault::board: EXPECT_TRUE(board().ok("UNPLUG at=" + arduino_emulator::escape(at) + " count=" + std::to_string(atCall)));
   }
 }
@@ -381,8 +381,8 @@ void runRows(const std::string& kind, const std::string& name) {
 // The devices, freshly connected and at rest, and the data folder of a new
 // case; empty, or what is not there.
 std::string prepareDevices() {
-  if (!fakeXimc().fault || !fakeGpib().fault || !fakePylon().stopFrames) return "the fakes beside the program cannot fail";
-  if (!registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)) || !sourcemeter().complete() || !sourcemeter().fault)
+  if (!fakeXimc().complete() || !fakeGpib().complete() || !fakePylon().complete()) return "the fakes beside the program cannot fail";
+  if (!registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)) || !sourcemeter().complete())
     return "the fake sourcemeter driver did not load";
   // The program's make-safe steps, for the session's end and the exit; a
   // watchdog that takes over reports here instead of ending the program.

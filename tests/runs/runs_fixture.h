@@ -365,11 +365,11 @@ inline const scenario::Steps steps = {
        return text;
      }},
     {"camera-colour", act([](const Args& a) { fakePylon().setColour(whole(a, 1), whole(a, 2), whole(a, 2), whole(a, 3)); })},
-    {"stage-colours", act([](const Args&) { fakePylon().stageColours(0, 1); })},
+    {"stage-colours", act([](const Args&) { fakePylon().control("stage-colours", 0, 1); })},
     {"field", act([](const Args& a) { applyFieldOfView(num(a, 1)); })},
     // a spot of 20 px radius at the laser spot, brightest at Z um and at about 58 % 7 um away; the focus level there
     {"focus-spot", [](const Args& a) {
-       fakePylon().focusSpot(616, 1028 - 514, 20, 2, num(a, 1) / umPerMicrostep, 9.5 / umPerMicrostep);
+       fakePylon().control("focus-spot", 616, 1028 - 514, 20, 2, num(a, 1) / umPerMicrostep, 9.5 / umPerMicrostep);
        moveZTo(num(a, 2));
        camera.grab(1);
        AutofocusState probe;
@@ -418,7 +418,7 @@ inline const scenario::Steps steps = {
        EXPECT_TRUE(registerFakeKeithley(ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL)) && sourcemeter().complete());
        EXPECT_EQ(openUsbSourcemeter(0.0f), 1);
        sourcemeter().reset();
-       sourcemeter().setResistance(1e6);
+       sourcemeter().control("resistance", 1e6);
      })},
     // Starts that reach the time-evolution window during its run
     {"post-starts", act([](const Args&) {

@@ -123,22 +123,14 @@ const scenario::Steps steps = {
     {"press", [](const Args& a) { return str(ui::pressButton(dialog, control(a))); }},
     {"ticked", [](const Args& a) { return str(IsDlgButtonChecked(dialog, control(a)) == BST_CHECKED); }},
     {"close-dialog", act([](const Args&) { DestroyWindow(dialog); })},
-    // the fake pylon runtime
-    // cameras, region selectors (0 none, 1 ROI, 2 AOI), naming version (0: none)
-    {"pylon", act([](const Args& a) { pylon().reset(whole(a, 1), whole(a, 2), whole(a, 3)); })},
-    {"script", act([](const Args& a) { pylon().script(a.at(1).c_str()); })},
-    {"colour", act([](const Args& a) { pylon().setColour(whole(a, 1), whole(a, 2), whole(a, 3), whole(a, 4)); })},
-    {"lacks", act([](const Args& a) { pylon().setWritable(a.at(1).c_str(), 0); })},
-    {"refuse", act([](const Args& a) { pylon().fail(a.at(1).c_str()); })},
+    // the fake pylon runtime: a setting in words (fake_pylon_control.h)
+    {"pylon", act([](const Args& a) { pylon().control(scenario::rest(a, 1)); })},
     // The calls since the last look.
     {"pylon-calls", [](const Args&) { const std::string calls = pylon().calls(); return pylon().clearLog(), calls; }},
     {"pylon-open", [](const Args&) { return str(pylon().open()); }},
     {"pylon-grabs", [](const Args&) { return str(pylon().grabs()); }},
-    // the fake MindVision SDK
-    {"mv", act([](const Args& a) { mv().reset(whole(a, 1)); })},
-    {"red", act([](const Args& a) { mv().setRed(whole(a, 1)); })},
-    {"mv-fail", act([](const Args& a) { mv().fail(a.at(1).c_str(), whole(a, 2), whole(a, 3)); })},
-    {"mv-heal", act([](const Args&) { mv().fail("", 0, 0); })},
+    // the fake MindVision SDK: a setting in words (fake_mindvision_control.h)
+    {"mv", act([](const Args& a) { mv().control(scenario::rest(a, 1)); })},
     // The calls since the last look (the fake writes the open camera's handle H).
     {"mv-calls", [](const Args&) { const std::string calls = mv().calls(); return mv().clearLog(), calls; }},
     {"held", [](const Args&) { return str(mv().held()); }},

@@ -26,7 +26,6 @@ using scenario::str;
 
 std::wstring keithleyPath() { return ui::windowsPathOf(NERIN_FAKE_KEITHLEY_DLL); }
 const FakeKeithley& usb() { return fakeKeithley(keithleyPath()); }
-unsigned long number(const Args& a, std::size_t i) { return std::stoul(a.at(i), nullptr, 0); }
 float real(const Args& a, std::size_t i) { return std::stof(a.at(i)); }
 
 std::string printed;
@@ -90,10 +89,8 @@ const scenario::Steps steps = {
     // "bus" and "usb-calls" give the calls since the fake was last reset, and
     // reset it (replies, failures, modes and readings set before go too)
     {"gpib-fake", [](const Args&) { return str(fakeGpib().complete()); }},
-    {"reply", act([](const Args& a) { fakeGpib().addReplyBytes(a.at(1).data(), static_cast<int>(a.at(1).size())); })},
-    {"gpib-fail", act([](const Args& a) {
-       fakeGpib().fail(a.at(1).c_str(), number(a, 2), number(a, 3), number(a, 4));
-     })},
+    // a setting of the fake GPIB driver in words (fake_gpib_control.h)
+    {"gpib", act([](const Args& a) { fakeGpib().control(scenario::rest(a, 1)); })},
     {"bus", [](const Args&) { const std::string calls = fakeGpib().calls(); return fakeGpib().reset(), calls; }},
     {"multimeter", said([](const Args& a) { return openGpibMultimeter(std::stoi(a.at(1))); })},
     {"sourcemeter", said([](const Args& a) { return openGpibSourcemeter(std::stoi(a.at(1))); })},
@@ -127,13 +124,13 @@ const scenario::Steps steps = {
        return str(done);
      }},
     {"usb-unregister", act([](const Args&) { unregisterFakeKeithley(); })},
-    {"usb-mode", act([](const Args& a) { usb().setMode(a.at(1).c_str(), std::stoi(a.at(2))); })},
-    {"usb-reading", act([](const Args& a) { usb().setReading(std::wstring(a.at(1).begin(), a.at(1).end()).c_str()); })},
+    // a setting of the fake sourcemeter driver in words (fake_keithley_control.h)
+    {"usb", act([](const Args& a) { usb().control(scenario::rest(a, 1)); })},
     {"usb-calls", [](const Args&) { const std::string calls = usb().calls(); return usb().reset(), calls; }},
     {"usb-references", [](const Args&) { return str(usb().references()); }},
     // A fresh fake with this call failing in this mode, opened and closed.
     {"usb-open-with", said([](const Args& a) {
-       usb().reset(), usb().setMode(a.at(1).c_str(), std::stoi(a.at(2)));
+       usb().reset(), usb().control("mode", a.at(1), a.at(2));
        const int opened = openUsbSourcemeter(0.0f);
        return closeUsbSourcemeter(), opened;
      })},

@@ -87,7 +87,8 @@ const scenario::Steps steps = {
      })},
     // the stage
     {"controllers", act([](const Args& a) { closeAllAxes(), fake().reset(whole(a, 1)); })},
-    {"ximc", act([](const Args& a) { fake().set(whole(a, 1), scenario::rest(a, 2).c_str()); })},
+    // a setting of the fake controller library in words (fake_ximc_control.h)
+    {"ximc", act([](const Args& a) { fake().control(scenario::rest(a, 1)); })},
     {"connect", [](const Args& a) { return str(connectStage(whole(a, 1), whole(a, 2))); }},
     // "wiring count order" first connects that many controllers in that order.
     {"wiring", [](const Args& a) {

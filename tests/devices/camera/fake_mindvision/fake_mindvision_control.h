@@ -3,6 +3,7 @@
 // in the MVCAMSDK_X64.dll that lies beside the test program, and the picture
 // it serves.
 
+#include "../../fake_plumbing.h"
 #include "fake_controls.h"
 
 // The processed snapshot the fake serves: 1920 x 1200 pixels of blue, green,
@@ -16,12 +17,16 @@ inline COLORREF fakeSnapColour(int x, int row, int red) { return RGB(red, row % 
 constexpr int fakeMaxWidth = 2048;
 constexpr int fakeMaxHeight = 1536;
 
+// The settings, in words (fakeMindVision().control("red", 90)):
+//   reset <cameras>     a fresh SDK with 0 or 1 cameras, red 200, no failure
+//   red <red>           the snapshot's red
+//   fail <entry> <n> <times>   from the nth next call of the entry point on,
+//        that many calls of it fail (0: every one, until another is chosen);
+//        "fail" alone: none
 struct FakeMindVision {
-  void (*reset)(int cameras);  // 0: the SDK finds no camera
-  void (*setRed)(int red);
-  // From the nth next call of the entry point on, `times` calls of it fail
-  // (0: every one, until another is chosen); null or n < 1: none.
-  void (*fail)(const char* entry, int nth, int times);
+  void (*controlWords)(const char* words);
+  template <typename... Values>
+  void control(const Values&... values) const { controlWords(fakes::words(values...).c_str()); }
   int (*log)(char* buffer, int size);
   void (*clearLog)();
   int (*held)();     // buffers the program holds: allocated and not freed, snapshots not given back
@@ -35,6 +40,6 @@ struct FakeMindVision {
 inline const FakeMindVision& fakeMindVision() {
   static const FakeMindVision fake = fakes::bindControls<FakeMindVision>(
       fakes::library("MVCAMSDK_X64.dll"), "fake_mv_",
-      {"reset", "set_red", "fail", "log", "clear_log", "held", "open_handle", "snaps"});
+      {"control", "log", "clear_log", "held", "open_handle", "snaps"});
   return fake;
 }

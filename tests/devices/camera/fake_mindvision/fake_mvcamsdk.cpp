@@ -5,7 +5,8 @@
 // arguments; any entry point can be made to fail from a chosen call of it on,
 // for good or a number of times. Like
 // the SDK it refuses calls before CameraSdkInit and a second CameraInit of an
-// open camera. The fake_mv_* exports let a test configure it and read the log.
+// open camera. The fake_mv_* exports let a test configure it in words and read
+// the log.
 
 #include "../../fake_plumbing.h"
 #include "fake_chosen_call.h"
@@ -198,23 +199,24 @@ FAKE_EXPORT int MV_CALL CameraUnInit(int handle) {
 
 // ---- the test's controls ----
 
-// A fresh SDK with `cameras` cameras (0 or 1), the default picture and no
-// chosen failure. What the program holds (the SDK initialised, the open
-// camera, its buffers) stays held, so that its release can be checked.
-FAKE_EXPORT void fake_mv_reset(int cameras) {
+// One setting in words (the list is in fake_mindvision_control.h).
+FAKE_EXPORT void fake_mv_control(const char* text) {
   State& s = state();
-  s.cameras = cameras;
-  s.red = 200;
-  s.failing.choose("", 0);
-  s.failuresLeft = -1;
-  calls.clear();
-}
-
-FAKE_EXPORT void fake_mv_set_red(int red) { state().red = red; }
-
-FAKE_EXPORT void fake_mv_fail(const char* entry, int nth, int times) {
-  state().failing.choose(entry ? entry : "", nth);
-  state().failuresLeft = times > 0 ? times : -1;
+  std::string name, entry;
+  std::istringstream words = fakes::settingWords(text, name);
+  int nth = 0, times = 0;
+  if (name == "reset") {
+    // What the program holds (the SDK initialised, the open camera, its
+    // buffers) stays held, so that its release can be checked.
+    words >> s.cameras;
+    s.red = 200, s.failing.choose("", 0);
+    calls.clear();
+  }
+  if (name == "red") words >> s.red;
+  if (name == "fail") {
+    words >> entry >> nth >> times;
+    s.failing.choose(entry, nth), s.failuresLeft = times > 0 ? times : -1;
+  }
 }
 
 FAKE_LOG_CONTROLS(fake_mv_, calls)

@@ -4,7 +4,7 @@
 // scripts them, and a log of the calls and of every feature written. It can
 // also look at the fake stage library loaded beside it: a bright spot in and
 // out of focus as the stage's Z moves, or a colour for each X, Y position.
-// The fake_pylon_* exports let a test configure it and read the log.
+// The fake_pylon_* exports let a test configure it in words and read the log.
 
 #include "../../fake_plumbing.h"
 #include "devices/camera/pylon_runtime.h"
@@ -69,7 +69,7 @@ void defaultFeatures(State& s, int regionKind, int sfncMajor) {
 }
 
 // A whole program started by an end-to-end test, which cannot call
-// fake_pylon_reset, finds its camera ready with FAKE_PYLON_CAMERA set.
+// "reset", finds its camera ready with FAKE_PYLON_CAMERA set.
 State& state() {
   static State s = [] {
     State fresh;
@@ -270,56 +270,35 @@ FAKE_EXPORT PylonResult PYLON_CALL PylonDeviceSetBooleanFeature(PylonDevice devi
 
 // ---- the test's controls ----
 
-// A fresh runtime with `cameras` cameras: nothing initialised or open, no
-// script, the default colour, region selectors of one kind (0 none, 1 ROI,
-// 2 AOI) and the given SFNC major version (0: not reported).
-FAKE_EXPORT void fake_pylon_reset(int cameras, int regionKind, int sfncMajor) {
+// One setting in words (the list is in fake_pylon_control.h).
+FAKE_EXPORT void fake_pylon_control(const char* text) {
   State& s = state();
-  // What the program holds stays held, so that its release can be checked.
-  State fresh;
-  fresh.initialised = s.initialised, fresh.created = s.created, fresh.open = s.open, fresh.cameras = cameras;
-  defaultFeatures(s = fresh, regionKind, sfncMajor);
-  calls.clear();
+  std::string name, word;
+  std::istringstream words = fakes::settingWords(text, name);
+  int red = 0, green1 = 0, green2 = 0, blue = 0, regionKind = 0, sfncMajor = 0, n = 0;
+  if (name == "reset") {
+    // What the program holds stays held, so that its release can be checked.
+    State fresh;
+    fresh.initialised = s.initialised, fresh.created = s.created, fresh.open = s.open;
+    words >> fresh.cameras >> regionKind >> sfncMajor;
+    defaultFeatures(s = fresh, regionKind, sfncMajor);
+    calls.clear();
+  }
+  if (name == "script" && words >> word) s.script.insert(s.script.end(), word.begin(), word.end());
+  if (name == "colour" && words >> red >> green1 >> green2 >> blue) {
+    s.scene = uniformScene, s.red = channel(red), s.blue = channel(blue);
+    s.green1 = channel(green1), s.green2 = channel(green2);
+  }
+  FocusSpot& f = s.spot;
+  if (name == "focus-spot" && words >> f.x >> f.yTop >> f.radiusPx >> f.zAxis >> f.peak >> f.width) {
+    s.scene = focusSpotScene, f.width = f.width > 0 ? f.width : 1.0;
+  }
+  if (name == "stage-colours" && words >> s.xAxis >> s.yAxis) s.scene = stageColourScene;
+  if (name == "lacks" && words >> word) s.features[word].writable = false;
+  if (name == "value" && words >> word) words >> s.features[word].value;
+  if (name == "fail") words >> s.failing;
+  if (name == "stop-frames" && words >> n) s.framesStop.choose("grab", n);
 }
-
-FAKE_EXPORT void fake_pylon_script(const char* outcomes) {
-  for (; *outcomes; ++outcomes) state().script.push_back(*outcomes);
-}
-
-FAKE_EXPORT void fake_pylon_set_colour(int red, int green1, int green2, int blue) {
-  State& s = state();
-  s.scene = uniformScene, s.red = channel(red), s.blue = channel(blue);
-  s.green1 = channel(green1), s.green2 = channel(green2);
-}
-
-// Frames of a bright spot that is sharpest with the fake stage's Z at peak
-// (see FocusSpot); a colour set afterwards brings back uniform frames.
-FAKE_EXPORT void fake_pylon_focus_spot(int x, int yTop, int radiusPx, int zAxis, double peakMicrosteps,
-                                       double widthMicrosteps) {
-  state().scene = focusSpotScene;
-  state().spot = {x, yTop, radiusPx, zAxis, peakMicrosteps, widthMicrosteps > 0 ? widthMicrosteps : 1.0};
-}
-
-// Uniform frames whose red is 128 plus the whole steps of the fake stage's
-// controller xAxis and green 128 plus those of yAxis (within 0 .. 255),
-// blue 60: every stage position its own picture.
-FAKE_EXPORT void fake_pylon_stage_colours(int xAxis, int yAxis) {
-  state().scene = stageColourScene, state().xAxis = xAxis, state().yAxis = yAxis;
-}
-
-FAKE_EXPORT void fake_pylon_set_writable(const char* name, int writable) {
-  state().features[name].writable = writable != 0;
-}
-
-// What the camera's automatic controls have reached, for example.
-FAKE_EXPORT void fake_pylon_set_value(const char* name, long long value) { state().features[name].value = value; }
-
-FAKE_EXPORT void fake_pylon_fail(const char* entryOrFeature) { state().failing = entryOrFeature ? entryOrFeature : ""; }
-
-// The camera stops delivering frames in the middle of a run: from the
-// atGrab-th next grab on, every grab waits its whole time-out and ends
-// without a frame ("grab W" in the log). A reset repairs it.
-FAKE_EXPORT void fake_pylon_stop_frames(int atGrab) { state().framesStop.choose("grab", atGrab); }
 
 FAKE_LOG_CONTROLS(fake_pylon_, calls)
 

@@ -2,26 +2,38 @@
 // The test side of the fake camera runtime: its fake_pylon_* controls,
 // reached in the PylonC_v6_3.dll that lies beside the test program.
 
+#include "../../fake_plumbing.h"
 #include "fake_controls.h"
 
+// The settings, in words (fakePylon().control("colour", 200, 100, 100, 50)):
+//   reset <cameras> <regions> <naming>  a fresh runtime: nothing initialised or
+//        open, no script, the default colour, region selectors of one kind
+//        (0 none, 1 ROI, 2 AOI), the SFNC major version (0: not reported)
+//   script <outcomes>   per grab: F frame, X failed, T time-out, E refused,
+//                       S wrong size
+//   colour <red> <green1> <green2> <blue>   uniform frames of this colour
+//   focus-spot <x> <yTop> <radiusPx> <zAxis> <peak> <width>   a grey disc at
+//        picture pixel (x, yTop), brightest (255) with the fake stage's Z at
+//        peak, 255 exp(-((z - peak) / width)^2), positions in 1/256 steps
+//   stage-colours <xAxis> <yAxis>   uniform frames whose red is 128 plus the
+//        whole steps of the fake stage's controller xAxis and green 128 plus
+//        those of yAxis (within 0 .. 255), blue 60: every position its picture
+//   lacks <feature>     the feature is not writable
+//   value <feature> <n> what the camera's automatic controls have reached
+//   fail <entry or feature>   that entry point or feature write is refused
+//   stop-frames <n>     from the nth next grab on, every grab waits its whole
+//        time-out and ends without a frame ("grab W"); a reset repairs it
 struct FakePylon {
-  void (*reset)(int cameras, int regionKind, int sfncMajor);
-  void (*script)(const char* outcomes);  // per grab: F frame, X failed, T time-out, E refused, S wrong size
-  void (*setColour)(int red, int green1, int green2, int blue);
-  void (*setWritable)(const char* name, int writable);
-  void (*setValue)(const char* name, long long value);
-  void (*fail)(const char* entryOrFeature);
+  void (*controlWords)(const char* words);
+  template <typename... Values>
+  void control(const Values&... values) const { controlWords(fakes::words(values...).c_str()); }
+  void reset(int cameras, int regions, int naming) const { control("reset", cameras, regions, naming); }
+  void setColour(int red, int green1, int green2, int blue) const { control("colour", red, green1, green2, blue); }
   int (*log)(char* buffer, int size);
   void (*clearLog)();
   int (*open)();  // 0 no device, 1 created, 2 created and open
   int (*grabs)();
-  // Scenes that follow the fake stage beside the program (positions in
-  // 1/256 steps): a spot sharpest at one Z, or a colour per X, Y position.
-  void (*focusSpot)(int x, int yTop, int radiusPx, int zAxis, double peakMicrosteps, double widthMicrosteps);
-  void (*stageColours)(int xAxis, int yAxis);
-  // Fault-injection controls: frames stopping mid-run from a chosen grab on,
-  // and a watcher told of every logged call (in the calling thread).
-  void (*stopFrames)(int atGrab);
+  // A watcher told of every logged call (in the calling thread).
   void (*watch)(void (*watcher)(const char* call));
 
   bool complete() const { return fakes::allBound(*this); }
@@ -33,7 +45,6 @@ enum FakeRegions { noRegions = 0, roiRegions = 1, aoiRegions = 2 };
 inline const FakePylon& fakePylon() {
   static const FakePylon fake = fakes::bindControls<FakePylon>(
       fakes::library("PylonC_v6_3.dll"), "fake_pylon_",
-      {"reset", "script", "set_colour", "set_writable", "set_value", "fail", "log", "clear_log", "open", "grabs",
-       "focus_spot", "stage_colours", "stop_frames", "watch"});
+      {"control", "log", "clear_log", "open", "grabs", "watch"});
   return fake;
 }

@@ -2,7 +2,7 @@
 // program uses and the status accessors, by the same names and calling
 // convention. Every call is logged with the bytes it carried; reads are served
 // from scripted replies; any call can be made to fail with a scripted status.
-// The fake_gpib_* exports let a test script it and read the log; a whole
+// The fake_gpib_* exports let a test script it in words and read the log; a whole
 // program started by a test appends the log to the file named by
 // FAKE_GPIB_LOG instead.
 
@@ -23,7 +23,7 @@ constexpr unsigned long cmpl = 0x0100, end = 0x2000, err = 0x8000;
 
 struct Failure {
   std::string function;
-  unsigned long status, error, count;
+  unsigned long status = 0, error = 0, count = 0;
 };
 
 // An access violation inside a chosen call (fake_crash.h): every entry
@@ -46,7 +46,7 @@ ReplySource replySource = nullptr;
 // that the readings of a scan are the same in every run of it.
 int readsSinceOutputOn = 0;
 
-// A bus that fails in the middle of a run (see fake_gpib_fault): every
+// A bus that fails in the middle of a run ("fault" in fake_gpib_control.h): every
 // call fails with this error from the chosen one on.
 fakes::ChosenCall busFault;
 unsigned long busError = 0;
@@ -140,38 +140,24 @@ FAKE_EXPORT unsigned long NI488CC ThreadIbcnt() { return Ibcnt(); }
 
 // ---- test controls ----
 
-FAKE_EXPORT void fake_gpib_reset() {
+// One setting in words (the list is in fake_gpib_control.h).
+FAKE_EXPORT void fake_gpib_control(const char* text) {
   Guard guard;
-  calls.clear(), replies.clear(), failures.clear(), busFault.choose("", 0);
-  replySource = nullptr, statusWord = errorCode = byteCount = 0;
-}
-
-// The next ibrd answers these bytes (in the order queued); with none queued it
-// answers nothing.
-FAKE_EXPORT void fake_gpib_add_reply(const char* bytes, int length) {
-  Guard guard;
-  replies.emplace_back(bytes, static_cast<size_t>(length));
+  std::string name;
+  std::istringstream words = fakes::settingWords(text, name);
+  Failure f;
+  int atCall = 0;
+  if (name == "reset") {
+    calls.clear(), replies.clear(), failures.clear(), busFault.choose("", 0);
+    replySource = nullptr, statusWord = errorCode = byteCount = 0;
+  }
+  if (name == "reply") replies.push_back(fakes::rest(words));
+  if (name == "fail" && words >> f.function >> f.status >> f.error >> f.count) failures.push_back(f);
+  if (name == "fault" && words >> f.function >> atCall >> busError) busFault.choose(f.function, atCall);
 }
 
 // Reads that find no queued reply ask this function (in the caller's
 // thread) for theirs; null answers nothing. Cleared by the reset.
 FAKE_EXPORT void fake_gpib_set_reply_source(ReplySource source) { Guard guard; replySource = source; }
-
-// The next call of this function ends with this status, error code and count
-// (ibdev then returns -1, ibrd delivers nothing).
-FAKE_EXPORT void fake_gpib_fail(const char* function, unsigned long status, unsigned long error,
-                                unsigned long count) {
-  Guard guard;
-  failures.push_back({function, status, error, count});
-}
-
-// The bus fails in the middle of a run: from the atCall-th next call of this
-// function on, that call and every later call of any function ends with ERR
-// (and TIMO with error 6, EABO) and this error code, and delivers nothing.
-// A reset repairs it.
-FAKE_EXPORT void fake_gpib_fault(const char* function, int atCall, unsigned long error) {
-  Guard guard;
-  busFault.choose(function ? function : "", atCall), busError = error;
-}
 
 FAKE_LOG_CONTROLS(fake_gpib_, calls)

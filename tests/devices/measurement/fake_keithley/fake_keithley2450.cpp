@@ -4,7 +4,7 @@
 // values. Any call can be made to fail, or a property to hand out no
 // interface. Interfaces it does not implement are refused with E_NOINTERFACE
 // (OleRun asks for IRunnableObject). The fake_usb_* exports let a test script
-// it and read the log; a whole program started by a test appends the log to
+// it in words and read the log; a whole program started by a test appends the log to
 // the file named by FAKE_USB_LOG instead.
 
 #include "../../fake_plumbing.h"
@@ -42,8 +42,8 @@ fakes::CallLog calls("FAKE_USB_LOG");
 std::map<std::string, int> modes;  // "Source.26" -> Mode; "Driver.root" refuses the root interface
 std::wstring reading = L"+0.000000E+00";
 // Above 0: readings follow the source voltage through this resistor. A
-// whole program started by an end-to-end test, which cannot call
-// fake_usb_set_resistance, is given it in FAKE_USB_RESISTANCE_OHMS.
+// whole program started by an end-to-end test, which cannot set
+// "resistance", is given it in FAKE_USB_RESISTANCE_OHMS.
 double resistanceOhms = std::atof(fakes::setting("FAKE_USB_RESISTANCE_OHMS").c_str());
 const std::wstring manufacturer = L"KEITHLEY INSTRUMENTS";
 // Writes the text of the next fetched reading, in the calling thread; null:
@@ -51,7 +51,8 @@ const std::wstring manufacturer = L"KEITHLEY INSTRUMENTS";
 using ReadingSource = void (*)(wchar_t* text, int size);
 ReadingSource readingSource = nullptr;
 
-// An instrument that fails in the middle of a run (see fake_usb_fault):
+// An instrument that fails in the middle of a run ("fault" in
+// fake_keithley_control.h):
 // every call returns this result from the chosen "Object.position" on.
 fakes::ChosenCall instrumentFault;
 HRESULT instrumentFailure = S_OK;
@@ -268,29 +269,23 @@ FAKE_EXPORT HRESULT STDMETHODCALLTYPE DllCanUnloadNow() { return S_FALSE; }
 
 // ---- test controls ----
 
-FAKE_EXPORT void fake_usb_reset() {
+// One setting in words (the list is in fake_keithley_control.h).
+FAKE_EXPORT void fake_usb_control(const char* text) {
   Guard guard;
-  calls.clear(), modes.clear(), instrumentFault.choose("", 0);
-  readingSource = nullptr, reading = L"+0.000000E+00", resistanceOhms = 0.0;
-}
-
-// mode 1: the call at "Object.position" fails (E_FAIL); 2: it succeeds but
-// hands out no interface. "Driver.root" with 2: the root interface is refused.
-FAKE_EXPORT void fake_usb_set_mode(const char* call, int mode) { Guard guard; modes[call] = mode; }
-
-// The text the next fetches of a reading return.
-FAKE_EXPORT void fake_usb_set_reading(const wchar_t* text) { Guard guard; reading = text; }
-
-// From the next source voltage on, readings are that voltage over ohms, as
-// through a resistor on the output; 0 goes back to the set reading.
-FAKE_EXPORT void fake_usb_set_resistance(double ohms) { Guard guard; resistanceOhms = ohms; }
-
-// The instrument fails in the middle of a run: from the atCall-th next call
-// at "Object.position" on, that call and every later call returns this
-// failing HRESULT (and hands out nothing). A reset repairs it.
-FAKE_EXPORT void fake_usb_fault(const char* call, int atCall, long result) {
-  Guard guard;
-  instrumentFault.choose(call ? call : "", atCall), instrumentFailure = static_cast<HRESULT>(result);
+  std::string name, call;
+  std::istringstream words = fakes::settingWords(text, name);
+  int atCall = 0;
+  if (name == "reset") {
+    calls.clear(), modes.clear(), instrumentFault.choose("", 0);
+    readingSource = nullptr, reading = L"+0.000000E+00", resistanceOhms = 0.0;
+  }
+  if (name == "mode" && words >> call) words >> modes[call];
+  if (name == "reading") {
+    const std::string narrow = fakes::rest(words);
+    reading.assign(narrow.begin(), narrow.end());
+  }
+  if (name == "resistance") words >> resistanceOhms;
+  if (name == "fault" && words >> call >> atCall >> instrumentFailure) instrumentFault.choose(call, atCall);
 }
 
 // Fetched readings are written by this function (in the calling thread,

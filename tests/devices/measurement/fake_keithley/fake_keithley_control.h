@@ -2,6 +2,7 @@
 // The test side of the fake sourcemeter driver: its registration as the
 // driver's COM class in the test Wine prefix, and its fake_usb_* controls.
 
+#include "../../fake_plumbing.h"
 #include "fake_controls.h"
 
 constexpr const wchar_t* fakeKeithleyClassKey = L"CLSID\\{7DF737AA-A0C5-4A81-B6A8-D38A6EE52DF8}";
@@ -19,17 +20,29 @@ inline bool registerFakeKeithley(const std::wstring& dllPath) {
 
 inline void unregisterFakeKeithley() { RegDeleteTreeW(HKEY_CLASSES_ROOT, fakeKeithleyClassKey); }
 
+// The settings, in words (sourcemeter().control("mode", "Source.17", 1)):
+//   reset               no modes, fault or reading source; reading +0; an empty log
+//   mode <Object.position> <mode>   1: that call fails (E_FAIL); 2: it
+//        succeeds but hands out no interface ("Driver.root" 2: the root
+//        interface is refused)
+//   reading <text>      the text the next fetches of a reading return, all
+//                       after the blank
+//   resistance <ohms>   from the next source voltage on, readings are that
+//        voltage over ohms, as through a resistor on the output; 0 goes back
+//        to the set reading
+//   fault <Object.position> <n> <result>   the instrument fails in the middle
+//        of a run: from the nth next call at "Object.position" on, that call
+//        and every later call returns this failing HRESULT (and hands out
+//        nothing); a reset repairs it
 struct FakeKeithley {
-  void (*reset)();
-  void (*setMode)(const char* call, int mode);
-  void (*setReading)(const wchar_t* text);
-  void (*setResistance)(double ohms);
+  void (*controlWords)(const char* words);
+  template <typename... Values>
+  void control(const Values&... values) const { controlWords(fakes::words(values...).c_str()); }
+  void reset() const { control("reset"); }
   int (*references)();
   int (*log)(char* buffer, int size);
-  // Fault-injection controls: the instrument failing mid-run from a chosen
-  // call on, readings written by a function, and a watcher told of every
-  // logged call (the last two in the calling thread, under the fake's lock).
-  void (*fault)(const char* call, int atCall, long result);
+  // Readings written by a function, and a watcher told of every logged call
+  // (both in the calling thread, under the fake's lock).
   void (*setReadingSource)(void (*source)(wchar_t* text, int size));
   void (*watch)(void (*watcher)(const char* call));
 
@@ -41,7 +54,6 @@ struct FakeKeithley {
 inline const FakeKeithley& fakeKeithley(const std::wstring& dllPath) {
   static const FakeKeithley fake = fakes::bindControls<FakeKeithley>(
       LoadLibraryW(dllPath.c_str()), "fake_usb_",
-      {"reset", "set_mode", "set_reading", "set_resistance", "references", "log", "fault", "set_reading_source",
-       "watch"});
+      {"control", "references", "log", "set_reading_source", "watch"});
   return fake;
 }

@@ -1,7 +1,8 @@
 // A stand-in for the Standa controller library: the same entry points by
 // name, up to three simulated controllers that travel at their set speed in
 // real time, limit switches at chosen positions, and a log of the calls.
-// The fake_ximc_* exports let a test configure it and read what was asked.
+// The fake_ximc_* exports let a test configure it in words and read what was
+// asked.
 
 #include "../../fake_plumbing.h"
 #include "devices/motion/ximc_types.h"
@@ -23,7 +24,7 @@ constexpr int firstDeviceId = 11;  // unlike 1, 2, 3, so an axis number passed a
 constexpr ximc_enumeration_t enumerationHandle = 0x5EED0000;
 
 enum Mode { modeNormal, modeStuck, modeIgnoresMoves };
-// A controller that fails in the middle of a run (see fake_ximc_fault).
+// A controller that fails in the middle of a run ("fault" in fake_ximc_control.h).
 enum Fault { faultNone = 0, faultErrors = 1, faultFrozen = 2 };
 constexpr ximc_result_t resultError = -1;
 
@@ -241,49 +242,27 @@ FAKE_EXPORT ximc_result_t XIMC_CALL command_stop(ximc_device_t id) {
 
 // ---- test controls ----
 
-// Closes everything and starts over with count controllers (0..3) at 0 steps.
-FAKE_EXPORT void fake_ximc_reset(int count) {
+// One setting in words (the list is in fake_ximc_control.h).
+FAKE_EXPORT void fake_ximc_control(const char* text) {
   Guard guard;
-  startOver(count);
-  calls.clear();
-}
-
-// One setting of the controller at this enumeration index, in words:
-//   "name <text>" / "no name"   what get_device_name answers (null for none)
-//   "position <steps> <micro>"  where it stands
-//   "stuck"                     a move runs but the position never changes
-//   "ignores moves"             it takes move commands and does nothing
-//   "limits <left> <right>"     limit switches at these whole steps ("-": none)
-//   "enumeration fails"         enumerate_devices fails (any index)
-FAKE_EXPORT void fake_ximc_set(int index, const char* setting) {
-  Guard guard;
-  if (index < 0 || index >= maxDevices || !setting) return;
+  std::string name, left, right;
+  std::istringstream words = fakes::settingWords(text, name);
+  int index = -1, n = 0;
+  long long steps = 0, micro = 0;
+  if (name == "reset" && words >> n) startOver(n), calls.clear();
+  if (name == "enumeration-fails") failEnumeration = true;
+  if (!(words >> index) || index < 0 || index >= maxDevices) return;
   Device& d = devices[index];
-  const std::string text = setting;
-  char left[16] = {}, right[16] = {};
-  int steps = 0, micro = 0;
-  if (text.rfind("name ", 0) == 0) d.name = text.substr(5);
-  if (text == "no name") d.nullName = true;
-  if (std::sscanf(setting, "position %d %d", &steps, &micro) == 2) d.position = steps * 256LL + micro;
-  if (text == "stuck") d.mode = modeStuck;
-  if (text == "ignores moves") d.mode = modeIgnoresMoves;
-  if (std::sscanf(setting, "limits %15s %15s", left, right) == 2) {
-    d.leftOn = std::strcmp(left, "-") != 0, d.leftAt = std::atoll(left) * 256;
-    d.rightOn = std::strcmp(right, "-") != 0, d.rightAt = std::atoll(right) * 256;
+  if (name == "name") d.name = fakes::rest(words);
+  if (name == "no-name") d.nullName = true;
+  if (name == "position" && words >> steps >> micro) d.position = steps * 256 + micro;
+  if (name == "stuck") d.mode = modeStuck;
+  if (name == "ignores-moves") d.mode = modeIgnoresMoves;
+  if (name == "limits" && words >> left >> right) {
+    d.leftOn = left != "-", d.leftAt = std::atoll(left.c_str()) * 256;
+    d.rightOn = right != "-", d.rightAt = std::atoll(right.c_str()) * 256;
   }
-  if (text == "enumeration fails") failEnumeration = true;
-}
-
-// The controller fails in the middle of a run, from its moveNumber-th
-// command_move on (1: the next): 1 errors, as a controller whose cable was
-// pulled: that call and every later one but close_device returns
-// result_error; 2 frozen: the position no longer changes while the
-// controller reports the move running. A reset repairs it.
-FAKE_EXPORT void fake_ximc_fault(int index, int fault, int moveNumber) {
-  Guard guard;
-  if (index < 0 || index >= maxDevices || moveNumber < 1) return;
-  devices[index].fault = fault;
-  devices[index].faultAt.choose("command_move", moveNumber);
+  if (name == "fault" && words >> d.fault >> n) d.faultAt.choose("command_move", n);
 }
 
 // The calls so far, one a line (get_status is not logged).
