@@ -1,10 +1,13 @@
 #pragma once
-// What the fake vendor libraries of the instruments share: the way they
+// What the fake vendor libraries of the instruments and their test sides
+// share (the fakes include nothing else of the test support): the way they
 // export, the guard their entry points take, a setting that a whole program
 // started by a test finds in its environment, the call log's controls, and
 // the one small language in which a test configures any of them: a setting
 // in words, "colour 200 100 100 50", handed to the fake's <prefix>control.
 
+#include "fake_chosen_call.h"
+#include "fake_controls.h"
 #include "fake_crash.h"
 #include "fake_library.h"
 

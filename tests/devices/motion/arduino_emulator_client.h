@@ -6,7 +6,6 @@
 // environment. Link ws2_32.
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
 
 #include "scenario.h"

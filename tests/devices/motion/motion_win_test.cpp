@@ -27,7 +27,6 @@ using scenario::Args;
 using scenario::str;
 
 const bool withFake = std::getenv("NERIN_MOTION_WITHOUT_FAKE") == nullptr;
-const FakeXimc& fake() { return fakeXimc(); }
 StageAxis& axis(const Args& a) { return a.at(1) == "X" ? stageX : a.at(1) == "Y" ? stageY : stageZ; }
 using scenario::num;
 // A whole number; a speed left out is the default speed.
@@ -46,7 +45,7 @@ std::string held(const StageAxis& a, int number) {
   if (a.deviceNumber == 0) return a.deviceName[0] ? "?" : "-";
   const char* com = std::strrchr(a.deviceName, 'M');  // the fake's names end in COM21, COM22, COM23
   const int index = com ? std::atoi(com + 1) - 21 : -1;
-  return a.deviceNumber == number && a.deviceId == fake().deviceId(index) ? str(index) : "?";
+  return a.deviceNumber == number && a.deviceId == fakeXimc().deviceId(index) ? str(index) : "?";
 }
 
 bool ticked(int id) { return IsDlgButtonChecked(hMainWnd, id) == BST_CHECKED; }
@@ -78,7 +77,7 @@ char deadPort[MAX_PATH];
 const scenario::Steps steps = {
     {"==", act([](const Args&) {
        closeAllAxes();
-       if (withFake) fake().reset(3);
+       if (withFake) fakeXimc().reset(3);
        scanRunning = stopRequested = 0, objectiveSettings.current = 3;
        liftOutputLatch(), closeArduino();
        arduinoLink = ArduinoLink{}, lightSources = LightSources{};
@@ -86,16 +85,16 @@ const scenario::Steps steps = {
        EXPECT_TRUE(board().reset());
      })},
     // the stage
-    {"controllers", act([](const Args& a) { closeAllAxes(), fake().reset(whole(a, 1)); })},
+    {"controllers", act([](const Args& a) { closeAllAxes(), fakeXimc().reset(whole(a, 1)); })},
     // a setting of the fake controller library in words (fake_ximc_control.h)
-    {"ximc", act([](const Args& a) { fake().control(scenario::rest(a, 1)); })},
+    {"ximc", act([](const Args& a) { fakeXimc().control(scenario::rest(a, 1)); })},
     {"connect", [](const Args& a) { return str(connectStage(whole(a, 1), whole(a, 2))); }},
     // "wiring count order" first connects that many controllers in that order.
     {"wiring", [](const Args& a) {
-       if (a.size() > 2) closeAllAxes(), fake().reset(whole(a, 1)), connectStage(whole(a, 2), 500), fake().clearLog();
+       if (a.size() > 2) closeAllAxes(), fakeXimc().reset(whole(a, 1)), connectStage(whole(a, 2), 500), fakeXimc().clearLog();
        return held(stageX, 1) + " " + held(stageY, 2) + " " + held(stageZ, 3);
      }},
-    {"calls", [](const Args&) { return fake().calls(); }},
+    {"calls", [](const Args&) { return fakeXimc().calls(); }},
     {"loaded", [](const Args&) { return str(GetModuleHandleA("libximc.dll") != nullptr); }},
     {"exports", [](const Args& a) {
        HMODULE library = LoadLibraryA("libximc.dll");
@@ -110,7 +109,7 @@ const scenario::Steps steps = {
                                              : LoadLibraryW(L"libximc.dll");
        return FreeLibrary(library), str(library != nullptr);
      }},
-    {"clear", act([](const Args&) { fake().clearLog(), board().clear(); })},
+    {"clear", act([](const Args&) { fakeXimc().clearLog(), board().clear(); })},
     {"close", act([](const Args&) { closeAllAxes(); })},
     {"move", [](const Args& a) { return str(moveAxisTo(axis(a), num(a, 2), whole(a, 3))); }},
     {"start", [](const Args& a) { return str(startAxisMove(axis(a), num(a, 2))); }},
@@ -130,15 +129,15 @@ const scenario::Steps steps = {
     {"limits", [](const Args& a) { return str(axis(a).atLeftLimit) + " " + str(axis(a).atRightLimit); }},
     {"zero-steps", [](const Args& a) { return str(axis(a).zeroSteps); }},
     {"stop", act([](const Args& a) { stopAxis(axis(a)); })},
-    {"at", [](const Args& a) { return str(static_cast<double>(fake().position(whole(a, 1)))); }},
-    {"moving", [](const Args& a) { return str(fake().isMoving(whole(a, 1))); }},
-    {"enumerations", [](const Args&) { return str(fake().openEnumerations()); }},
+    {"at", [](const Args& a) { return str(static_cast<double>(fakeXimc().position(whole(a, 1)))); }},
+    {"moving", [](const Args& a) { return str(fakeXimc().isMoving(whole(a, 1))); }},
+    {"enumerations", [](const Args&) { return str(fakeXimc().openEnumerations()); }},
     {"info", [](const Args&) { return ui::textOf(hInfoEdit); }},
     {"timer", act([](const Args&) { timerStart = GetTickCount64(); })},
     {"ms", [](const Args&) { return str(static_cast<double>(GetTickCount64() - timerStart)); }},
     {"click-when-moving", act([](const Args& a) {
        clicker = std::thread([index = whole(a, 1)] {
-         clickPosted = ui::eventually([&] { return fake().isMoving(index) != 0; }, 10000) &&
+         clickPosted = ui::eventually([&] { return fakeXimc().isMoving(index) != 0; }, 10000) &&
                        PostMessageW(hMainWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 50));
        });
      })},
@@ -220,7 +219,7 @@ const scenario::Steps steps = {
 TEST(Motion, Scenarios) {
   ASSERT_TRUE(board().connected()) << "run under arduino_emulator.py";
   ensureTestMainWindow();
-  ASSERT_TRUE(!withFake || fake().complete()) << "libximc.dll beside the test program is not the fake";
+  ASSERT_TRUE(!withFake || fakeXimc().complete()) << "libximc.dll beside the test program is not the fake";
   for (const std::string& file : scenario::files("NERIN_MOTION_SCENARIO", {MOTION_SCENARIO}))
     scenario::runFile(file, steps);
   closeAllAxes();

@@ -4,7 +4,6 @@
 // it serves.
 
 #include "../../fake_plumbing.h"
-#include "fake_controls.h"
 
 // The processed snapshot the fake serves: 1920 x 1200 pixels of blue, green,
 // red, spare in memory order, row by row. Blue tells the column, green the

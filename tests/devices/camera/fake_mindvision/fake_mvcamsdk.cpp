@@ -9,7 +9,6 @@
 // the log.
 
 #include "../../fake_plumbing.h"
-#include "fake_chosen_call.h"
 #include "fake_mindvision_control.h"
 
 #include <malloc.h>

@@ -8,8 +8,6 @@
 
 #include "../../fake_plumbing.h"
 #include "devices/camera/pylon_runtime.h"
-#include "fake_chosen_call.h"
-#include "fake_controls.h"
 
 #include <cmath>
 #include <cstdio>

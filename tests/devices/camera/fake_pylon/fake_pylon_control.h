@@ -3,7 +3,6 @@
 // reached in the PylonC_v6_3.dll that lies beside the test program.
 
 #include "../../fake_plumbing.h"
-#include "fake_controls.h"
 
 // The settings, in words (fakePylon().control("colour", 200, 100, 100, 50)):
 //   reset <cameras> <regions> <naming>  a fresh runtime: nothing initialised or

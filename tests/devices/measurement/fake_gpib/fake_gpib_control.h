@@ -3,7 +3,6 @@
 // the ni4882.dll that lies beside the test program.
 
 #include "../../fake_plumbing.h"
-#include "fake_controls.h"
 
 // The settings, in words (fakeGpib().control("fail", "ibdev", 0x8000, 7, 3)):
 //   reset               no replies, failures, faults or reply source; an empty log

@@ -7,7 +7,6 @@
 // FAKE_GPIB_LOG instead.
 
 #include "../../fake_plumbing.h"
-#include "fake_chosen_call.h"
 
 #include <algorithm>
 #include <cstdio>

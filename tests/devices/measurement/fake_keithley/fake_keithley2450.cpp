@@ -8,7 +8,6 @@
 // the file named by FAKE_USB_LOG instead.
 
 #include "../../fake_plumbing.h"
-#include "fake_chosen_call.h"
 
 #include <oleauto.h>
 

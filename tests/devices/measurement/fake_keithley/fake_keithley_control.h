@@ -3,7 +3,6 @@
 // driver's COM class in the test Wine prefix, and its fake_usb_* controls.
 
 #include "../../fake_plumbing.h"
-#include "fake_controls.h"
 
 constexpr const wchar_t* fakeKeithleyClassKey = L"CLSID\\{7DF737AA-A0C5-4A81-B6A8-D38A6EE52DF8}";
 

@@ -6,13 +6,11 @@
 
 #include "../../fake_plumbing.h"
 #include "devices/motion/ximc_types.h"
-#include "fake_chosen_call.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
-#include <cstdio>
 #include <cstring>
 
 #define XIMC_CALL __stdcall

@@ -3,7 +3,6 @@
 // reached in the libximc.dll that lies beside the test program.
 
 #include "../../fake_plumbing.h"
-#include "fake_controls.h"
 
 // The settings, in words (fakeXimc().control("limits", 0, "-", 40)):
 //   reset <count>       closes everything and starts over with count
