@@ -117,12 +117,8 @@ const scenario::Steps steps = {
     {"printed", [](const Args&) { return printed; }},
     {"timer", act([](const Args&) { timerStart = GetTickCount64(); })},
     {"ms", [](const Args&) { return str(static_cast<double>(GetTickCount64() - timerStart)); }},
-    // the USB sourcemeter ("usb-register" also resets the fake)
-    {"usb-register", [](const Args&) {
-       const bool done = registerFakeKeithley(keithleyPath()) && usb().complete();
-       if (done) usb().reset();
-       return str(done);
-     }},
+    // the USB sourcemeter
+    {"usb-register", [](const Args&) { return str(registerFakeKeithley(keithleyPath()) && usb().complete()); }},
     {"usb-unregister", act([](const Args&) { unregisterFakeKeithley(); })},
     // a setting of the fake sourcemeter driver in words (fake_keithley_control.h)
     {"usb", act([](const Args& a) { usb().control(scenario::rest(a, 1)); })},
