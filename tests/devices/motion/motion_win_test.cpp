@@ -16,7 +16,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <thread>
 
 namespace {
@@ -43,9 +42,9 @@ std::wstring expanded(const std::string& text) {
 // kept without its controller, or a controller on the wrong axis).
 std::string held(const StageAxis& a, int number) {
   if (a.deviceNumber == 0) return a.deviceName[0] ? "?" : "-";
-  const char* com = std::strrchr(a.deviceName, 'M');  // the fake's names end in COM21, COM22, COM23
-  const int index = com ? std::atoi(com + 1) - 21 : -1;
-  return a.deviceNumber == number && a.deviceId == fakeXimc().deviceId(index) ? str(index) : "?";
+  const int index = a.deviceId - fakeXimc().deviceId(0);  // the fake's names end in COM21, COM22, COM23
+  const bool named = std::string(a.deviceName).ends_with("COM" + std::to_string(21 + index));
+  return a.deviceNumber == number && named ? str(index) : "?";
 }
 
 bool ticked(int id) { return IsDlgButtonChecked(hMainWnd, id) == BST_CHECKED; }

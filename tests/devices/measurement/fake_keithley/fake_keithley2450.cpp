@@ -13,7 +13,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <map>
@@ -128,14 +127,13 @@ HRESULT handOut(FakeObject* self, int position, FakeObject* object, IUnknown** o
 }
 
 // The values of a call as the log shows them.
-template <typename Integer>  // Int and VARIANT_BOOL
-std::string describe(Integer value) { return std::to_string(value); }
-std::string describe(BSTR value) { return text(value); }
-std::string describe(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%g", value);
-  return buffer;
+template <typename Number>  // Int, VARIANT_BOOL and double (as %g writes it)
+std::string describe(Number value) {
+  std::ostringstream out;
+  out << value;
+  return out.str();
 }
+std::string describe(BSTR value) { return text(value); }
 
 template <typename... Args>
 std::string argumentList(Args... args) {
