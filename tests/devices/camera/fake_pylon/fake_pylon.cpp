@@ -40,7 +40,7 @@ struct State {
   int cameras = 1, initialised = 0;
   bool created = false, open = false;
   std::deque<char> script;  // per grab: 'F' frame, 'X' failed status, 'T' time-out, 'E' refused, 'S' wrong size
-  unsigned char red = 200, green1 = 100, green2 = 100, blue = 50;
+  int red = 200, green1 = 100, green2 = 100, blue = 50;  // within 0 .. 255 when drawn
   SceneKind scene = uniformScene;
   FocusSpot spot;
   int xAxis = 0, yAxis = 1;  // the stage controllers whose position colours the stage-colour scene
@@ -135,7 +135,9 @@ void drawScene(const State& s, unsigned char* bytes, int width, int height) {
     const unsigned char green = channel(128 + stagePosition(s.yAxis) / 256);
     return fillBayer(bytes, width, height, red, green, green, 60);
   }
-  if (s.scene == uniformScene) return fillBayer(bytes, width, height, s.red, s.green1, s.green2, s.blue);
+  if (s.scene == uniformScene) {
+    return fillBayer(bytes, width, height, channel(s.red), channel(s.green1), channel(s.green2), channel(s.blue));
+  }
   std::memset(bytes, 0, static_cast<std::size_t>(width) * height);
   const FocusSpot& f = s.spot;
   const double off = (static_cast<double>(stagePosition(f.zAxis)) - f.peak) / f.width;
@@ -273,7 +275,7 @@ FAKE_EXPORT void fake_pylon_control(const char* text) {
   State& s = state();
   std::string name, word;
   std::istringstream words = fakes::settingWords(text, name);
-  int red = 0, green1 = 0, green2 = 0, blue = 0, regionKind = 0, sfncMajor = 0, n = 0;
+  int regionKind = 0, sfncMajor = 0, n = 0;
   if (name == "reset") {
     // What the program holds stays held, so that its release can be checked.
     State fresh;
@@ -283,10 +285,7 @@ FAKE_EXPORT void fake_pylon_control(const char* text) {
     calls.clear();
   }
   if (name == "script" && words >> word) s.script.insert(s.script.end(), word.begin(), word.end());
-  if (name == "colour" && words >> red >> green1 >> green2 >> blue) {
-    s.scene = uniformScene, s.red = channel(red), s.blue = channel(blue);
-    s.green1 = channel(green1), s.green2 = channel(green2);
-  }
+  if (name == "colour" && words >> s.red >> s.green1 >> s.green2 >> s.blue) s.scene = uniformScene;
   FocusSpot& f = s.spot;
   if (name == "focus-spot" && words >> f.x >> f.yTop >> f.radiusPx >> f.zAxis >> f.peak >> f.width) {
     s.scene = focusSpotScene, f.width = f.width > 0 ? f.width : 1.0;
