@@ -137,7 +137,7 @@ void armFault(Fault fault, const std::string& at, int atCall) {
     case Fault::stageErrors: fakeXimc().control("fault", axis, 1, atCall); break;
     case Fault::stageFrozen: fakeXimc().control("fault", axis, 2, atCall); break;
     case Fault::gpib: fakeGpib().control("fault", at, atCall, 6); break;  // EABO: the transfer timed out
-    case Fault::usb: sourcemeter().control("fault", at, atCall, static_cast<long>(0xBFFF0015)); break;  // a VISA time-out
+    case Fault::usb: sourcemeter().control("fault", at, atCall, long(0xBFFF0015)); break;  // a VISA time-out
     case Fault::camera: fakePylon().control("stop-frames", atCall); break;
     case Fault::board: EXPECT_TRUE(board().ok("UNPLUG at=" + arduino_emulator::escape(at) + " count=" + std::to_string(atCall)));
   }
