@@ -47,16 +47,12 @@ inline int occurrences(const std::string& text, const std::string& part) {
 inline std::string unescape(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\\' || i + 1 == text.size()) {
-      out += text[i];
-      continue;
-    }
-    const char next = text[++i];
+    const char next = text[i] == '\\' && i + 1 < text.size() ? text[++i] : '\0';  // '\0': no escape
     if (next == 'x' && i + 2 < text.size()) {
       out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
       i += 2;
     } else {
-      out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+      out += next == 'n' ? '\n' : next == 'r' ? '\r' : next ? next : text[i];
     }
   }
   return out;
