@@ -21,10 +21,6 @@ using scenario::rest;
 using testfiles::readBytes;
 constexpr DWORD kTimeout = 60000;
 
-std::wstring wide(std::string text) {
-  return std::replace(text.begin(), text.end(), '/', '\\'), std::wstring(text.begin(), text.end());
-}
-
 // The programs the rows started, by name: a program a row left running is
 // ended by force when it is started again or the test ends.
 struct Run {
@@ -56,8 +52,9 @@ std::vector<std::wstring> measurementFolders() {
 std::wstring path(const std::string& name) {
   if (name == "Config.txt") return dataPaths.configFile;
   if (name == "Objective.txt") return dataPaths.objectiveFile;
-  if (name.starts_with("@")) return measurementFolder + wide(name.substr(1));
-  return name.find(':') != std::string::npos ? wide(name) : std::wstring(dataPaths.dataFolder) + L"\\" + wide(name);
+  const std::wstring path = widened(name, '/', '\\');
+  if (name.starts_with("@")) return measurementFolder + path.substr(1);
+  return name.find(':') != std::string::npos ? path : std::wstring(dataPaths.dataFolder) + L"\\" + path;
 }
 int journalRows() {
   const std::string text = readBytes(path("@/Nerin.journal").c_str());
@@ -121,19 +118,19 @@ TEST(Program, Scenarios) {
       {"env", [](const Args& a) { return SetEnvironmentVariableA(a[1].c_str(), a.size() > 2 ? rest(a, 2).c_str() : nullptr) ? "" : "failed"; }},
       // The Desktop shell folder pointing at this folder while programs start; "-" as it was.
       {"desktop", [&](const Args& a) {
-         const std::wstring value = a[1] == "-" ? desktop : wide(a[1]);
+         const std::wstring value = a[1] == "-" ? desktop : widened(a[1], '/', '\\');
          return RegSetKeyValueW(HKEY_CURRENT_USER, shell, L"Desktop", REG_EXPAND_SZ, value.c_str(),
                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == 0 ? "" : "failed";
        }},
       // start NAME plain|devices [FOLDER]: a program, from its folder or the one given.
       {"start", [](const Args& a) {
          runs.erase(a[1]);
-         const std::wstring program = ui::windowsPathOf(a[2] == "plain" ? NERIN_PROGRAM_PATH : NERIN_PROGRAM_WITH_DEVICES);
-         const std::wstring folder = a.size() > 3 ? wide(a[3]) : std::wstring();
-         std::wstring commandLine = L"\"" + program + L"\"";
+         const std::wstring file = ui::windowsPathOf(a[2] == "plain" ? NERIN_PROGRAM_PATH : NERIN_PROGRAM_WITH_DEVICES);
+         const std::wstring folder = a.size() > 3 ? widened(a[3], '/', '\\') : std::wstring();
+         std::wstring commandLine = L"\"" + file + L"\"";
          STARTUPINFOW startup = {};
          startup.cb = sizeof startup;
-         const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+         const bool started = CreateProcessW(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                              folder.empty() ? nullptr : folder.c_str(), &startup, &runs[a[1]].process);
          return started ? "started" : "failed";
        }},
@@ -176,7 +173,7 @@ TEST(Program, Scenarios) {
       // front NAME: whether its window comes in front; "front elsewhere" brings a window of this test there.
       {"front", [](const Args& a) {
          static const HWND elsewhere =
-             CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+             CreateWindowW(L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
          const HWND window = a[1] == "elsewhere" ? (SetForegroundWindow(elsewhere), elsewhere) : mainOf(a[1]);
          return ui::eventually([&] { return GetForegroundWindow() == window; }, 10000) ? "in front" : "behind";
        }},

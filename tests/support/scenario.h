@@ -85,8 +85,7 @@ inline void check(const std::string& op, const std::string& got, const std::stri
   else if (op == "~") EXPECT_NE(got.find(want), std::string::npos) << got;
   else if (op == "!~") EXPECT_EQ(got.find(want), std::string::npos) << got;
   else if (op == "<") EXPECT_TRUE(numbers && g < w) << got;
-  else if (op == ">") EXPECT_TRUE(numbers && g > w) << got;
-  else ADD_FAILURE() << "unknown comparison " << op;
+  else EXPECT_TRUE(op == ">" && numbers && g > w) << got;  // the rows know no other comparison
 }
 
 inline void run(const std::string& name, const std::string& text, const Steps& steps) {
