@@ -34,9 +34,12 @@ inline int controlId(const std::string& name) {
   return ids.at(name.substr(0, plus)) + (plus == std::string::npos ? 0 : std::stoi(name.substr(plus + 1)));
 }
 
-inline std::wstring title(std::string text) {
-  return std::replace(text.begin(), text.end(), '_', ' '), std::wstring(text.begin(), text.end());
+// A row's text made wide, one character standing for another ("/" for a
+// backslash in a path).
+inline std::wstring widened(std::string text, char from, char to) {
+  return std::replace(text.begin(), text.end(), from, to), std::wstring(text.begin(), text.end());
 }
+inline std::wstring title(const std::string& text) { return widened(text, '_', ' '); }
 
 // "dialog TITLE" names the dialog the following rows work with; `settle`
 // waits until what a press or the closing set off is over.

@@ -13,7 +13,6 @@
 #include "services/data_paths.h"
 
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -22,12 +21,24 @@ using scenario::rest;
 using testfiles::readBytes;
 constexpr DWORD kTimeout = 60000;
 
-std::wstring wide(std::string text) {
-  return std::replace(text.begin(), text.end(), '/', '\\'), std::wstring(text.begin(), text.end());
+// The programs the rows started, by name: a program a row left running is
+// ended by force when it is started again or the test ends.
+struct Run {
+  PROCESS_INFORMATION process = {};
+  Run() = default;
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+  ~Run() {
+    TerminateProcess(process.hProcess, 99);
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+};
+std::map<std::string, Run> runs;
+HWND mainOf(const std::string& name) {
+  return runs.count(name) ? ui::waitForWindow(L"Nerin Station", kTimeout, L"NerinMain") : nullptr;
 }
-
-std::map<std::string, std::unique_ptr<ui::ProgramRun>> runs;
-HWND mainOf(const std::string& name) { return runs.count(name) ? runs[name]->waitForMainWindow(kTimeout) : nullptr; }
 std::wstring measurementFolder;  // "@"
 std::string lastBox;
 std::map<std::string, std::string> kept;
@@ -41,8 +52,9 @@ std::vector<std::wstring> measurementFolders() {
 std::wstring path(const std::string& name) {
   if (name == "Config.txt") return dataPaths.configFile;
   if (name == "Objective.txt") return dataPaths.objectiveFile;
-  if (name.starts_with("@")) return measurementFolder + wide(name.substr(1));
-  return name.find(':') != std::string::npos ? wide(name) : std::wstring(dataPaths.dataFolder) + L"\\" + wide(name);
+  const std::wstring path = widened(name, '/', '\\');
+  if (name.starts_with("@")) return measurementFolder + path.substr(1);
+  return name.find(':') != std::string::npos ? path : std::wstring(dataPaths.dataFolder) + L"\\" + path;
 }
 int journalRows() {
   const std::string text = readBytes(path("@/Nerin.journal").c_str());
@@ -81,10 +93,6 @@ std::string hex(unsigned long value, const char* format = "%lx") {
   char text[16];
   return std::snprintf(text, sizeof text, format, value), text;
 }
-std::string pixel(HWND window, int x, int y) {  // RRGGBB
-  const COLORREF c = ui::pixelOf(window, x, y);
-  return hex(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c), "%06lx");
-}
 
 TEST(Program, Scenarios) {
   arduino_emulator::Client board;
@@ -98,7 +106,6 @@ TEST(Program, Scenarios) {
   }
   auto logText = [&](const std::string& name) { return name == "board" ? board.received() : readBytes(logs.at(name).c_str()); };
   HANDLE gate = CreateEventA(nullptr, TRUE, FALSE, "NerinTestXimcCloseGate");
-  HWND elsewhere = nullptr;
   const wchar_t* shell = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
   wchar_t desktop[MAX_PATH] = {};
   DWORD size = sizeof desktop;
@@ -106,24 +113,38 @@ TEST(Program, Scenarios) {
   const scenario::Steps steps = withDialogSteps({
       {"write", [](const Args& a) { return testfiles::writeBytes(path(a[1]).c_str(), rest(a, 2).c_str()) ? "" : "failed"; }},
       {"read", [](const Args& a) { return readBytes(path(a[1]).c_str()); }},
-      {"exists", [](const Args& a) { return GetFileAttributesW(path(a[1]).c_str()) != INVALID_FILE_ATTRIBUTES ? "yes" : "no"; }},
       {"remove", [](const Args& a) { return _wremove(path(a[1]).c_str()) == 0 || RemoveDirectoryW(path(a[1]).c_str()) ? "" : "none"; }},
       {"mkdir", [](const Args& a) { return CreateDirectoryW(path(a[1]).c_str(), nullptr) ? "" : "failed"; }},
       {"env", [](const Args& a) { return SetEnvironmentVariableA(a[1].c_str(), a.size() > 2 ? rest(a, 2).c_str() : nullptr) ? "" : "failed"; }},
       // The Desktop shell folder pointing at this folder while programs start; "-" as it was.
       {"desktop", [&](const Args& a) {
-         const std::wstring value = a[1] == "-" ? desktop : wide(a[1]);
+         const std::wstring value = a[1] == "-" ? desktop : widened(a[1], '/', '\\');
          return RegSetKeyValueW(HKEY_CURRENT_USER, shell, L"Desktop", REG_EXPAND_SZ, value.c_str(),
                                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == 0 ? "" : "failed";
        }},
       // start NAME plain|devices [FOLDER]: a program, from its folder or the one given.
       {"start", [](const Args& a) {
-         runs[a[1]] = std::make_unique<ui::ProgramRun>(a[2] == "plain" ? NERIN_PROGRAM_PATH : NERIN_PROGRAM_WITH_DEVICES);
-         return runs[a[1]]->start(a.size() > 3 ? wide(a[3]) : std::wstring()) ? "started" : "failed";
+         runs.erase(a[1]);
+         const std::wstring file = ui::windowsPathOf(a[2] == "plain" ? NERIN_PROGRAM_PATH : NERIN_PROGRAM_WITH_DEVICES);
+         const std::wstring folder = a.size() > 3 ? widened(a[3], '/', '\\') : std::wstring();
+         std::wstring commandLine = L"\"" + file + L"\"";
+         STARTUPINFOW startup = {};
+         startup.cb = sizeof startup;
+         const bool started = CreateProcessW(file.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                             folder.empty() ? nullptr : folder.c_str(), &startup, &runs[a[1]].process);
+         return started ? "started" : "failed";
        }},
       {"main", [](const Args& a) { return mainOf(a[1]) ? "shown" : "none"; }},
-      {"close", [](const Args& a) { return runs.at(a[1])->close(kTimeout) ? "posted" : "no window"; }},
-      {"exit", [](const Args& a) { return runs.at(a[1])->waitForExit(kTimeout) ? hex(runs[a[1]]->exitCode()) : "running"; }},
+      {"close", [](const Args& a) {
+         const HWND main = mainOf(a[1]);
+         return main && PostMessageW(main, WM_CLOSE, 0, 0) ? "posted" : "no window";
+       }},
+      {"exit", [](const Args& a) {
+         const HANDLE process = runs.at(a[1]).process.hProcess;
+         DWORD code = STILL_ACTIVE;
+         if (WaitForSingleObject(process, kTimeout) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+         return code == STILL_ACTIVE ? std::string("running") : hex(code);
+       }},
       {"menu", [](const Args& a) { return PostMessageW(mainOf(a[1]), WM_COMMAND, controlId(a[2]), 0) ? "" : "failed"; }},
       // box TITLE [BUTTON|-] [WAIT]: the box's text, once the button pressed and the box gone.
       {"box", [](const Args& a) {
@@ -138,19 +159,21 @@ TEST(Program, Scenarios) {
          EnumChildWindows(mainOf(a[1]), describeControl, reinterpret_cast<LPARAM>(&layout));
          return layout == readBytes(ui::windowsPathOf(NERIN_EXPECTED_LAYOUT).c_str()) ? "as main_window_layout.txt" : layout;
        }},
-      // pixel NAME X Y [UNTIL]: the colour (RRGGBB) there, once it is UNTIL or
-      // ("other") differs from the first seen, or the time is up.
+      // pixel NAME X Y [UNTIL]: the colour there (BBGGRR, as Windows keeps it),
+      // once it is UNTIL or ("other") differs from the first seen, or the time is up.
       {"pixel", [](const Args& a) {
-         const auto now = [main = mainOf(a[1]), x = std::stoi(a[2]), y = std::stoi(a[3])] { return pixel(main, x, y); };
+         const auto now = [main = mainOf(a[1]), x = std::stoi(a[2]), y = std::stoi(a[3])] {
+           return hex(ui::pixelOf(main, x, y), "%06lx");
+         };
          const std::string first = now(), until = a.size() > 4 ? a[4] : first;
          std::string seen = first;
          ui::eventually([&] { return (seen = now()) == until || (until == "other" && seen != first); }, kTimeout);
          return until == "other" && seen != first ? until : seen;
        }},
       // front NAME: whether its window comes in front; "front elsewhere" brings a window of this test there.
-      {"front", [&](const Args& a) {
-         if (a[1] == "elsewhere" && !elsewhere)
-           elsewhere = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+      {"front", [](const Args& a) {
+         static const HWND elsewhere =
+             CreateWindowW(L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
          const HWND window = a[1] == "elsewhere" ? (SetForegroundWindow(elsewhere), elsewhere) : mainOf(a[1]);
          return ui::eventually([&] { return GetForegroundWindow() == window; }, 10000) ? "in front" : "behind";
        }},

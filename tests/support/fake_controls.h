@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -42,10 +43,7 @@ template <typename Controls>
 bool allBound(const Controls& controls) {
   void* bound[sizeof(Controls) / sizeof(void*)];
   std::memcpy(bound, static_cast<const void*>(&controls), sizeof bound);
-  for (void* control : bound) {
-    if (!control) return false;
-  }
-  return true;
+  return std::find(std::begin(bound), std::end(bound), nullptr) == std::end(bound);
 }
 
 // The whole log of a fake whose log export copies it into a buffer of the
@@ -53,9 +51,8 @@ bool allBound(const Controls& controls) {
 inline std::string readLog(int (*log)(char* buffer, int size)) {
   const int length = log(nullptr, 0);
   std::string text(static_cast<size_t>(length) + 1, '\0');
-  log(&text[0], length + 1);
-  text.resize(static_cast<size_t>(length));
-  return text;
+  log(text.data(), length + 1);
+  return text.substr(0, static_cast<size_t>(length));
 }
 
 }  // namespace fakes

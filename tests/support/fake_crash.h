@@ -15,8 +15,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cctype>
-#include <cstring>
 #include <string>
 #include <source_location>
 
@@ -48,11 +46,9 @@ class CrashPoint {
   }
 
   // The entry point's name: the word just before the first "(".
-  static std::string nameIn(const char* signature) {
-    const char* open = std::strchr(signature, '(');
-    const char* start = open ? open : signature;
-    while (start > signature && (std::isalnum(static_cast<unsigned char>(start[-1])) || start[-1] == '_')) --start;
-    return std::string(start, open ? open : start);
+  static std::string nameIn(const std::string& signature) {
+    const std::string head = signature.substr(0, signature.find('('));
+    return head.substr(head.find_last_of(" :*&") + 1);
   }
 
   const char* variable_;

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace fakes {
@@ -58,12 +57,7 @@ class CallLog {
   // Copies the log (one call a line) into buffer, cut to fit, and returns its
   // whole length.
   int copy(char* buffer, int size) const {
-    if (buffer && size > 0) {
-      const size_t n = std::min(calls_.size(), static_cast<size_t>(size - 1));
-      std::memcpy(buffer, calls_.data(), n);
-      buffer[n] = '\0';
-    }
-    return static_cast<int>(calls_.size());
+    return std::snprintf(buffer, buffer ? static_cast<size_t>(std::max(size, 0)) : 0, "%s", calls_.c_str());
   }
 
  private:

@@ -45,9 +45,7 @@ inline int gdiObjectCount() {
   const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   if (counted) return static_cast<int>(counted);
   int live = 0;
-  for (ULONG_PTR index = 1; index < 0x10000; ++index) {
-    if (GetObjectType(reinterpret_cast<HGDIOBJ>(index))) ++live;
-  }
+  for (ULONG_PTR index = 1; index < 0x10000; ++index) live += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
   return live;
 }
 
@@ -78,15 +76,12 @@ class Picture {
   Gdiplus::GpBitmap* bitmap_ = nullptr;
 };
 
-constexpr COLORREF pureRed = RGB(255, 0, 0);
-constexpr COLORREF pureGreen = RGB(0, 255, 0);
-
 // Red pixels of the laser-spot circle in the square around (x, y).
 template <typename PixelSource>
 int redAround(const PixelSource& pixelAt, int x, int y, int reach) {
   int red = 0;
   for (int dy = -reach; dy <= reach; ++dy) {
-    for (int dx = -reach; dx <= reach; ++dx) red += pixelAt(x + dx, y + dy) == pureRed;
+    for (int dx = -reach; dx <= reach; ++dx) red += pixelAt(x + dx, y + dy) == RGB(255, 0, 0);
   }
   return red;
 }

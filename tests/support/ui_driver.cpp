@@ -5,64 +5,27 @@
 #include <set>
 
 namespace ui {
-namespace {
 
-struct Search {
-  const wchar_t* title;
-  const wchar_t* className;
-  HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<Search*>(context);
-  // The class first: reading the title of a window of this process sends it
-  // a message, which would wait forever on a thread that waits for us.
-  wchar_t cls[128], text[512];
-  if (!IsWindowVisible(window) || (search->className && (!GetClassNameW(window, cls, 128) ||
-                                                         wcscmp(cls, search->className) != 0)))
-    return TRUE;
-  GetWindowTextW(window, text, 512);
-  if (wcscmp(text, search->title) == 0) search->found = window;
-  return !search->found;
-}
-
-BOOL CALLBACK collectStatic(HWND child, LPARAM context) {
-  auto* texts = reinterpret_cast<std::wstring*>(context);
-  wchar_t cls[64];
-  GetClassNameW(child, cls, 64);
-  if (_wcsicmp(cls, L"Static") == 0) {
-    wchar_t text[1024];
-    if (GetWindowTextW(child, text, 1024) > 0) {
-      *texts += text;
-      *texts += L'\n';
-    }
-  }
-  return TRUE;
-}
-
-// The visible dialogs (message boxes among them) of this process.
-BOOL CALLBACK collectDialog(HWND window, LPARAM context) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  wchar_t cls[32] = {};
-  GetClassNameW(window, cls, 32);
-  if (process == GetCurrentProcessId() && IsWindowVisible(window) && wcscmp(cls, L"#32770") == 0)
-    reinterpret_cast<std::vector<HWND>*>(context)->push_back(window);
-  return TRUE;
-}
-
-}  // namespace
-
+// FindWindowEx compares the title the system keeps: unlike reading a title,
+// it sends no message to a window of this process, which would wait forever
+// on a thread that waits for us.
 HWND waitForWindow(const wchar_t* title, DWORD timeoutMs, const wchar_t* className) {
-  Search search{title, className, nullptr};
-  eventually([&] { return EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search)), search.found != nullptr; },
-             timeoutMs);
-  return search.found;
+  HWND found = nullptr;
+  eventually([&] {
+    for (HWND window = nullptr; !found && (window = FindWindowExW(nullptr, window, className, title));) {
+      if (IsWindowVisible(window)) found = window;
+    }
+    return found != nullptr;
+  }, timeoutMs);
+  return found;
 }
 
 std::wstring staticTexts(HWND dialog) {
   std::wstring texts;
-  EnumChildWindows(dialog, collectStatic, reinterpret_cast<LPARAM>(&texts));
+  for (HWND child = nullptr; (child = FindWindowExW(dialog, child, L"Static", nullptr));) {
+    wchar_t text[1024];
+    if (GetWindowTextW(child, text, 1024) > 0) texts += text + std::wstring(L"\n");
+  }
   return texts;
 }
 
@@ -97,10 +60,13 @@ BoxAnswerer::BoxAnswerer(Choice choose) : choose_(std::move(choose)) {
   thread_ = std::thread([this] {
     std::set<HWND> handled;
     while (!done_) {
+      // The visible dialogs (message boxes among them) of this process.
       std::vector<HWND> boxes;
-      EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&boxes));
+      for (HWND box = nullptr; (box = FindWindowExW(nullptr, box, L"#32770", nullptr));) boxes.push_back(box);
       for (HWND box : boxes) {
-        if (!handled.insert(box).second) continue;
+        DWORD process = 0;
+        GetWindowThreadProcessId(box, &process);
+        if (process != GetCurrentProcessId() || !IsWindowVisible(box) || !handled.insert(box).second) continue;
         wchar_t title[128] = {};
         GetWindowTextW(box, title, 128);
         const int button = choose_(narrow(title), narrow(staticTexts(box)));

@@ -31,8 +31,7 @@ const std::map<std::string, int*> flags = {
 
 // The picture the program saved just now, named by the folder's newest match.
 std::string saved(const std::wstring& pattern, int result = 1) {
-  const std::wstring folder = dataPaths.measurementFolder;
-  if (pattern.find(L'*') == std::wstring::npos) picture = folder + L"\\" + pattern;
+  if (pattern.find(L'*') == std::wstring::npos) picture = std::wstring(dataPaths.measurementFolder) + L"\\" + pattern;
   const std::string bytes = testfiles::readBytes(picture.c_str());
   return std::to_string(result) + (bytes.rfind("\x89PNG\r\n\x1a\n", 0) == 0 ? " png" : " other");
 }
@@ -57,10 +56,9 @@ const scenario::Steps steps = {
        grabsAtStage = fakePylon().grabs();
        return std::string();
      }},
-    {"tick", [](const Args& a) {
+    {"tick", scenario::act([](const Args& a) {
        for (int i = 0; i < (a.size() > 1 ? num(a, 1) : 1); ++i) videoTick(videoTimerId + (a.size() > 2));
-       return std::string();
-     }},
+     })},
     {"set", [](const Args& a) { return *flags.at(a.at(1)) = num(a, 2), std::string(); }},
     {"get", [](const Args& a) { return std::to_string(*flags.at(a.at(1))); }},
     {"fov", [](const Args& a) { return fieldOfViewUm = std::stod(a.at(1)), std::string(); }},
@@ -94,7 +92,7 @@ const scenario::Steps steps = {
        for (int i = 0; i < 300; ++i) {
          videoTick(videoTimerId);
          if (i % 50 == 0) showTile(hMainWnd, camera.frameBuffer, i % 3, 1, 3);
-         drawMarker(hMainWnd, 300, 300, 4, pureGreen);
+         drawMarker(hMainWnd, 300, 300, 4, RGB(0, 255, 0));
          drawScanArea(hMainWnd, 10, 10, 50, 50);
        }
        return std::to_string(gdiObjectCount() - before);
