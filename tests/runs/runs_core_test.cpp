@@ -256,14 +256,11 @@ const scenario::Steps steps = {
        for (std::size_t i = 2; i + 1 < a.size(); i += 2) xs.push_back(fl(a, i)), ys.push_back(fl(a, i + 1));
        return str(planCurve(xs.data(), ys.data(), whole(a, 1), static_cast<int>(xs.size()), plot));
      }},
+    // the ranges, the points and the values shown | the five axis labels: x,y"text"
     {"plot-points", [](const Args&) {
        std::string text = fstr(plot.xMin) + ".." + fstr(plot.xMax) + " " + fstr(plot.yMin) + ".." + fstr(plot.yMax) + ":";
        for (const PlotPoint& p : plot.points) text += " " + str(p.x) + "," + str(p.y);
-       return text + " " + plot.xValue.text + " " + plot.yValue.text + "@" + str(plot.yValue.y);
-     }},
-    // the five axis labels: x,y"text"
-    {"plot-labels", [](const Args&) {
-       std::string text;
+       text += " " + plot.xValue.text + " " + plot.yValue.text + "@" + str(plot.yValue.y) + " | ";
        for (const PlacedText& l : plot.axisLabels) text += str(l.x) + "," + str(l.y) + "\"" + l.text + "\"";
        return text;
      }},
