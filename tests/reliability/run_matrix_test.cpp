@@ -69,7 +69,6 @@ struct Event {
 struct RunRecord {
   bool stopAsked = false;  // the stop question came (and was answered Yes)
   long stopAt = -1;        // the answer, or the window handling the close or the session's end
-  bool windowGone = false;
   ULONGLONG tookMs = 0, longestStallMs = 0;  // the longest the message pump did not answer
   std::vector<std::pair<std::string, std::string>> boxes;  // every message box but the stop question: title, text
   std::vector<Served> served;
@@ -425,7 +424,7 @@ RunRecord runOnce(const Case& plan) {
     MSG idle = {};
     idle.hwnd = hMainWnd;
     dispatchProgramMessage(nullptr, idle);
-    record.windowGone = !IsWindow(hMainWnd);
+    EXPECT_FALSE(IsWindow(hMainWnd)) << "the main window stays";
   }
   // A click the run did not take any more is not the next case's.
   for (MSG stray; PeekMessageW(&stray, nullptr, WM_LBUTTONDOWN, WM_LBUTTONDOWN, PM_REMOVE);) {
@@ -439,16 +438,14 @@ RunRecord runOnce(const Case& plan) {
 // ---- what every case expects ----
 
 // Every reading served is in the run's file where it belongs and nothing
-// else is; returns the readings not found (lost points). The map's table
+// else is; returns the readings not found (lost points). A run without a
+// file reads no meter (the case's rows). The map's table
 // holds row j's point i in line j, column i; the I-V and time-evolution
 // files reading k in line k + 1 (after the header), its second column.
 int expectDataSaved(const Case& plan, const RunRecord& record) {
   const bool map = plan.run == Run::mapScan, iv = plan.run == Run::ivSweep;
   const char* file = runs[static_cast<int>(plan.run)].file;
-  if (!file) {
-    EXPECT_TRUE(record.served.empty()) << "the run read the meter";
-    return 0;
-  }
+  if (!file) return 0;
   std::vector<Served> served = record.served;
   // After a stop (or the end of the program) a time evolution drops the
   // sample it read last (the end came in its wait).
@@ -458,7 +455,6 @@ int expectDataSaved(const Case& plan, const RunRecord& record) {
   // evolution saves the readings that failed as 0 after those served.
   const int side = 3;  // the map: 3 x 3 points; the I-V sweep 4 x 5
   const size_t cells = map ? side * side : iv ? 20 : std::max(rows.size(), served.size());
-  if (map) { EXPECT_NE(testfiles::readBytes(pathOf("MapInfo.txt").c_str()), "<missing>"); }
   EXPECT_EQ(rows.size(), map ? side : iv ? cells : rows.size()) << "lines saved";
   std::vector<double> expected(cells, 0.0);
   for (size_t k = 0; k < served.size(); ++k) expected[map ? served[k].i + side * served[k].j : k] = served[k].uA;
@@ -548,7 +544,6 @@ void runCase(const Case& plan) {
   } else {
     ASSERT_GE(record.stopAt, 0) << "the window never handled it";
     EXPECT_FALSE(record.stopAsked);
-    EXPECT_TRUE(record.windowGone);
   }
   if (plan.fault != Fault::none) {
     std::vector<std::string> told;
