@@ -175,14 +175,6 @@ const scenario::Steps steps = {
        }
        return moves + " | " + str(creep.direction) + " " + str(creep.counter);
      }},
-    // a 3 x 4 map, point (x, y) -1.5 + x + 10.25 y, (1, 1) infinite
-    {"sample-map", [](const Args&) {
-       map.allocate(3, 4);
-       for (int y = 0; y < 4; ++y)
-         for (int x = 0; x < 3; ++x) map.intensity[map.index(x, y)] = -1.5f + static_cast<float>(x) + 10.25f * y;
-       map.intensity[map.index(1, 1)] = std::numeric_limits<float>::infinity();
-       return std::string();
-     }},
     {"journal-header", [](const Args& a) { return journalHeader(map, num(a, 1), fl(a, 2)); }},
     {"map-info", [](const Args& a) { return mapInfoText(map, num(a, 1), fl(a, 2)); }},
     {"journal-row", [](const Args& a) { return journalRow(map, map.intensity, whole(a, 1)); }},
@@ -264,14 +256,11 @@ const scenario::Steps steps = {
        for (std::size_t i = 2; i + 1 < a.size(); i += 2) xs.push_back(fl(a, i)), ys.push_back(fl(a, i + 1));
        return str(planCurve(xs.data(), ys.data(), whole(a, 1), static_cast<int>(xs.size()), plot));
      }},
+    // the ranges, the points and the values shown | the five axis labels: x,y"text"
     {"plot-points", [](const Args&) {
        std::string text = fstr(plot.xMin) + ".." + fstr(plot.xMax) + " " + fstr(plot.yMin) + ".." + fstr(plot.yMax) + ":";
        for (const PlotPoint& p : plot.points) text += " " + str(p.x) + "," + str(p.y);
-       return text + " " + plot.xValue.text + " " + plot.yValue.text + "@" + str(plot.yValue.y);
-     }},
-    // the five axis labels: x,y"text"
-    {"plot-labels", [](const Args&) {
-       std::string text;
+       text += " " + plot.xValue.text + " " + plot.yValue.text + "@" + str(plot.yValue.y) + " | ";
        for (const PlacedText& l : plot.axisLabels) text += str(l.x) + "," + str(l.y) + "\"" + l.text + "\"";
        return text;
      }},

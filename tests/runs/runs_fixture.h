@@ -19,6 +19,7 @@
 #include "fake_pylon_control.h"
 #include "main_window_loop.h"
 #include "program_run.h"
+#include "results/result_record_files.h"
 #include "result_records.h"
 #include "runs/mapping/autofocus.h"
 #include "runs/mapping/map_scan.h"
@@ -382,10 +383,6 @@ inline const scenario::Steps steps = {
        return str(last > 0 && tookMs >= static_cast<ULONGLONG>(last) * 300u);
      }},
     {"file", [](const Args& a) { return testfiles::readBytes(pathOf(a[1]).c_str()); }},
-    {"png", [](const Args& a) {
-       const std::string n = names(pathOf(a[1]));
-       return n + " " + str(testfiles::readBytes(pathOf(n).c_str()).rfind("\x89PNG\r\n\x1a\n", 0) == 0);
-     }},
     {"names", [](const Args& a) { return names(pathOf(a[1])); }},
     {"mkdir", act([](const Args& a) { for (std::size_t i = 1; i < a.size(); ++i) CreateDirectoryW(pathOf(a[i]).c_str(), nullptr); })},
     {"write", act([](const Args& a) { EXPECT_TRUE(testfiles::writeBytes(pathOf(a[1]).c_str(), scenario::rest(a, 2).c_str())); })},
@@ -396,9 +393,11 @@ inline const scenario::Steps steps = {
        for (const auto& [name, r] : records) alike = alike && r == records.begin()->second;
        return str(records.size()) + (alike ? " alike" : " differ");
      }},
-    // record file [/json/pointer]: the record beside a result, or a value of it
+    // record file|next [/json/pointer]: the record beside a result, or the one a run started now would have; or a
+    // value of it
     {"record", [](const Args& a) {
-       const nlohmann::json r = testfiles::recordBeside(pathOf(a[1]));
+       const nlohmann::json r = a[1] == "next" ? nlohmann::json::parse(resultRecordText(recordNow("next run")))
+                                               : testfiles::recordBeside(pathOf(a[1]));
        if (r.is_discarded()) return std::string("<no record>");
        return (a.size() > 2 ? r.value(nlohmann::json::json_pointer(a[2]), nlohmann::json()) : r).dump();
      }},
@@ -427,13 +426,16 @@ inline const scenario::Steps steps = {
      })},
     {"close", act([](const Args& a) { DestroyWindow(windowOf(a[1])); })},
     {"click-at-info", act([](const Args& a) { clickAtInfo = scenario::arg(a, 1); })},
-    // the voltages the sourcemeter was set to, in order
-    {"volts", [](const Args&) {
-       std::string volts;
-       const std::string calls = sourcemeter().calls();
-       for (size_t at = calls.find("Source.26(1, "); at != std::string::npos; at = calls.find("Source.26(1, ", at + 1))
-         volts += (volts.empty() ? "" : " ") + fixed(std::atof(calls.c_str() + at + 13), "%.5g");
-       return volts;
+    // volts [last]: the voltages the sourcemeter in use was set to, in order, or the last of them
+    {"volts", [](const Args& a) {
+       const bool usb = currentEquipment == 4;
+       const std::string calls = usb ? sourcemeter().calls() : fakeGpib().calls(), set = usb ? "Source.26(1, " : ":SOUR:VOLT ";
+       std::string volts, last = "none";
+       for (size_t at = calls.find(set); at != std::string::npos; at = calls.find(set, at + 1)) {
+         last = fixed(std::atof(calls.c_str() + at + set.size()), "%.5g");
+         volts += (volts.empty() ? "" : " ") + last;
+       }
+       return a.size() > 1 ? last : volts;
      }},
     // values file count|first|last|sorted|k: how many lines of values (after the header); the
     // first column's first or last value, whether it rises; line k's "v i"
