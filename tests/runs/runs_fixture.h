@@ -28,8 +28,8 @@
 #include "runs/spectroscopy/plot_window.h"
 #include "runs/spectroscopy/spectroscopy_runs.h"
 #include "runs/spectroscopy/spectroscopy_windows.h"
-#include "scan_test_settings.h"
 #include "scenario.h"
+#include "services/data_paths.h"
 #include "services/settings_files.h"
 #include "stage_fixture.h"
 #include "test_files.h"
@@ -78,8 +78,25 @@ inline std::string connectDevices(const wchar_t* dataFolder) {
   if (!board().reset() || !connectArduino(board().comPort()) ||
       !board().waitForReceived(arduino_emulator::connectionBytes) || !board().clear())
     why = "the board did not connect: " + board().lastReceived;
-  scantest::useScanSettings();
-  scantest::useFreshDataFolder(dataFolder);
+  // 0.5 V bias, confocal without Z creep correction, the 50X objective over a
+  // 79 um field, 1 um steps, the laser spot at (616, 514), Sample view.
+  biasVoltage = 0.5f;
+  confocalEnabled = 1;
+  zCreepCorrection = 0;
+  objectiveSettings = ObjectiveTable{};
+  applyFieldOfView(79.0);
+  scanState.stepUm = 1.0;
+  scanState.laserSpotX = 616;
+  scanState.laserSpotY = 514;
+  scanState.sampleView = 1;
+  // A data folder of the run's own in the temporary folder, no measurement folder yet.
+  static int made = 0;
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::swprintf(dataPaths.dataFolder, std::size(dataPaths.dataFolder), L"%ls%ls_%lu_%d_%llu", temp, dataFolder,
+                GetCurrentProcessId(), ++made, GetTickCount64());
+  CreateDirectoryW(dataPaths.dataFolder, nullptr);
+  dataPaths.measurementFolderMade = 0;
   ivFileCounter = timeEvoFileCounter = 0;
   ui::drainMessages();
   return why;
