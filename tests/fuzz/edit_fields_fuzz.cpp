@@ -63,11 +63,10 @@ std::optional<double> enter(const EditField& f, const std::string& typed) {
 
 std::string shownText(const EditField& f, double value) {
   char text[64];
-  if (f.reading == Reading::floatOr) {
+  if (f.reading == Reading::floatOr)
     std::snprintf(text, sizeof text, f.shown, value);
-  } else {
+  else
     std::snprintf(text, sizeof text, f.shown, static_cast<int>(value));
-  }
   return text;
 }
 
